@@ -1,0 +1,150 @@
+// Measures the task store against bare SQLite doing the same work on the same kind of file, and
+// prints the ratios. Run: build/linux/bench/store_bench (or under Wine for the Windows build).
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <optional>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "store/folder_key.h"
+#include "store/task_store.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::filesystem::path gDir;
+
+std::string DbPath(const char* name) {
+    const auto text = (gDir / name).u8string();
+    return std::string(text.begin(), text.end());
+}
+
+TaskRecord Task(int i) {
+    TaskRecord record;
+    record.title = Base64Encode("Task number " + std::to_string(i));
+    record.description = Base64Encode("Some notes about task " + std::to_string(i));
+    record.done = i % 3 == 0;
+    record.done_date = "2014-08-12";
+    record.priority = i;
+    return record;
+}
+
+// A database with `count` tasks in the table of the folder "abc".
+void Fill(TaskStore& store, const char* name, int count) {
+    std::filesystem::remove(gDir / name);
+    OpenTaskStore(store, DbPath(name));
+    store.table = TaskTableName(FolderKey(u"abc"));
+    CreateTaskTable(store);
+    Transaction transaction(store);
+    for (int i = 0; i < count; ++i) InsertTask(store, Task(i));
+    transaction.Commit();
+}
+
+template <typename F>
+double Seconds(F work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The median of several runs, each on a freshly filled database (not timed).
+template <typename Prepare, typename Work>
+double Median(int runs, Prepare prepare, Work work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        prepare();
+        times.push_back(Seconds(work));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void Exec(sqlite3* db, const std::string& sql) {
+    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+// (a) Removing the first of 1,000 tasks: delete and renumber, as the program does it.
+void BenchRemoveFirst() {
+    const int kTasks = 1000;
+    TaskStore store;
+    const double ours = Median(
+        7, [&] { Fill(store, "remove_ours.db", kTasks); },
+        [&] {
+            Transaction transaction(store);
+            DeleteTask(store, Task(0).title);
+            RenumberTasks(store);
+            transaction.Commit();
+        });
+    const double bare = Median(
+        7, [&] { Fill(store, "remove_bare.db", kTasks); },
+        [&] {
+            // The same statements, in one transaction, straight through the SQLite API, with
+            // the remaining titles already known (no list query).
+            sqlite3* db = store.db.get();
+            Exec(db, "BEGIN IMMEDIATE;");
+            Exec(db, "delete from " + store.table + " where title='" + Task(0).title + "';");
+            for (int i = 1; i < kTasks; ++i) {
+                TaskRecord task = Task(i);
+                Exec(db, "update " + store.table + " set title='" + task.title +
+                             "', description='" + *task.description + "', done=" +
+                             (task.done ? "1" : "0") + ", done_date='" + *task.done_date +
+                             "', priority=" + std::to_string(i - 1) + " where title='" +
+                             task.title + "';");
+            }
+            Exec(db, "COMMIT;");
+        });
+    std::printf("(a) remove the first of %d tasks: store %.2f ms, bare SQLite %.2f ms, ratio %.2fx"
+                " (goal <= 1.5x)\n",
+                kTasks, ours * 1e3, bare * 1e3, ours / bare);
+}
+
+// (b) Loading 10,000 tasks.
+void BenchLoad() {
+    const int kTasks = 10000;
+    TaskStore store;
+    Fill(store, "load.db", kTasks);
+    size_t sink = 0;
+    const auto noPrepare = [] {};
+    // The records are freed outside the timed part: the program keeps them while it runs.
+    std::optional<std::vector<TaskRecord>> loaded;
+    const double ours = Median(
+        9, [&] { loaded.reset(); }, [&] { loaded = LoadTasks(store); });
+    sink += loaded->size();
+    const std::string query = "select title, description, done, done_date, priority from " +
+                              store.table + " order by priority asc;";
+    const double bare = Median(9, noPrepare, [&] {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(store.db.get(), query.c_str(), -1, &statement, nullptr);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            sink += sqlite3_column_bytes(statement, 0) + sqlite3_column_bytes(statement, 1) +
+                    sqlite3_column_bytes(statement, 3);
+            sink += static_cast<size_t>(sqlite3_column_int(statement, 2) +
+                                        sqlite3_column_int(statement, 4));
+            sink += sqlite3_column_text(statement, 0)[0] + sqlite3_column_text(statement, 3)[0];
+        }
+        sqlite3_finalize(statement);
+    });
+    std::printf("(b) load %d tasks: store %.2f ms, bare prepare/step %.2f ms, ratio %.2fx"
+                " (goal <= 1.3x)%s\n",
+                kTasks, ours * 1e3, bare * 1e3, ours / bare, sink == 0 ? " (no rows?)" : "");
+}
+
+}  // namespace
+
+int main() {
+    gDir = std::filesystem::temp_directory_path() /
+           ("pelmora-bench-" + std::to_string(Clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(gDir);
+    std::printf("SQLite %s, files in %s\n", sqlite3_libversion(), gDir.string().c_str());
+    BenchRemoveFirst();
+    BenchLoad();
+    std::error_code ignored;
+    std::filesystem::remove_all(gDir, ignored);
+    return 0;
+}

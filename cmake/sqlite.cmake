@@ -1,0 +1,20 @@
+# SQLite: Debian's libsqlite3 for native builds; for Windows the amalgamation that
+# scripts/setup.sh generated from Debian's sqlite3 source package (the same release).
+if(WIN32)
+    set(PELMORA_SQLITE_DIR "$ENV{HOME}/.cache/pelmora/sqlite" CACHE PATH "SQLite amalgamation")
+    if(DEFINED ENV{PELMORA_CACHE})
+        set(PELMORA_SQLITE_DIR "$ENV{PELMORA_CACHE}/sqlite" CACHE PATH "" FORCE)
+    endif()
+    if(NOT EXISTS ${PELMORA_SQLITE_DIR}/sqlite3.c)
+        message(FATAL_ERROR "No SQLite amalgamation in ${PELMORA_SQLITE_DIR}: run scripts/setup.sh")
+    endif()
+    add_library(PelmoraSQLite STATIC ${PELMORA_SQLITE_DIR}/sqlite3.c)
+    target_include_directories(PelmoraSQLite SYSTEM PUBLIC ${PELMORA_SQLITE_DIR})
+    target_compile_definitions(PelmoraSQLite PRIVATE
+        SQLITE_THREADSAFE=1 SQLITE_OMIT_LOAD_EXTENSION SQLITE_DEFAULT_FOREIGN_KEYS=0)
+    target_compile_options(PelmoraSQLite PRIVATE -w -O2)
+else()
+    find_package(SQLite3 REQUIRED)
+    add_library(PelmoraSQLite INTERFACE)
+    target_link_libraries(PelmoraSQLite INTERFACE SQLite::SQLite3)
+endif()

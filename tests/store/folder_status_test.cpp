@@ -1,0 +1,130 @@
+#include "store/folder_status.h"
+
+#include <gtest/gtest.h>
+
+#include "store/folder_key.h"
+#include "store/profile.h"
+#include "store/test_support.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+TaskRecord Task(int priority, bool done) {
+    TaskRecord record;
+    record.title = Base64Encode("task " + std::to_string(priority));
+    record.done = done;
+    record.done_date = "2014-08-12";
+    record.priority = priority;
+    return record;
+}
+
+class FolderStatusTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        statusFile = Utf16Path(dir / "pelmora.ini");
+        ASSERT_TRUE(OpenTaskStore(store, Utf8Path(dir / "pelmora.db")));
+    }
+
+    // Creates the item's table with `total` tasks of which `done` are done.
+    std::string AddItem(const std::u16string& name, int total, int done) {
+        const std::string key = FolderKey(name);
+        store.table = TaskTableName(key);
+        EXPECT_TRUE(CreateTaskTable(store));
+        for (int i = 0; i < total; ++i) EXPECT_TRUE(InsertTask(store, Task(i, i < done)));
+        return key;
+    }
+
+    int StatusOf(const std::string& key, int missing = -1) {
+        return ProfileReadInt(statusFile, kStatusSection, Utf8ToUtf16(key), missing);
+    }
+
+    ScratchDir dir;
+    std::u16string statusFile;
+    TaskStore store;
+};
+
+TEST_F(FolderStatusTest, PathIsBesideTheDatabase) {
+    EXPECT_EQ(StatusFilePath(u"C:\\Work\\pelmora.db"), u"C:\\Work\\pelmora.ini");
+    EXPECT_EQ(StatusFilePath(u"\\\\server\\share\\x\\pelmora.db"), u"\\\\server\\share\\x\\pelmora.ini");
+    EXPECT_EQ(StatusFilePath(u"pelmora.db"), u"pelmora.ini");
+}
+
+TEST_F(FolderStatusTest, WritingAnEntryReplacesItsOldValue) {
+    const std::string key = FolderKey(u"Alpha");
+    WriteFolderStatus(statusFile, key, 1);
+    WriteFolderStatus(statusFile, FolderKey(u"Beta"), 3);
+    WriteFolderStatus(statusFile, key, 2);
+    EXPECT_EQ(StatusOf(key), 2);
+    EXPECT_EQ(StatusOf(FolderKey(u"Beta")), 3);
+    EXPECT_EQ(StatusOf(FolderKey(u"alpha")), -1);
+    const std::string text = ReadFileBytes(dir / "pelmora.ini");
+    EXPECT_EQ(text.find(key), text.rfind(key)) << "one line per key:\n" << text;
+}
+
+TEST_F(FolderStatusTest, StartingFreshRemovesTheFileAndToleratesNone) {
+    WriteFolderStatus(statusFile, FolderKey(u"Alpha"), 1);
+    StartFreshStatusFile(statusFile);
+    EXPECT_FALSE(PathExists(statusFile));
+    StartFreshStatusFile(statusFile);
+    EXPECT_FALSE(PathExists(statusFile));
+}
+
+TEST_F(FolderStatusTest, RebuildWritesOneEntryPerTableAndDropsStaleOnes) {
+    const std::string half = AddItem(u"Alpha", 4, 2);
+    const std::string some = AddItem(u"\u00DCbung", 3, 1);
+    const std::string all = AddItem(u"report.txt", 2, 2);
+    const std::string none = AddItem(u"Empty", 0, 0);
+    const std::string gone = FolderKey(u"Renamed");
+    WriteFolderStatus(statusFile, gone, 3);
+    ASSERT_TRUE(RebuildStatusFile(store, statusFile));
+    EXPECT_EQ(StatusOf(half), 2);
+    EXPECT_EQ(StatusOf(some), 1);
+    EXPECT_EQ(StatusOf(all), 3);
+    EXPECT_EQ(StatusOf(none), 0);
+    EXPECT_EQ(StatusOf(gone), -1);
+}
+
+TEST_F(FolderStatusTest, RebuildOverADatabaseWithoutTablesLeavesTheFileUntouched) {
+    const std::string original = "[pelmora]\r\nsomething=3\r\n; a comment\r\n";
+    WriteFileBytes(dir / "pelmora.ini", original);
+    ASSERT_TRUE(RebuildStatusFile(store, statusFile));
+    EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), original);
+}
+
+TEST_F(FolderStatusTest, RebuildOverAnUnreadableDatabaseLeavesTheFileUntouched) {
+    const std::string original = "[pelmora]\r\nabc=2\r\n";
+    WriteFileBytes(dir / "pelmora.ini", original);
+    WriteFileBytes(dir / "broken.db", std::string(2048, 'x'));
+    TaskStore broken;
+    ASSERT_TRUE(OpenTaskStore(broken, Utf8Path(dir / "broken.db")));
+    EXPECT_FALSE(RebuildStatusFile(broken, statusFile));
+    EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), original);
+}
+
+TEST_F(FolderStatusTest, RebuildSkipsTableNamesThatWouldCorruptTheFile) {
+    const std::string alpha = AddItem(u"Alpha", 1, 1);
+    for (const char* name : {"tbl_x\r\n[other]\r\ny", "tbl_k=3", "tbl_]", "tbl_[pelmora]", "tbl_ pad",
+                             "tbl_;comment", "short"}) {
+        RunSql(store, "CREATE TABLE " + SqlTableName(name) + " (done INTEGER);");
+    }
+    RunSql(store, "CREATE TABLE other_table (done INTEGER);");
+    ASSERT_TRUE(RebuildStatusFile(store, statusFile));
+    EXPECT_EQ(StatusOf(alpha), 3);
+    EXPECT_EQ(StatusOf("r_table"), 0);  // foreign but harmless: written like any other
+    const std::string text = ReadFileBytes(dir / "pelmora.ini");
+    EXPECT_EQ(text.find("other]"), std::string::npos) << text;
+    EXPECT_EQ(text.find("k="), std::string::npos) << text;
+    EXPECT_EQ(text.find("comment"), std::string::npos) << text;
+    EXPECT_EQ(text.find("[", 1), std::string::npos) << "one section only:\n" << text;
+}
+
+TEST_F(FolderStatusTest, KeyOfATableIsItsNameWithoutThePrefix) {
+    std::string key;
+    ASSERT_TRUE(StatusKeyOfTable("tbl_900150983cd24fb0d6963f7d28e17f72", key));
+    EXPECT_EQ(key, "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_TRUE(StatusKeyOfTable("abcdef", key));
+    EXPECT_EQ(key, "ef");
+    EXPECT_FALSE(StatusKeyOfTable("tbl_x", key));
+}
+
+}  // namespace

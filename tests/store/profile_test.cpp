@@ -1,0 +1,125 @@
+#include "store/profile.h"
+
+#include <gtest/gtest.h>
+
+#include "store/test_support.h"
+#include "text/text_encoding.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+class ProfileTest : public ::testing::Test {
+protected:
+    std::filesystem::path file() const { return dir / "test.ini"; }
+    std::u16string path() const { return Utf16Path(file()); }
+    ScratchDir dir;
+};
+
+TEST_F(ProfileTest, PortableWriterUsesTheWindowsLayout) {
+    using namespace portable_profile;
+    ASSERT_TRUE(WriteString(path(), u"pelmora", u"abc", u"1"));
+    ASSERT_TRUE(WriteString(path(), u"pelmora", u"def", u"2"));
+    EXPECT_EQ(ReadFileBytes(file()), "[pelmora]\r\nabc=1\r\ndef=2\r\n");
+    ASSERT_TRUE(WriteString(path(), u"PELMORA", u"ABC", u"3"));  // replaced in place
+    ASSERT_TRUE(WriteString(path(), u"other", u"x", u"4"));
+    EXPECT_EQ(ReadFileBytes(file()), "[pelmora]\r\nabc=3\r\ndef=2\r\n[other]\r\nx=4\r\n");
+}
+
+TEST_F(ProfileTest, PortableWriterAddsToTheRightSectionAndKeepsTheRest) {
+    WriteFileBytes(file(), "; settings\n[a]\nk = 1\n\n[pelmora]\nold=0\n\n[z]\nk=9\n");
+    ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora", u"new", u"2"));
+    ASSERT_TRUE(portable_profile::WriteString(path(), u"a", u"K", u"5"));
+    EXPECT_EQ(ReadFileBytes(file()),
+              "; settings\r\n[a]\r\nk=5\r\n\r\n[pelmora]\r\nold=0\r\nnew=2\r\n\r\n[z]\r\nk=9\r\n");
+}
+
+TEST_F(ProfileTest, PortableWriterRefusesEntriesThatWouldReadBackDifferently) {
+    using namespace portable_profile;
+    EXPECT_FALSE(WriteString(path(), u"pelmora", u"a\r\n[x]", u"1"));
+    EXPECT_FALSE(WriteString(path(), u"pelmora", u"a=b", u"1"));
+    EXPECT_FALSE(WriteString(path(), u"pel]mora", u"a", u"1"));
+    EXPECT_FALSE(WriteString(path(), u"pelmora", u"a", u"1\n[x]"));
+    EXPECT_FALSE(WriteString(path(), u"pelmora", u"  ", u"1"));
+    EXPECT_FALSE(std::filesystem::exists(file()));
+}
+
+TEST_F(ProfileTest, PortableReaderFollowsTheSystemRules) {
+    WriteFileBytes(file(),
+                   "[other]\r\nk=7\r\n[ Pelmora ]\r\n  Key = 12 \r\nneg=-3\r\ntext=abc\r\nmixed=4x\r\n"
+                   "empty=\r\nquoted=\"5\"\r\n;k=8\r\nk=1\r\nk=2\r\n");
+    using portable_profile::ReadInt;
+    EXPECT_EQ(ReadInt(path(), u"pelmora", u"KEY", -1), 12);
+    EXPECT_EQ(ReadInt(path(), u"pelmora", u"neg", -1), -3);
+    EXPECT_EQ(ReadInt(path(), u"pelmora", u"text", -1), 0);
+    EXPECT_EQ(ReadInt(path(), u"pelmora", u"mixed", -1), 4);
+    EXPECT_EQ(ReadInt(path(), u"pelmora", u"empty", -1), -1);
+    EXPECT_EQ(ReadInt(path(), u"pelmora", u"quoted", -1), 5);
+    EXPECT_EQ(ReadInt(path(), u"pelmora", u"k", -1), 1);  // the first entry wins
+    EXPECT_EQ(ReadInt(path(), u"pelmora", u"missing", 42), 42);
+    EXPECT_EQ(ReadInt(path(), u"nosection", u"k", 42), 42);
+    EXPECT_EQ(ReadInt(Utf16Path(dir / "none.ini"), u"pelmora", u"k", 42), 42);
+}
+
+TEST_F(ProfileTest, PortableReaderHandlesUtf16Files) {
+    const std::u16string text = u"[pelmora]\r\nabc=3\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    WriteFileBytes(file(), bytes);
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 3);
+}
+
+TEST_F(ProfileTest, PlatformLayerReadsWhatItWrote) {
+    ASSERT_TRUE(ProfileWriteString(path(), u"pelmora", u"wnd_main_width", u"640"));
+    ASSERT_TRUE(ProfileWriteString(path(), u"pelmora", u"wnd_main_width", u"700"));
+    EXPECT_EQ(ProfileReadInt(path(), u"pelmora", u"WND_MAIN_WIDTH", 380), 700);
+    EXPECT_EQ(ProfileReadInt(path(), u"pelmora", u"wnd_main_height", 414), 414);
+    EXPECT_TRUE(PathExists(path()));
+    EXPECT_TRUE(RemoveFile(path()));
+    EXPECT_FALSE(PathExists(path()));
+    EXPECT_TRUE(RemoveFile(path()));
+    EXPECT_EQ(ProfileReadInt(path(), u"pelmora", u"wnd_main_width", 380), 380);
+    NotifyShellAssocChanged();  // must be harmless with no shell listening
+}
+
+#ifdef _WIN32
+// Both implementations must agree on the file: the portable one is what the POSIX build uses.
+TEST_F(ProfileTest, EachImplementationReadsWhatTheOtherWrote) {
+    for (int round = 0; round < 3; ++round) {
+        const std::u16string value = std::u16string(1, static_cast<char16_t>(u'0' + round));
+        ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora", u"900150983cd24fb0d6963f7d28e17f72", value));
+        ASSERT_TRUE(ProfileWriteString(path(), u"pelmora", u"d41d8cd98f00b204e9800998ecf8427e", value));
+        ASSERT_TRUE(portable_profile::WriteString(path(), u"second", u"k", value));
+        for (const char16_t* key : {u"900150983cd24fb0d6963f7d28e17f72", u"d41d8cd98f00b204e9800998ecf8427e"}) {
+            EXPECT_EQ(ProfileReadInt(path(), u"pelmora", key, -1), round);
+            EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", key, -1), round);
+            EXPECT_EQ(static_cast<int>(GetPrivateProfileIntW(L"pelmora", reinterpret_cast<const wchar_t*>(key), 99,
+                                                             reinterpret_cast<const wchar_t*>(path().c_str()))),
+                      round);
+        }
+        EXPECT_EQ(ProfileReadInt(path(), u"second", u"K", -1), round);
+    }
+    const std::string text = ReadFileBytes(file());
+    EXPECT_EQ(text.find("900150983cd24fb0d6963f7d28e17f72"), text.rfind("900150983cd24fb0d6963f7d28e17f72"));
+}
+
+TEST_F(ProfileTest, ConversionsAgreeWithThePlatformConverter) {
+    const std::u16string samples[] = {u"abc", u"\u00DCbung", u"\U0001F600 \u4EFB", std::u16string{u'a', 0xD800, u'b'},
+                                      std::u16string{0xDC00}, std::u16string{u'x', 0xDBFF}};
+    for (const auto& text : samples) {
+        const auto* wide = reinterpret_cast<const wchar_t*>(text.c_str());
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+        std::string platform(static_cast<size_t>(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, platform.data(), size, nullptr, nullptr);
+        platform.pop_back();
+        EXPECT_EQ(Utf16ToUtf8(text), platform);
+    }
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,381 @@
+#include "store/task_store.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <regex>
+#include <thread>
+
+#include "store/folder_key.h"
+#include "store/test_support.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+const std::string kAbcTable = "tbl_900150983cd24fb0d6963f7d28e17f72";
+
+TaskRecord Task(const std::string& title, int priority, bool done = false,
+                std::optional<std::string> description = std::nullopt) {
+    TaskRecord record;
+    record.title = Base64Encode(title);
+    if (description) record.description = Base64Encode(*description);
+    record.done = done ? 1 : 0;
+    record.done_date = "2014-08-12";
+    record.priority = priority;
+    return record;
+}
+
+class TaskStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dbPath = dir / "pelmora.db";
+        ASSERT_TRUE(OpenTaskStore(store, Utf8Path(dbPath)));
+        store.table = TaskTableName(FolderKey(u"abc"));
+        ASSERT_TRUE(CreateTaskTable(store));
+        log.Attach(store);
+    }
+
+    void AddTasks(int count, int doneCount) {
+        for (int i = 0; i < count; ++i) {
+            ASSERT_TRUE(InsertTask(store, Task("task " + std::to_string(i), i, i < doneCount)));
+        }
+    }
+
+    std::vector<int> StoredPriorities() {
+        std::vector<int> priorities;
+        const auto tasks = LoadTasks(store).value();
+        for (const auto& task : tasks) priorities.push_back(task.priority);
+        return priorities;
+    }
+
+    ScratchDir dir;
+    std::filesystem::path dbPath;
+    TaskStore store;
+    StatementLog log;
+};
+
+TEST_F(TaskStoreTest, StatementTextsAreExactlyTheDesignedOnes) {
+    TaskStore fresh;
+    ASSERT_TRUE(OpenTaskStore(fresh, Utf8Path(dir / "other.db")));
+    fresh.table = kAbcTable;
+    StatementLog freshLog;
+    freshLog.Attach(fresh);
+    ASSERT_TRUE(CreateTaskTable(fresh));
+    EXPECT_EQ(freshLog.statements.at(0),
+              "CREATE TABLE IF NOT EXISTS " + kAbcTable +
+                  " (title TEXT, description TEXT, done INTEGER, done_date TEXT, priority INTEGER)");
+
+    ASSERT_TRUE(InsertTask(store, Task("Buy milk", 0)));
+    TaskRecord edited = Task("Buy oat milk", 3, true, "two litres");
+    edited.done_date = "2014-08-13";
+    ASSERT_TRUE(UpdateTask(store, edited, Base64Encode("Buy milk")));
+    ASSERT_TRUE(DeleteTask(store, edited.title));
+    CountTasks(store, kAbcTable);
+    LoadTasks(store);
+    ListTables(store);
+    ASSERT_TRUE(DropTable(store, "tbl_0123"));
+    const std::vector<std::string> expected = {
+        "insert into " + kAbcTable + " values('QnV5IG1pbGs=','',0,'2014-08-12',0);",
+        "update " + kAbcTable + " set title='" + edited.title + "', description='" +
+            Base64Encode("two litres") + "', done=1, done_date='2014-08-13', priority=3 where " +
+            "title='QnV5IG1pbGs=';",
+        "delete from " + kAbcTable + " where title='" + edited.title + "';",
+        "select done from " + kAbcTable + ";",
+        "select done from " + kAbcTable + ";",  // LoadTasks counts first; the table is empty
+        "SELECT name FROM sqlite_master WHERE type='table';",
+        "DROP TABLE IF EXISTS tbl_0123;",
+    };
+    EXPECT_EQ(log.statements, expected);
+}
+
+TEST_F(TaskStoreTest, LoadRunsTheListQueryInPriorityOrder) {
+    ASSERT_TRUE(InsertTask(store, Task("second", 1)));
+    ASSERT_TRUE(InsertTask(store, Task("first", 0, true, "")));
+    log.Clear();
+    const auto tasks = LoadTasks(store);
+    ASSERT_TRUE(tasks);
+    ASSERT_EQ(tasks->size(), 2u);
+    EXPECT_EQ(log.statements.back(), "select title, description, done, done_date, priority from " +
+                                         kAbcTable + " order by priority asc;");
+    EXPECT_EQ(Base64Decode((*tasks)[0].title), "first");
+    EXPECT_EQ((*tasks)[0].done, 1u);
+    // An empty description is stored as '' and comes back as an empty text, not as none.
+    ASSERT_TRUE((*tasks)[0].description);
+    EXPECT_EQ(*(*tasks)[0].description, "");
+    EXPECT_FALSE((*tasks)[0].display_title);
+    EXPECT_EQ(Base64Decode((*tasks)[1].title), "second");
+    EXPECT_EQ((*tasks)[1].done_date, "2014-08-12");
+}
+
+TEST_F(TaskStoreTest, FolderStatusAtTheBoundaries) {
+    struct Case {
+        int total, done, status;
+    };
+    const Case cases[] = {{0, 0, 0}, {4, 2, 2}, {3, 1, 1}, {3, 2, 2}, {5, 0, 1}, {5, 5, 3}, {1, 1, 3}};
+    for (const auto& c : cases) {
+        store.table = TaskTableName(FolderKey(u"case" + Utf8ToUtf16(std::to_string(c.total) + "-" +
+                                                                    std::to_string(c.done))));
+        ASSERT_TRUE(CreateTaskTable(store));
+        AddTasks(c.total, c.done);
+        EXPECT_EQ(GetFolderStatus(store, store.table), c.status) << c.done << " of " << c.total;
+        EXPECT_EQ(CountTasks(store, store.table), c.total);
+    }
+}
+
+TEST_F(TaskStoreTest, DoneCountsWhenItsIntegerValueIsNotZero) {
+    RunSql(store, "insert into " + kAbcTable + " values('YQ==','',2,'2014-08-12',0);");
+    RunSql(store, "insert into " + kAbcTable + " values('Yg==','',0.5,'2014-08-12',1);");
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), 2);  // 1 of 2
+    const auto tasks = LoadTasks(store).value();
+    EXPECT_NE(tasks[0].done, 0u);
+    EXPECT_EQ(tasks[1].done, 0u);
+}
+
+TEST_F(TaskStoreTest, MissingTableReadsAsEmptyAndRefusesWrites) {
+    store.table = TaskTableName(FolderKey(u"never created"));
+    EXPECT_EQ(CountTasks(store, store.table), 0);
+    EXPECT_EQ(GetFolderStatus(store, store.table), 0);
+    const auto tasks = LoadTasks(store);
+    ASSERT_TRUE(tasks);
+    EXPECT_TRUE(tasks->empty());
+    EXPECT_FALSE(InsertTask(store, Task("x", 0)));
+    EXPECT_FALSE(UpdateTask(store, Task("x", 0), Task("x", 0).title));
+    EXPECT_FALSE(DeleteTask(store, Task("x", 0).title));
+}
+
+TEST_F(TaskStoreTest, UpdateFindsTheRowByItsOldTitleAndRewritesEveryColumn) {
+    ASSERT_TRUE(InsertTask(store, Task("old", 0, false, "notes")));
+    TaskRecord edited = Task("new", 0);
+    edited.done = 7;  // any non-zero value is done and written as 1
+    edited.done_date = "2020-01-02";
+    ASSERT_TRUE(UpdateTask(store, edited, Base64Encode("old")));
+    const auto tasks = LoadTasks(store).value();
+    ASSERT_EQ(tasks.size(), 1u);
+    EXPECT_EQ(tasks[0].title, Base64Encode("new"));
+    EXPECT_EQ(tasks[0].description, "");
+    EXPECT_EQ(tasks[0].done, 1u);
+    EXPECT_EQ(tasks[0].done_date, "2020-01-02");
+    // No row with that title is still a success.
+    EXPECT_TRUE(UpdateTask(store, edited, Base64Encode("nobody")));
+    EXPECT_TRUE(DeleteTask(store, Base64Encode("nobody")));
+}
+
+TEST_F(TaskStoreTest, DuplicateTitlesAreUpdatedAndDeletedTogether) {
+    ASSERT_TRUE(InsertTask(store, Task("twin", 0)));
+    ASSERT_TRUE(InsertTask(store, Task("twin", 1)));
+    ASSERT_TRUE(UpdateTask(store, Task("twin", 5, true), Base64Encode("twin")));
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), 3);
+    ASSERT_TRUE(DeleteTask(store, Base64Encode("twin")));
+    EXPECT_EQ(CountTasks(store, kAbcTable), 0);
+}
+
+TEST_F(TaskStoreTest, DeletingAtAnyPositionThenRenumberingLeavesZeroToNMinusTwo) {
+    for (int k : {0, 2, 4}) {
+        store.table = TaskTableName(FolderKey(u"k" + Utf8ToUtf16(std::to_string(k))));
+        ASSERT_TRUE(CreateTaskTable(store));
+        AddTasks(5, 0);
+        ASSERT_TRUE(DeleteTask(store, Base64Encode("task " + std::to_string(k))));
+        ASSERT_TRUE(RenumberTasks(store));
+        EXPECT_EQ(StoredPriorities(), (std::vector<int>{0, 1, 2, 3})) << k;
+        const auto tasks = LoadTasks(store).value();
+        for (const auto& task : tasks) {
+            EXPECT_NE(task.title, Base64Encode("task " + std::to_string(k)));
+        }
+    }
+}
+
+TEST_F(TaskStoreTest, RenumberIsAllOrNothing) {
+    AddTasks(5, 0);
+    ASSERT_TRUE(DeleteTask(store, Base64Encode("task 0")));
+    // Another program's trigger makes the third update fail part-way.
+    RunSql(store, "CREATE TRIGGER stop BEFORE UPDATE ON " + kAbcTable +
+                      " WHEN NEW.priority = 2 BEGIN SELECT RAISE(ABORT, 'no'); END;");
+    EXPECT_FALSE(RenumberTasks(store));
+    EXPECT_EQ(StoredPriorities(), (std::vector<int>{1, 2, 3, 4}));
+    RunSql(store, "DROP TRIGGER stop;");
+    EXPECT_TRUE(RenumberTasks(store));
+    EXPECT_EQ(StoredPriorities(), (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST_F(TaskStoreTest, TransactionRollsBackUnlessCommitted) {
+    {
+        Transaction transaction(store);
+        ASSERT_TRUE(transaction.Active());
+        ASSERT_TRUE(InsertTask(store, Task("dropped", 0)));
+    }
+    EXPECT_EQ(CountTasks(store, kAbcTable), 0);
+    {
+        Transaction outer(store);
+        ASSERT_TRUE(InsertTask(store, Task("kept", 0)));
+        {
+            Transaction inner(store);  // joins the outer one; its commit decides nothing
+            ASSERT_TRUE(inner.Active());
+            ASSERT_TRUE(InsertTask(store, Task("kept too", 1)));
+            EXPECT_TRUE(inner.Commit());
+        }
+        EXPECT_TRUE(outer.Commit());
+    }
+    EXPECT_EQ(CountTasks(store, kAbcTable), 2);
+}
+
+TEST_F(TaskStoreTest, ListTablesReturnsEveryTableWhateverItsName) {
+    RunSql(store, "CREATE TABLE \"x\"\"; DROP TABLE " + kAbcTable + ";--\" (done INTEGER);");
+    RunSql(store, "CREATE TABLE \"evil]\nname=3\" (done INTEGER);");
+    const auto tables = ListTables(store);
+    ASSERT_TRUE(tables);
+    const std::vector<std::string> expected = {kAbcTable, "x\"; DROP TABLE " + kAbcTable + ";--",
+                                               "evil]\nname=3"};
+    EXPECT_EQ(*tables, expected);
+}
+
+TEST_F(TaskStoreTest, HostileTableNamesAreQuotedNeverExecuted) {
+    AddTasks(2, 1);
+    const std::string hostile = "x\"; DROP TABLE " + kAbcTable + ";--";
+    RunSql(store, "CREATE TABLE " + SqlTableName(hostile) + " (done INTEGER);");
+    RunSql(store, "INSERT INTO " + SqlTableName(hostile) + " VALUES (1);");
+    EXPECT_EQ(CountTasks(store, hostile), 1);
+    EXPECT_EQ(GetFolderStatus(store, hostile), 3);
+    log.Clear();
+    EXPECT_TRUE(DropTable(store, hostile));
+    EXPECT_EQ(log.statements.size(), 1u);
+    EXPECT_EQ(CountTasks(store, kAbcTable), 2);  // the second statement never ran
+    EXPECT_EQ(ListTables(store).value(), std::vector<std::string>{kAbcTable});
+    EXPECT_EQ(SqlTableName("Tbl_ABC"), "\"Tbl_ABC\"");
+    EXPECT_EQ(SqlTableName("tbl_"), "\"tbl_\"");
+}
+
+TEST_F(TaskStoreTest, ValuesFromAForeignFileCannotEndTheirLiteral) {
+    // A downloaded file may hold titles that are not Base64. Writing such a record back must
+    // neither fail on the quote nor run what follows it.
+    const std::string evil = "a'; DROP TABLE " + kAbcTable + "; --";
+    RunSql(store, "insert into " + kAbcTable + " values('a''; DROP TABLE " + kAbcTable +
+                      "; --','d''x',0,'2''0',0);");
+    auto tasks = LoadTasks(store).value();
+    ASSERT_EQ(tasks.size(), 1u);
+    EXPECT_EQ(tasks[0].title, evil);
+    tasks[0].done = 1;
+    EXPECT_TRUE(UpdateTask(store, tasks[0], tasks[0].title));
+    EXPECT_TRUE(RenumberTasks(store));
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), 3);
+    EXPECT_TRUE(DeleteTask(store, evil));
+    EXPECT_EQ(ListTables(store).value(), std::vector<std::string>{kAbcTable});
+}
+
+TEST_F(TaskStoreTest, AStepErrorFailsTheQueryInsteadOfReturningPartOfIt) {
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_TRUE(InsertTask(store, Task(std::string(100, 'a' + i % 26) + std::to_string(i), i)));
+    }
+    store.db.reset();
+    // Damage pages well past the first rows so that stepping starts fine and then fails.
+    std::string bytes = ReadFileBytes(dbPath);
+    ASSERT_GT(bytes.size(), 200000u);
+    for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 40960; ++i) bytes[i] = '\x5A';
+    WriteFileBytes(dbPath, bytes);
+    ASSERT_TRUE(OpenTaskStore(store, Utf8Path(dbPath)));
+    EXPECT_FALSE(LoadTasks(store));
+    EXPECT_EQ(CountTasks(store, kAbcTable), 0);
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), 0);
+    EXPECT_FALSE(RenumberTasks(store));
+}
+
+TEST_F(TaskStoreTest, AFileThatIsNoDatabaseFailsCleanly) {
+    const auto path = dir / "garbage.db";
+    WriteFileBytes(path, std::string(4096, 'G'));
+    TaskStore other;
+    ASSERT_TRUE(OpenTaskStore(other, Utf8Path(path)));  // SQLite reads the header lazily
+    other.table = kAbcTable;
+    EXPECT_FALSE(CreateTaskTable(other));
+    EXPECT_FALSE(InsertTask(other, Task("x", 0)));
+    EXPECT_FALSE(ListTables(other));
+    EXPECT_EQ(GetFolderStatus(other, kAbcTable), 0);
+    EXPECT_EQ(ReadFileBytes(path), std::string(4096, 'G'));
+}
+
+TEST_F(TaskStoreTest, AReadOnlyFileCanBeReadButNotWritten) {
+    AddTasks(3, 1);
+    store.db.reset();
+    std::filesystem::permissions(dbPath, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
+    ASSERT_TRUE(OpenTaskStore(store, Utf8Path(dbPath)));
+    if (!IsReadOnly(store)) GTEST_SKIP() << "this user may write read-only files (root)";
+    EXPECT_EQ(LoadTasks(store).value().size(), 3u);
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), 1);
+    EXPECT_FALSE(InsertTask(store, Task("new", 3)));
+    EXPECT_FALSE(RenumberTasks(store));
+    EXPECT_EQ(CountTasks(store, kAbcTable), 3);
+}
+
+class LockedDatabaseTest : public TaskStoreTest {
+protected:
+    void LockFromAnotherConnection() {
+        ASSERT_TRUE(OpenTaskStore(other, Utf8Path(dbPath)));
+        RunSql(other, "BEGIN EXCLUSIVE;");
+    }
+    TaskStore other;
+};
+
+TEST_F(LockedDatabaseTest, AWriteWaitsForALockThatIsReleasedSoon) {
+    LockFromAnotherConnection();
+    std::thread releaser([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        RunSql(other, "COMMIT;");
+    });
+    EXPECT_TRUE(InsertTask(store, Task("waited", 0)));
+    releaser.join();
+    EXPECT_EQ(CountTasks(store, kAbcTable), 1);
+}
+
+TEST_F(LockedDatabaseTest, AWriteFailsWhenTheLockIsHeldOnAndChangesNothing) {
+    AddTasks(3, 0);
+    ASSERT_TRUE(DeleteTask(store, Base64Encode("task 0")));
+    LockFromAnotherConnection();
+    EXPECT_FALSE(RenumberTasks(store));
+    EXPECT_FALSE(InsertTask(store, Task("lost?", 9)));
+    RunSql(other, "ROLLBACK;");
+    EXPECT_EQ(StoredPriorities(), (std::vector<int>{1, 2}));
+}
+
+#ifdef PELMORA_SQLITE3_CLI
+TEST_F(TaskStoreTest, RowsWrittenByTheSqliteToolReadBack) {
+    store.db.reset();
+    const std::string sql =
+        "insert into " + kAbcTable + " values('" + Base64Encode("From the shell") + "','" +
+        Base64Encode("line 1\r\nline 2") + "',1,'2021-03-04',1); insert into " + kAbcTable +
+        " values('" + Base64Encode("First") + "',NULL,0,NULL,0);";
+    const std::string command =
+        std::string(PELMORA_SQLITE3_CLI) + " '" + Utf8Path(dbPath) + "' \"" + sql + "\"";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(OpenTaskStore(store, Utf8Path(dbPath)));
+    const auto tasks = LoadTasks(store).value();
+    ASSERT_EQ(tasks.size(), 2u);
+    EXPECT_EQ(Base64Decode(tasks[0].title), "First");
+    EXPECT_FALSE(tasks[0].description);
+    EXPECT_FALSE(tasks[0].done_date);
+    EXPECT_EQ(Base64Decode(tasks[1].description.value()), "line 1\r\nline 2");
+    EXPECT_EQ(tasks[1].done, 1u);
+    EXPECT_EQ(tasks[1].done_date, "2021-03-04");
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), 2);
+}
+#endif
+
+TEST(TodayDateTest, IsTheLocalDateInIsoForm) {
+    const std::string before = TodayDate();
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%04d-%02d-%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday);
+    const std::string after = TodayDate();
+    EXPECT_TRUE(before == expected || after == expected) << before << " " << expected;
+    EXPECT_TRUE(std::regex_match(after, std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}")));
+}
+
+}  // namespace
