@@ -3,10 +3,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <optional>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,16 +92,17 @@ void BenchRemoveFirst() {
             for (int i = 1; i < kTasks; ++i) {
                 TaskRecord task = Task(i);
                 Exec(db, "update " + store.table + " set title='" + task.title +
-                             "', description='" + *task.description + "', done=" +
-                             (task.done ? "1" : "0") + ", done_date='" + *task.done_date +
-                             "', priority=" + std::to_string(i - 1) + " where title='" +
-                             task.title + "';");
+                             "', description='" + *task.description +
+                             "', done=" + (task.done ? "1" : "0") + ", done_date='" +
+                             *task.done_date + "', priority=" + std::to_string(i - 1) +
+                             " where title='" + task.title + "';");
             }
             Exec(db, "COMMIT;");
         });
-    std::printf("(a) remove the first of %d tasks: store %.2f ms, bare SQLite %.2f ms, ratio %.2fx"
-                " (goal <= 1.5x)\n",
-                kTasks, ours * 1e3, bare * 1e3, ours / bare);
+    std::printf(
+        "(a) remove the first of %d tasks: store %.2f ms, bare SQLite %.2f ms, ratio %.2fx"
+        " (goal <= 1.5x)\n",
+        kTasks, ours * 1e3, bare * 1e3, ours / bare);
 }
 
 // (b) Loading 10,000 tasks.
@@ -130,9 +131,10 @@ void BenchLoad() {
         }
         sqlite3_finalize(statement);
     });
-    std::printf("(b) load %d tasks: store %.2f ms, bare prepare/step %.2f ms, ratio %.2fx"
-                " (goal <= 1.3x)%s\n",
-                kTasks, ours * 1e3, bare * 1e3, ours / bare, sink == 0 ? " (no rows?)" : "");
+    std::printf(
+        "(b) load %d tasks: store %.2f ms, bare prepare/step %.2f ms, ratio %.2fx"
+        " (goal <= 1.3x)%s\n",
+        kTasks, ours * 1e3, bare * 1e3, ours / bare, sink == 0 ? " (no rows?)" : "");
 }
 
 }  // namespace

@@ -9,12 +9,16 @@
 
 // The integer after `key` in `section`, or `defaultValue` when the file, the section, the key or
 // a value is missing. A value that is not a number reads as 0, as GetPrivateProfileIntW does.
-int ProfileReadInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+int ProfileReadInt(const std::u16string& path,
+                   std::u16string_view section,
+                   std::u16string_view key,
                    int defaultValue);
 
 // Replaces the entry in place, or appends it; creates a missing section or file.
-bool ProfileWriteString(const std::u16string& path, std::u16string_view section,
-                        std::u16string_view key, std::u16string_view value);
+bool ProfileWriteString(const std::u16string& path,
+                        std::u16string_view section,
+                        std::u16string_view key,
+                        std::u16string_view value);
 
 bool PathExists(const std::u16string& path);
 
@@ -27,8 +31,12 @@ void NotifyShellAssocChanged();
 // Our own implementation of the profile format, always compiled, so that the Windows test
 // binary can check that each implementation reads what the other wrote.
 namespace portable_profile {
-int ReadInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+int ReadInt(const std::u16string& path,
+            std::u16string_view section,
+            std::u16string_view key,
             int defaultValue);
-bool WriteString(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+bool WriteString(const std::u16string& path,
+                 std::u16string_view section,
+                 std::u16string_view key,
                  std::u16string_view value);
 }  // namespace portable_profile

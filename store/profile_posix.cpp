@@ -73,8 +73,8 @@ std::optional<std::u16string_view> SectionOf(std::u16string_view line) {
     line = Trim(line);
     if (line.empty() || line.front() != u'[') return std::nullopt;
     const size_t close = line.find(u']');
-    return Trim(line.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos
-                                                                  : close - 1));
+    return Trim(
+        line.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1));
 }
 
 // The key of an entry line; comment lines and lines without "=" have none.
@@ -104,7 +104,8 @@ std::optional<SectionRange> FindSection(const std::vector<std::u16string>& lines
     return std::nullopt;
 }
 
-std::optional<size_t> FindKey(const std::vector<std::u16string>& lines, SectionRange range,
+std::optional<size_t> FindKey(const std::vector<std::u16string>& lines,
+                              SectionRange range,
                               std::u16string_view key) {
     for (size_t i = range.begin; i < range.end; ++i) {
         const auto name = KeyOf(lines[i]);
@@ -119,7 +120,9 @@ bool HasLineBreak(std::u16string_view text) {
 
 }  // namespace
 
-int ReadInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+int ReadInt(const std::u16string& path,
+            std::u16string_view section,
+            std::u16string_view key,
             int defaultValue) {
     const auto lines = ReadLines(path);
     if (!lines) return defaultValue;
@@ -146,7 +149,9 @@ int ReadInt(const std::u16string& path, std::u16string_view section, std::u16str
     return static_cast<int>(negative ? 0u - number : number);
 }
 
-bool WriteString(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+bool WriteString(const std::u16string& path,
+                 std::u16string_view section,
+                 std::u16string_view key,
                  std::u16string_view value) {
     // A line break, or "=" in a key, would make the file say something other than was written.
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) ||
@@ -211,13 +216,17 @@ bool WriteString(const std::u16string& path, std::u16string_view section, std::u
 
 #ifndef _WIN32
 
-int ProfileReadInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+int ProfileReadInt(const std::u16string& path,
+                   std::u16string_view section,
+                   std::u16string_view key,
                    int defaultValue) {
     return portable_profile::ReadInt(path, section, key, defaultValue);
 }
 
-bool ProfileWriteString(const std::u16string& path, std::u16string_view section,
-                        std::u16string_view key, std::u16string_view value) {
+bool ProfileWriteString(const std::u16string& path,
+                        std::u16string_view section,
+                        std::u16string_view key,
+                        std::u16string_view value) {
     return portable_profile::WriteString(path, section, key, value);
 }
 

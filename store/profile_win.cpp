@@ -1,7 +1,7 @@
 #ifdef _WIN32
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "store/profile.h"
 
@@ -18,16 +18,20 @@ const wchar_t* WidePtr(const std::u16string& text) {
 
 }  // namespace
 
-int ProfileReadInt(const std::u16string& path, std::u16string_view section, std::u16string_view key,
+int ProfileReadInt(const std::u16string& path,
+                   std::u16string_view section,
+                   std::u16string_view key,
                    int defaultValue) {
     return static_cast<int>(GetPrivateProfileIntW(Wide(section).c_str(), Wide(key).c_str(),
                                                   defaultValue, WidePtr(path)));
 }
 
-bool ProfileWriteString(const std::u16string& path, std::u16string_view section,
-                        std::u16string_view key, std::u16string_view value) {
-    return WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(),
-                                      Wide(value).c_str(), WidePtr(path)) != FALSE;
+bool ProfileWriteString(const std::u16string& path,
+                        std::u16string_view section,
+                        std::u16string_view key,
+                        std::u16string_view value) {
+    return WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(value).c_str(),
+                                      WidePtr(path)) != FALSE;
 }
 
 bool PathExists(const std::u16string& path) {

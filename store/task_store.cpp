@@ -64,7 +64,6 @@ std::optional<std::string> ColumnText(sqlite3_stmt* statement, int column) {
     return std::string(text);
 }
 
-
 std::string DoneQuery(const std::string& table) {
     return "select done from " + SqlTableName(table) + ";";
 }
@@ -84,8 +83,8 @@ std::string SqlTableName(const std::string& table) {
 
 bool OpenTaskStore(TaskStore& store, const std::string& utf8Path) {
     sqlite3* raw = nullptr;
-    const int rc =
-        sqlite3_open_v2(utf8Path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc = sqlite3_open_v2(utf8Path.c_str(), &raw,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     store.db.reset(raw);  // closed even when the open failed
     if (rc != SQLITE_OK) {
         store.db.reset();
@@ -180,18 +179,18 @@ std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store) {
     std::vector<TaskRecord> tasks;
     if (count == 0) return tasks;
     tasks.reserve(static_cast<size_t>(count));
-    const auto result = RunQuery(
-        store,
-        "select title, description, done, done_date, priority from " + SqlTableName(store.table) +
-            " order by priority asc;",
-        [&](sqlite3_stmt* row) {
-            TaskRecord& task = tasks.emplace_back();
-            if (auto title = ColumnText(row, 0)) task.title = std::move(*title);
-            task.description = ColumnText(row, 1);
-            task.done = static_cast<uint32_t>(sqlite3_column_int(row, 2));
-            task.done_date = ColumnText(row, 3);
-            task.priority = sqlite3_column_int(row, 4);
-        });
+    const auto result = RunQuery(store,
+                                 "select title, description, done, done_date, priority from " +
+                                     SqlTableName(store.table) + " order by priority asc;",
+                                 [&](sqlite3_stmt* row) {
+                                     TaskRecord& task = tasks.emplace_back();
+                                     if (auto title = ColumnText(row, 0))
+                                         task.title = std::move(*title);
+                                     task.description = ColumnText(row, 1);
+                                     task.done = static_cast<uint32_t>(sqlite3_column_int(row, 2));
+                                     task.done_date = ColumnText(row, 3);
+                                     task.priority = sqlite3_column_int(row, 4);
+                                 });
     // The list holds exactly the rows this query returned, even if another program changed the
     // table since the count.
     if (result != QueryResult::kOk) return std::nullopt;

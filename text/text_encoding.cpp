@@ -177,4 +177,3 @@ std::string_view TrimSpaces(std::string_view text) {
     const size_t last = text.find_last_not_of(' ');
     return text.substr(first, last - first + 1);
 }
-

@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-
 // The code point at `pos` of UTF-16 text, advancing past it; an unpaired surrogate reads as
 // U+FFFD. Building block for conversions that must not allocate (the shell extension's key).
 char32_t NextCodePoint(std::u16string_view text, size_t& pos) noexcept;
@@ -31,4 +30,3 @@ std::string Base64Decode(std::string_view text);
 
 // Strips leading and trailing 0x20 bytes only. The result views into `text`.
 std::string_view TrimSpaces(std::string_view text);
-

@@ -45,7 +45,8 @@ protected:
 
 TEST_F(FolderStatusTest, PathIsBesideTheDatabase) {
     EXPECT_EQ(StatusFilePath(u"C:\\Work\\pelmora.db"), u"C:\\Work\\pelmora.ini");
-    EXPECT_EQ(StatusFilePath(u"\\\\server\\share\\x\\pelmora.db"), u"\\\\server\\share\\x\\pelmora.ini");
+    EXPECT_EQ(StatusFilePath(u"\\\\server\\share\\x\\pelmora.db"),
+              u"\\\\server\\share\\x\\pelmora.ini");
     EXPECT_EQ(StatusFilePath(u"pelmora.db"), u"pelmora.ini");
 }
 
@@ -103,8 +104,8 @@ TEST_F(FolderStatusTest, RebuildOverAnUnreadableDatabaseLeavesTheFileUntouched) 
 
 TEST_F(FolderStatusTest, RebuildSkipsTableNamesThatWouldCorruptTheFile) {
     const std::string alpha = AddItem(u"Alpha", 1, 1);
-    for (const char* name : {"tbl_x\r\n[other]\r\ny", "tbl_k=3", "tbl_]", "tbl_[pelmora]", "tbl_ pad",
-                             "tbl_;comment", "short"}) {
+    for (const char* name : {"tbl_x\r\n[other]\r\ny", "tbl_k=3", "tbl_]", "tbl_[pelmora]",
+                             "tbl_ pad", "tbl_;comment", "short"}) {
         RunSql(store, "CREATE TABLE " + SqlTableName(name) + " (done INTEGER);");
     }
     RunSql(store, "CREATE TABLE other_table (done INTEGER);");

@@ -47,9 +47,10 @@ TEST_F(ProfileTest, PortableWriterRefusesEntriesThatWouldReadBackDifferently) {
 }
 
 TEST_F(ProfileTest, PortableReaderFollowsTheSystemRules) {
-    WriteFileBytes(file(),
-                   "[other]\r\nk=7\r\n[ Pelmora ]\r\n  Key = 12 \r\nneg=-3\r\ntext=abc\r\nmixed=4x\r\n"
-                   "empty=\r\nquoted=\"5\"\r\n;k=8\r\nk=1\r\nk=2\r\n");
+    WriteFileBytes(
+        file(),
+        "[other]\r\nk=7\r\n[ Pelmora ]\r\n  Key = 12 \r\nneg=-3\r\ntext=abc\r\nmixed=4x\r\n"
+        "empty=\r\nquoted=\"5\"\r\n;k=8\r\nk=1\r\nk=2\r\n");
     using portable_profile::ReadInt;
     EXPECT_EQ(ReadInt(path(), u"pelmora", u"KEY", -1), 12);
     EXPECT_EQ(ReadInt(path(), u"pelmora", u"neg", -1), -3);
@@ -92,25 +93,34 @@ TEST_F(ProfileTest, PlatformLayerReadsWhatItWrote) {
 TEST_F(ProfileTest, EachImplementationReadsWhatTheOtherWrote) {
     for (int round = 0; round < 3; ++round) {
         const std::u16string value = std::u16string(1, static_cast<char16_t>(u'0' + round));
-        ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora", u"900150983cd24fb0d6963f7d28e17f72", value));
-        ASSERT_TRUE(ProfileWriteString(path(), u"pelmora", u"d41d8cd98f00b204e9800998ecf8427e", value));
+        ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora",
+                                                  u"900150983cd24fb0d6963f7d28e17f72", value));
+        ASSERT_TRUE(
+            ProfileWriteString(path(), u"pelmora", u"d41d8cd98f00b204e9800998ecf8427e", value));
         ASSERT_TRUE(portable_profile::WriteString(path(), u"second", u"k", value));
-        for (const char16_t* key : {u"900150983cd24fb0d6963f7d28e17f72", u"d41d8cd98f00b204e9800998ecf8427e"}) {
+        for (const char16_t* key :
+             {u"900150983cd24fb0d6963f7d28e17f72", u"d41d8cd98f00b204e9800998ecf8427e"}) {
             EXPECT_EQ(ProfileReadInt(path(), u"pelmora", key, -1), round);
             EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", key, -1), round);
-            EXPECT_EQ(static_cast<int>(GetPrivateProfileIntW(L"pelmora", reinterpret_cast<const wchar_t*>(key), 99,
-                                                             reinterpret_cast<const wchar_t*>(path().c_str()))),
+            EXPECT_EQ(static_cast<int>(GetPrivateProfileIntW(
+                          L"pelmora", reinterpret_cast<const wchar_t*>(key), 99,
+                          reinterpret_cast<const wchar_t*>(path().c_str()))),
                       round);
         }
         EXPECT_EQ(ProfileReadInt(path(), u"second", u"K", -1), round);
     }
     const std::string text = ReadFileBytes(file());
-    EXPECT_EQ(text.find("900150983cd24fb0d6963f7d28e17f72"), text.rfind("900150983cd24fb0d6963f7d28e17f72"));
+    EXPECT_EQ(text.find("900150983cd24fb0d6963f7d28e17f72"),
+              text.rfind("900150983cd24fb0d6963f7d28e17f72"));
 }
 
 TEST_F(ProfileTest, ConversionsAgreeWithThePlatformConverter) {
-    const std::u16string samples[] = {u"abc", u"\u00DCbung", u"\U0001F600 \u4EFB", std::u16string{u'a', 0xD800, u'b'},
-                                      std::u16string{0xDC00}, std::u16string{u'x', 0xDBFF}};
+    const std::u16string samples[] = {u"abc",
+                                      u"\u00DCbung",
+                                      u"\U0001F600 \u4EFB",
+                                      std::u16string{u'a', 0xD800, u'b'},
+                                      std::u16string{0xDC00},
+                                      std::u16string{u'x', 0xDBFF}};
     for (const auto& text : samples) {
         const auto* wide = reinterpret_cast<const wchar_t*>(text.c_str());
         const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);

@@ -16,7 +16,9 @@ namespace {
 
 const std::string kAbcTable = "tbl_900150983cd24fb0d6963f7d28e17f72";
 
-TaskRecord Task(const std::string& title, int priority, bool done = false,
+TaskRecord Task(const std::string& title,
+                int priority,
+                bool done = false,
                 std::optional<std::string> description = std::nullopt) {
     TaskRecord record;
     record.title = Base64Encode(title);
@@ -63,9 +65,10 @@ TEST_F(TaskStoreTest, StatementTextsAreExactlyTheDesignedOnes) {
     StatementLog freshLog;
     freshLog.Attach(fresh);
     ASSERT_TRUE(CreateTaskTable(fresh));
-    EXPECT_EQ(freshLog.statements.at(0),
-              "CREATE TABLE IF NOT EXISTS " + kAbcTable +
-                  " (title TEXT, description TEXT, done INTEGER, done_date TEXT, priority INTEGER)");
+    EXPECT_EQ(
+        freshLog.statements.at(0),
+        "CREATE TABLE IF NOT EXISTS " + kAbcTable +
+            " (title TEXT, description TEXT, done INTEGER, done_date TEXT, priority INTEGER)");
 
     ASSERT_TRUE(InsertTask(store, Task("Buy milk", 0)));
     TaskRecord edited = Task("Buy oat milk", 3, true, "two litres");
@@ -113,10 +116,11 @@ TEST_F(TaskStoreTest, FolderStatusAtTheBoundaries) {
     struct Case {
         int total, done, status;
     };
-    const Case cases[] = {{0, 0, 0}, {4, 2, 2}, {3, 1, 1}, {3, 2, 2}, {5, 0, 1}, {5, 5, 3}, {1, 1, 3}};
+    const Case cases[] = {{0, 0, 0}, {4, 2, 2}, {3, 1, 1}, {3, 2, 2},
+                          {5, 0, 1}, {5, 5, 3}, {1, 1, 3}};
     for (const auto& c : cases) {
-        store.table = TaskTableName(FolderKey(u"case" + Utf8ToUtf16(std::to_string(c.total) + "-" +
-                                                                    std::to_string(c.done))));
+        store.table = TaskTableName(FolderKey(
+            u"case" + Utf8ToUtf16(std::to_string(c.total) + "-" + std::to_string(c.done))));
         ASSERT_TRUE(CreateTaskTable(store));
         AddTasks(c.total, c.done);
         EXPECT_EQ(GetFolderStatus(store, store.table), c.status) << c.done << " of " << c.total;
@@ -341,10 +345,10 @@ TEST_F(LockedDatabaseTest, AWriteFailsWhenTheLockIsHeldOnAndChangesNothing) {
 #ifdef PELMORA_SQLITE3_CLI
 TEST_F(TaskStoreTest, RowsWrittenByTheSqliteToolReadBack) {
     store.db.reset();
-    const std::string sql =
-        "insert into " + kAbcTable + " values('" + Base64Encode("From the shell") + "','" +
-        Base64Encode("line 1\r\nline 2") + "',1,'2021-03-04',1); insert into " + kAbcTable +
-        " values('" + Base64Encode("First") + "',NULL,0,NULL,0);";
+    const std::string sql = "insert into " + kAbcTable + " values('" +
+                            Base64Encode("From the shell") + "','" +
+                            Base64Encode("line 1\r\nline 2") + "',1,'2021-03-04',1); insert into " +
+                            kAbcTable + " values('" + Base64Encode("First") + "',NULL,0,NULL,0);";
     const std::string command =
         std::string(PELMORA_SQLITE3_CLI) + " '" + Utf8Path(dbPath) + "' \"" + sql + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0);

@@ -13,8 +13,13 @@ struct Base64Vector {
 
 // RFC 4648, section 10.
 constexpr Base64Vector kRfc4648[] = {
-    {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-    {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+    {"", ""},
+    {"f", "Zg=="},
+    {"fo", "Zm8="},
+    {"foo", "Zm9v"},
+    {"foob", "Zm9vYg=="},
+    {"fooba", "Zm9vYmE="},
+    {"foobar", "Zm9vYmFy"},
 };
 
 TEST(Base64Test, EncodesTheRfcVectors) {
@@ -32,7 +37,9 @@ TEST(Base64Test, UsesTheStandardAlphabetForHighBits) {
 }
 
 TEST(Base64Test, RoundTripsTextWithQuotesLineBreaksAndNonAscii) {
-    const std::string texts[] = {"it's \"done\"\r\nnext line", "\xC3\x9C" "bung \xE2\x82\xAC",
+    const std::string texts[] = {"it's \"done\"\r\nnext line",
+                                 "\xC3\x9C"
+                                 "bung \xE2\x82\xAC",
                                  std::string(1000, 'x') + "'", "\xF0\x9F\x98\x80"};
     for (const auto& text : texts) {
         const std::string encoded = Base64Encode(text);
@@ -45,8 +52,8 @@ TEST(Base64Test, RoundTripsTextWithQuotesLineBreaksAndNonAscii) {
 TEST(Base64Test, DecodingStopsAtTheFirstForeignCharacter) {
     EXPECT_EQ(Base64Decode("Zm9v YmFy"), "foo");
     EXPECT_EQ(Base64Decode("Zm9vYmFy\n"), "foobar");
-    EXPECT_EQ(Base64Decode("Zm9v-YmFy"), "foo");      // URL-safe alphabet is foreign here
-    EXPECT_EQ(Base64Decode("Zg==Zm9v"), "f");         // nothing after the padding counts
+    EXPECT_EQ(Base64Decode("Zm9v-YmFy"), "foo");  // URL-safe alphabet is foreign here
+    EXPECT_EQ(Base64Decode("Zg==Zm9v"), "f");     // nothing after the padding counts
     EXPECT_EQ(Base64Decode("'; drop table x;--"), "");
     EXPECT_EQ(Base64Decode("\xC3\x9C"), "");
 }
@@ -80,7 +87,9 @@ TEST(TrimSpacesTest, ViewsIntoTheGivenText) {
 TEST(Utf16ToUtf8Test, EncodesEveryLength) {
     EXPECT_EQ(Utf16ToUtf8(u""), "");
     EXPECT_EQ(Utf16ToUtf8(u"abc"), "abc");
-    EXPECT_EQ(Utf16ToUtf8(u"\u00DCbung"), "\xC3\x9C" "bung");
+    EXPECT_EQ(Utf16ToUtf8(u"\u00DCbung"),
+              "\xC3\x9C"
+              "bung");
     EXPECT_EQ(Utf16ToUtf8(u"\u20AC"), "\xE2\x82\xAC");
     EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
     EXPECT_EQ(Utf16ToUtf8(u"\uFFFF"), "\xEF\xBF\xBF");
@@ -91,15 +100,21 @@ TEST(Utf16ToUtf8Test, UnpairedSurrogatesBecomeReplacementCharacters) {
     const std::u16string loneLow = {0xDE00, u'a'};
     const std::u16string highAtEnd = {u'a', 0xD83D};
     const std::u16string reversed = {0xDE00, 0xD83D};
-    EXPECT_EQ(Utf16ToUtf8(loneHigh), "a\xEF\xBF\xBD" "b");
-    EXPECT_EQ(Utf16ToUtf8(loneLow), "\xEF\xBF\xBD" "a");
+    EXPECT_EQ(Utf16ToUtf8(loneHigh),
+              "a\xEF\xBF\xBD"
+              "b");
+    EXPECT_EQ(Utf16ToUtf8(loneLow),
+              "\xEF\xBF\xBD"
+              "a");
     EXPECT_EQ(Utf16ToUtf8(highAtEnd), "a\xEF\xBF\xBD");
     EXPECT_EQ(Utf16ToUtf8(reversed), "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST(Utf8ToUtf16Test, DecodesEveryLength) {
     EXPECT_EQ(Utf8ToUtf16(""), u"");
-    EXPECT_EQ(Utf8ToUtf16("\xC3\x9C" "bung"), u"\u00DCbung");
+    EXPECT_EQ(Utf8ToUtf16("\xC3\x9C"
+                          "bung"),
+              u"\u00DCbung");
     EXPECT_EQ(Utf8ToUtf16("\xE2\x82\xAC"), u"\u20AC");
     EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80"), u"\U0001F600");
     EXPECT_EQ(Utf8ToUtf16("\xF4\x8F\xBF\xBF"), u"\U0010FFFF");
@@ -107,14 +122,14 @@ TEST(Utf8ToUtf16Test, DecodesEveryLength) {
 
 TEST(Utf8ToUtf16Test, MalformedInputBecomesReplacementCharacters) {
     const char16_t r = 0xFFFD;
-    EXPECT_EQ(Utf8ToUtf16("\x80"), std::u16string(1, r));                 // stray continuation
-    EXPECT_EQ(Utf8ToUtf16("\xC0\x80"), std::u16string(2, r));             // overlong NUL
-    EXPECT_EQ(Utf8ToUtf16("\xE0\x80\xAF"), std::u16string(3, r));         // overlong slash
-    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), std::u16string(3, r));         // surrogate D800
-    EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), std::u16string(4, r));     // past U+10FFFF
+    EXPECT_EQ(Utf8ToUtf16("\x80"), std::u16string(1, r));              // stray continuation
+    EXPECT_EQ(Utf8ToUtf16("\xC0\x80"), std::u16string(2, r));          // overlong NUL
+    EXPECT_EQ(Utf8ToUtf16("\xE0\x80\xAF"), std::u16string(3, r));      // overlong slash
+    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), std::u16string(3, r));      // surrogate D800
+    EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), std::u16string(4, r));  // past U+10FFFF
     EXPECT_EQ(Utf8ToUtf16("\xF5\xFF"), std::u16string(2, r));
-    EXPECT_EQ(Utf8ToUtf16("a\xE2\x82"), (std::u16string{u'a', r}));     // truncated at the end
-    EXPECT_EQ(Utf8ToUtf16("\xE2\x82z"), (std::u16string{r, u'z'}));     // truncated in the middle
+    EXPECT_EQ(Utf8ToUtf16("a\xE2\x82"), (std::u16string{u'a', r}));  // truncated at the end
+    EXPECT_EQ(Utf8ToUtf16("\xE2\x82z"), (std::u16string{r, u'z'}));  // truncated in the middle
 }
 
 TEST(Utf8ToUtf16Test, WellFormedTextRoundTrips) {

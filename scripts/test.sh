@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the portable core natively and under the sanitizers, and
+# the Windows binaries under Wine (a fresh temporary prefix, on a virtual X display).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+
+echo "== format check"
+git ls-files -co --exclude-standard -- '*.cpp' '*.h' | grep -v '^build/' \
+    | xargs -r clang-format --dry-run --Werror
+
+jobs="${PELMORA_JOBS:-$(nproc)}"
+for preset in linux linux-asan win64 win32; do
+    echo "== build $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+done
+
+scratch="$(mktemp -d /tmp/pelmora-test.XXXXXX)"
+xvfb_pid=""
+cleanup() {
+    WINEPREFIX="$scratch/prefix" wineserver -k >/dev/null 2>&1 || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+export WINEPREFIX="$scratch/prefix"
+if [ -z "${DISPLAY:-}" ]; then
+    # The first free display number from 90 on.
+    display=90
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+        display=$((display + 1))
+    done
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$display"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+fi
+
+echo "== tests: linux"
+ctest --preset linux -j "$jobs"
+echo "== tests: linux-asan"
+ctest --preset linux-asan -j "$jobs"
+echo "== tests: win64 under Wine"
+./scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true   # initialise the prefix once
+ctest --preset win64 -j "$jobs"
+echo "== all tests passed"
