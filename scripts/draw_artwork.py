@@ -1,0 +1,621 @@
+#!/usr/bin/env python3
+"""Draws Pelmora's icons and bitmaps and writes them into the source tree.
+
+    draw_artwork.py           regenerate every picture in place
+    draw_artwork.py --check   regenerate into a temporary folder, compare byte for byte with the
+                              committed files and verify the layout Windows expects
+
+The output is deterministic: shapes are rasterised by Pillow at eight times the target size and
+averaged down, shading is computed per pixel, and the containers (ICO, PNG, BMP) are written here
+rather than by Pillow, so the bytes depend only on this file, Pillow's rasteriser, FreeType (the
+about text) and zlib. Those come from Debian's packages (python3-pil, fonts-dejavu-core).
+"""
+
+import io
+import math
+import os
+import struct
+import sys
+import tempfile
+import zlib
+
+SYSTEM_PYTHON = "/usr/bin/python3"
+if os.path.realpath(sys.executable) != os.path.realpath(SYSTEM_PYTHON) and os.path.exists(SYSTEM_PYTHON):
+    # Another interpreter (pyenv, a venv) may carry a different Pillow, whose rasteriser would give
+    # different bytes; the committed files are made with Debian's.
+    os.execv(SYSTEM_PYTHON, [SYSTEM_PYTHON] + sys.argv)
+
+try:
+    from PIL import Image, ImageDraw, ImageFont
+except ImportError:
+    sys.exit("draw_artwork: Pillow is missing (install python3-pil, see scripts/setup.sh)")
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+FONT_DIR = "/usr/share/fonts/truetype/dejavu"
+SS = 8  # supersampling factor for shape coverage
+
+# The nine images of every icon, in the order the resource compiler keeps them: (size, bits).
+ICON_LAYOUT = [(32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (256, 32), (48, 32), (32, 32), (16, 32)]
+
+OUTPUTS = {
+    "app/res/pelmora.ico": "app",
+    "app/res/about.bmp": "about",
+    "shellext/res/menu.bmp": "menu",
+    "shellext/res/done.ico": "done",
+    "shellext/res/half.ico": "half",
+    "shellext/res/zero.ico": "zero",
+}
+
+
+def hexrgb(text):
+    return tuple(int(text[i:i + 2], 16) for i in (0, 2, 4))
+
+
+def mix(a, b, t):
+    t = min(1.0, max(0.0, t))
+    return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
+
+
+# ---------------------------------------------------------------------------------------------
+# Raster canvas: premultiplied RGBA floats; shapes come in as coverage masks, colour as a constant
+# or a function of the pixel centre in units of the picture's side (0..1).
+
+
+class Canvas:
+    def __init__(self, size):
+        self.size = size
+        self.px = [[0.0, 0.0, 0.0, 0.0] for _ in range(size * size)]
+
+    def coverage(self, draw, grid):
+        """Rasterises draw(d, k) at SS times the size; k maps design units to supersampled pixels."""
+        big = Image.new("L", (self.size * SS, self.size * SS), 0)
+        scale = self.size * SS / grid
+        def k(*v):
+            if len(v) == 1:
+                return v[0] * scale
+            xy = [round(x * scale) for x in v]
+            # Pillow's boxes include their last row and column.
+            return xy if len(xy) == 2 else [xy[0], xy[1], xy[2] - 1, xy[3] - 1]
+        draw(ImageDraw.Draw(big), k)
+        return list(big.resize((self.size, self.size), Image.BOX).getdata())
+
+    def paint(self, mask, colour, opacity=1.0):
+        n = self.size
+        for i, m in enumerate(mask):
+            if not m:
+                continue
+            a = m / 255.0 * opacity
+            if callable(colour):
+                c = colour(((i % n) + 0.5) / n, ((i // n) + 0.5) / n)
+            else:
+                c = colour
+            p = self.px[i]
+            k = 1.0 - a
+            p[0] = c[0] * a + p[0] * k
+            p[1] = c[1] * a + p[1] * k
+            p[2] = c[2] * a + p[2] * k
+            p[3] = 255.0 * a + p[3] * k
+
+    def shape(self, grid, colour, draw, opacity=1.0):
+        self.paint(self.coverage(draw, grid), colour, opacity)
+
+    def put(self, x, y, colour, alpha=255):
+        p = self.px[y * self.size + x]
+        a = alpha / 255.0
+        k = 1.0 - a
+        for c in range(3):
+            p[c] = colour[c] * a + p[c] * k
+        p[3] = alpha + p[3] * k
+
+    def rgba(self):
+        """Straight (not premultiplied) 8-bit RGBA rows; fully transparent pixels are black."""
+        out = []
+        for p in self.px:
+            a = round(p[3])
+            if a <= 0:
+                out.append((0, 0, 0, 0))
+            else:
+                out.append(tuple(min(255, round(p[c] * 255.0 / p[3])) for c in range(3)) + (min(a, 255),))
+        return out
+
+
+def pixel_art(canvas, rows, legend, left=0, top=0):
+    for y, row in enumerate(rows):
+        for x, ch in enumerate(row):
+            if ch in legend:
+                colour, alpha = legend[ch]
+                canvas.put(left + x, top + y, colour, alpha)
+
+
+# ---------------------------------------------------------------------------------------------
+# The program icon: a clipboard holding a task sheet, two tasks ticked and one open. Designed on a
+# 32-unit grid so that the 32 and 256 pixel images fall on whole pixels.
+
+APP = {
+    "board_dark": hexrgb("1d4478"),
+    "board_top": hexrgb("4a8ad4"),
+    "board_bottom": hexrgb("2a62a8"),
+    "paper_top": hexrgb("ffffff"),
+    "paper_bottom": hexrgb("e6ecf3"),
+    "paper_edge": hexrgb("b7c3d1"),
+    "clip_dark": hexrgb("3c4552"),
+    "clip_light": hexrgb("e3e8ee"),
+    "clip_shade": hexrgb("98a4b3"),
+    "tick": hexrgb("25a244"),
+    "tick_dark": hexrgb("17772f"),
+    "box": hexrgb("8391a3"),
+    "text": hexrgb("9aa7b7"),
+    "text_done": hexrgb("c3ccd6"),
+}
+
+
+def draw_app_vector(size):
+    c = Canvas(size)
+    g = 32
+    vertical = lambda top, bottom, y0, y1: (lambda u, v: mix(top, bottom, (v * g - y0) / (y1 - y0)))
+    # Board with a darker rim, then its lighter face.
+    c.shape(g, APP["board_dark"], lambda d, k: d.rounded_rectangle(k(3, 3, 29, 31), radius=k(3.2), fill=255))
+    c.shape(g, vertical(APP["board_top"], APP["board_bottom"], 4, 30),
+            lambda d, k: d.rounded_rectangle(k(4, 4, 28, 30), radius=k(2.2), fill=255))
+    # Sheet: a soft shadow, its edge, then the face.
+    c.shape(g, APP["board_dark"], lambda d, k: d.rectangle(k(7, 7, 26.5, 28.5), fill=255), opacity=0.35)
+    c.shape(g, APP["paper_edge"], lambda d, k: d.rectangle(k(6, 6, 26, 28), fill=255))
+    c.shape(g, vertical(APP["paper_top"], APP["paper_bottom"], 6, 28),
+            lambda d, k: d.rectangle(k(6, 6, 25.5 if size > 32 else 25, 27.5 if size > 32 else 27), fill=255))
+    # Clip: dark outline, metal face with a highlight, and the hanging loop above it.
+    c.shape(g, APP["clip_dark"], lambda d, k: d.rounded_rectangle(k(12, 0, 20, 5), radius=k(2), fill=255))
+    c.shape(g, APP["clip_dark"], lambda d, k: d.rounded_rectangle(k(9, 3, 23, 9), radius=k(1.5), fill=255))
+    c.shape(g, vertical(APP["clip_light"], APP["clip_shade"], 4, 8),
+            lambda d, k: d.rounded_rectangle(k(10, 4, 22, 8), radius=k(1), fill=255))
+    c.shape(g, APP["clip_dark"], lambda d, k: d.rectangle(k(14, 1, 18, 3), fill=255))
+    # Three tasks: ticked, ticked, open.
+    for row, done in enumerate((True, True, False)):
+        top = 11 + row * 6
+        c.shape(g, APP["box"], lambda d, k: d.rectangle(k(8, top, 13, top + 5), fill=255))
+        c.shape(g, (255, 255, 255), lambda d, k: d.rectangle(k(9, top + 1, 12, top + 4), fill=255))
+        c.shape(g, APP["text_done"] if done else APP["text"],
+                lambda d, k: d.rectangle(k(15, top + 1.5, 24 if row != 1 else 22, top + 3.5), fill=255))
+        if done:
+            pts = [(9.2, top + 2.2), (11.0, top + 4.0), (14.6, top - 0.6)]
+            c.shape(g, APP["tick"], lambda d, k: d.line([tuple(k(*p)) for p in pts], fill=255,
+                                                        width=round(k(1.9)), joint="curve"))
+    return c
+
+
+APP16 = [
+    "......kkkk......",
+    ".bbbbkmmmmkbbbb.",
+    ".bBBBkkkkkkBBBb.",
+    ".bBwwwwwwwwwwBb.",
+    ".bBwwwwgwwwwwBb.",
+    ".bBwgwgwwsssbBb.",
+    ".bBwwgwwwwwwwBb.",
+    ".bBwwwwgwwwwwBb.",
+    ".bBwgwgwwssswBb.",
+    ".bBwwgwwwwwwwBb.",
+    ".bBweeewwwwwwBb.",
+    ".bBwewewwtttpBb.",
+    ".bBweeewwwwwpBb.",
+    ".bBwwwwwwwwwpBb.",
+    ".bBBBBBBBBBBBBb.",
+    ".bbbbbbbbbbbbbb.",
+]
+
+
+def draw_app(size):
+    if size != 16:
+        return draw_app_vector(size)
+    c = Canvas(16)
+    opaque = lambda name: (APP[name], 255)
+    pixel_art(c, APP16, {
+        "b": opaque("board_dark"), "B": (hexrgb("3a76c0"), 255), "w": opaque("paper_top"),
+        "p": opaque("paper_bottom"), "k": opaque("clip_dark"), "m": opaque("clip_light"),
+        "g": opaque("tick"), "e": opaque("box"), "t": opaque("text"), "s": opaque("text_done"),
+    })
+    return c
+
+
+# ---------------------------------------------------------------------------------------------
+# Overlay balls. The ball is inscribed in the lower right quarter; everything else stays clear.
+
+BALLS = {
+    "done": {"light": hexrgb("8be38a"), "body": hexrgb("2fae3f"), "rim": hexrgb("146e22")},
+    "half": {"light": hexrgb("ffe27a"), "body": hexrgb("f0a800"), "rim": hexrgb("9a6400")},
+    "zero": {"light": hexrgb("ff8f84"), "body": hexrgb("d92c2c"), "rim": hexrgb("8a1010")},
+}
+
+# Marks for the 8-pixel ball of the 16x16 images, placed by hand so that they stay legible.
+MARKS8 = {
+    "done": ["........",
+             "........",
+             "......W.",
+             ".....WW.",
+             ".W..WW..",
+             ".WWWW...",
+             "..WW....",
+             "........"],
+    "half": ["........",
+             "...WW...",
+             "...WW...",
+             "...WW...",
+             "...WW...",
+             "........",
+             "...WW...",
+             "........"],
+    "zero": ["........",
+             "........",
+             "..W..W..",
+             "...WW...",
+             "...WW...",
+             "..W..W..",
+             "........",
+             "........"],
+}
+
+
+def ball_colour(style):
+    def shade(u, v):
+        # Coordinates within the ball, centre (0, 0), radius 1; light falls from the upper left.
+        x, y = (u - 0.75) * 4.0, (v - 0.75) * 4.0
+        glow = math.hypot(x + 0.35, y + 0.45) / 1.45
+        base = mix(style["light"], style["body"], glow * 1.25)
+        return mix(base, style["rim"], (math.hypot(x, y) - 0.55) / 0.45 * 0.6)
+    return shade
+
+
+def draw_mark(c, kind, grid):
+    """The white mark on a ball that spans 16..32 of a 32-unit grid (the lower right quarter)."""
+    white = (255, 255, 255)
+    if kind == "done":
+        pts = [(20.4, 24.6), (23.2, 27.4), (28.0, 20.6)]
+        c.shape(grid, white, lambda d, k: d.line([tuple(k(*p)) for p in pts], fill=255, width=round(k(2.3)),
+                                                 joint="curve"))
+    elif kind == "half":
+        c.shape(grid, white, lambda d, k: d.polygon([tuple(k(*p)) for p in
+                                                     [(22.7, 18.9), (25.3, 18.9), (24.7, 26.0), (23.3, 26.0)]],
+                                                    fill=255))
+        c.shape(grid, white, lambda d, k: d.ellipse(k(22.8, 27.0, 25.2, 29.4), fill=255))
+    else:
+        for a, b in (((20.6, 20.6), (27.4, 27.4)), ((27.4, 20.6), (20.6, 27.4))):
+            c.shape(grid, white, lambda d, k: d.line([tuple(k(*a)), tuple(k(*b))], fill=255, width=round(k(2.4))))
+
+
+def draw_ball(kind, size):
+    style = BALLS[kind]
+    c = Canvas(size)
+    g = 32
+    rim = 1.0 if size <= 32 else 0.6
+    rim = rim * 32 / size * (1 if size < 256 else 1.8)
+    c.shape(g, style["rim"], lambda d, k: d.ellipse(k(16, 16, 32, 32), fill=255))
+    c.shape(g, ball_colour(style), lambda d, k: d.ellipse(k(16 + rim, 16 + rim, 32 - rim, 32 - rim), fill=255))
+    if size == 16:
+        pixel_art(c, MARKS8[kind], {"W": ((255, 255, 255), 255)}, 8, 8)
+    else:
+        draw_mark(c, kind, g)
+    return c
+
+
+# ---------------------------------------------------------------------------------------------
+# Containers: PNG, DIB for icons, BMP files, ICO.
+
+
+def png_bytes(size, pixels):
+    def chunk(tag, data):
+        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF)
+    raw = bytearray()
+    for y in range(size):
+        raw.append(0)
+        for p in pixels[y * size:(y + 1) * size]:
+            raw.extend(p)
+    ihdr = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(
+        b"IEND", b"")
+
+
+def row_stride(width, bits):
+    return (width * bits + 31) // 32 * 4
+
+
+def and_mask(size, transparent):
+    stride = row_stride(size, 1)
+    out = bytearray()
+    for y in reversed(range(size)):
+        row = bytearray(stride)
+        for x in range(size):
+            if transparent[y * size + x]:
+                row[x // 8] |= 0x80 >> (x % 8)
+        out += row
+    return bytes(out)
+
+
+def quantise(pixels, count):
+    """Palette for the opaque pixels (index 0 stays black for the transparent ones) and indices."""
+    opaque = [p[:3] for p in pixels if p[3] >= 128]
+    colours = sorted(set(opaque))
+    if len(colours) <= count - 1:
+        palette = [(0, 0, 0)] + colours
+    else:
+        strip = Image.new("RGB", (len(opaque), 1))
+        strip.putdata(opaque)
+        q = strip.quantize(colors=count - 1, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+        flat = q.getpalette()[:3 * (count - 1)]
+        palette = [(0, 0, 0)] + sorted({tuple(flat[i:i + 3]) for i in range(0, len(flat), 3)})
+    palette += [(0, 0, 0)] * (count - len(palette))
+    cache = {}
+
+    def nearest(c):
+        if c not in cache:
+            cache[c] = min(range(1, count), key=lambda i: (sum((c[j] - palette[i][j]) ** 2 for j in range(3)), i))
+        return cache[c]
+    return palette, [nearest(p[:3]) if p[3] >= 128 else 0 for p in pixels]
+
+
+def dib_bytes(size, bits, pixels):
+    """An icon image as Windows stores it: BITMAPINFOHEADER, palette, colour rows and AND mask."""
+    stride = row_stride(size, bits)
+    if bits == 32:
+        palette = []
+        body = bytearray()
+        for y in reversed(range(size)):
+            for r, g, b, a in pixels[y * size:(y + 1) * size]:
+                body += bytes((b, g, r, a))
+        transparent = [p[3] == 0 for p in pixels]
+    else:
+        palette, index = quantise(pixels, 1 << bits)
+        body = bytearray()
+        for y in reversed(range(size)):
+            row = bytearray(stride)
+            for x in range(size):
+                i = index[y * size + x]
+                if bits == 8:
+                    row[x] = i
+                else:
+                    row[x // 2] |= i << (4 if x % 2 == 0 else 0)
+            body += row
+        transparent = [p[3] < 128 for p in pixels]
+    mask = and_mask(size, transparent)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, len(body) + len(mask), 0, 0,
+                         len(palette), 0)
+    return header + b"".join(bytes((b, g, r, 0)) for r, g, b in palette) + bytes(body) + mask
+
+
+def ico_bytes(draw):
+    images = []
+    cache = {}
+    for size, bits in ICON_LAYOUT:
+        if size not in cache:
+            cache[size] = draw(size).rgba()
+        data = png_bytes(size, cache[size]) if size == 256 else dib_bytes(size, bits, cache[size])
+        images.append((size, bits, data))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, bits, data in images:
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 16 if bits == 4 else 0, 0, 1, bits, len(data),
+                           offset)
+        offset += len(data)
+    return out + b"".join(d for _, _, d in images)
+
+
+def bmp_bytes(image):
+    width, height = image.size
+    stride = row_stride(width, 24)
+    body = bytearray()
+    data = list(image.convert("RGB").getdata())
+    for y in reversed(range(height)):
+        row = bytearray()
+        for r, g, b in data[y * width:(y + 1) * width]:
+            row += bytes((b, g, r))
+        body += row + bytes(stride - len(row))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(body), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + 40 + len(body), 0, 0, 14 + 40) + header + bytes(body)
+
+
+# ---------------------------------------------------------------------------------------------
+# Bitmaps.
+
+MENU_MARK = [
+    ".............",
+    ".............",
+    ".............",
+    ".............",
+    ".........#...",
+    "........##...",
+    "...#...##....",
+    "...##.##.....",
+    "....###......",
+    ".....#.......",
+    ".............",
+    ".............",
+    ".............",
+]
+
+
+def draw_menu():
+    image = Image.new("RGB", (13, 13), (0, 115, 0))
+    for y, row in enumerate(MENU_MARK):
+        for x, ch in enumerate(row):
+            if ch == "#":
+                image.putpixel((x, y), (240, 248, 255))
+    return image
+
+
+def font(name, size):
+    return ImageFont.truetype(os.path.join(FONT_DIR, name), size)
+
+
+def draw_about():
+    w, h = 245, 189
+    image = Image.new("RGB", (w, h))
+    d = ImageDraw.Draw(image)
+    top, bottom = hexrgb("f7f9fc"), hexrgb("e4eaf2")
+    for y in range(h):
+        d.line([(0, y), (w - 1, y)], fill=tuple(round(v) for v in mix(top, bottom, y / (h - 1))))
+    band = 86
+    for y in range(band):
+        d.line([(0, y), (w - 1, y)], fill=tuple(round(v) for v in mix(hexrgb("3f7fcb"), hexrgb("245494"), y / band)))
+    d.line([(0, band), (w - 1, band)], fill=hexrgb("1d4478"))
+    icon = Image.new("RGBA", (64, 64))
+    icon.putdata(draw_app_vector(64).rgba())
+    image.paste(icon, (18, 11), icon)
+    d.text((94, 20), "Pelmora", font=font("DejaVuSans-Bold.ttf", 26), fill=(255, 255, 255))
+    d.text((96, 56), "Version 1.0.0.1", font=font("DejaVuSans.ttf", 11), fill=hexrgb("dbe7f6"))
+    d.text((w // 2, 116), "A task list for every folder", font=font("DejaVuSans.ttf", 12), fill=hexrgb("23364f"),
+           anchor="mm")
+    d.line([(40, 138), (w - 41, 138)], fill=hexrgb("c5cfdb"))
+    d.text((w // 2, 162), "Click anywhere to close", font=font("DejaVuSans.ttf", 9), fill=hexrgb("7a8797"),
+           anchor="mm")
+    d.rectangle([(0, 0), (w - 1, h - 1)], outline=hexrgb("1d4478"))
+    return image
+
+
+def render(kind):
+    if kind == "app":
+        return ico_bytes(draw_app)
+    if kind in BALLS:
+        return ico_bytes(lambda size: draw_ball(kind, size))
+    return bmp_bytes(draw_menu() if kind == "menu" else draw_about())
+
+
+def write_all(root):
+    for path, kind in OUTPUTS.items():
+        target = os.path.join(root, path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as f:
+            f.write(render(kind))
+
+
+# ---------------------------------------------------------------------------------------------
+# Verification of the committed files.
+
+
+def decode_icon_image(data, size, bits):
+    """Returns (alpha-or-opacity per pixel, AND-mask bit per pixel) of one stored image."""
+    if data[:8] == b"\x89PNG\r\n\x1a\n":
+        image = Image.open(io.BytesIO(data))
+        image.load()
+        alpha = list(image.convert("RGBA").getchannel("A").getdata())
+        return alpha, None
+    header_size, width, height, planes, bitcount = struct.unpack_from("<IiiHH", data)
+    colours = struct.unpack_from("<I", data, 32)[0] or (1 << bitcount if bitcount <= 8 else 0)
+    start = header_size + 4 * colours
+    stride = row_stride(size, bits)
+    mask_start = start + stride * size
+    mask_stride = row_stride(size, 1)
+    alpha, masked = [], []
+    for y in range(size):
+        for x in range(size):
+            row = size - 1 - y
+            if bits == 32:
+                alpha.append(data[start + row * stride + x * 4 + 3])
+            masked.append(bool(data[mask_start + row * mask_stride + x // 8] & (0x80 >> (x % 8))))
+    if bits != 32:
+        alpha = [0 if m else 255 for m in masked]
+    return alpha, masked
+
+
+def check_ico(path, data, overlay):
+    problems = []
+    reserved, kind, count = struct.unpack_from("<HHH", data)
+    if reserved != 0 or kind != 1 or count != len(ICON_LAYOUT):
+        return ["%s: not an icon file with %d images (type %d, count %d)" % (path, len(ICON_LAYOUT), kind, count)]
+    for n, (size, bits) in enumerate(ICON_LAYOUT):
+        w, h, colours, _, planes, bitcount, length, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * n)
+        where = "%s image %d" % (path, n + 1)
+        if (w or 256, h or 256, bitcount) != (size, size, bits):
+            problems.append("%s: is %dx%d at %d bits, expected %dx%d at %d bits" %
+                            (where, w or 256, h or 256, bitcount, size, size, bits))
+            continue
+        if colours != (16 if bits == 4 else 0) or planes != 1 or offset + length > len(data):
+            problems.append("%s: bad directory entry" % where)
+            continue
+        image = data[offset:offset + length]
+        if size == 256:
+            if image[:8] != b"\x89PNG\r\n\x1a\n":
+                problems.append("%s: the 256x256 image is not stored as PNG" % where)
+                continue
+        else:
+            header = struct.unpack_from("<IiiHHI", image)
+            if header != (40, size, 2 * size, 1, bits, 0):
+                problems.append("%s: bad bitmap header %r" % (where, header))
+                continue
+            colours_used = struct.unpack_from("<I", image, 32)[0]
+            palette = colours_used or (1 << bits if bits <= 8 else 0)
+            need = 40 + 4 * palette + (row_stride(size, bits) + row_stride(size, 1)) * size
+            if bits <= 8 and colours_used != 1 << bits or length != need:
+                problems.append("%s: palette or data size wrong (%d bytes, expected %d)" % (where, length, need))
+                continue
+        alpha, masked = decode_icon_image(image, size, bits)
+        if masked is not None and any(alpha[i] == 0 and not masked[i] for i in range(size * size)):
+            problems.append("%s: transparent pixels missing from the AND mask" % where)
+        if overlay:
+            half = size // 2
+            outside = [alpha[y * size + x] for y in range(size) for x in range(size) if x < half or y < half]
+            if any(outside):
+                problems.append("%s: the area outside the lower right quarter is not transparent" % where)
+            solid = [(x, y) for y in range(size) for x in range(size) if alpha[y * size + x] >= 128]
+            box = (min(p[0] for p in solid), min(p[1] for p in solid), max(p[0] for p in solid),
+                   max(p[1] for p in solid)) if solid else None
+            if box != (half, half, size - 1, size - 1):
+                problems.append("%s: the ball does not fill the lower right quarter (opaque box %r)" % (where, box))
+        elif not any(alpha):
+            problems.append("%s: the image is empty" % where)
+    return problems
+
+
+def check_bmp(path, data, width, height):
+    if data[:2] != b"BM" or len(data) < 54:
+        return ["%s: not a BMP file" % path]
+    size, _, _, offset = struct.unpack_from("<IHHI", data, 2)
+    header = struct.unpack_from("<IiiHHI", data, 14)
+    if header != (40, width, height, 1, 24, 0):
+        return ["%s: expected a %dx%d 24-bit uncompressed bitmap, found header %r" % (path, width, height, header)]
+    if size != len(data) or offset + row_stride(width, 24) * height != len(data):
+        return ["%s: file size does not match the bitmap" % path]
+    return []
+
+
+def check(root):
+    problems = []
+    with tempfile.TemporaryDirectory(prefix="pelmora-artwork-") as fresh:
+        write_all(fresh)
+        for path, kind in OUTPUTS.items():
+            committed = os.path.join(root, path)
+            if not os.path.exists(committed):
+                problems.append("%s: missing (run scripts/draw_artwork.py)" % path)
+                continue
+            with open(committed, "rb") as f:
+                data = f.read()
+            with open(os.path.join(fresh, path), "rb") as f:
+                if f.read() != data:
+                    problems.append("%s: differs from what scripts/draw_artwork.py draws (run it again)" % path)
+            if path.endswith(".ico"):
+                problems += check_ico(path, data, kind in BALLS)
+            elif kind == "menu":
+                problems += check_bmp(path, data, 13, 13)
+                image = Image.open(io.BytesIO(data)).convert("RGB")
+                colours = {c for _, c in image.getcolors()}
+                if image.getpixel((0, 0)) != (0, 115, 0) or (240, 248, 255) not in colours:
+                    problems.append("%s: expected a dark green field with a near-white mark" % path)
+            else:
+                problems += check_bmp(path, data, 245, 189)
+    return problems
+
+
+def main(argv):
+    if argv[1:] == ["--check"]:
+        problems = check(ROOT)
+        for p in problems:
+            print("artwork: " + p, file=sys.stderr)
+        if problems:
+            return 1
+        print("artwork: %d files match and have the expected layout" % len(OUTPUTS))
+        return 0
+    if argv[1:]:
+        print(__doc__, file=sys.stderr)
+        return 2
+    write_all(ROOT)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
