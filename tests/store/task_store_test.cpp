@@ -317,6 +317,13 @@ std::string ReadOnlyFailures(const std::filesystem::path& dbPath) {
     return failures;
 }
 
+TEST_F(TaskStoreTest, AFolderThatDoesNotExistCannotBeOpened) {
+    TaskStore other;
+    EXPECT_FALSE(OpenTaskStore(other, Utf8Path(dir / "missing" / "pelmora.db")));
+    EXPECT_FALSE(other.db);
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
+
 TEST_F(TaskStoreTest, AReadOnlyFileCanBeReadButNotWritten) {
     AddTasks(3, 1);
     store.db.reset();

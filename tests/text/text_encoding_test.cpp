@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace {
@@ -136,6 +137,63 @@ TEST(Utf8ToUtf16Test, WellFormedTextRoundTrips) {
     const std::u16string texts[] = {u"Task \u00E9t\u00E9 \u4EFB\u52A1 \U0001F4DD", u"a'b\r\nc",
                                     std::u16string(5000, u'\u00DC')};
     for (const auto& text : texts) EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
+}
+
+// Checks that `bytes` is well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF), independently of the converter under test.
+bool IsWellFormedUtf8(const std::string& bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        size_t n;
+        uint32_t cp;
+        if (b < 0x80) {
+            n = 1;
+            cp = b;
+        } else if ((b & 0xE0) == 0xC0) {
+            n = 2;
+            cp = b & 0x1F;
+        } else if ((b & 0xF0) == 0xE0) {
+            n = 3;
+            cp = b & 0x0F;
+        } else if ((b & 0xF8) == 0xF0) {
+            n = 4;
+            cp = b & 0x07;
+        } else
+            return false;
+        if (i + n > bytes.size()) return false;
+        for (size_t k = 1; k < n; ++k) {
+            const auto c = static_cast<unsigned char>(bytes[i + k]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        const uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < minimum[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += n;
+    }
+    return true;
+}
+
+// Random input of every kind, with a fixed seed so that a failure repeats.
+TEST(TextPropertiesTest, ArbitraryInputAlwaysConvertsToWellFormedText) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes(random() % 40, '\0');
+        for (char& c : bytes) c = static_cast<char>(random() % 256);
+        const std::u16string wide = Utf8ToUtf16(bytes);
+        const std::string back = Utf16ToUtf8(wide);
+        ASSERT_TRUE(IsWellFormedUtf8(back)) << round;
+        // Once well-formed, text converts without loss in both directions.
+        ASSERT_EQ(Utf8ToUtf16(back), wide) << round;
+        // Base64 keeps every byte except that a zero byte ends the decoded text.
+        ASSERT_EQ(Base64Decode(Base64Encode(bytes)), bytes.substr(0, bytes.find('\0'))) << round;
+
+        std::u16string units(random() % 20, u'\0');
+        for (char16_t& c : units)
+            c = static_cast<char16_t>(random() % 3 ? random() % 0x10000
+                                                   : 0xD800 + random() % 0x800);
+        ASSERT_TRUE(IsWellFormedUtf8(Utf16ToUtf8(units))) << round;
+    }
 }
 
 }  // namespace
