@@ -1,0 +1,291 @@
+; Pelmora-Setup.exe: installs the task manager and its Explorer extension for every user of the
+; machine. One file serves both kinds of Windows: on 64-bit Windows it installs the x64 build into
+; the real 64-bit Program Files folder and registers it in the 64-bit registry view (the 64-bit
+; Explorer loads only 64-bit extensions); on 32-bit Windows it installs the x86 build.
+;
+; Defined by the build (installer/CMakeLists.txt):
+;   PELMORA_VERSION  three-part product version, e.g. 1.0.0
+;   X64_EXE, X64_DLL Pelmora.exe and PelmoraExt.dll of the x64 build
+;   X86_EXE, X86_DLL the same of the x86 build
+;   OUTFILE          where the installer is written
+;   STUB_TARGET      the installer's own processor: x86-unicode (the one that runs everywhere) or
+;                    amd64-unicode (64-bit Windows only; used where only 64-bit code can run)
+
+Unicode true
+!ifndef STUB_TARGET
+    !define STUB_TARGET x86-unicode
+!endif
+Target ${STUB_TARGET}
+; A 64-bit installer knows at compile time that it runs on 64-bit Windows, so the 32-bit branches
+; after ${RunningX64} leave labels that the compiler reports as unused.
+!pragma warning disable 6012
+
+!include LogicLib.nsh
+!include x64.nsh
+!include FileFunc.nsh
+
+!define PRODUCT "Pelmora"
+!define PUBLISHER "Pelmora"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Pelmora"
+!define CLASSES "Software\Classes"
+!define OVERLAYS "Software\Microsoft\Windows\CurrentVersion\Explorer\ShellIconOverlayIdentifiers"
+!define SHCNE_ASSOCCHANGED 0x08000000
+!define ERROR_ELEVATION_REQUIRED 740
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel admin
+ManifestSupportedOS all
+SetCompressor /SOLID lzma
+AllowSkipFiles off
+ShowInstDetails show
+ShowUninstDetails show
+BrandingText "${PRODUCT} ${PELMORA_VERSION}"
+; The extension starts the program from Program Files\Pelmora, so the folder is not a choice:
+; .onInit fixes it and there is no directory page.
+InstallDir "$PROGRAMFILES\${PRODUCT}"
+
+VIProductVersion "${PELMORA_VERSION}.0"
+VIFileVersion "${PELMORA_VERSION}.0"
+VIAddVersionKey /LANG=1033 ProductName "${PRODUCT}"
+VIAddVersionKey /LANG=1033 CompanyName "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 FileDescription "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 FileVersion "${PELMORA_VERSION}"
+VIAddVersionKey /LANG=1033 ProductVersion "${PELMORA_VERSION}"
+VIAddVersionKey /LANG=1033 LegalCopyright "${PUBLISHER}"
+
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+; Set while installing: the previous installation's files, moved aside until the new ones are
+; registered (empty when there was none), and how far the installation got.
+Var OldExe
+Var OldDll
+Var Registered
+
+; ---------------------------------------------------------------------------------------------
+; Shared by installer and uninstaller
+
+!macro RequireAdmin UN
+Function ${UN}RequireAdmin
+    ; Without administrator rights nothing under Program Files or HKLM can be written; stop
+    ; before the first change instead of leaving half an installation behind.
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 != "Admin"
+        MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} Setup needs administrator rights: it installs into \
+            the Program Files folder and registers the Explorer extension for all users.$\r$\n$\r$\n\
+            Right-click the file and choose $\"Run as administrator$\". Nothing has been changed." \
+            /SD IDOK
+        SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
+        Quit
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro RequireAdmin ""
+!insertmacro RequireAdmin "un."
+
+!macro UseNativeView
+    ${If} ${RunningX64}
+        SetRegView 64
+    ${EndIf}
+!macroend
+
+; regsvr32 of the machine's own bitness, so that a 64-bit DLL is registered by a 64-bit process
+; in the 64-bit registry view even when this installer runs as a 32-bit process.
+; Leaves regsvr32's exit code in $0 (0 = success).
+!macro RunRegsvr32 ARGS DLL
+    ${DisableX64FSRedirection}
+    ClearErrors
+    ExecWait '"$SYSDIR\regsvr32.exe" ${ARGS} "${DLL}"' $0
+    ${If} ${Errors}
+        StrCpy $0 "not started"
+    ${EndIf}
+    ${EnableX64FSRedirection}
+!macroend
+
+!macro NotifyShell
+    ; Explorer re-reads the handlers and asks the overlay identifiers again.
+    System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
+!macroend
+
+; Moves FILE out of the way under a unique name in the same folder and leaves that name in
+; OUTVAR (empty when FILE does not exist). A DLL loaded by Explorer or a running program cannot be
+; overwritten or deleted, but it can be renamed.
+!macro MoveAside UN
+Function ${UN}MoveAside
+    Exch $1 ; the file
+    Push $2
+    StrCpy $2 ""
+    ${If} ${FileExists} $1
+        GetTempFileName $2 $INSTDIR
+        Delete $2
+        ClearErrors
+        Rename $1 $2
+        ${If} ${Errors}
+            StrCpy $2 ""
+        ${EndIf}
+    ${EndIf}
+    Exch $2 ; the result on the stack, $2 restored
+    Exch
+    Pop $1
+FunctionEnd
+!macroend
+!insertmacro MoveAside ""
+!insertmacro MoveAside "un."
+
+; Removes FILE now, or, when it is in use, renames it aside and deletes it at the next restart,
+; so that the folder no longer offers it and a later installation can write the name again.
+!macro RemoveFile UN FILE
+    Delete "${FILE}"
+    ${If} ${FileExists} "${FILE}"
+        Push "${FILE}"
+        Call ${UN}MoveAside
+        Pop $0
+        ${If} $0 != ""
+            Delete /REBOOTOK $0
+        ${Else}
+            Delete /REBOOTOK "${FILE}"
+        ${EndIf}
+    ${EndIf}
+!macroend
+
+; ---------------------------------------------------------------------------------------------
+; Installer
+
+Function .onInit
+    Call RequireAdmin
+    !insertmacro UseNativeView
+    ${If} ${RunningX64}
+        StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
+    ${Else}
+        StrCpy $INSTDIR "$PROGRAMFILES\${PRODUCT}"
+    ${EndIf}
+    StrCpy $OldExe ""
+    StrCpy $OldDll ""
+    StrCpy $Registered 0
+FunctionEnd
+
+Section "Install"
+    SetOutPath $INSTDIR
+    ; An upgrade keeps the previous files until the new ones are registered, so a failure can put
+    ; the working installation back.
+    Push "$INSTDIR\PelmoraExt.dll"
+    Call MoveAside
+    Pop $OldDll
+    Push "$INSTDIR\Pelmora.exe"
+    Call MoveAside
+    Pop $OldExe
+
+    ${If} ${RunningX64}
+        File "/oname=Pelmora.exe" "${X64_EXE}"
+        File "/oname=PelmoraExt.dll" "${X64_DLL}"
+    ${Else}
+        File "/oname=Pelmora.exe" "${X86_EXE}"
+        File "/oname=PelmoraExt.dll" "${X86_DLL}"
+    ${EndIf}
+
+    DetailPrint "Registering the Explorer extension"
+    StrCpy $Registered 1
+    !insertmacro RunRegsvr32 "/s" "$INSTDIR\PelmoraExt.dll"
+    ${If} $0 != 0
+        MessageBox MB_ICONSTOP|MB_OK "The Explorer extension could not be registered \
+            (regsvr32 ended with $0).$\r$\n$\r$\nSetup has undone the installation." /SD IDOK
+        Abort "The Explorer extension could not be registered; the installation was undone."
+    ${EndIf}
+
+    ; The old files are no longer needed; one still held by Explorer goes at the next restart.
+    ${If} $OldDll != ""
+        Delete /REBOOTOK $OldDll
+    ${EndIf}
+    ${If} $OldExe != ""
+        Delete /REBOOTOK $OldExe
+    ${EndIf}
+
+    WriteUninstaller "$INSTDIR\Uninstall.exe"
+    ${GetSize} "$INSTDIR" "/S=0K /G=0" $1 $2 $3
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${PELMORA_VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Pelmora.exe,0"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+    !insertmacro NotifyShell
+SectionEnd
+
+; Undoes a failed installation: the new files go, the previous ones (if any) come back and are
+; registered again, since unregistering the new extension removed the shared class entries.
+Function .onInstFailed
+    ${If} $Registered == 1
+        !insertmacro RunRegsvr32 "/u /s" "$INSTDIR\PelmoraExt.dll"
+    ${EndIf}
+    !insertmacro RemoveFile "" "$INSTDIR\PelmoraExt.dll"
+    !insertmacro RemoveFile "" "$INSTDIR\Pelmora.exe"
+    ${If} $OldExe != ""
+        Rename $OldExe "$INSTDIR\Pelmora.exe"
+    ${EndIf}
+    ${If} $OldDll != ""
+        Rename $OldDll "$INSTDIR\PelmoraExt.dll"
+        !insertmacro RunRegsvr32 "/s" "$INSTDIR\PelmoraExt.dll"
+    ${EndIf}
+    ${If} $OldDll == ""
+    ${AndIf} $OldExe == ""
+        RMDir $INSTDIR
+    ${EndIf}
+    !insertmacro NotifyShell
+FunctionEnd
+
+; ---------------------------------------------------------------------------------------------
+; Uninstaller
+
+Function un.onInit
+    Call un.RequireAdmin
+    !insertmacro UseNativeView
+FunctionEnd
+
+; Deletes the class key named by the value of HKLM\KEY, and KEY itself, if that class is served
+; by this installation's DLL. Covers what regsvr32 cannot remove because the DLL is gone.
+!macro RemoveLeftover KEY
+    ReadRegStr $1 HKLM "${KEY}" ""
+    ${If} $1 != ""
+        ReadRegStr $2 HKLM "${CLASSES}\CLSID\$1\InprocServer32" ""
+        ${If} $2 == "$INSTDIR\PelmoraExt.dll"
+            DeleteRegKey HKLM "${CLASSES}\CLSID\$1"
+            DeleteRegKey HKLM "${KEY}"
+        ${EndIf}
+    ${EndIf}
+!macroend
+
+Section "Uninstall"
+    ${If} ${FileExists} "$INSTDIR\PelmoraExt.dll"
+        DetailPrint "Unregistering the Explorer extension"
+        !insertmacro RunRegsvr32 "/u /s" "$INSTDIR\PelmoraExt.dll"
+    ${EndIf}
+    ; The folder handler is checked first: the all-files handler names the same class, and the
+    ; class key is gone once the first of the two has been handled.
+    ReadRegStr $3 HKLM "${CLASSES}\*\ShellEx\ContextMenuHandlers\PelmoraShellExt" ""
+    ReadRegStr $4 HKLM "${CLASSES}\CLSID\$3\InprocServer32" ""
+    ${If} $3 != ""
+    ${AndIf} $4 == "$INSTDIR\PelmoraExt.dll"
+        DeleteRegKey HKLM "${CLASSES}\Folder\ShellEx\ContextMenuHandlers\PelmoraShellExt"
+    ${EndIf}
+    !insertmacro RemoveLeftover "${CLASSES}\*\ShellEx\ContextMenuHandlers\PelmoraShellExt"
+    !insertmacro RemoveLeftover "${OVERLAYS}\PelmoraDoneOverlay"
+    !insertmacro RemoveLeftover "${OVERLAYS}\PelmoraHalfOverlay"
+    !insertmacro RemoveLeftover "${OVERLAYS}\PelmoraZeroOverlay"
+    !insertmacro NotifyShell
+
+    ; Only what Setup put there. The users' pelmora.db and pelmora.ini files lie beside their own
+    ; folders and the settings file under the common application data folder: both stay.
+    !insertmacro RemoveFile "un." "$INSTDIR\PelmoraExt.dll"
+    !insertmacro RemoveFile "un." "$INSTDIR\Pelmora.exe"
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir /REBOOTOK $INSTDIR
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
