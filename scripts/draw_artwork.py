@@ -167,7 +167,7 @@ def draw_app_vector(size):
     c.shape(g, APP["clip_dark"], lambda d, k: d.rounded_rectangle(k(9, 3, 23, 9), radius=k(1.5), fill=255))
     c.shape(g, vertical(APP["clip_light"], APP["clip_shade"], 4, 8),
             lambda d, k: d.rounded_rectangle(k(10, 4, 22, 8), radius=k(1), fill=255))
-    c.shape(g, APP["clip_dark"], lambda d, k: d.rectangle(k(14, 1, 18, 3), fill=255))
+    c.shape(g, APP["clip_shade"], lambda d, k: d.rounded_rectangle(k(14, 1.5, 18, 3.5), radius=k(0.8), fill=255))
     # Three tasks: ticked, ticked, open.
     for row, done in enumerate((True, True, False)):
         top = 11 + row * 6
@@ -175,12 +175,24 @@ def draw_app_vector(size):
         c.shape(g, (255, 255, 255), lambda d, k: d.rectangle(k(9, top + 1, 12, top + 4), fill=255))
         c.shape(g, APP["text_done"] if done else APP["text"],
                 lambda d, k: d.rectangle(k(15, top + 1.5, 24 if row != 1 else 22, top + 3.5), fill=255))
-        if done:
+        if done and size == 32:
+            # A drawn stroke only two pixels wide smears over the box; place the tick by hand.
+            pixel_art(c, TICK32, {"g": (APP["tick"], 255), "d": (APP["tick_dark"], 255)}, 8, top - 2)
+        elif done:
             pts = [(9.2, top + 2.2), (11.0, top + 4.0), (14.6, top - 0.6)]
             c.shape(g, APP["tick"], lambda d, k: d.line([tuple(k(*p)) for p in pts], fill=255,
                                                         width=round(k(1.9)), joint="curve"))
     return c
 
+
+TICK32 = [
+    "......g",
+    ".....gg",
+    "....gg.",
+    ".g.gg..",
+    ".dgg...",
+    "..d....",
+]
 
 APP16 = [
     "......kkkk......",
@@ -188,18 +200,21 @@ APP16 = [
     ".bBBBkkkkkkBBBb.",
     ".bBwwwwwwwwwwBb.",
     ".bBwwwwgwwwwwBb.",
-    ".bBwgwgwwsssbBb.",
+    ".bBwgwgwwssswBb.",
     ".bBwwgwwwwwwwBb.",
     ".bBwwwwgwwwwwBb.",
     ".bBwgwgwwssswBb.",
     ".bBwwgwwwwwwwBb.",
     ".bBweeewwwwwwBb.",
-    ".bBwewewwtttpBb.",
-    ".bBweeewwwwwpBb.",
-    ".bBwwwwwwwwwpBb.",
+    ".bBwewewwtttwBb.",
+    ".bBweeewwwwwwBb.",
+    ".bBppppppppppBb.",
     ".bBBBBBBBBBBBBb.",
     ".bbbbbbbbbbbbbb.",
 ]
+
+
+APP_BOARD16 = hexrgb("3a76c0")
 
 
 def draw_app(size):
@@ -208,7 +223,7 @@ def draw_app(size):
     c = Canvas(16)
     opaque = lambda name: (APP[name], 255)
     pixel_art(c, APP16, {
-        "b": opaque("board_dark"), "B": (hexrgb("3a76c0"), 255), "w": opaque("paper_top"),
+        "b": opaque("board_dark"), "B": (APP_BOARD16, 255), "w": opaque("paper_top"),
         "p": opaque("paper_bottom"), "k": opaque("clip_dark"), "m": opaque("clip_light"),
         "g": opaque("tick"), "e": opaque("box"), "t": opaque("text"), "s": opaque("text_done"),
     })
@@ -253,12 +268,21 @@ MARKS8 = {
 }
 
 
-def ball_colour(style):
+def ball_palette(style):
+    body, light, rim, white = style["body"], style["light"], style["rim"], (255, 255, 255)
+    return [rim, mix(rim, body, 0.5), body, mix(body, light, 0.33), mix(body, light, 0.66), light, white,
+            mix(body, white, 0.5), mix(light, white, 0.5)]
+
+
+def ball_colour(style, size):
+    # The small balls are shaded more flatly so that the white mark keeps its contrast.
+    gloss = 1.25 if size > 32 else 1.9 if size > 16 else 3.0
+
     def shade(u, v):
         # Coordinates within the ball, centre (0, 0), radius 1; light falls from the upper left.
         x, y = (u - 0.75) * 4.0, (v - 0.75) * 4.0
         glow = math.hypot(x + 0.35, y + 0.45) / 1.45
-        base = mix(style["light"], style["body"], glow * 1.25)
+        base = mix(style["light"], style["body"], glow * gloss)
         return mix(base, style["rim"], (math.hypot(x, y) - 0.55) / 0.45 * 0.6)
     return shade
 
@@ -287,7 +311,7 @@ def draw_ball(kind, size):
     rim = 1.0 if size <= 32 else 0.6
     rim = rim * 32 / size * (1 if size < 256 else 1.8)
     c.shape(g, style["rim"], lambda d, k: d.ellipse(k(16, 16, 32, 32), fill=255))
-    c.shape(g, ball_colour(style), lambda d, k: d.ellipse(k(16 + rim, 16 + rim, 32 - rim, 32 - rim), fill=255))
+    c.shape(g, ball_colour(style, size), lambda d, k: d.ellipse(k(16 + rim, 16 + rim, 32 - rim, 32 - rim), fill=255))
     if size == 16:
         pixel_art(c, MARKS8[kind], {"W": ((255, 255, 255), 255)}, 8, 8)
     else:
@@ -328,11 +352,16 @@ def and_mask(size, transparent):
     return bytes(out)
 
 
-def quantise(pixels, count):
-    """Palette for the opaque pixels (index 0 stays black for the transparent ones) and indices."""
+def quantise(pixels, count, fixed=None):
+    """Palette for the opaque pixels (index 0 stays black for the transparent ones) and indices.
+
+    Sixteen colours chosen by median cut lose the small accents (the green ticks go teal), so the
+    4-bit images use the artwork's own colours, given in fixed."""
     opaque = [p[:3] for p in pixels if p[3] >= 128]
     colours = sorted(set(opaque))
-    if len(colours) <= count - 1:
+    if fixed:
+        palette = [(0, 0, 0)] + [tuple(round(v) for v in c) for c in fixed]
+    elif len(colours) <= count - 1:
         palette = [(0, 0, 0)] + colours
     else:
         strip = Image.new("RGB", (len(opaque), 1))
@@ -350,7 +379,7 @@ def quantise(pixels, count):
     return palette, [nearest(p[:3]) if p[3] >= 128 else 0 for p in pixels]
 
 
-def dib_bytes(size, bits, pixels):
+def dib_bytes(size, bits, pixels, fixed=None):
     """An icon image as Windows stores it: BITMAPINFOHEADER, palette, colour rows and AND mask."""
     stride = row_stride(size, bits)
     if bits == 32:
@@ -361,7 +390,7 @@ def dib_bytes(size, bits, pixels):
                 body += bytes((b, g, r, a))
         transparent = [p[3] == 0 for p in pixels]
     else:
-        palette, index = quantise(pixels, 1 << bits)
+        palette, index = quantise(pixels, 1 << bits, fixed if bits == 4 else None)
         body = bytearray()
         for y in reversed(range(size)):
             row = bytearray(stride)
@@ -379,13 +408,13 @@ def dib_bytes(size, bits, pixels):
     return header + b"".join(bytes((b, g, r, 0)) for r, g, b in palette) + bytes(body) + mask
 
 
-def ico_bytes(draw):
+def ico_bytes(draw, palette16):
     images = []
     cache = {}
     for size, bits in ICON_LAYOUT:
         if size not in cache:
             cache[size] = draw(size).rgba()
-        data = png_bytes(size, cache[size]) if size == 256 else dib_bytes(size, bits, cache[size])
+        data = png_bytes(size, cache[size]) if size == 256 else dib_bytes(size, bits, cache[size], palette16)
         images.append((size, bits, data))
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
@@ -459,10 +488,15 @@ def draw_about():
     image.paste(icon, (18, 11), icon)
     d.text((94, 20), "Pelmora", font=font("DejaVuSans-Bold.ttf", 26), fill=(255, 255, 255))
     d.text((96, 56), "Version 1.0.0.1", font=font("DejaVuSans.ttf", 11), fill=hexrgb("dbe7f6"))
-    d.text((w // 2, 116), "A task list for every folder", font=font("DejaVuSans.ttf", 12), fill=hexrgb("23364f"),
+    d.text((w // 2, 111), "A task list for every folder", font=font("DejaVuSans.ttf", 12), fill=hexrgb("23364f"),
            anchor="mm")
-    d.line([(40, 138), (w - 41, 138)], fill=hexrgb("c5cfdb"))
-    d.text((w // 2, 162), "Click anywhere to close", font=font("DejaVuSans.ttf", 9), fill=hexrgb("7a8797"),
+    # The three overlay balls, as Explorer shows a folder's progress.
+    for n, kind in enumerate(("done", "half", "zero")):
+        ball = Image.new("RGBA", (32, 32))
+        ball.putdata(draw_ball(kind, 32).rgba())
+        ball = ball.crop((16, 16, 32, 32))
+        image.paste(ball, (w // 2 - 32 + n * 24, 128), ball)
+    d.text((w // 2, 166), "Click anywhere to close", font=font("DejaVuSans.ttf", 9), fill=hexrgb("7a8797"),
            anchor="mm")
     d.rectangle([(0, 0), (w - 1, h - 1)], outline=hexrgb("1d4478"))
     return image
@@ -470,9 +504,9 @@ def draw_about():
 
 def render(kind):
     if kind == "app":
-        return ico_bytes(draw_app)
+        return ico_bytes(draw_app, list(APP.values()) + [APP_BOARD16])
     if kind in BALLS:
-        return ico_bytes(lambda size: draw_ball(kind, size))
+        return ico_bytes(lambda size: draw_ball(kind, size), ball_palette(BALLS[kind]))
     return bmp_bytes(draw_menu() if kind == "menu" else draw_about())
 
 
