@@ -446,13 +446,13 @@ MENU_MARK = [
     ".............",
     ".............",
     ".............",
-    ".............",
     ".........#...",
     "........##...",
     "...#...##....",
     "...##.##.....",
     "....###......",
     ".....#.......",
+    ".............",
     ".............",
     ".............",
     ".............",
@@ -622,16 +622,27 @@ def check(root):
             with open(os.path.join(fresh, path), "rb") as f:
                 if f.read() != data:
                     problems.append("%s: differs from what scripts/draw_artwork.py draws (run it again)" % path)
-            if path.endswith(".ico"):
-                problems += check_ico(path, data, kind in BALLS)
-            elif kind == "menu":
-                problems += check_bmp(path, data, 13, 13)
-                image = Image.open(io.BytesIO(data)).convert("RGB")
-                colours = {c for _, c in image.getcolors()}
-                if image.getpixel((0, 0)) != (0, 115, 0) or (240, 248, 255) not in colours:
-                    problems.append("%s: expected a dark green field with a near-white mark" % path)
-            else:
-                problems += check_bmp(path, data, 245, 189)
+            try:
+                problems += check_layout(path, kind, data)
+            except (struct.error, OSError, ValueError) as e:
+                problems.append("%s: cannot be read (%s)" % (path, e))
+    return problems
+
+
+def check_layout(path, kind, data):
+    if path.endswith(".ico"):
+        return check_ico(path, data, kind in BALLS)
+    if kind != "menu":
+        return check_bmp(path, data, 245, 189)
+    problems = check_bmp(path, data, 13, 13)
+    if not problems:
+        image = Image.open(io.BytesIO(data)).convert("RGB")
+        mark = [(x, y) for y in range(13) for x in range(13) if image.getpixel((x, y)) != (0, 115, 0)]
+        colours = {image.getpixel(p) for p in mark}
+        centre = ((min(x for x, _ in mark) + max(x for x, _ in mark)) / 2,
+                  (min(y for _, y in mark) + max(y for _, y in mark)) / 2) if mark else None
+        if colours != {(240, 248, 255)} or abs(centre[0] - 6) > 1 or abs(centre[1] - 6) > 1:
+            problems.append("%s: expected a dark green field with a near-white mark in its centre" % path)
     return problems
 
 
