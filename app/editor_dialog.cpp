@@ -1,0 +1,196 @@
+#include "app/editor_dialog.h"
+
+#include <memory>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/editor_logic.h"
+#include "app/main_window.h"
+#include "app/resource.h"
+#include "app/settings.h"
+#include "app/task_edits.h"
+#include "app/task_list.h"
+#include "app/window_geometry.h"
+
+namespace {
+
+constexpr COLORREF kFieldText = RGB(0, 100, 0);
+constexpr COLORREF kFieldBackground = RGB(241, 241, 241);
+
+// The stored title of the row an edit-mode editor writes to. It follows the record only once an
+// update has succeeded: after a failed one the record already holds the new title while the row
+// still holds the old, and the next Save must find the row.
+std::string gKeyTitle;
+
+void Warn(HWND dialog, const wchar_t* text, const wchar_t* caption) {
+    ShowMessage(dialog, text, caption, MB_ICONWARNING);
+}
+
+void LayOut(HWND dialog) {
+    RECT outer{};
+    GetWindowRect(dialog, &outer);
+    const EditorLayout layout =
+        LayOutEditor(Size{outer.right - outer.left, outer.bottom - outer.top});
+    const auto move = [dialog](int id, Point at) {
+        SetWindowPos(GetDlgItem(dialog, id), nullptr, at.x, at.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    const auto resize = [dialog](int id, Size size) {
+        SetWindowPos(GetDlgItem(dialog, id), nullptr, 0, 0, size.width, size.height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    move(IDCANCEL, layout.closeButton);
+    move(IDOK, layout.saveButton);
+    move(IDC_DONE, layout.doneBox);
+    resize(IDC_DESCRIPTION, layout.description);
+    resize(IDC_TITLE, layout.title);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+bool DoneChecked(HWND dialog) {
+    return SendDlgItemMessageW(dialog, IDC_DONE, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SaveNewTask(HWND dialog, const EditedTitle& title) {
+    const HWND list = TaskListOf(dialog);
+    if (TitleExists(list, title.key)) {
+        Warn(dialog, L"Title already exists!", L"Warning");
+        return;
+    }
+    auto record = std::make_unique<TaskRecord>();
+    record->title = title.key;
+    record->display_title = title.displayTitle;
+    record->description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
+    record->done = DoneChecked(dialog) ? 1 : 0;
+    record->priority = EntryCount(list);
+    record->done_date = TodayDate();
+    if (!InsertTask(gApp.store, *record)) {
+        ShowMessage(dialog, L"Cannot add record into database!", L"Error", MB_ICONERROR);
+        return;
+    }
+    AppendListItem(list, std::move(record));
+    gApp.statusChanged = true;
+    SendMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+void SaveChangedTask(HWND dialog, const EditedTitle& title) {
+    TaskRecord& task = *gApp.currentTask;
+    // An unchanged title (also one that differs only in spaces at its ends) is the task's own.
+    if (title.key != task.title && TitleExists(TaskListOf(dialog), title.key)) {
+        Warn(dialog, L"Title already exists!", L"Warning");
+        return;
+    }
+    const auto description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
+    const uint32_t done = DoneChecked(dialog) ? 1 : 0;
+    task.title = title.key;
+    task.display_title = title.displayTitle;
+    task.description = description;
+    if (done != (task.done != 0 ? 1u : 0u)) {
+        task.done = done;
+        task.done_date = TodayDate();
+        gApp.statusChanged = true;
+    }
+    if (!SaveEditedTask(gApp.store, task, gKeyTitle)) {
+        ShowMessage(dialog, L"Cannot update database!", L"Error", MB_ICONERROR);
+        return;
+    }
+    SendMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+void OnSave(HWND dialog) {
+    const EditedTitle title = ReadTitleField(WindowText(GetDlgItem(dialog, IDC_TITLE)));
+    if (title.problem == TitleProblem::kEmpty) {
+        Warn(dialog, L"Title of the task is empty!", L"Warning1");
+        return;
+    }
+    if (title.problem == TitleProblem::kOnlySpaces) {
+        Warn(dialog, L"Title of the task is empty!",
+             gApp.editorAddMode ? L"Warning2" : L"Warning1");
+        return;
+    }
+    if (gApp.editorAddMode) {
+        SaveNewTask(dialog, title);
+    } else {
+        SaveChangedTask(dialog, title);
+    }
+}
+
+BOOL OnInitDialog(HWND dialog) {
+    SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
+    gKeyTitle.clear();
+    if (!gApp.editorAddMode && gApp.currentTask != nullptr) {
+        const TaskRecord& task = *gApp.currentTask;
+        gKeyTitle = task.title;
+        SetDlgItemTextW(dialog, IDC_TITLE, WidePtr(task.display_title.value_or(std::u16string())));
+        const std::u16string description = DecodeDescription(task.description);
+        if (!description.empty()) SetDlgItemTextW(dialog, IDC_DESCRIPTION, WidePtr(description));
+        if (task.done != 0) CheckDlgButton(dialog, IDC_DONE, BST_CHECKED);
+    }
+    const Size size{ReadSetting(kEditorWidthKey, kEditorSize.width),
+                    ReadSetting(kEditorHeightKey, kEditorSize.height)};
+    const Point origin =
+        CentredOrigin(Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, size);
+    SetWindowPos(dialog, nullptr, origin.x, origin.y, size.width, size.height, SWP_NOZORDER);
+    // A stored size equal to the template's sends no size change; lay out regardless.
+    LayOut(dialog);
+    ShowWindow(dialog, SW_SHOW);
+    return TRUE;
+}
+
+void OnSizing(RECT* proposed) {
+    Box box{proposed->left, proposed->top, proposed->right, proposed->bottom};
+    if (KeepMinimumSize(box, kEditorSize)) {
+        proposed->right = box.right;
+        proposed->bottom = box.bottom;
+    }
+}
+
+HBRUSH OnCtlColorEdit(HDC dc) {
+    SetTextColor(dc, kFieldText);
+    SetBkColor(dc, kFieldBackground);
+    return ListBackgroundBrush();
+}
+
+void OnClose(HWND dialog) {
+    RECT outer{};
+    GetWindowRect(dialog, &outer);
+    WriteSetting(kEditorWidthKey, outer.right - outer.left);
+    WriteSetting(kEditorHeightKey, outer.bottom - outer.top);
+    EndDialog(dialog, 0);
+}
+
+INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            return OnInitDialog(dialog);
+        case WM_SIZE:
+            LayOut(dialog);
+            return TRUE;
+        case WM_SIZING:
+            OnSizing(reinterpret_cast<RECT*>(lParam));
+            return TRUE;
+        case WM_CTLCOLOREDIT:
+            return reinterpret_cast<INT_PTR>(OnCtlColorEdit(reinterpret_cast<HDC>(wParam)));
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK) {
+                OnSave(dialog);
+                return TRUE;
+            }
+            if (LOWORD(wParam) == IDCANCEL) {
+                SendMessageW(dialog, WM_CLOSE, 0, 0);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_CLOSE:
+            OnClose(dialog);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+void RunEditor(HWND owner) {
+    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_EDITOR), owner, EditorProc, 0);
+}

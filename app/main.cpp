@@ -1,0 +1,113 @@
+// Start-up of the task manager program: it is started for one item with the database path and
+// the item's name, opens the database, runs the main window, and at exit writes the item's
+// completion state to the status file beside the database.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/resource.h"
+#include "app/settings.h"
+#include "store/folder_key.h"
+#include "store/folder_status.h"
+#include "store/profile.h"
+#include "text/text_encoding.h"
+
+AppState gApp;
+
+namespace {
+
+constexpr wchar_t kReadOnlyNotice[] =
+    L"Database opened in read only mode. Make sure the disk is not write protected or Pelmora "
+    L"has appropriate permissions to access it.";
+constexpr wchar_t kCannotOpen[] =
+    L"Cannot open database! Make sure the disk is not write protected or Pelmora has "
+    L"appropriate permissions to access it.";
+constexpr wchar_t kCannotModify[] =
+    L"Cannot modify database!\n\npelmora.db file might be corrupted. Please delete that file!";
+
+bool HasReadOnlyAttribute(const std::u16string& path) {
+    const DWORD attributes = GetFileAttributesW(WidePtr(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// The status file lies beside the database. A database named without any folder (the shell
+// always passes a full path, but a person may not) is taken in the current folder: the profile
+// functions would otherwise put a bare "pelmora.ini" into the Windows folder.
+std::u16string StatusFileFor(const std::u16string& databasePath) {
+    if (databasePath.find(u'\\') != std::u16string::npos) return StatusFilePath(databasePath);
+    const wchar_t* path = WidePtr(databasePath);
+    const DWORD length = GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (length == 0) return StatusFilePath(databasePath);
+    std::wstring full(length, L'\0');
+    const DWORD written = GetFullPathNameW(path, length, full.data(), nullptr);
+    if (written == 0 || written >= length) return StatusFilePath(databasePath);
+    full.resize(written);
+    return StatusFilePath(FromWide(full.c_str()));
+}
+
+// Everything between opening the database and closing it; the caller closes it.
+void RunWithDatabase() {
+    // Opening the table also reads the file's schema, so a damaged file fails here.
+    if (!CreateTaskTable(gApp.store)) {
+        ShowMessage(nullptr, kCannotModify, L"Pelmora Error", MB_ICONERROR);
+        return;
+    }
+    gApp.settingsPath = PrepareSettingsPath();
+    gApp.icon.reset(static_cast<HICON>(LoadImageW(gApp.instance, MAKEINTRESOURCEW(IDI_PELMORA),
+                                                  IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
+
+    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainWindowProc, 0);
+    gApp.icon.reset();
+
+    if (gApp.statusChanged) {
+        WriteFolderStatus(gApp.statusFilePath, gApp.folderKey,
+                          GetFolderStatus(gApp.store, gApp.store.table));
+        NotifyShell();
+    }
+}
+
+}  // namespace
+
+std::u16string WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    if (length <= 0) return std::u16string();
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return FromWide(text.c_str());
+}
+
+int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+    return MessageBoxW(owner, text, caption, type);
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    int argc = 0;
+    UniqueLocalArgv argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+    if (!argv || argc != 3) return 0;
+
+    gApp.instance = instance;
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    const std::u16string databasePath = FromWide(argv.get()[1]);
+    gApp.folderName = FromWide(argv.get()[2]);
+
+    if (PathExists(databasePath) && HasReadOnlyAttribute(databasePath)) {
+        ShowMessage(nullptr, kReadOnlyNotice, L"Pelmora Warning", MB_ICONWARNING);
+    }
+    if (!OpenTaskStore(gApp.store, Utf16ToUtf8(databasePath))) {
+        ShowMessage(nullptr, kCannotOpen, L"Pelmora Error", MB_ICONERROR);
+        return 0;
+    }
+    gApp.folderKey = FolderKey(gApp.folderName);
+    gApp.store.table = TaskTableName(gApp.folderKey);
+    gApp.statusFilePath = StatusFileFor(databasePath);
+
+    RunWithDatabase();
+    gApp.store.db.reset();
+    return 0;
+}

@@ -1,0 +1,248 @@
+#include "app/main_window.h"
+
+#include <windowsx.h>
+
+#include <memory>
+
+#include "app/app_state.h"
+#include "app/commands.h"
+#include "app/resource.h"
+#include "app/settings.h"
+#include "app/task_list.h"
+#include "app/task_list_draw.h"
+#include "app/window_geometry.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+// What the main window holds while it is open.
+struct MainWindowState {
+    HWND list = nullptr;
+    WNDPROC listProc = nullptr;  // the list's own procedure, behind our key filter
+    UniqueHMenu menuBar;
+    UniqueHMenu contextMenu;
+    DrawingResources resources;
+};
+
+MainWindowState gMain;
+
+// The list's keys that are commands of the window: Insert (with any modifier) adds a task,
+// Shift with Up or Down moves the selected one. They never reach the list itself; plain arrows
+// do, so they still move the selection.
+LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    const WNDPROC listProc = gMain.listProc;
+    if (message == WM_KEYDOWN) {
+        const bool shift = GetKeyState(VK_SHIFT) < 0;
+        int command = 0;
+        if (wParam == VK_INSERT) command = IDM_ADD_TASK;
+        if (wParam == VK_UP && shift) command = IDM_INCREASE_PRIORITY;
+        if (wParam == VK_DOWN && shift) command = IDM_DECREASE_PRIORITY;
+        if (command != 0) {
+            SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(command, 0), 0);
+            return 0;
+        }
+    } else if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc));
+        gMain.listProc = nullptr;
+    }
+    return CallWindowProcW(listProc, list, message, wParam, lParam);
+}
+
+void PlaceWindow(HWND window, Size size) {
+    const Point origin =
+        CentredOrigin(Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, size);
+    SetWindowPos(window, nullptr, origin.x, origin.y, size.width, size.height, SWP_NOZORDER);
+    ShowWindow(window, SW_SHOW);
+}
+
+// False when the tasks could not be read.
+bool LoadTaskList(HWND list) {
+    auto tasks = LoadTasks(gApp.store);
+    if (!tasks) return false;
+    for (TaskRecord& task : *tasks) {
+        task.display_title = Utf8ToUtf16(Base64Decode(task.title));
+        AppendListItem(list, std::make_unique<TaskRecord>(std::move(task)));
+    }
+    return true;
+}
+
+BOOL OnInitDialog(HWND window, HWND, LPARAM) {
+    SetClassLongPtrW(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
+    gMain.resources = CreateDrawingResources();
+
+    const std::u16string caption = u" Pelmora - " + gApp.folderName;
+    SetWindowTextW(window, WidePtr(caption));
+
+    gMain.menuBar.reset(LoadMenuW(gApp.instance, MAKEINTRESOURCEW(IDR_MAIN_MENU)));
+    SetMenu(window, gMain.menuBar.get());
+    gMain.contextMenu.reset(CreatePopupMenu());
+    InsertMenuW(gMain.contextMenu.get(), 0, MF_BYPOSITION | MF_STRING, IDM_CONTEXT_MARK_DONE,
+                L"Mark As Done");
+
+    gMain.list = GetDlgItem(window, IDC_TASKLIST);
+    gMain.listProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(gMain.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TaskListFilter)));
+
+    PlaceWindow(window, Size{ReadSetting(kMainWidthKey, kMainWindowSize.width),
+                             ReadSetting(kMainHeightKey, kMainWindowSize.height)});
+
+    if (!LoadTaskList(gMain.list)) {
+        ShowMessage(window, L"Cannot read task list from database!", L"Pelmora Error",
+                    MB_ICONERROR);
+        SendMessageW(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
+void OnMeasureItem(HWND, MEASUREITEMSTRUCT* measure) {
+    measure->itemHeight = kTaskEntryHeight;
+}
+
+void OnDrawItem(HWND, const DRAWITEMSTRUCT* draw) {
+    if (draw->CtlID != IDC_TASKLIST || draw->itemID == static_cast<UINT>(-1)) return;
+    // A focus change alone draws nothing, so no focus rectangle ever appears.
+    if ((draw->itemAction & (ODA_DRAWENTIRE | ODA_SELECT)) == 0) return;
+    const auto* record = reinterpret_cast<const TaskRecord*>(draw->itemData);
+    if (record == nullptr) return;
+    TaskEntryState state;
+    state.index = static_cast<int>(draw->itemID);
+    state.selected = (draw->itemState & ODS_SELECTED) != 0;
+    state.isLast = state.index == EntryCount(draw->hwndItem) - 1;
+    DrawTaskEntry(draw->hDC, draw->rcItem, *record, state, gMain.resources);
+}
+
+void OnDeleteItem(HWND, const DELETEITEMSTRUCT* item) {
+    if (item->CtlID == IDC_TASKLIST) ReleaseEntryRecord(*item);
+}
+
+HBRUSH OnCtlColorListbox(HWND, HDC, HWND, int) {
+    return gMain.resources.listBackground.get();
+}
+
+void OnSize(HWND window, UINT, int width, int height) {
+    if (gMain.list != nullptr) MoveWindow(gMain.list, 0, 0, width, height, TRUE);
+    // The entries are laid out from the list's width ("Done" and the ellipsis sit at its right
+    // edge), so the list is redrawn with the window.
+    RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void OnSizing(RECT* proposed) {
+    Box box{proposed->left, proposed->top, proposed->right, proposed->bottom};
+    if (KeepMinimumSize(box, kMainWindowSize)) {
+        proposed->right = box.right;
+        proposed->bottom = box.bottom;
+    }
+}
+
+// -2 tells the list that Delete was handled here; -1 lets it do its default for other keys.
+int OnVkeyToItem(HWND window, UINT key, HWND list, int) {
+    if (key == VK_DELETE && list == gMain.list) {
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_REMOVE_SELECTED, 0), 0);
+        return -2;
+    }
+    return -1;
+}
+
+void OnContextMenu(HWND window, HWND target, int x, int y) {
+    if (target != gMain.list || EntryCount(gMain.list) == 0) return;
+    POINT screen{x, y};
+    int index = -1;
+    if (x == -1 && y == -1) {
+        // The keyboard's menu key brings no point: offer the menu on the selected entry.
+        const auto selected = SelectedIndex(gMain.list);
+        if (!selected) return;
+        RECT entry{};
+        SendMessageW(gMain.list, LB_GETITEMRECT, static_cast<WPARAM>(*selected),
+                     reinterpret_cast<LPARAM>(&entry));
+        screen = POINT{entry.left + 10, entry.bottom};
+        ClientToScreen(gMain.list, &screen);
+        index = *selected;
+    } else {
+        POINT client = screen;
+        ScreenToClient(gMain.list, &client);
+        const LRESULT hit =
+            SendMessageW(gMain.list, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
+        // The high word is set when the point lies below the last entry.
+        if (HIWORD(hit) != 0) return;
+        index = LOWORD(hit);
+        if (index >= EntryCount(gMain.list)) return;
+    }
+    SelectEntry(gMain.list, index);
+    const int chosen = TrackPopupMenu(
+        gMain.contextMenu.get(),
+        TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x,
+        screen.y, 0, window, nullptr);
+    if (chosen == IDM_CONTEXT_MARK_DONE) {
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_MARK_DONE, 0), 0);
+    }
+}
+
+void OnClose(HWND window) {
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    WriteSetting(kMainWidthKey, outer.right - outer.left);
+    WriteSetting(kMainHeightKey, outer.bottom - outer.top);
+    ShowWindow(window, SW_HIDE);
+    RemoveAllEntries(gMain.list);
+    EndDialog(window, 1);
+    SetMenu(window, nullptr);
+    gMain.menuBar.reset();
+    gMain.contextMenu.reset();
+    gMain.resources = DrawingResources();
+}
+
+}  // namespace
+
+HBRUSH ListBackgroundBrush() {
+    return gMain.resources.listBackground.get();
+}
+
+HWND TaskListOf(HWND dialog) {
+    HWND main = dialog;
+    while (GetDlgItem(main, IDC_TASKLIST) == nullptr && GetWindow(main, GW_OWNER) != nullptr) {
+        main = GetWindow(main, GW_OWNER);
+    }
+    return GetDlgItem(main, IDC_TASKLIST);
+}
+
+INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            return OnInitDialog(window, reinterpret_cast<HWND>(wParam), lParam);
+        case WM_MEASUREITEM:
+            OnMeasureItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+            return TRUE;
+        case WM_DRAWITEM:
+            OnDrawItem(window, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        case WM_DELETEITEM:
+            OnDeleteItem(window, reinterpret_cast<const DELETEITEMSTRUCT*>(lParam));
+            return TRUE;
+        case WM_CTLCOLORLISTBOX: {
+            const HBRUSH brush =
+                OnCtlColorListbox(window, reinterpret_cast<HDC>(wParam),
+                                  reinterpret_cast<HWND>(lParam), CTLCOLOR_LISTBOX);
+            return reinterpret_cast<INT_PTR>(brush);
+        }
+        case WM_SIZE:
+            OnSize(window, static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+            return TRUE;
+        case WM_SIZING:
+            OnSizing(reinterpret_cast<RECT*>(lParam));
+            return TRUE;
+        case WM_VKEYTOITEM:
+            return OnVkeyToItem(window, LOWORD(wParam), reinterpret_cast<HWND>(lParam),
+                                HIWORD(wParam));
+        case WM_CONTEXTMENU:
+            OnContextMenu(window, reinterpret_cast<HWND>(wParam), GET_X_LPARAM(lParam),
+                          GET_Y_LPARAM(lParam));
+            return TRUE;
+        case WM_COMMAND:
+            return RunCommand(window, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        case WM_CLOSE:
+            OnClose(window);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}

@@ -1,0 +1,87 @@
+#include "app/task_list.h"
+
+#include "app/app_state.h"
+
+namespace {
+
+const wchar_t* EntryText(const TaskRecord& record) {
+    static const char16_t kEmpty[] = u"";
+    return reinterpret_cast<const wchar_t*>(record.display_title ? record.display_title->c_str()
+                                                                 : kEmpty);
+}
+
+// Inserts the record's entry at `index` (-1 appends) and hands it the record.
+bool InsertEntry(HWND list, int index, std::unique_ptr<TaskRecord> record) {
+    const LRESULT at = SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(index),
+                                    reinterpret_cast<LPARAM>(EntryText(*record)));
+    if (at == LB_ERR || at == LB_ERRSPACE) return false;
+    SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(at),
+                 reinterpret_cast<LPARAM>(record.release()));
+    return true;
+}
+
+// Takes the record away from its entry, so that removing the entry leaves the record alive.
+std::unique_ptr<TaskRecord> DetachRecord(HWND list, int index) {
+    std::unique_ptr<TaskRecord> record(RecordAt(list, index));
+    SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), 0);
+    return record;
+}
+
+}  // namespace
+
+bool AppendListItem(HWND list, std::unique_ptr<TaskRecord> record) {
+    return InsertEntry(list, -1, std::move(record));
+}
+
+bool TitleExists(HWND list, const std::string& title) {
+    const int count = EntryCount(list);
+    for (int i = 0; i < count; ++i) {
+        const TaskRecord* record = RecordAt(list, i);
+        if (record != nullptr && record->title == title) return true;
+    }
+    return false;
+}
+
+int EntryCount(HWND list) {
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    return count == LB_ERR ? 0 : static_cast<int>(count);
+}
+
+TaskRecord* RecordAt(HWND list, int index) {
+    const LRESULT data = SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+    if (data == LB_ERR) return nullptr;
+    return reinterpret_cast<TaskRecord*>(data);
+}
+
+std::optional<int> SelectedIndex(HWND list) {
+    const LRESULT index = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR) return std::nullopt;
+    return static_cast<int>(index);
+}
+
+void SelectEntry(HWND list, int index) {
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void RemoveEntry(HWND list, int index) {
+    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+void RemoveAllEntries(HWND list) {
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+}
+
+void SwapWithNext(HWND list, int index) {
+    // The upper entry is taken out and put back one place lower; its record travels with it.
+    std::unique_ptr<TaskRecord> upper = DetachRecord(list, index);
+    RemoveEntry(list, index);
+    InsertEntry(list, index + 1, std::move(upper));
+}
+
+void RepaintList(HWND list) {
+    RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE);
+}
+
+void ReleaseEntryRecord(const DELETEITEMSTRUCT& item) {
+    delete reinterpret_cast<TaskRecord*>(item.itemData);
+}

@@ -1,0 +1,40 @@
+// The main window's task list: an owner-drawn list box whose entries each own one TaskRecord
+// (as item data) and whose text is the record's display title. Entry i is the task with the
+// i-th lowest priority.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "store/task_store.h"
+
+// Adds the record as the last entry; the list owns it from then on. False (and the record
+// freed) when the list could not take it.
+bool AppendListItem(HWND list, std::unique_ptr<TaskRecord> record);
+
+// True when an entry's record has exactly this stored title (byte for byte, so with case).
+bool TitleExists(HWND list, const std::string& title);
+
+int EntryCount(HWND list);
+TaskRecord* RecordAt(HWND list, int index);
+std::optional<int> SelectedIndex(HWND list);
+void SelectEntry(HWND list, int index);
+
+// Removes the entry and frees its record.
+void RemoveEntry(HWND list, int index);
+
+// Removes every entry and frees every record.
+void RemoveAllEntries(HWND list);
+
+// Exchanges the entries at `index` and `index + 1`, records and texts together.
+void SwapWithNext(HWND list, int index);
+
+// Redraws every entry (after a record changed in place).
+void RepaintList(HWND list);
+
+// Frees the record an entry carried; called for WM_DELETEITEM, which the list sends for every
+// entry it drops, whether by removal, by reset or when it is destroyed.
+void ReleaseEntryRecord(const DELETEITEMSTRUCT& item);

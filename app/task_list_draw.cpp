@@ -1,0 +1,100 @@
+#include "app/task_list_draw.h"
+
+#include "app/window_geometry.h"
+
+namespace {
+
+constexpr COLORREF kTitleColour = RGB(0, 64, 0);
+constexpr COLORREF kSelectedDoneTitle = RGB(255, 255, 255);
+constexpr COLORREF kSelectedOpenTitle = RGB(253, 200, 200);
+constexpr COLORREF kDateColour = RGB(120, 120, 120);
+constexpr COLORREF kSelectedDateColour = RGB(193, 193, 193);
+
+UniqueHFont TahomaFont(int height) {
+    return UniqueHFont(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                   VARIABLE_PITCH, L"Tahoma"));
+}
+
+UniqueHBrush SolidBrush(COLORREF colour) {
+    return UniqueHBrush(CreateSolidBrush(colour));
+}
+
+RECT ToRect(const Box& box) {
+    return RECT{box.left, box.top, box.right, box.bottom};
+}
+
+HBRUSH FillBrush(EntryFill fill, const DrawingResources& resources) {
+    switch (fill) {
+        case EntryFill::kSelected:
+            return resources.selection.get();
+        case EntryFill::kOpen:
+            return resources.openTask.get();
+        case EntryFill::kDoneOdd:
+            return resources.alternateDone.get();
+        case EntryFill::kDoneEven:
+            break;
+    }
+    return resources.listBackground.get();
+}
+
+}  // namespace
+
+DrawingResources CreateDrawingResources() {
+    DrawingResources resources;
+    resources.listBackground = SolidBrush(RGB(241, 241, 241));
+    resources.alternateDone = SolidBrush(RGB(223, 223, 223));
+    resources.openTask = SolidBrush(RGB(253, 230, 230));
+    resources.separator = SolidBrush(RGB(193, 193, 193));
+    resources.selection = SolidBrush(RGB(0, 115, 0));
+    resources.titleFont = TahomaFont(13);
+    resources.labelFont = TahomaFont(11);
+    resources.dateFont = TahomaFont(11);
+    return resources;
+}
+
+void DrawTaskEntry(HDC dc,
+                   const RECT& item,
+                   const TaskRecord& record,
+                   const TaskEntryState& state,
+                   const DrawingResources& resources) {
+    const bool done = record.done != 0;
+    const TaskEntryLayout layout =
+        LayOutTaskEntry(Box{item.left, item.top, item.right, item.bottom}, state.isLast);
+
+    FillRect(dc, &item, resources.separator.get());
+    const RECT card = ToRect(layout.card);
+    FillRect(dc, &card, FillBrush(ChooseEntryFill(state.selected, done, state.index), resources));
+
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF titleColour =
+        state.selected ? (done ? kSelectedDoneTitle : kSelectedOpenTitle) : kTitleColour;
+    const COLORREF oldColour = SetTextColor(dc, titleColour);
+    const HGDIOBJ oldFont = SelectObject(dc, resources.titleFont.get());
+
+    // DT_NOPREFIX: a title is shown as typed, so "&" stays an ampersand.
+    RECT title = ToRect(layout.title);
+    if (record.display_title) {
+        DrawTextW(dc, reinterpret_cast<const wchar_t*>(record.display_title->c_str()),
+                  static_cast<int>(record.display_title->size()), &title,
+                  DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+    }
+
+    if (done) {
+        RECT label = ToRect(layout.label);
+        SelectObject(dc, resources.labelFont.get());
+        SetTextColor(dc, state.selected ? kSelectedDoneTitle : kTitleColour);
+        DrawTextW(dc, L"Done", -1, &label, DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
+
+        RECT date = ToRect(layout.date);
+        SelectObject(dc, resources.dateFont.get());
+        SetTextColor(dc, state.selected ? kSelectedDateColour : kDateColour);
+        const std::string doneDate = record.done_date.value_or(std::string());
+        DrawTextA(dc, doneDate.c_str(), static_cast<int>(doneDate.size()), &date,
+                  DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
+    }
+
+    SelectObject(dc, oldFont);
+    SetTextColor(dc, oldColour);
+    SetBkMode(dc, oldMode);
+}

@@ -1,0 +1,60 @@
+// Window and list-entry geometry as plain arithmetic, kept apart from the window code so the
+// numbers can be checked without a display.
+#pragma once
+
+struct Box {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+};
+
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
+struct Size {
+    int width = 0;
+    int height = 0;
+};
+
+// Outer window sizes: the stored defaults, which are also the smallest a drag may make them.
+inline constexpr Size kMainWindowSize{380, 414};
+inline constexpr Size kEditorSize{383, 349};
+
+// Top-left corner that centres a window of `window` size on a screen of `screen` size. The
+// difference is halved with truncation toward zero, also when the window is the larger.
+Point CentredOrigin(Size screen, Size window);
+
+// Keeps a rectangle that the user is dragging at least `minimum` large by moving its right and
+// bottom edges, whichever edge is being dragged. True when it changed anything.
+bool KeepMinimumSize(Box& box, Size minimum);
+
+// The editor's controls for an outer window size of `outer`, in client coordinates.
+struct EditorLayout {
+    Point closeButton;
+    Point saveButton;
+    Point doneBox;
+    Size description;
+    Size title;
+};
+EditorLayout LayOutEditor(Size outer);
+
+// Every task entry of the list is this many pixels high.
+inline constexpr int kTaskEntryHeight = 45;
+
+// Where the parts of one task entry go inside the rectangle the list gives it.
+struct TaskEntryLayout {
+    Box card;   // inside the one-pixel outline
+    Box title;  // one line, centred vertically, ellipsis at its right end
+    Box label;  // "Done", right-aligned at the top of this box
+    Box date;   // the done date, right-aligned at the top of this box
+};
+TaskEntryLayout LayOutTaskEntry(const Box& item, bool isLastEntry);
+
+// Which background a task entry gets.
+enum class EntryFill { kSelected, kOpen, kDoneEven, kDoneOdd };
+EntryFill ChooseEntryFill(bool selected, bool done, int index);

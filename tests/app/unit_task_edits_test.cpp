@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+#include "app/task_edits.h"
+#include "app/unreferenced_tables.h"
+#include "store/folder_key.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+// A fresh in-memory database holding one item's table with tasks "A", "B", "C" at priorities
+// 0, 1, 2. Failures are made on purpose with triggers that abort chosen statements.
+class TaskEditsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(OpenTaskStore(store_, ":memory:"));
+        store_.table = TaskTableName(FolderKey(u"Proj"));
+        ASSERT_TRUE(CreateTaskTable(store_));
+        for (const char* name : {"A", "B", "C"}) Add(name);
+    }
+
+    void Add(const std::string& name) {
+        TaskRecord record;
+        record.title = Base64Encode(name);
+        record.done_date = "2024-01-01";
+        record.priority = static_cast<int32_t>(CountTasks(store_, store_.table));
+        ASSERT_TRUE(InsertTask(store_, record));
+    }
+
+    void Exec(const std::string& sql) {
+        ASSERT_EQ(sqlite3_exec(store_.db.get(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sql;
+    }
+
+    // Makes every statement of `kind` ("DELETE" or "UPDATE") on the row of `name` fail.
+    void FailOn(const std::string& kind, const std::string& name) {
+        Exec("CREATE TRIGGER fail_" + kind + " BEFORE " + kind + " ON " + store_.table +
+             " WHEN old.title='" + Base64Encode(name) + "' BEGIN SELECT RAISE(ABORT, 'no'); END;");
+    }
+
+    // "name:priority" of every row, in priority order.
+    std::vector<std::string> Rows() {
+        std::vector<std::string> rows;
+        auto tasks = LoadTasks(store_);
+        EXPECT_TRUE(tasks.has_value());
+        if (!tasks) return rows;
+        for (const TaskRecord& task : *tasks) {
+            rows.push_back(Base64Decode(task.title) + ":" + std::to_string(task.priority));
+        }
+        return rows;
+    }
+
+    TaskRecord Record(const std::string& name, int priority) {
+        TaskRecord record;
+        record.title = Base64Encode(name);
+        record.done_date = "2024-01-01";
+        record.priority = priority;
+        return record;
+    }
+
+    TaskStore store_;
+};
+
+using Rows = std::vector<std::string>;
+
+TEST_F(TaskEditsTest, RemoveTaskRenumbersTheRest) {
+    ASSERT_TRUE(RemoveTask(store_, Base64Encode("B")));
+    EXPECT_EQ(Rows(), (Rows{"A:0", "C:1"}));
+}
+
+TEST_F(TaskEditsTest, RemoveTaskKeepsEverythingWhenTheRenumberingFails) {
+    // Deleting "A" works, but rewriting "C" after it does not: the deletion is undone with it.
+    FailOn("UPDATE", "C");
+    EXPECT_FALSE(RemoveTask(store_, Base64Encode("A")));
+    EXPECT_EQ(Rows(), (Rows{"A:0", "B:1", "C:2"}));
+}
+
+TEST_F(TaskEditsTest, RemoveTaskFailsWhenTheRowCannotBeDeleted) {
+    FailOn("DELETE", "B");
+    EXPECT_FALSE(RemoveTask(store_, Base64Encode("B")));
+    EXPECT_EQ(Rows(), (Rows{"A:0", "B:1", "C:2"}));
+}
+
+TEST_F(TaskEditsTest, RemoveTasksDeletesAll) {
+    ASSERT_TRUE(RemoveTasks(store_, {Base64Encode("A"), Base64Encode("B"), Base64Encode("C")}));
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_EQ(GetFolderStatus(store_, store_.table), 0);
+}
+
+TEST_F(TaskEditsTest, RemoveTasksDeletesNothingWhenOneDeletionFails) {
+    // The last row fails after the first two were already deleted inside the transaction.
+    FailOn("DELETE", "C");
+    EXPECT_FALSE(RemoveTasks(store_, {Base64Encode("A"), Base64Encode("B"), Base64Encode("C")}));
+    EXPECT_EQ(Rows(), (Rows{"A:0", "B:1", "C:2"}));
+}
+
+TEST_F(TaskEditsTest, ExchangeMovesBothRowsAndRecords) {
+    TaskRecord upper = Record("A", 0);
+    TaskRecord lower = Record("B", 1);
+    ASSERT_TRUE(ExchangePriorities(store_, upper, lower));
+    EXPECT_EQ(upper.priority, 1);
+    EXPECT_EQ(lower.priority, 0);
+    EXPECT_EQ(Rows(), (Rows{"B:0", "A:1", "C:2"}));
+}
+
+TEST_F(TaskEditsTest, ExchangeWritesNeitherRowWhenTheSecondFails) {
+    TaskRecord upper = Record("B", 1);
+    TaskRecord lower = Record("C", 2);
+    FailOn("UPDATE", "C");
+    EXPECT_FALSE(ExchangePriorities(store_, upper, lower));
+    // The records keep their places too, so the list still agrees with the database.
+    EXPECT_EQ(upper.priority, 1);
+    EXPECT_EQ(lower.priority, 2);
+    EXPECT_EQ(Rows(), (Rows{"A:0", "B:1", "C:2"}));
+}
+
+TEST_F(TaskEditsTest, SavedEditMovesTheKeyToTheNewTitle) {
+    std::string key = Base64Encode("B");
+    TaskRecord edited = Record("B2", 1);
+    ASSERT_TRUE(SaveEditedTask(store_, edited, key));
+    EXPECT_EQ(key, Base64Encode("B2"));
+    EXPECT_EQ(Rows(), (Rows{"A:0", "B2:1", "C:2"}));
+}
+
+TEST_F(TaskEditsTest, SecondSaveAfterAFailedUpdateStillFindsTheRow) {
+    std::string key = Base64Encode("B");
+    TaskRecord edited = Record("B2", 1);
+    FailOn("UPDATE", "B");
+    EXPECT_FALSE(SaveEditedTask(store_, edited, key));
+    EXPECT_EQ(key, Base64Encode("B"));
+    Exec("DROP TRIGGER fail_UPDATE;");
+    ASSERT_TRUE(SaveEditedTask(store_, edited, key));
+    EXPECT_EQ(Rows(), (Rows{"A:0", "B2:1", "C:2"}));
+}
+
+class UnreferencedTablesTest : public TaskEditsTest {
+protected:
+    // Creates the table of item `name`, with `tasks` rows.
+    std::string TableOf(const std::u16string& name, int tasks) {
+        TaskStore other;
+        other.db.reset(store_.db.release());
+        other.table = TaskTableName(FolderKey(name));
+        EXPECT_TRUE(CreateTaskTable(other));
+        for (int i = 0; i < tasks; ++i) {
+            TaskRecord record = Record("t" + std::to_string(i), i);
+            EXPECT_TRUE(InsertTask(other, record));
+        }
+        store_.db.reset(other.db.release());
+        return other.table;
+    }
+
+    std::vector<std::string> Tables() {
+        return ListTables(store_).value_or(std::vector<std::string>());
+    }
+};
+
+TEST_F(UnreferencedTablesTest, DropsRenamedAndEmptyItemsKeepsTheRest) {
+    const std::string proj = store_.table;            // "Proj", three tasks
+    const std::string old = TableOf(u"Old name", 2);  // renamed away
+    const std::string empty = TableOf(u"Empty", 0);   // exists, no tasks
+    const std::string other = TableOf(u"\u00c9t\u00e9 & co", 1);
+    const auto tables = Tables();
+    ASSERT_EQ(tables.size(), 4u);
+
+    DropUnreferencedTables(
+        store_, tables,
+        {u".", u"..", u"Proj", u"Empty", u"\u00c9t\u00e9 & co", u"New name", u"pelmora.db"});
+    const auto left = Tables();
+    EXPECT_EQ(left, (std::vector<std::string>{proj, other}));
+}
+
+TEST_F(UnreferencedTablesTest, NamesDifferingInCaseAreDifferentItems) {
+    const auto tables = Tables();
+    DropUnreferencedTables(store_, tables, {u"proj"});
+    EXPECT_TRUE(Tables().empty());
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "app/window_geometry.h"
+
+namespace {
+
+TEST(WindowPlacementTest, CentresWithTruncationTowardZero) {
+    const Point origin = CentredOrigin(Size{1024, 768}, Size{380, 414});
+    EXPECT_EQ(origin.x, 322);
+    EXPECT_EQ(origin.y, 177);
+    // Odd differences lose their half pixel.
+    const Point odd = CentredOrigin(Size{1025, 769}, Size{380, 414});
+    EXPECT_EQ(odd.x, 322);
+    EXPECT_EQ(odd.y, 177);
+}
+
+TEST(WindowPlacementTest, WindowLargerThanScreenStartsLeftOfAndAboveIt) {
+    const Point origin = CentredOrigin(Size{800, 600}, Size{1001, 701});
+    EXPECT_EQ(origin.x, -100);  // -201 / 2 truncates toward zero
+    EXPECT_EQ(origin.y, -50);
+}
+
+TEST(MinimumSizeTest, DraggingAnyEdgeInwardsMovesTheRightAndBottomEdges) {
+    // The left edge dragged to the right past the minimum width.
+    Box box{150, 100, 500, 600};
+    EXPECT_TRUE(KeepMinimumSize(box, kMainWindowSize));
+    EXPECT_EQ(box.left, 150);
+    EXPECT_EQ(box.right, 530);
+    EXPECT_EQ(box.top, 100);
+    EXPECT_EQ(box.bottom, 600);
+
+    // The top edge dragged down past the minimum height of the editor.
+    Box editor{10, 300, 400, 500};
+    EXPECT_TRUE(KeepMinimumSize(editor, kEditorSize));
+    EXPECT_EQ(editor.right, 400);
+    EXPECT_EQ(editor.top, 300);
+    EXPECT_EQ(editor.bottom, 649);
+}
+
+TEST(MinimumSizeTest, LargeEnoughRectanglesAreLeftAlone) {
+    Box exact{0, 0, 380, 414};
+    EXPECT_FALSE(KeepMinimumSize(exact, kMainWindowSize));
+    EXPECT_EQ(exact.right, 380);
+    EXPECT_EQ(exact.bottom, 414);
+    Box large{-50, -60, 700, 900};
+    EXPECT_FALSE(KeepMinimumSize(large, kEditorSize));
+    EXPECT_EQ(large.left, -50);
+    EXPECT_EQ(large.bottom, 900);
+}
+
+TEST(EditorLayoutTest, DefaultSizeMatchesTheTemplate) {
+    const EditorLayout layout = LayOutEditor(kEditorSize);
+    EXPECT_EQ(layout.closeButton.x, 282);
+    EXPECT_EQ(layout.closeButton.y, 281);
+    EXPECT_EQ(layout.saveButton.x, 200);
+    EXPECT_EQ(layout.saveButton.y, 281);
+    EXPECT_EQ(layout.doneBox.x, 20);
+    EXPECT_EQ(layout.doneBox.y, 283);
+    EXPECT_EQ(layout.description.width, 336);
+    EXPECT_EQ(layout.description.height, 205);
+    EXPECT_EQ(layout.title.width, 335);
+    EXPECT_EQ(layout.title.height, 21);
+}
+
+TEST(EditorLayoutTest, GrowthGoesToTheFieldsAndMovesTheButtons) {
+    const EditorLayout small = LayOutEditor(kEditorSize);
+    const EditorLayout large = LayOutEditor(Size{kEditorSize.width + 100, kEditorSize.height + 40});
+    EXPECT_EQ(large.closeButton.x - small.closeButton.x, 100);
+    EXPECT_EQ(large.saveButton.y - small.saveButton.y, 40);
+    EXPECT_EQ(large.doneBox.x, small.doneBox.x);
+    EXPECT_EQ(large.description.width - small.description.width, 100);
+    EXPECT_EQ(large.description.height - small.description.height, 40);
+    EXPECT_EQ(large.title.height, small.title.height);
+    // The buttons never overlap, and both sit right of the check box.
+    EXPECT_GT(large.closeButton.x, large.saveButton.x);
+    EXPECT_GT(large.saveButton.x, large.doneBox.x);
+}
+
+class TaskEntryLayoutTest : public ::testing::Test {
+protected:
+    const Box item_{0, 90, 360, 90 + kTaskEntryHeight};
+};
+
+TEST_F(TaskEntryLayoutTest, OutlineOnThreeSidesForInnerEntries) {
+    const TaskEntryLayout layout = LayOutTaskEntry(item_, false);
+    EXPECT_EQ(layout.card.left, 1);
+    EXPECT_EQ(layout.card.top, 91);
+    EXPECT_EQ(layout.card.right, 359);
+    EXPECT_EQ(layout.card.bottom, item_.bottom);
+}
+
+TEST_F(TaskEntryLayoutTest, LastEntryAlsoHasItsBottomLine) {
+    const TaskEntryLayout layout = LayOutTaskEntry(item_, true);
+    EXPECT_EQ(layout.card.bottom, item_.bottom - 1);
+}
+
+TEST_F(TaskEntryLayoutTest, TitleLeavesRoomForDoneAndTheDate) {
+    const TaskEntryLayout layout = LayOutTaskEntry(item_, false);
+    EXPECT_EQ(layout.title.left, 11);
+    EXPECT_EQ(layout.title.right, 279);
+    EXPECT_EQ(layout.title.top, layout.card.top);
+    EXPECT_EQ(layout.title.bottom, layout.card.bottom);
+    EXPECT_EQ(layout.label.right, 349);
+    EXPECT_EQ(layout.label.top, 96);
+    EXPECT_EQ(layout.date.right, 349);
+    EXPECT_EQ(layout.date.top, 119);
+    // Both texts stay inside the card.
+    EXPECT_LT(layout.date.top + 11, layout.card.bottom);
+}
+
+TEST(EntryFillTest, SelectionWinsThenOpenThenAlternatingDone) {
+    EXPECT_EQ(ChooseEntryFill(true, true, 3), EntryFill::kSelected);
+    EXPECT_EQ(ChooseEntryFill(true, false, 0), EntryFill::kSelected);
+    EXPECT_EQ(ChooseEntryFill(false, false, 1), EntryFill::kOpen);
+    EXPECT_EQ(ChooseEntryFill(false, true, 0), EntryFill::kDoneEven);
+    EXPECT_EQ(ChooseEntryFill(false, true, 1), EntryFill::kDoneOdd);
+    EXPECT_EQ(ChooseEntryFill(false, true, 2), EntryFill::kDoneEven);
+}
+
+}  // namespace
