@@ -1,0 +1,27 @@
+// The standard class object of every class of the extension.
+#pragma once
+
+#include <windows.h>
+
+#include "shellext/module.h"
+
+class CClassFactory final : public IClassFactory {
+public:
+    explicit CClassFactory(CreateInstanceFn createInstance) noexcept
+        : createInstance_(createInstance) {}
+
+    IFACEMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override;
+    IFACEMETHODIMP_(ULONG) AddRef() noexcept override;
+    IFACEMETHODIMP_(ULONG) Release() noexcept override;
+
+    IFACEMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) noexcept override;
+    IFACEMETHODIMP LockServer(BOOL lock) noexcept override;
+
+private:
+    ~CClassFactory() = default;
+
+    // The first reference belongs to the module, which keeps the object until the library
+    // unloads; only references beyond it keep the library loaded.
+    LONG refCount_ = 1;
+    CreateInstanceFn createInstance_;
+};

@@ -1,0 +1,102 @@
+#include "shellext/overlay.h"
+
+#include <shlwapi.h>
+
+#include <cwchar>
+#include <string_view>
+
+#include "shellext/com_util.h"
+#include "shellext/module.h"
+#include "shellext/text_buffer.h"
+#include "store/folder_key.h"
+
+namespace {
+
+// The buffers of the item name and of the status file path, in UTF-16 units.
+constexpr size_t kPathChars = 520;
+// The longest path Windows hands out, with its terminator.
+constexpr size_t kLongestPath = 32768;
+
+}  // namespace
+
+COverlayIdentifier::COverlayIdentifier(UINT status, int iconIndex, int priority) noexcept
+    : status_(status), iconIndex_(iconIndex), priority_(priority) {
+    gModule.Lock();
+}
+
+COverlayIdentifier::~COverlayIdentifier() {
+    gModule.Unlock();
+}
+
+IFACEMETHODIMP COverlayIdentifier::QueryInterface(REFIID riid, void** ppv) noexcept {
+    static const QITAB kInterfaces[] = {
+        // MinGW declares no __uuidof for this interface: name its IID directly.
+        {&IID_IShellIconOverlayIdentifier,
+         OFFSETOFCLASS(IShellIconOverlayIdentifier, COverlayIdentifier)},
+        {},
+    };
+    return QISearch(this, kInterfaces, riid, ppv);
+}
+
+IFACEMETHODIMP_(ULONG) COverlayIdentifier::AddRef() noexcept {
+    return static_cast<ULONG>(InterlockedIncrement(&refCount_));
+}
+
+IFACEMETHODIMP_(ULONG) COverlayIdentifier::Release() noexcept {
+    const LONG count = InterlockedDecrement(&refCount_);
+    if (count == 0) delete this;
+    return static_cast<ULONG>(count);
+}
+
+// Asked for every item Explorer shows, once per identifier: the existence test of the status
+// file comes first, so a folder without one costs nothing more. Every doubt answers S_FALSE.
+IFACEMETHODIMP COverlayIdentifier::IsMemberOf(PCWSTR path, DWORD) noexcept {
+    if (path == nullptr) return S_FALSE;
+    const size_t length = wcsnlen(path, kLongestPath);
+    if (length == 0 || length == kLongestPath) return S_FALSE;
+    const size_t slash = LastBackslash(path, length);
+    if (slash == length) return S_FALSE;  // no parent folder to hold a status file
+    const size_t nameLength = length - slash - 1;
+    if (nameLength == 0 || nameLength >= kPathChars) return S_FALSE;  // a drive root has no name
+
+    wchar_t statusFile[kPathChars];
+    size_t used = 0;
+    statusFile[0] = L'\0';
+    if (!AppendText(statusFile, kPathChars, used, path, slash + 1) ||
+        !AppendLiteral(statusFile, kPathChars, used, L"pelmora.ini")) {
+        return S_FALSE;
+    }
+    if (!PathFileExistsW(statusFile)) return S_FALSE;
+
+    char hex[33];
+    FolderKeyHex(
+        std::u16string_view(reinterpret_cast<const char16_t*>(path + slash + 1), nameLength), hex);
+    wchar_t key[33];
+    for (size_t i = 0; i < 33; ++i) key[i] = static_cast<wchar_t>(hex[i]);
+    const UINT status = GetPrivateProfileIntW(L"pelmora", key, 0, statusFile);
+    return status == status_ ? S_OK : S_FALSE;
+}
+
+IFACEMETHODIMP COverlayIdentifier::GetOverlayInfo(PWSTR iconFile,
+                                                  int iconFileChars,
+                                                  int* index,
+                                                  DWORD* flags) noexcept {
+    if (iconFile == nullptr || index == nullptr || flags == nullptr) return S_FALSE;
+    if (iconFileChars <= 0) return S_FALSE;
+    // The pictures are this library's own icon groups; a cut path would name another file.
+    const DWORD length =
+        GetModuleFileNameW(gModule.Instance(), iconFile, static_cast<DWORD>(iconFileChars));
+    if (length == 0 || length >= static_cast<DWORD>(iconFileChars)) {
+        iconFile[0] = L'\0';
+        return S_FALSE;
+    }
+    *index = iconIndex_;
+    *flags = ISIOI_ICONFILE | ISIOI_ICONINDEX;
+    return S_OK;
+}
+
+IFACEMETHODIMP COverlayIdentifier::GetPriority(int* priority) noexcept {
+    if (priority == nullptr) return S_FALSE;
+    *priority = priority_;
+    return S_OK;
+}

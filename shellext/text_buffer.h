@@ -1,0 +1,35 @@
+// Bounded text building in fixed buffers: the extension never writes past one, and a text that
+// does not fit is reported instead of being cut.
+#pragma once
+
+#include <cstddef>
+
+// Appends `text` (`length` units) to `buffer` holding `used` units, keeping it NUL-terminated.
+// Returns false, leaving the buffer as it was, when the result would not fit in `capacity`.
+inline bool AppendText(wchar_t* buffer,
+                       size_t capacity,
+                       size_t& used,
+                       const wchar_t* text,
+                       size_t length) noexcept {
+    if (used + length + 1 > capacity) return false;
+    for (size_t i = 0; i < length; ++i) buffer[used + i] = text[i];
+    used += length;
+    buffer[used] = L'\0';
+    return true;
+}
+
+template <size_t N>
+inline bool AppendLiteral(wchar_t* buffer,
+                          size_t capacity,
+                          size_t& used,
+                          const wchar_t (&text)[N]) noexcept {
+    return AppendText(buffer, capacity, used, text, N - 1);
+}
+
+// The position of the last backslash in `path` (`length` units), or `length` when there is none.
+inline size_t LastBackslash(const wchar_t* path, size_t length) noexcept {
+    for (size_t i = length; i > 0; --i) {
+        if (path[i - 1] == L'\\') return i - 1;
+    }
+    return length;
+}
