@@ -56,6 +56,15 @@ def mix(a, b, t):
     return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
 
 
+def blend(p, colour, a):
+    """Paints colour with opacity a over the premultiplied pixel p."""
+    k = 1.0 - a
+    p[0] = colour[0] * a + p[0] * k
+    p[1] = colour[1] * a + p[1] * k
+    p[2] = colour[2] * a + p[2] * k
+    p[3] = 255.0 * a + p[3] * k
+
+
 # ---------------------------------------------------------------------------------------------
 # Raster canvas: premultiplied RGBA floats; shapes come in as coverage masks, colour as a constant
 # or a function of the pixel centre in units of the picture's side (0..1).
@@ -85,27 +94,13 @@ class Canvas:
             if not m:
                 continue
             a = m / 255.0 * opacity
-            if callable(colour):
-                c = colour(((i % n) + 0.5) / n, ((i // n) + 0.5) / n)
-            else:
-                c = colour
-            p = self.px[i]
-            k = 1.0 - a
-            p[0] = c[0] * a + p[0] * k
-            p[1] = c[1] * a + p[1] * k
-            p[2] = c[2] * a + p[2] * k
-            p[3] = 255.0 * a + p[3] * k
+            blend(self.px[i], colour(((i % n) + 0.5) / n, ((i // n) + 0.5) / n) if callable(colour) else colour, a)
 
     def shape(self, grid, colour, draw, opacity=1.0):
         self.paint(self.coverage(draw, grid), colour, opacity)
 
     def put(self, x, y, colour, alpha=255):
-        p = self.px[y * self.size + x]
-        a = alpha / 255.0
-        k = 1.0 - a
-        for c in range(3):
-            p[c] = colour[c] * a + p[c] * k
-        p[3] = alpha + p[3] * k
+        blend(self.px[y * self.size + x], colour, alpha / 255.0)
 
     def rgba(self):
         """Straight (not premultiplied) 8-bit RGBA rows; fully transparent pixels are black."""
@@ -132,20 +127,11 @@ def pixel_art(canvas, rows, legend, left=0, top=0):
 # 32-unit grid so that the 32 and 256 pixel images fall on whole pixels.
 
 APP = {
-    "board_dark": hexrgb("1d4478"),
-    "board_top": hexrgb("4a8ad4"),
-    "board_bottom": hexrgb("2a62a8"),
-    "paper_top": hexrgb("ffffff"),
-    "paper_bottom": hexrgb("e6ecf3"),
-    "paper_edge": hexrgb("b7c3d1"),
-    "clip_dark": hexrgb("3c4552"),
-    "clip_light": hexrgb("e3e8ee"),
-    "clip_shade": hexrgb("98a4b3"),
-    "tick": hexrgb("25a244"),
-    "tick_dark": hexrgb("17772f"),
-    "box": hexrgb("8391a3"),
-    "text": hexrgb("9aa7b7"),
-    "text_done": hexrgb("c3ccd6"),
+    "board_dark": hexrgb("1d4478"), "board_top": hexrgb("4a8ad4"), "board_bottom": hexrgb("2a62a8"),
+    "paper_top": hexrgb("ffffff"), "paper_bottom": hexrgb("e6ecf3"), "paper_edge": hexrgb("b7c3d1"),
+    "clip_dark": hexrgb("3c4552"), "clip_light": hexrgb("e3e8ee"), "clip_shade": hexrgb("98a4b3"),
+    "tick": hexrgb("25a244"), "tick_dark": hexrgb("17772f"), "box": hexrgb("8391a3"),
+    "text": hexrgb("9aa7b7"), "text_done": hexrgb("c3ccd6"),
 }
 
 
@@ -239,33 +225,19 @@ BALLS = {
     "zero": {"light": hexrgb("ff8f84"), "body": hexrgb("d92c2c"), "rim": hexrgb("8a1010")},
 }
 
-# Marks for the 8-pixel ball of the 16x16 images, placed by hand so that they stay legible.
-MARKS8 = {
-    "done": ["........",
-             "........",
-             "......W.",
-             ".....WW.",
-             ".W..WW..",
-             ".WWWW...",
-             "..WW....",
-             "........"],
-    "half": ["........",
-             "...WW...",
-             "...WW...",
-             "...WW...",
-             "...WW...",
-             "........",
-             "...WW...",
-             "........"],
-    "zero": ["........",
-             "........",
-             "..W..W..",
-             "...WW...",
-             "...WW...",
-             "..W..W..",
-             "........",
-             "........"],
-}
+# Marks for the 8-pixel ball of the 16x16 images, placed by hand so that they stay legible:
+# the check, the exclamation mark and the cross side by side.
+MARKS8_ROWS = [
+    "........ ........ ........",
+    "........ ...WW... ........",
+    "......W. ...WW... ..W..W..",
+    ".....WW. ...WW... ...WW...",
+    ".W..WW.. ...WW... ...WW...",
+    ".WWWW... ........ ..W..W..",
+    "..WW.... ...WW... ........",
+    "........ ........ ........",
+]
+MARKS8 = {kind: [row[9 * n:9 * n + 8] for row in MARKS8_ROWS] for n, kind in enumerate(("done", "half", "zero"))}
 
 
 def ball_palette(style):
@@ -287,21 +259,22 @@ def ball_colour(style, size):
     return shade
 
 
-def draw_mark(c, kind, grid):
-    """The white mark on a ball that spans 16..32 of a 32-unit grid (the lower right quarter)."""
-    white = (255, 255, 255)
+def draw_mark(c, kind, colour=(255, 255, 255), shift=0.0, opacity=1.0):
+    """The mark on a ball that spans 16..32 of a 32-unit grid (the lower right quarter)."""
+    def at(k, *points):
+        return [tuple(k(x + shift, y + shift)) for x, y in points]
+
+    def shape(draw):
+        c.shape(32, colour, draw, opacity)
     if kind == "done":
-        pts = [(20.4, 24.6), (23.2, 27.4), (28.0, 20.6)]
-        c.shape(grid, white, lambda d, k: d.line([tuple(k(*p)) for p in pts], fill=255, width=round(k(2.3)),
-                                                 joint="curve"))
+        shape(lambda d, k: d.line(at(k, (20.4, 24.6), (23.2, 27.4), (28.0, 20.6)), fill=255, width=round(k(2.3)),
+                                  joint="curve"))
     elif kind == "half":
-        c.shape(grid, white, lambda d, k: d.polygon([tuple(k(*p)) for p in
-                                                     [(22.7, 18.9), (25.3, 18.9), (24.7, 26.0), (23.3, 26.0)]],
-                                                    fill=255))
-        c.shape(grid, white, lambda d, k: d.ellipse(k(22.8, 27.0, 25.2, 29.4), fill=255))
+        shape(lambda d, k: d.polygon(at(k, (22.7, 18.9), (25.3, 18.9), (24.7, 26.0), (23.3, 26.0)), fill=255))
+        shape(lambda d, k: d.ellipse(k(22.8 + shift, 27.0 + shift, 25.2 + shift, 29.4 + shift), fill=255))
     else:
-        for a, b in (((20.6, 20.6), (27.4, 27.4)), ((27.4, 20.6), (20.6, 27.4))):
-            c.shape(grid, white, lambda d, k: d.line([tuple(k(*a)), tuple(k(*b))], fill=255, width=round(k(2.4))))
+        shape(lambda d, k: d.line(at(k, (20.6, 20.6), (27.4, 27.4)), fill=255, width=round(k(2.4))))
+        shape(lambda d, k: d.line(at(k, (27.4, 20.6), (20.6, 27.4)), fill=255, width=round(k(2.4))))
 
 
 def draw_ball(kind, size):
@@ -315,7 +288,10 @@ def draw_ball(kind, size):
     if size == 16:
         pixel_art(c, MARKS8[kind], {"W": ((255, 255, 255), 255)}, 8, 8)
     else:
-        draw_mark(c, kind, g)
+        if size >= 48:
+            # A faint shadow lifts the mark off the ball where there is room for it.
+            draw_mark(c, kind, style["rim"], 0.35, 0.45)
+        draw_mark(c, kind)
     return c
 
 
@@ -427,14 +403,8 @@ def ico_bytes(draw, palette16):
 
 def bmp_bytes(image):
     width, height = image.size
-    stride = row_stride(width, 24)
-    body = bytearray()
-    data = list(image.convert("RGB").getdata())
-    for y in reversed(range(height)):
-        row = bytearray()
-        for r, g, b in data[y * width:(y + 1) * width]:
-            row += bytes((b, g, r))
-        body += row + bytes(stride - len(row))
+    # Bottom-up BGR rows padded to four bytes, as BMP files keep them.
+    body = image.convert("RGB").tobytes("raw", "BGR", row_stride(width, 24), -1)
     header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(body), 2835, 2835, 0, 0)
     return b"BM" + struct.pack("<IHHI", 14 + 40 + len(body), 0, 0, 14 + 40) + header + bytes(body)
 
@@ -442,20 +412,15 @@ def bmp_bytes(image):
 # ---------------------------------------------------------------------------------------------
 # Bitmaps.
 
+# The menu mark, placed from row 3 of the 13x13 field.
+MENU_MARK_TOP = 3
 MENU_MARK = [
-    ".............",
-    ".............",
-    ".............",
     ".........#...",
     "........##...",
     "...#...##....",
     "...##.##.....",
     "....###......",
     ".....#.......",
-    ".............",
-    ".............",
-    ".............",
-    ".............",
 ]
 
 
@@ -464,7 +429,7 @@ def draw_menu():
     for y, row in enumerate(MENU_MARK):
         for x, ch in enumerate(row):
             if ch == "#":
-                image.putpixel((x, y), (240, 248, 255))
+                image.putpixel((x, MENU_MARK_TOP + y), (240, 248, 255))
     return image
 
 
@@ -547,6 +512,14 @@ def decode_icon_image(data, size, bits):
     return alpha, masked
 
 
+def bounds(points):
+    """(left, top, right, bottom) of the points, inclusive, or None for none."""
+    if not points:
+        return None
+    return (min(x for x, _ in points), min(y for _, y in points), max(x for x, _ in points),
+            max(y for _, y in points))
+
+
 def check_ico(path, data, overlay):
     problems = []
     reserved, kind, count = struct.unpack_from("<HHH", data)
@@ -586,9 +559,7 @@ def check_ico(path, data, overlay):
             outside = [alpha[y * size + x] for y in range(size) for x in range(size) if x < half or y < half]
             if any(outside):
                 problems.append("%s: the area outside the lower right quarter is not transparent" % where)
-            solid = [(x, y) for y in range(size) for x in range(size) if alpha[y * size + x] >= 128]
-            box = (min(p[0] for p in solid), min(p[1] for p in solid), max(p[0] for p in solid),
-                   max(p[1] for p in solid)) if solid else None
+            box = bounds([(x, y) for y in range(size) for x in range(size) if alpha[y * size + x] >= 128])
             if box != (half, half, size - 1, size - 1):
                 problems.append("%s: the ball does not fill the lower right quarter (opaque box %r)" % (where, box))
         elif not any(alpha):
@@ -638,10 +609,9 @@ def check_layout(path, kind, data):
     if not problems:
         image = Image.open(io.BytesIO(data)).convert("RGB")
         mark = [(x, y) for y in range(13) for x in range(13) if image.getpixel((x, y)) != (0, 115, 0)]
-        colours = {image.getpixel(p) for p in mark}
-        centre = ((min(x for x, _ in mark) + max(x for x, _ in mark)) / 2,
-                  (min(y for _, y in mark) + max(y for _, y in mark)) / 2) if mark else None
-        if colours != {(240, 248, 255)} or abs(centre[0] - 6) > 1 or abs(centre[1] - 6) > 1:
+        box = bounds(mark) or (0, 0, 0, 0)
+        if {image.getpixel(p) for p in mark} != {(240, 248, 255)} or abs(box[0] + box[2] - 12) > 2 or abs(
+                box[1] + box[3] - 12) > 2:
             problems.append("%s: expected a dark green field with a near-white mark in its centre" % path)
     return problems
 
