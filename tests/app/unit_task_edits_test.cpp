@@ -42,7 +42,7 @@ protected:
     }
 
     // "name:priority" of every row, in priority order.
-    std::vector<std::string> Rows() {
+    std::vector<std::string> StoredRows() {
         std::vector<std::string> rows;
         auto tasks = LoadTasks(store_);
         EXPECT_TRUE(tasks.has_value());
@@ -64,29 +64,29 @@ protected:
     TaskStore store_;
 };
 
-using Rows = std::vector<std::string>;
+using RowList = std::vector<std::string>;
 
 TEST_F(TaskEditsTest, RemoveTaskRenumbersTheRest) {
     ASSERT_TRUE(RemoveTask(store_, Base64Encode("B")));
-    EXPECT_EQ(Rows(), (Rows{"A:0", "C:1"}));
+    EXPECT_EQ(StoredRows(), (RowList{"A:0", "C:1"}));
 }
 
 TEST_F(TaskEditsTest, RemoveTaskKeepsEverythingWhenTheRenumberingFails) {
     // Deleting "A" works, but rewriting "C" after it does not: the deletion is undone with it.
     FailOn("UPDATE", "C");
     EXPECT_FALSE(RemoveTask(store_, Base64Encode("A")));
-    EXPECT_EQ(Rows(), (Rows{"A:0", "B:1", "C:2"}));
+    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, RemoveTaskFailsWhenTheRowCannotBeDeleted) {
     FailOn("DELETE", "B");
     EXPECT_FALSE(RemoveTask(store_, Base64Encode("B")));
-    EXPECT_EQ(Rows(), (Rows{"A:0", "B:1", "C:2"}));
+    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, RemoveTasksDeletesAll) {
     ASSERT_TRUE(RemoveTasks(store_, {Base64Encode("A"), Base64Encode("B"), Base64Encode("C")}));
-    EXPECT_TRUE(Rows().empty());
+    EXPECT_TRUE(StoredRows().empty());
     EXPECT_EQ(GetFolderStatus(store_, store_.table), 0);
 }
 
@@ -94,7 +94,7 @@ TEST_F(TaskEditsTest, RemoveTasksDeletesNothingWhenOneDeletionFails) {
     // The last row fails after the first two were already deleted inside the transaction.
     FailOn("DELETE", "C");
     EXPECT_FALSE(RemoveTasks(store_, {Base64Encode("A"), Base64Encode("B"), Base64Encode("C")}));
-    EXPECT_EQ(Rows(), (Rows{"A:0", "B:1", "C:2"}));
+    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, ExchangeMovesBothRowsAndRecords) {
@@ -103,7 +103,7 @@ TEST_F(TaskEditsTest, ExchangeMovesBothRowsAndRecords) {
     ASSERT_TRUE(ExchangePriorities(store_, upper, lower));
     EXPECT_EQ(upper.priority, 1);
     EXPECT_EQ(lower.priority, 0);
-    EXPECT_EQ(Rows(), (Rows{"B:0", "A:1", "C:2"}));
+    EXPECT_EQ(StoredRows(), (RowList{"B:0", "A:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, ExchangeWritesNeitherRowWhenTheSecondFails) {
@@ -114,7 +114,7 @@ TEST_F(TaskEditsTest, ExchangeWritesNeitherRowWhenTheSecondFails) {
     // The records keep their places too, so the list still agrees with the database.
     EXPECT_EQ(upper.priority, 1);
     EXPECT_EQ(lower.priority, 2);
-    EXPECT_EQ(Rows(), (Rows{"A:0", "B:1", "C:2"}));
+    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, SavedEditMovesTheKeyToTheNewTitle) {
@@ -122,7 +122,7 @@ TEST_F(TaskEditsTest, SavedEditMovesTheKeyToTheNewTitle) {
     TaskRecord edited = Record("B2", 1);
     ASSERT_TRUE(SaveEditedTask(store_, edited, key));
     EXPECT_EQ(key, Base64Encode("B2"));
-    EXPECT_EQ(Rows(), (Rows{"A:0", "B2:1", "C:2"}));
+    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B2:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, SecondSaveAfterAFailedUpdateStillFindsTheRow) {
@@ -133,7 +133,7 @@ TEST_F(TaskEditsTest, SecondSaveAfterAFailedUpdateStillFindsTheRow) {
     EXPECT_EQ(key, Base64Encode("B"));
     Exec("DROP TRIGGER fail_UPDATE;");
     ASSERT_TRUE(SaveEditedTask(store_, edited, key));
-    EXPECT_EQ(Rows(), (Rows{"A:0", "B2:1", "C:2"}));
+    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B2:1", "C:2"}));
 }
 
 class UnreferencedTablesTest : public TaskEditsTest {
