@@ -11,7 +11,7 @@ PACKAGES=(
     build-essential g++ cmake ninja-build pkg-config
     mingw-w64 wine wine64 xvfb x11-utils xdotool imagemagick icoutils nsis
     libsqlite3-dev sqlite3 googletest
-    dpkg-dev tcl python3 clang-format python3-pil fonts-dejavu-core
+    dpkg-dev tcl python3 clang-format python3-pil fonts-dejavu-core fonts-wine
 )
 
 missing=()
