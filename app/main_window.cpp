@@ -115,7 +115,10 @@ void OnDeleteItem(HWND, const DELETEITEMSTRUCT* item) {
     if (item->CtlID == IDC_TASKLIST) ReleaseEntryRecord(*item);
 }
 
-HBRUSH OnCtlColorListbox(HWND, HDC, HWND, int) {
+HBRUSH OnCtlColorListbox(HWND, HDC dc, HWND, int) {
+    // The list fills some areas with the text background colour rather than the brush (an
+    // empty list that has the focus, for one); keep those the same grey.
+    SetBkColor(dc, kListBackground);
     return gMain.resources.listBackground.get();
 }
 

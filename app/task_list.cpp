@@ -27,10 +27,23 @@ std::unique_ptr<TaskRecord> DetachRecord(HWND list, int index) {
     return record;
 }
 
+void InvalidateEntry(HWND list, int index) {
+    if (index < 0) return;
+    RECT entry{};
+    if (SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&entry)) != LB_ERR) {
+        InvalidateRect(list, &entry, TRUE);
+    }
+}
+
 }  // namespace
 
 bool AppendListItem(HWND list, std::unique_ptr<TaskRecord> record) {
-    return InsertEntry(list, -1, std::move(record));
+    if (!InsertEntry(list, -1, std::move(record))) return false;
+    // The entry above was the last one and drew its own bottom line, which now doubles the
+    // new entry's top line.
+    InvalidateEntry(list, EntryCount(list) - 2);
+    return true;
 }
 
 bool TitleExists(HWND list, const std::string& title) {
@@ -65,6 +78,8 @@ void SelectEntry(HWND list, int index) {
 
 void RemoveEntry(HWND list, int index) {
     SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    // When the last entry went, the one above it becomes the last and needs its bottom line.
+    InvalidateEntry(list, EntryCount(list) - 1);
 }
 
 void RemoveAllEntries(HWND list) {

@@ -42,7 +42,7 @@ HBRUSH FillBrush(EntryFill fill, const DrawingResources& resources) {
 
 DrawingResources CreateDrawingResources() {
     DrawingResources resources;
-    resources.listBackground = SolidBrush(RGB(241, 241, 241));
+    resources.listBackground = SolidBrush(kListBackground);
     resources.alternateDone = SolidBrush(RGB(223, 223, 223));
     resources.openTask = SolidBrush(RGB(253, 230, 230));
     resources.separator = SolidBrush(RGB(193, 193, 193));

@@ -7,6 +7,8 @@
 #include "app/win_handles.h"
 #include "store/task_store.h"
 
+inline constexpr COLORREF kListBackground = RGB(241, 241, 241);
+
 // Brushes and fonts of the main window, created when it opens and deleted when it closes.
 struct DrawingResources {
     UniqueHBrush listBackground;  // RGB(241, 241, 241); also even done entries and editor fields
