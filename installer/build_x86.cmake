@@ -4,8 +4,10 @@ if(NOT EXISTS ${BINARY_DIR}/CMakeCache.txt)
     if(BINARY_DIR STREQUAL "${SOURCE_DIR}/build/win32")
         set(configure ${CMAKE_COMMAND} --preset win32)
     else()
+        # A directory of its own serves only the installer: no tests or benchmarks in it.
         set(configure ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BINARY_DIR} -G Ninja
-            -DCMAKE_TOOLCHAIN_FILE=${SOURCE_DIR}/cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release)
+            -DCMAKE_TOOLCHAIN_FILE=${SOURCE_DIR}/cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release
+            -DPELMORA_TESTS=OFF -DPELMORA_BENCH=OFF)
     endif()
     execute_process(COMMAND ${configure} WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE rc)
     if(NOT rc EQUAL 0)

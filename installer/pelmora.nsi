@@ -236,6 +236,7 @@ Function .onInstFailed
     ${EndIf}
     ${If} $OldDll == ""
     ${AndIf} $OldExe == ""
+        SetOutPath $TEMP ; a folder that is the current directory cannot be removed
         RMDir $INSTDIR
     ${EndIf}
     !insertmacro NotifyShell

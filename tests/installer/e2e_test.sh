@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# One use of Pelmora on a fresh Wine machine, from Setup to the uninstaller, as a person and
+# Explorer would go through it: install, right-click a folder, add and finish tasks, watch the
+# overlays follow, uninstall.
+# Usage: e2e_test.sh SETUP_EXE DRIVER_EXE BUILT_EXE BUILT_DLL SQLITE3
+set -euo pipefail
+setup_exe="$1" driver_exe="$2" built_exe="$3" built_dll="$4" sqlite3="$5"
+
+if [ -z "${DISPLAY:-}" ]; then
+    echo "SKIPPED: no X display (DISPLAY is unset); Pelmora's windows need one"
+    exit 77
+fi
+source "$(dirname "$0")/wine_machine.sh"
+new_machine
+
+step "1. silent install"
+check "Setup /S ends with exit code 0" [ "$(exit_code "$setup_exe" /S)" = 0 ]
+check "Pelmora.exe installed" same_file "$install_dir/Pelmora.exe" "$built_exe"
+check "PelmoraExt.dll installed" same_file "$install_dir/PelmoraExt.dll" "$built_dll"
+check "uninstaller written" [ -f "$install_dir/Uninstall.exe" ]
+check "registry entries of the registration and of Apps & features" \
+    driver registered "$install_dir_win"
+
+step "2. a folder tree"
+projects="$drive_c/e2e/Projects"
+projects_win='C:\e2e\Projects'
+mkdir -p "$projects/Alpha" "$projects/Übung"
+echo "quarterly figures" >"$projects/report.txt"
+
+# The folder key: the MD5 of the name's UTF-8 bytes.
+alpha_key="$(printf '%s' Alpha | md5sum | cut -c1-32)"
+db="$projects/pelmora.db"
+ini="$projects/pelmora.ini"
+settings="$drive_c/ProgramData/Pelmora/config.ini"
+ini_value() { # the value under a key of the status file, empty when missing
+    [ -f "$ini" ] || return 0
+    tr -d '\r' <"$ini" | sed -n "s/^$1=//p"
+}
+tasks() { # title, done and priority of Alpha's rows in priority order, titles decoded
+    "$sqlite3" -separator ' ' "$db" "select title, done, priority from tbl_$alpha_key order by priority;" |
+        while read -r title done priority; do
+            echo "$(printf '%s' "$title" | base64 -d)|$done|$priority"
+        done
+}
+caption=" Pelmora - Alpha"
+program_win="$install_dir_win\\Pelmora.exe"
+titles="Write the outline|Collect the figures|Prüfung vorbereiten"
+another_run() { # the context menu again, then mark entry $1 done and close
+    driver context-menu "$projects_win\\Alpha" &&
+        driver drive "$caption" "$program_win" "expect=$titles" "done=$1" close
+}
+
+step "3. right-click Alpha, choose \"Task Management...\""
+check "the handler from the registry starts the program" driver context-menu "$projects_win\\Alpha"
+
+step "4. the program opens for Alpha: add three tasks, mark one done, close"
+check "caption \"$caption\", three tasks added, one done, closed" \
+    driver drive "$caption" "$program_win" "expect=" \
+    "add=Write the outline" "add=Collect the figures" "add=Prüfung vorbereiten" done=0 close
+
+step "5. what the program wrote"
+check "pelmora.db in the parent folder" [ -f "$db" ]
+check "Alpha's table holds the three tasks, the first one done" [ "$(tasks)" = \
+    "$(printf 'Write the outline|1|0\nCollect the figures|0|1\nPrüfung vorbereiten|0|2')" ]
+check "pelmora.ini holds 1 under Alpha's key (one of three done)" [ "$(ini_value "$alpha_key")" = 1 ]
+check "the settings file remembers the window size" grep -q wnd_main_width "$settings"
+
+step "6. the overlays, as Explorer asks for them"
+check "only the zero overlay claims Alpha" driver overlays "$projects_win\\Alpha" zero
+check "none claims Übung" driver overlays "$projects_win\\Übung" none
+check "none claims report.txt" driver overlays "$projects_win\\report.txt" none
+check "none claims the drive root" driver overlays 'C:\' none
+
+check "second run: the three tasks are back; the second one is marked done" another_run 1
+check "pelmora.ini holds 2 (two of three done)" [ "$(ini_value "$alpha_key")" = 2 ]
+check "only the half overlay claims Alpha" driver overlays "$projects_win\\Alpha" half
+
+check "third run: the last task is marked done" another_run 2
+check "pelmora.ini holds 3 (all done)" [ "$(ini_value "$alpha_key")" = 3 ]
+check "only the done overlay claims Alpha" driver overlays "$projects_win\\Alpha" done
+check "still none for Übung" driver overlays "$projects_win\\Übung" none
+
+step "7. silent uninstall"
+user_data_before="$(md5sum "$db" "$ini" "$settings")"
+check "the uninstaller ends with exit code 0" [ "$(exit_code "$install_dir_win\\Uninstall.exe" /S)" = 0 ]
+settle
+check "the installed files and their folder are gone" [ ! -e "$install_dir" ]
+check "the registration and the Apps & features entry are gone, the shared keys stay" \
+    driver unregistered parents-kept
+check "pelmora.db, pelmora.ini and the settings file remain unchanged" \
+    [ "$(md5sum "$db" "$ini" "$settings" 2>&1)" = "$user_data_before" ]
+
+finish
