@@ -11,7 +11,7 @@ git ls-files -co --exclude-standard -- '*.cpp' '*.h' | grep -v '^build/' \
     | xargs -r clang-format --dry-run --Werror
 
 jobs="${PELMORA_JOBS:-$(nproc)}"
-for preset in linux linux-asan win64 win32; do
+for preset in linux linux-asan win32 win64; do
     echo "== build $preset"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
