@@ -1,8 +1,9 @@
 // Stands in for Pelmora.exe in the tests: appends the arguments it was started with, as the
 // program would parse them, to the file named by PELMORA_RECORDER_LOG. One line per start,
 // UTF-8, the arguments separated by tabs (which no file name can contain).
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 
