@@ -7,6 +7,7 @@
 //   e2e_driver context-menu ITEM_PATH      right-click ITEM_PATH, choose "Task Management..."
 //   e2e_driver drive CAPTION EXE OPS...    use the window (see window_driver.h)
 //   e2e_driver overlays ITEM_PATH EXPECTED which overlays claim the item ("none", "zero", ...)
+//   e2e_driver hold RELEASE_FILE           keep the extension loaded until RELEASE_FILE exists
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -48,6 +49,8 @@ int Run(const std::vector<std::wstring>& args) {
         if (claimed != args[3]) {
             Fail(args[2] + L" is claimed by \"" + claimed + L"\", expected \"" + args[3] + L"\"");
         }
+    } else if (command == L"hold" && args.size() == 3) {
+        HoldExtension(args[2]);
     } else {
         return Usage();
     }

@@ -3,12 +3,16 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cstdio>
+
 #include "tests/installer/driver_support.h"
 
 namespace {
 
 const wchar_t kMenuText[] = L"Task Management...";
 const UINT kFirstCommand = 100;
+const wchar_t kOverlayKeyRoot[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers\\";
 
 // Releases a COM interface on scope exit.
 template <typename T>
@@ -152,6 +156,30 @@ void ChooseTaskManagement(const std::wstring& itemPath) {
     }
 }
 
+void HoldExtension(const std::wstring& releaseFile) {
+    std::wstring clsidText;
+    CLSID clsid;
+    if (!ReadRegString(HKEY_LOCAL_MACHINE, std::wstring(kOverlayKeyRoot) + L"PelmoraZeroOverlay",
+                       nullptr, clsidText) ||
+        FAILED(CLSIDFromString(clsidText.c_str(), &clsid))) {
+        Fail(L"the zero overlay is not registered");
+        return;
+    }
+    ComPtr<IShellIconOverlayIdentifier> identifier;
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IShellIconOverlayIdentifier, identifier.out());
+    if (FAILED(hr)) {
+        Fail(L"CoCreateInstance of the zero overlay " + HexResult(hr));
+        return;
+    }
+    std::printf("holding\n");
+    std::fflush(stdout);
+    for (int i = 0; i < 600 && GetFileAttributesW(releaseFile.c_str()) == INVALID_FILE_ATTRIBUTES;
+         ++i) {
+        Sleep(100);
+    }
+}
+
 std::wstring ClaimingOverlays(const std::wstring& itemPath) {
     static const wchar_t* const kOverlays[][2] = {
         {L"PelmoraDoneOverlay", L"done"},
@@ -162,11 +190,8 @@ std::wstring ClaimingOverlays(const std::wstring& itemPath) {
     for (const auto& overlay : kOverlays) {
         std::wstring clsidText;
         CLSID clsid;
-        if (!ReadRegString(HKEY_LOCAL_MACHINE,
-                           std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                                        L"ShellIconOverlayIdentifiers\\") +
-                               overlay[0],
-                           nullptr, clsidText) ||
+        if (!ReadRegString(HKEY_LOCAL_MACHINE, std::wstring(kOverlayKeyRoot) + overlay[0], nullptr,
+                           clsidText) ||
             FAILED(CLSIDFromString(clsidText.c_str(), &clsid))) {
             Fail(std::wstring(L"overlay identifier not registered: ") + overlay[0]);
             continue;

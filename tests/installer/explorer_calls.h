@@ -11,3 +11,7 @@ void ChooseTaskManagement(const std::wstring& itemPath);
 // The names ("done", "half", "zero") of the overlay identifiers that claim itemPath, in that
 // order, separated by blanks; "none" when no identifier claims it.
 std::wstring ClaimingOverlays(const std::wstring& itemPath);
+
+// Keeps an overlay identifier alive, as Explorer does all session long, until releaseFile exists
+// (at most a minute). Prints "holding" once the extension is loaded.
+void HoldExtension(const std::wstring& releaseFile);

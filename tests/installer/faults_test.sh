@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Setup and the uninstaller when things are not as they should be: a registration that fails on a
 # clean machine and over an installation, an upgrade in place, files deleted by hand before
-# uninstalling, and the uninstaller run a second time.
+# uninstalling, the uninstaller run a second time, and both while Explorer holds the extension.
 # Usage: faults_test.sh SETUP_EXE FAILING_SETUP_EXE DRIVER_EXE BUILT_EXE BUILT_DLL
 set -euo pipefail
 setup_exe="$1" failing_setup_exe="$2" driver_exe="$3" built_exe="$4" built_dll="$5"
@@ -52,5 +52,42 @@ check "it ends with exit code 0" \
     [ "$(exit_code 'C:\uninstall-copy.exe' /S "_?=$install_dir_win")" = 0 ]
 check "nothing came back" driver unregistered
 check "no folder was created" [ ! -e "$install_dir" ]
+
+step "Setup and the uninstaller while Explorer holds the extension"
+hold() { # hold NAME: keep the installed extension loaded until C:\NAME exists
+    driver hold "C:\\$1" >"$machine/$1.log" &
+    for _ in $(seq 100); do grep -q holding "$machine/$1.log" 2>/dev/null && break; sleep 0.2; done
+    grep -q holding "$machine/$1.log"
+}
+names_gone() { [ ! -e "$install_dir/PelmoraExt.dll" ] && [ ! -e "$install_dir/Pelmora.exe" ]; }
+set_aside_for_restart() { # exactly $1 files set aside, each to be deleted at the next restart
+    local pending name
+    pending="$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+        /v PendingFileRenameOperations 2>/dev/null || true)"
+    [ "$(ls "$install_dir" | grep -vc -e '^Pelmora.exe$' -e '^PelmoraExt.dll$' -e '^Uninstall.exe$')" = "$1" ] ||
+        return 1
+    for name in $(ls "$install_dir"); do
+        case "$name" in Pelmora.exe | PelmoraExt.dll | Uninstall.exe) continue ;; esac
+        echo "$pending" | grep -qF "Pelmora\\$name" || return 1
+    done
+}
+check "Setup succeeds" [ "$(exit_code "$setup_exe" /S)" = 0 ]
+check "the extension is loaded" hold first-hold
+check "Setup over the loaded extension succeeds" [ "$(exit_code "$setup_exe" /S)" = 0 ]
+check "the new files are in place" installed_build
+check "the loaded DLL was set aside, to be deleted at the next restart" set_aside_for_restart 1
+check "the registration is complete" driver registered "$install_dir_win"
+check "the new extension is loaded too" hold second-hold
+check "the uninstaller ends with exit code 0" [ "$(exit_code "$install_dir_win\\Uninstall.exe" /S)" = 0 ]
+# The uninstaller's copy of itself deletes Uninstall.exe near its end.
+for _ in $(seq 100); do [ -e "$install_dir/Uninstall.exe" ] || break; sleep 0.2; done
+sleep 1
+check "the program and the DLL are gone by name" names_gone
+check "the loaded DLL was set aside, to be deleted at the next restart" set_aside_for_restart 2
+check "the registration is gone" driver unregistered parents-kept
+check "a new installation before the restart succeeds" [ "$(exit_code "$setup_exe" /S)" = 0 ]
+check "and is complete" driver registered "$install_dir_win"
+touch "$drive_c/first-hold" "$drive_c/second-hold"
+wait || fail "a holder of the extension failed"
 
 finish
