@@ -1,0 +1,360 @@
+#include "tests/app/app_fixture.h"
+
+#include <shlobj.h>
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+
+#include "store/folder_key.h"
+#include "store/task_store.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+// How long a negative check watches for a window that must not appear.
+constexpr DWORD kSettleMs = 600;
+
+std::u16string AsU16(const std::wstring& text) {
+    return std::u16string(text.begin(), text.end());
+}
+
+bool OpenStore(TaskStore& store, const std::wstring& dbPath, const std::wstring& folder) {
+    if (!OpenTaskStore(store, WideToUtf8(dbPath))) return false;
+    store.table = TableOf(folder);
+    return true;
+}
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+// Wine waits up to two seconds for a window manager to confirm that a hidden top-level window
+// is withdrawn. On a bare virtual display there is no window manager, so every dialog the program
+// closes would stall it that long. Windows that Wine does not hand to a window manager close at
+// once and keep Wine's own frame, which is what the tests drag.
+void UseUnmanagedWindowsUnderWine() {
+    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    static const wchar_t kNo[] = L"N";
+    RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNo), sizeof(kNo));
+    RegCloseKey(key);
+}
+
+bool HaveDisplay() {
+    wchar_t value[256];
+    return GetEnvironmentVariableW(L"DISPLAY", value, 256) > 0;
+}
+
+}  // namespace
+
+std::string WideToUtf8(const std::wstring& text) {
+    return Utf16ToUtf8(AsU16(text));
+}
+
+std::wstring Utf8ToWideText(const std::string& text) {
+    const std::u16string wide = Utf8ToUtf16(text);
+    return std::wstring(wide.begin(), wide.end());
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring SettingsFilePath() {
+    wchar_t folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_COMMON_APPDATA, FALSE);
+    return std::wstring(folder) + L"\\Pelmora\\config.ini";
+}
+
+std::string KeyOf(const std::wstring& folderName) {
+    return FolderKey(AsU16(folderName));
+}
+
+std::string TableOf(const std::wstring& folderName) {
+    return TaskTableName(KeyOf(folderName));
+}
+
+void PelmoraUiTest::SetUp() {
+    if (!HaveDisplay()) {
+        GTEST_SKIP() << "no X display: the program's windows need one (scripts/test.sh starts Xvfb "
+                        "and sets DISPLAY)";
+    }
+    UseUnmanagedWindowsUnderWine();
+    static std::atomic<int> counter{0};
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    root_ = std::wstring(temp) + L"pelmora-ui-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(counter++);
+    RemoveTree(root_);
+    ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
+    parent_ = root_ + L"\\Parent\\";
+    ASSERT_TRUE(CreateDirectoryW(parent_.c_str(), nullptr));
+    // Every test starts from the default window sizes.
+    DeleteFileW(SettingsFilePath().c_str());
+}
+
+void PelmoraUiTest::TearDown() {
+    app_.Kill();
+    if (!root_.empty()) RemoveTree(root_);
+}
+
+void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>& tasks) {
+    TaskStore store;
+    ASSERT_TRUE(OpenStore(store, DbPath(), folder));
+    ASSERT_TRUE(CreateTaskTable(store));
+    int priority = CountTasks(store, store.table);
+    for (const SeedTask& task : tasks) {
+        TaskRecord record;
+        record.title = Base64Encode(task.title);
+        if (task.description) record.description = Base64Encode(*task.description);
+        record.done = task.done ? 1 : 0;
+        record.done_date = task.doneDate;
+        record.priority = priority++;
+        ASSERT_TRUE(InsertTask(store, record)) << task.title;
+    }
+}
+
+std::vector<StoredTask> PelmoraUiTest::Stored(const std::wstring& folder) {
+    std::vector<StoredTask> result;
+    TaskStore store;
+    if (!OpenStore(store, DbPath(), folder)) {
+        ADD_FAILURE() << "cannot open the database";
+        return result;
+    }
+    const auto records = LoadTasks(store);
+    if (!records) {
+        ADD_FAILURE() << "cannot read the tasks";
+        return result;
+    }
+    for (const TaskRecord& record : *records) {
+        StoredTask task;
+        task.title = Base64Decode(record.title);
+        if (record.description && !record.description->empty())
+            task.description = Base64Decode(*record.description);
+        task.done = record.done != 0;
+        task.doneDate = record.done_date.value_or("");
+        task.priority = record.priority;
+        result.push_back(task);
+    }
+    return result;
+}
+
+std::vector<std::string> PelmoraUiTest::StoredTitles(const std::wstring& folder) {
+    std::vector<std::string> titles;
+    for (const StoredTask& task : Stored(folder)) titles.push_back(task.title);
+    return titles;
+}
+
+std::vector<std::string> PelmoraUiTest::Tables() {
+    TaskStore store;
+    if (!OpenTaskStore(store, WideToUtf8(DbPath()))) return {};
+    return ListTables(store).value_or(std::vector<std::string>{});
+}
+
+int PelmoraUiTest::StatusEntry(const std::wstring& folder) {
+    return static_cast<int>(GetPrivateProfileIntW(L"pelmora", Utf8ToWideText(KeyOf(folder)).c_str(),
+                                                  -1, StatusPath().c_str()));
+}
+
+int PelmoraUiTest::SettingsValue(const wchar_t* key) {
+    return static_cast<int>(GetPrivateProfileIntW(L"pelmora", key, -1, SettingsFilePath().c_str()));
+}
+
+void PelmoraUiTest::WriteSettings(int mainWidth,
+                                  int mainHeight,
+                                  int editorWidth,
+                                  int editorHeight) {
+    const std::wstring path = SettingsFilePath();
+    CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+    const std::pair<const wchar_t*, int> values[] = {{L"wnd_main_width", mainWidth},
+                                                     {L"wnd_main_height", mainHeight},
+                                                     {L"wnd_add_width", editorWidth},
+                                                     {L"wnd_add_height", editorHeight}};
+    for (const auto& [key, value] : values)
+        WritePrivateProfileStringW(L"pelmora", key, std::to_wstring(value).c_str(), path.c_str());
+}
+
+bool PelmoraUiTest::StartRaw(const std::wstring& arguments) {
+    const bool started = app_.Start(ProgramPath(), arguments, parent_);
+    if (!started) ADD_FAILURE() << "cannot start the program, error " << GetLastError();
+    return started;
+}
+
+HWND PelmoraUiTest::WaitMainWindow(DWORD timeoutMs) {
+    main_ = app_.WaitWindow(
+        [](HWND window) {
+            return ClassOf(window) == L"#32770" && GetDlgItem(window, kTaskListId) != nullptr;
+        },
+        timeoutMs);
+    list_ = main_ ? GetDlgItem(main_, kTaskListId) : nullptr;
+    return main_;
+}
+
+bool PelmoraUiTest::Launch(const std::wstring& folder) {
+    if (!StartRaw(L"\"" + DbPath() + L"\" \"" + folder + L"\"")) return false;
+    if (!WaitMainWindow()) {
+        const auto box = app_.CurrentMessageBox();
+        ADD_FAILURE() << "no main window; message box: "
+                      << (box ? WideToUtf8(box->caption + L": " + box->text) : "none");
+        return false;
+    }
+    return true;
+}
+
+bool PelmoraUiTest::CloseMain() {
+    if (!main_) return false;
+    PostMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    const auto code = app_.WaitExit();
+    if (!code) {
+        ADD_FAILURE() << "the program did not end after its window was closed";
+        return false;
+    }
+    EXPECT_EQ(0u, *code) << "exit code";
+    main_ = list_ = nullptr;
+    return true;
+}
+
+void PelmoraUiTest::Command(int id) {
+    PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+bool PelmoraUiTest::SelectEntry(int index) {
+    BringToFront(main_);
+    ClickAt(ListEntryCentre(list_, index));
+    return WaitUntil([&] { return ListSelection(list_) == index; });
+}
+
+void PelmoraUiTest::PressInMain(WORD key, std::initializer_list<WORD> modifiers) {
+    BringToFront(main_);
+    PressKey(key, modifiers);
+}
+
+::testing::AssertionResult PelmoraUiTest::ExpectBox(const std::wstring& caption,
+                                                    const std::wstring& text,
+                                                    int answer) {
+    const auto box = app_.WaitMessageBox();
+    if (!box) {
+        return ::testing::AssertionFailure()
+               << "no message box appeared; expected \"" << WideToUtf8(text) << "\"";
+    }
+    const bool matches = box->caption == caption && box->text == text;
+    if (!AnswerMessageBox(*box, answer)) {
+        return ::testing::AssertionFailure() << "cannot answer the box \"" << WideToUtf8(box->text)
+                                             << "\" with button " << answer;
+    }
+    if (!matches) {
+        return ::testing::AssertionFailure()
+               << "message box \"" << WideToUtf8(box->caption) << "\" / \"" << WideToUtf8(box->text)
+               << "\", expected \"" << WideToUtf8(caption) << "\" / \"" << WideToUtf8(text) << "\"";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult PelmoraUiTest::ExpectNothingShown() {
+    HWND other = app_.WaitWindow([&](HWND window) { return window != main_; }, kSettleMs);
+    if (!other) return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure()
+                   << "unexpected window \"" << WideToUtf8(WindowText(other)) << "\"";
+    if (IsMessageBox(other)) {
+        const MessageBoxSeen box = ReadMessageBox(other);
+        failure << " saying \"" << WideToUtf8(box.text) << "\"";
+        AnswerMessageBox(box, box.buttons.empty() ? IDOK : box.buttons.back());
+    }
+    return failure;
+}
+
+HWND PelmoraUiTest::WaitEditor() {
+    editor_ = app_.WaitWindow([](HWND window) { return WindowText(window) == kEditorCaption; });
+    return editor_;
+}
+
+void PelmoraUiTest::SetField(int id, const std::wstring& text) {
+    SendTo(GetDlgItem(editor_, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::wstring PelmoraUiTest::Field(int id) const {
+    return WindowText(GetDlgItem(editor_, id));
+}
+
+bool PelmoraUiTest::DoneChecked() const {
+    return SendTo(GetDlgItem(editor_, kDoneBoxId), BM_GETCHECK) == BST_CHECKED;
+}
+
+void PelmoraUiTest::ClickDoneBox() {
+    const bool before = DoneChecked();
+    BringToFront(editor_);
+    HWND box = GetDlgItem(editor_, kDoneBoxId);
+    const RECT rect = OuterRect(box);
+    // On the square, not the label: the label may be wider than its text.
+    ClickAt(POINT{rect.left + 6, (rect.top + rect.bottom) / 2});
+    WaitUntil([&] { return DoneChecked() != before; });
+}
+
+void PelmoraUiTest::ClickSave() {
+    BringToFront(editor_);
+    ClickAt(CentreOf(GetDlgItem(editor_, IDOK)));
+}
+
+bool PelmoraUiTest::WaitEditorGone() {
+    HWND editor = editor_;
+    return WaitUntil([&] { return !IsWindow(editor); });
+}
+
+bool PelmoraUiTest::AddTask(const std::wstring& title, const std::wstring& description, bool done) {
+    const int before = ListCount(list_);
+    PressInMain(VK_INSERT);
+    if (!WaitEditor()) {
+        ADD_FAILURE() << "Insert did not open the editor";
+        return false;
+    }
+    BringToFront(editor_);
+    // Tab and line breaks would move the focus or be refused by a one-line field; such titles
+    // arrive the way a paste puts them there.
+    if (title.find_first_of(L"\t\r\n") == std::wstring::npos)
+        TypeText(title);
+    else
+        SetField(kTitleFieldId, title);
+    if (!WaitUntil([&] { return Field(kTitleFieldId) == title; })) {
+        ADD_FAILURE() << "the typed title did not arrive: " << WideToUtf8(Field(kTitleFieldId));
+        return false;
+    }
+    if (!description.empty()) SetField(kDescriptionFieldId, description);
+    if (done) ClickDoneBox();
+    ClickSave();
+    if (!WaitEditorGone() || !WaitUntil([&] { return ListCount(list_) == before + 1; })) {
+        const auto box = app_.CurrentMessageBox();
+        ADD_FAILURE() << "the task was not added; message box: "
+                      << (box ? WideToUtf8(box->caption + L": " + box->text) : "none");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,136 @@
+// The common ground of the program's window tests: a scratch parent folder holding the task
+// database, a clean settings file, the program started on one of the folder's items, and readers
+// for what reached the disk.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/app/app_driver.h"
+
+// A task to put into the database before the program starts.
+struct SeedTask {
+    SeedTask(std::string title_,
+             bool done_ = false,
+             std::string doneDate_ = "2020-01-02",
+             std::optional<std::string> description_ = std::nullopt)
+        : title(std::move(title_)),
+          done(done_),
+          doneDate(std::move(doneDate_)),
+          description(std::move(description_)) {}
+    std::string title;  // UTF-8
+    bool done;
+    std::string doneDate;
+    std::optional<std::string> description;  // UTF-8
+};
+
+// A task as the database holds it, with its texts decoded.
+struct StoredTask {
+    std::string title;  // UTF-8
+    std::optional<std::string> description;
+    bool done = false;
+    std::string doneDate;
+    int priority = 0;
+};
+
+// Window ids and captions the program uses.
+constexpr int kTaskListId = 1001;
+constexpr int kTitleFieldId = 1002;
+constexpr int kDescriptionFieldId = 1003;
+constexpr int kDoneBoxId = 1004;
+constexpr int kCmdAddTask = 40001;
+constexpr int kCmdExit = 40003;
+constexpr int kCmdRemoveSelected = 40004;
+constexpr int kCmdRemoveAll = 40005;
+constexpr int kCmdMarkDone = 40006;
+constexpr int kCmdAbout = 40007;
+constexpr int kCmdEditSelected = 40008;
+constexpr int kCmdIncreasePriority = 40009;
+constexpr int kCmdDecreasePriority = 40010;
+constexpr int kCmdRebuildOverlays = 40014;
+constexpr int kCmdClearUnreferenced = 40015;
+inline constexpr wchar_t kEditorCaption[] = L" Task Description";
+
+std::string WideToUtf8(const std::wstring& text);
+std::wstring Utf8ToWideText(const std::string& text);
+std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+// "config.ini" in the "Pelmora" folder under the common application data folder.
+std::wstring SettingsFilePath();
+// The folder key's table name for an item name.
+std::string TableOf(const std::wstring& folderName);
+std::string KeyOf(const std::wstring& folderName);
+
+class PelmoraUiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The parent folder (with trailing backslash) that holds the database.
+    const std::wstring& Parent() const { return parent_; }
+    std::wstring DbPath() const { return parent_ + L"pelmora.db"; }
+    std::wstring StatusPath() const { return parent_ + L"pelmora.ini"; }
+
+    // Database access from the outside, as another process would have it.
+    void Seed(const std::wstring& folder, const std::vector<SeedTask>& tasks);
+    std::vector<StoredTask> Stored(const std::wstring& folder);
+    std::vector<std::string> StoredTitles(const std::wstring& folder);
+    std::vector<std::string> Tables();
+    // The folder's value in the status file; -1 when there is no entry.
+    int StatusEntry(const std::wstring& folder);
+    int SettingsValue(const wchar_t* key);
+    void WriteSettings(int mainWidth, int mainHeight, int editorWidth, int editorHeight);
+
+    // Starts the program with the database and the item name quoted, as the context menu does,
+    // and waits for its main window. False (with the reason reported) when it did not appear.
+    bool Launch(const std::wstring& folder);
+    // Starts the program with a raw argument tail and does not wait for anything.
+    bool StartRaw(const std::wstring& arguments);
+    HWND WaitMainWindow(DWORD timeoutMs = kWaitMs);
+    // Closes the main window by its close box and waits for the program's exit (code 0 expected).
+    bool CloseMain();
+
+    // Issues a menu command the way the menu bar delivers it.
+    void Command(int id);
+    // Clicks entry `index` of the task list and waits until it is selected.
+    bool SelectEntry(int index);
+    // Keys go to the main window's task list.
+    void PressInMain(WORD key, std::initializer_list<WORD> modifiers = {});
+    std::vector<std::wstring> Shown() const { return ListTexts(list_); }
+
+    // Waits for a message box and checks its caption and text; answers it with `answer`.
+    ::testing::AssertionResult ExpectBox(const std::wstring& caption,
+                                         const std::wstring& text,
+                                         int answer = IDOK);
+    // Checks that no message box or editor appears within a short settling time.
+    ::testing::AssertionResult ExpectNothingShown();
+
+    // The editor: waits for it to appear; fills it; saves or closes it.
+    HWND WaitEditor();
+    void SetField(int id, const std::wstring& text);
+    std::wstring Field(int id) const;
+    bool DoneChecked() const;
+    void ClickDoneBox();
+    void ClickSave();
+    bool WaitEditorGone();
+    // Insert, the title typed, the description filled in, the box clicked if done, Save; waits
+    // until the list shows one more entry.
+    bool AddTask(const std::wstring& title,
+                 const std::wstring& description = L"",
+                 bool done = false);
+
+    AppProcess app_;
+    HWND main_ = nullptr;
+    HWND list_ = nullptr;
+    HWND editor_ = nullptr;
+
+private:
+    std::wstring root_;
+    std::wstring parent_;
+};

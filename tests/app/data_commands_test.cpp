@@ -1,0 +1,124 @@
+// Commands that work on the whole database and the status file beside it: "Rebuild Icon
+// Overlays", "Clear Unreferenced Data...", and the about box.
+#include "tests/app/app_fixture.h"
+
+#include <algorithm>
+
+namespace {
+
+const wchar_t kRebuilt[] = L"Icon overlays successfully regenerated!";
+const wchar_t kClearQuestion[] =
+    L"This will remove unreferenced records from the database. Are you sure you want to continue?";
+const wchar_t kCleared[] = L"Unreferenced data successfully removed! Application will close now.";
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// The number of "key=value" lines of a profile file.
+int EntryLines(const std::string& bytes) {
+    return static_cast<int>(std::count(bytes.begin(), bytes.end(), '='));
+}
+
+}  // namespace
+
+class RebuildOverlaysTest : public PelmoraUiTest {};
+
+TEST_F(RebuildOverlaysTest, WritesOneEntryPerSiblingTableAndDropsStaleOnes) {
+    Seed(L"AllDone", {{"a", true}, {"b", true}});
+    Seed(L"Half", {{"c", true}, {"d"}});
+    Seed(L"NoTasks", {});
+    const std::string stale = "0123456789abcdef0123456789abcdef";
+    WriteBytes(StatusPath(), "[pelmora]\r\n" + stale + "=3\r\n" + KeyOf(L"AllDone") + "=1\r\n");
+
+    ASSERT_TRUE(Launch(L"AllDone"));
+    Command(kCmdRebuildOverlays);
+    EXPECT_TRUE(ExpectBox(L"Success", kRebuilt));
+    EXPECT_EQ(3, StatusEntry(L"AllDone"));
+    EXPECT_EQ(2, StatusEntry(L"Half"));
+    EXPECT_EQ(0, StatusEntry(L"NoTasks"));
+    EXPECT_EQ(-1, static_cast<int>(GetPrivateProfileIntW(L"pelmora", Utf8ToWideText(stale).c_str(),
+                                                         -1, StatusPath().c_str())))
+        << "the entry of a table that is gone survived the rebuild";
+    const std::string rebuilt = ReadBytes(StatusPath());
+    EXPECT_EQ(3, EntryLines(rebuilt));
+
+    // Nothing in this run changed a task: the exit leaves the rebuilt file as it is.
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(rebuilt, ReadBytes(StatusPath()));
+}
+
+class ClearUnreferencedTest : public PelmoraUiTest {
+protected:
+    void SetUp() override {
+        PelmoraUiTest::SetUp();
+        if (IsSkipped()) return;
+        // "Old" was renamed to "Renamed" after it had tasks; "Idle" exists but has none; a file
+        // can have tasks as well as a folder.
+        for (const wchar_t* folder : {L"Kept", L"Idle", L"Renamed"})
+            ASSERT_TRUE(CreateDirectoryW((Parent() + folder).c_str(), nullptr));
+        WriteBytes(Parent() + L"notes.txt", "notes");
+        Seed(L"Kept", {{"stays"}});
+        Seed(L"Idle", {});
+        Seed(L"Old", {{"orphan"}});
+        Seed(L"notes.txt", {{"file task"}});
+    }
+};
+
+TEST_F(ClearUnreferencedTest, YesDropsRenamedAndEmptyTablesThenCloses) {
+    ASSERT_TRUE(Launch(L"Kept"));
+    Command(kCmdClearUnreferenced);
+    EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDYES));
+    EXPECT_TRUE(ExpectBox(L"Success", kCleared));
+    const auto code = app_.WaitExit();
+    ASSERT_TRUE(code.has_value()) << "the program stayed open after clearing";
+    EXPECT_EQ(0u, *code);
+
+    const auto tables = Tables();
+    EXPECT_TRUE(Contains(tables, TableOf(L"Kept")));
+    EXPECT_TRUE(Contains(tables, TableOf(L"notes.txt")));
+    EXPECT_FALSE(Contains(tables, TableOf(L"Old"))) << "the renamed folder's table stayed";
+    EXPECT_FALSE(Contains(tables, TableOf(L"Idle"))) << "an empty table stayed";
+    EXPECT_EQ((std::vector<std::string>{"stays"}), StoredTitles(L"Kept"));
+    EXPECT_FALSE(FileExists(StatusPath())) << "clearing must not write the status file";
+}
+
+TEST_F(ClearUnreferencedTest, NoChangesNothingAndKeepsTheWindow) {
+    ASSERT_TRUE(Launch(L"Kept"));
+    const auto before = Tables();
+    Command(kCmdClearUnreferenced);
+    EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDNO));
+    EXPECT_TRUE(ExpectNothingShown());
+    EXPECT_TRUE(app_.Running());
+    EXPECT_EQ(before, Tables());
+    ASSERT_TRUE(CloseMain());
+}
+
+TEST_F(ClearUnreferencedTest, CurrentFolderWithoutTasksIsDroppedToo) {
+    ASSERT_TRUE(Launch(L"Idle"));
+    Command(kCmdClearUnreferenced);
+    EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDYES));
+    EXPECT_TRUE(ExpectBox(L"Success", kCleared));
+    ASSERT_TRUE(app_.WaitExit().has_value());
+    EXPECT_FALSE(Contains(Tables(), TableOf(L"Idle")));
+    EXPECT_TRUE(Contains(Tables(), TableOf(L"Kept")));
+}
+
+class AboutBoxTest : public PelmoraUiTest {};
+
+TEST_F(AboutBoxTest, ShowsThePictureAtItsSizeAndClosesOnAClick) {
+    ASSERT_TRUE(Launch(L"Proj"));
+    Command(kCmdAbout);
+    HWND about = app_.WaitWindow([&](HWND window) { return window != main_; });
+    ASSERT_TRUE(about) << "no about box";
+    EXPECT_FALSE(IsMessageBox(about));
+    EXPECT_EQ(L"", WindowText(about));
+    const SIZE size = OuterSize(about);
+    EXPECT_EQ(245, size.cx);
+    EXPECT_EQ(189, size.cy);
+    BringToFront(about);
+    ClickAt(CentreOf(about));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); })) << "a click did not close the box";
+    EXPECT_TRUE(app_.Running());
+    ASSERT_TRUE(CloseMain());
+}

@@ -1,0 +1,248 @@
+// The main window's task commands as a person issues them: keys, clicks, the right-click menu and
+// the menu bar; checked on the screen and in the database.
+#include "tests/app/app_fixture.h"
+
+#include <ctime>
+
+namespace {
+
+const wchar_t kConfirmOne[] = L"Are you sure you want delete the selected task?";
+const wchar_t kConfirmAll[] = L"Are you sure you want delete all tasks?";
+
+std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    char text[16] = {};
+    std::strftime(text, sizeof(text), "%Y-%m-%d", std::localtime(&now));
+    return text;
+}
+
+std::vector<int> Priorities(const std::vector<StoredTask>& tasks) {
+    std::vector<int> priorities;
+    for (const StoredTask& task : tasks) priorities.push_back(task.priority);
+    return priorities;
+}
+
+bool IsPopupMenu(HWND window) {
+    return ClassOf(window) == L"#32768";
+}
+
+}  // namespace
+
+class TaskCommandsTest : public PelmoraUiTest {
+protected:
+    void SetUp() override {
+        PelmoraUiTest::SetUp();
+        if (IsSkipped()) return;
+        Seed(L"Proj", {{"one"}, {"two", true, "2019-05-06"}, {"three"}});
+        ASSERT_TRUE(Launch(L"Proj"));
+    }
+
+    // Waits until the database's titles are `titles`, in this order.
+    bool WaitStored(const std::vector<std::string>& titles) {
+        return WaitUntil([&] { return StoredTitles(L"Proj") == titles; });
+    }
+
+    // The stored task at `index`, or an empty one when the table has fewer rows.
+    StoredTask StoredAt(size_t index) {
+        const auto tasks = Stored(L"Proj");
+        return index < tasks.size() ? tasks[index] : StoredTask{};
+    }
+
+    HWND RightClickEntry(int index) {
+        BringToFront(main_);
+        ClickAt(ListEntryCentre(list_, index), true);
+        return app_.WaitWindow(IsPopupMenu);
+    }
+};
+
+TEST_F(TaskCommandsTest, MarkAsDoneFromTheMenuStoresTodayAndRewritesTheStatus) {
+    ASSERT_TRUE(SelectEntry(0));
+    Command(kCmdMarkDone);
+    ASSERT_TRUE(WaitUntil([&] { return StoredAt(0).done; }));
+    EXPECT_EQ(Today(), StoredAt(0).doneDate);
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(2, StatusEntry(L"Proj")) << "two of three done is at least half";
+}
+
+TEST_F(TaskCommandsTest, MarkAsDoneOnADoneTaskGivesItTodaysDate) {
+    ASSERT_TRUE(SelectEntry(1));
+    Command(kCmdMarkDone);
+    ASSERT_TRUE(WaitUntil([&] { return StoredAt(1).doneDate == Today(); }));
+    EXPECT_TRUE(StoredAt(1).done);
+}
+
+TEST_F(TaskCommandsTest, RightClickMenuMarksTheEntryUnderTheMouse) {
+    HWND menu = RightClickEntry(2);
+    ASSERT_TRUE(menu) << "no menu after a right click on an entry";
+    EXPECT_EQ(2, ListSelection(list_));
+    PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return StoredAt(2).done; }));
+    EXPECT_FALSE(StoredAt(0).done);
+}
+
+TEST_F(TaskCommandsTest, DismissedRightClickMenuKeepsTheSelectionAndChangesNothing) {
+    HWND menu = RightClickEntry(0);
+    ASSERT_TRUE(menu);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+    EXPECT_EQ(0, ListSelection(list_));
+    EXPECT_FALSE(StoredAt(0).done);
+}
+
+TEST_F(TaskCommandsTest, RightClickBelowTheEntriesShowsNoMenu) {
+    BringToFront(main_);
+    POINT below = ListEntryCentre(list_, 3);
+    below.y += 20;
+    ClickAt(below, true);
+    EXPECT_FALSE(app_.WaitWindow(IsPopupMenu, 600)) << "a menu opened below the last entry";
+    EXPECT_EQ(LB_ERR, ListSelection(list_));
+}
+
+TEST_F(TaskCommandsTest, DeleteWithYesRemovesAndRenumbers) {
+    ASSERT_TRUE(SelectEntry(1));
+    PressInMain(VK_DELETE);
+    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmOne, IDYES));
+    ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 2; }));
+    EXPECT_EQ((std::vector<std::wstring>{L"one", L"three"}), Shown());
+    EXPECT_EQ(LB_ERR, ListSelection(list_));
+    const auto stored = Stored(L"Proj");
+    ASSERT_EQ(2u, stored.size());
+    EXPECT_EQ((std::vector<int>{0, 1}), Priorities(stored));
+    // The remaining records carry the new priorities too: moving the last one up swaps 0 and 1.
+    ASSERT_TRUE(SelectEntry(1));
+    PressInMain(VK_UP, {VK_SHIFT});
+    ASSERT_TRUE(WaitStored({"three", "one"}));
+    EXPECT_EQ((std::vector<int>{0, 1}), Priorities(Stored(L"Proj")));
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(1, StatusEntry(L"Proj"));
+}
+
+TEST_F(TaskCommandsTest, DeleteWithNoKeepsEverythingAndWritesNoStatus) {
+    ASSERT_TRUE(SelectEntry(0));
+    PressInMain(VK_DELETE);
+    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmOne, IDNO));
+    EXPECT_EQ(3, ListCount(list_));
+    EXPECT_EQ(3u, Stored(L"Proj").size());
+    ASSERT_TRUE(CloseMain());
+    EXPECT_FALSE(FileExists(StatusPath()));
+}
+
+TEST_F(TaskCommandsTest, RemoveAllWithYesEmptiesListAndTableAndWritesZero) {
+    Command(kCmdRemoveAll);
+    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmAll, IDYES));
+    ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 0; }));
+    EXPECT_TRUE(Stored(L"Proj").empty());
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(0, StatusEntry(L"Proj"));
+}
+
+TEST_F(TaskCommandsTest, RemoveAllWithNoKeepsEverything) {
+    Command(kCmdRemoveAll);
+    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmAll, IDNO));
+    EXPECT_EQ(3, ListCount(list_));
+    EXPECT_EQ(3u, Stored(L"Proj").size());
+    ASSERT_TRUE(CloseMain());
+    EXPECT_FALSE(FileExists(StatusPath()));
+}
+
+TEST_F(TaskCommandsTest, ShiftArrowsMoveTheTaskAndPlainArrowsOnlySelect) {
+    ASSERT_TRUE(SelectEntry(2));
+    PressInMain(VK_UP, {VK_SHIFT});
+    ASSERT_TRUE(WaitStored({"one", "three", "two"}));
+    EXPECT_EQ((std::vector<std::wstring>{L"one", L"three", L"two"}), Shown());
+    EXPECT_EQ(1, ListSelection(list_));
+    EXPECT_EQ((std::vector<int>{0, 1, 2}), Priorities(Stored(L"Proj")));
+
+    PressInMain(VK_UP);
+    ASSERT_TRUE(WaitUntil([&] { return ListSelection(list_) == 0; }));
+    EXPECT_EQ((std::vector<std::string>{"one", "three", "two"}), StoredTitles(L"Proj"));
+
+    PressInMain(VK_DOWN, {VK_SHIFT});
+    ASSERT_TRUE(WaitStored({"three", "one", "two"}));
+    EXPECT_EQ(1, ListSelection(list_));
+    EXPECT_EQ((std::vector<std::wstring>{L"three", L"one", L"two"}), Shown());
+}
+
+TEST_F(TaskCommandsTest, MovesPastEitherEndDoNothing) {
+    ASSERT_TRUE(SelectEntry(0));
+    PressInMain(VK_UP, {VK_SHIFT});
+    ASSERT_TRUE(SelectEntry(2));
+    PressInMain(VK_DOWN, {VK_SHIFT});
+    // A following move shows that the two before it were taken and ignored.
+    PressInMain(VK_UP, {VK_SHIFT});
+    ASSERT_TRUE(WaitStored({"one", "three", "two"}));
+    EXPECT_EQ((std::vector<std::wstring>{L"one", L"three", L"two"}), Shown());
+}
+
+TEST_F(TaskCommandsTest, MovedOrderSurvivesARestartAndLeavesTheStatusFileAlone) {
+    const std::string statusBefore = "[pelmora]\r\n" + KeyOf(L"Proj") + "=3\r\n";
+    WriteBytes(StatusPath(), statusBefore);
+    ASSERT_TRUE(SelectEntry(0));
+    PressInMain(VK_DOWN, {VK_SHIFT});
+    ASSERT_TRUE(WaitStored({"two", "one", "three"}));
+    Command(kCmdDecreasePriority);
+    ASSERT_TRUE(WaitStored({"two", "three", "one"}));
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(statusBefore, ReadBytes(StatusPath())) << "a run that only moved tasks wrote status";
+
+    ASSERT_TRUE(Launch(L"Proj"));
+    EXPECT_EQ((std::vector<std::wstring>{L"two", L"three", L"one"}), Shown());
+}
+
+TEST_F(TaskCommandsTest, WithoutSelectionKeysAndCommandsDoNothing) {
+    PressInMain(VK_DELETE);
+    PressInMain(VK_RETURN);
+    PressInMain(VK_UP, {VK_SHIFT});
+    PressInMain(VK_DOWN, {VK_SHIFT});
+    Command(kCmdMarkDone);
+    Command(kCmdEditSelected);
+    Command(kCmdRemoveSelected);
+    EXPECT_TRUE(ExpectNothingShown());
+    EXPECT_EQ((std::vector<std::wstring>{L"one", L"two", L"three"}), Shown());
+    const auto stored = Stored(L"Proj");
+    ASSERT_EQ(3u, stored.size());
+    EXPECT_FALSE(stored[0].done);
+    ASSERT_TRUE(CloseMain());
+    EXPECT_FALSE(FileExists(StatusPath()));
+}
+
+class EmptyListTest : public PelmoraUiTest {
+protected:
+    void SetUp() override {
+        PelmoraUiTest::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_TRUE(Launch(L"Empty"));
+    }
+};
+
+TEST_F(EmptyListTest, RemoveAllAsksNothingAndRightClickShowsNoMenu) {
+    Command(kCmdRemoveAll);
+    BringToFront(main_);
+    ClickAt(ListEntryCentre(list_, 0), true);
+    EXPECT_TRUE(ExpectNothingShown());
+    ASSERT_TRUE(CloseMain());
+    EXPECT_FALSE(FileExists(StatusPath()));
+}
+
+TEST_F(EmptyListTest, InsertWithModifiersStillOpensTheEditor) {
+    PressInMain(VK_INSERT, {VK_CONTROL});
+    ASSERT_TRUE(WaitEditor()) << "Ctrl+Insert did not open the editor";
+    BringToFront(editor_);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitEditorGone());
+    PressInMain(VK_INSERT, {VK_SHIFT});
+    ASSERT_TRUE(WaitEditor()) << "Shift+Insert did not open the editor";
+    BringToFront(editor_);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitEditorGone());
+}
+
+TEST_F(EmptyListTest, AddedTasksAreWrittenAndTheStatusAtExit) {
+    ASSERT_TRUE(AddTask(L"first"));
+    ASSERT_TRUE(AddTask(L"second", L"", true));
+    EXPECT_EQ((std::vector<std::wstring>{L"first", L"second"}), Shown());
+    EXPECT_EQ((std::vector<int>{0, 1}), Priorities(Stored(L"Empty")));
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(2, StatusEntry(L"Empty")) << "one of two done is exactly half";
+}

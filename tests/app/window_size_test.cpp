@@ -1,0 +1,194 @@
+// Window sizes: where the main window and the editor open, how far they can be dragged smaller,
+// what the settings file remembers, and the editor's layout at its default size.
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+constexpr int kMainWidth = 380;
+constexpr int kMainHeight = 414;
+constexpr int kEditorWidth = 383;
+constexpr int kEditorHeight = 349;
+
+// Waits until the outer size of `window` has stopped changing after a drag.
+void WaitSizeSettles(HWND window) {
+    SIZE last = OuterSize(window);
+    int stable = 0;
+    WaitUntil(
+        [&] {
+            const SIZE now = OuterSize(window);
+            stable = (now.cx == last.cx && now.cy == last.cy) ? stable + 1 : 0;
+            last = now;
+            return stable >= 10;
+        },
+        3000);
+}
+
+// Drags the bottom-right corner of `window`'s frame by (dx, dy).
+void DragCorner(HWND window, int dx, int dy) {
+    BringToFront(window);
+    const RECT rect = OuterRect(window);
+    const POINT corner{rect.right - 2, rect.bottom - 2};
+    DragMouse(corner, POINT{corner.x + dx, corner.y + dy});
+    WaitSizeSettles(window);
+}
+
+// The same for the top-left corner.
+void DragTopLeft(HWND window, int dx, int dy) {
+    BringToFront(window);
+    const RECT rect = OuterRect(window);
+    const POINT corner{rect.left + 1, rect.top + 1};
+    DragMouse(corner, POINT{corner.x + dx, corner.y + dy});
+    WaitSizeSettles(window);
+}
+
+::testing::AssertionResult HasSize(HWND window, int width, int height) {
+    const SIZE size = OuterSize(window);
+    if (size.cx == width && size.cy == height) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "outer size " << size.cx << " x " << size.cy
+                                         << ", expected " << width << " x " << height;
+}
+
+::testing::AssertionResult IsCentred(HWND window) {
+    const RECT rect = OuterRect(window);
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) / 2;
+    const int y = (GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) / 2;
+    if (rect.left == x && rect.top == y) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "at " << rect.left << ", " << rect.top
+                                         << ", expected the centre position " << x << ", " << y;
+}
+
+}  // namespace
+
+class MainWindowSizeTest : public PelmoraUiTest {};
+
+TEST_F(MainWindowSizeTest, OpensCentredAtTheDefaultSizeAndStoresItOnClose) {
+    ASSERT_TRUE(Launch(L"Proj"));
+    EXPECT_TRUE(HasSize(main_, kMainWidth, kMainHeight));
+    EXPECT_TRUE(IsCentred(main_));
+    // The list fills the client area.
+    RECT client{};
+    GetClientRect(main_, &client);
+    const RECT list = ChildRect(main_, list_);
+    EXPECT_EQ(0, list.left);
+    EXPECT_EQ(0, list.top);
+    EXPECT_EQ(client.right, list.right);
+    EXPECT_EQ(client.bottom, list.bottom);
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(kMainWidth, SettingsValue(L"wnd_main_width"));
+    EXPECT_EQ(kMainHeight, SettingsValue(L"wnd_main_height"));
+}
+
+TEST_F(MainWindowSizeTest, DraggedSizeIsRememberedForTheNextRun) {
+    ASSERT_TRUE(Launch(L"Proj"));
+    DragCorner(main_, 120, 70);
+    const SIZE dragged = OuterSize(main_);
+    EXPECT_GT(dragged.cx, kMainWidth) << "the frame could not be dragged";
+    RECT client{};
+    GetClientRect(main_, &client);
+    EXPECT_EQ(client.right, ChildRect(main_, list_).right) << "the list did not follow the window";
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(dragged.cx, SettingsValue(L"wnd_main_width"));
+    EXPECT_EQ(dragged.cy, SettingsValue(L"wnd_main_height"));
+
+    ASSERT_TRUE(Launch(L"Proj"));
+    EXPECT_TRUE(HasSize(main_, dragged.cx, dragged.cy));
+    EXPECT_TRUE(IsCentred(main_));
+}
+
+TEST_F(MainWindowSizeTest, DraggingStopsAtTheMinimumSize) {
+    WriteSettings(520, 560, kEditorWidth, kEditorHeight);
+    ASSERT_TRUE(Launch(L"Proj"));
+    ASSERT_TRUE(HasSize(main_, 520, 560));
+    DragCorner(main_, -300, -300);
+    EXPECT_TRUE(HasSize(main_, kMainWidth, kMainHeight));
+    // From the other corner the window keeps its minimum size too (its far edges move instead).
+    DragTopLeft(main_, 200, 200);
+    EXPECT_TRUE(HasSize(main_, kMainWidth, kMainHeight));
+}
+
+TEST_F(MainWindowSizeTest, StoredSizeBelowTheMinimumIsUsedAsItIs) {
+    WriteSettings(300, 250, kEditorWidth, kEditorHeight);
+    ASSERT_TRUE(Launch(L"Proj"));
+    EXPECT_TRUE(HasSize(main_, 300, 250));
+    EXPECT_TRUE(IsCentred(main_));
+}
+
+class EditorSizeTest : public PelmoraUiTest {
+protected:
+    void SetUp() override {
+        PelmoraUiTest::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_TRUE(Launch(L"Proj"));
+    }
+
+    void OpenEditor() {
+        PressInMain(VK_INSERT);
+        ASSERT_TRUE(WaitEditor());
+    }
+
+    void CloseEditor() {
+        BringToFront(editor_);
+        PressKey(VK_ESCAPE);
+        ASSERT_TRUE(WaitEditorGone());
+    }
+
+    void ExpectAt(int id, int x, int y) {
+        const RECT rect = ChildRect(editor_, GetDlgItem(editor_, id));
+        EXPECT_EQ(x, rect.left) << "control " << id;
+        EXPECT_EQ(y, rect.top) << "control " << id;
+    }
+
+    void ExpectSized(int id, int width, int height) {
+        const RECT rect = ChildRect(editor_, GetDlgItem(editor_, id));
+        EXPECT_EQ(width, rect.right - rect.left) << "control " << id;
+        EXPECT_EQ(height, rect.bottom - rect.top) << "control " << id;
+    }
+};
+
+TEST_F(EditorSizeTest, DefaultSizeIsCentredWithTheDesignedLayout) {
+    OpenEditor();
+    EXPECT_TRUE(HasSize(editor_, kEditorWidth, kEditorHeight));
+    EXPECT_TRUE(IsCentred(editor_));
+    ExpectAt(IDCANCEL, 282, 281);
+    ExpectAt(IDOK, 200, 281);
+    ExpectAt(kDoneBoxId, 20, 283);
+    ExpectSized(kDescriptionFieldId, 336, 205);
+    ExpectSized(kTitleFieldId, 335, 21);
+    CloseEditor();
+    EXPECT_EQ(kEditorWidth, SettingsValue(L"wnd_add_width"));
+    EXPECT_EQ(kEditorHeight, SettingsValue(L"wnd_add_height"));
+}
+
+TEST_F(EditorSizeTest, LayoutFollowsADraggedFrameAndTheSizeIsRemembered) {
+    OpenEditor();
+    DragCorner(editor_, 90, 50);
+    const SIZE dragged = OuterSize(editor_);
+    ASSERT_GT(dragged.cx, kEditorWidth) << "the frame could not be dragged";
+    ExpectAt(IDCANCEL, dragged.cx - 101, dragged.cy - 68);
+    ExpectAt(IDOK, dragged.cx - 183, dragged.cy - 68);
+    ExpectAt(kDoneBoxId, 20, dragged.cy - 66);
+    ExpectSized(kDescriptionFieldId, dragged.cx - 47, dragged.cy - 144);
+    ExpectSized(kTitleFieldId, dragged.cx - 48, 21);
+    CloseEditor();
+    EXPECT_EQ(dragged.cx, SettingsValue(L"wnd_add_width"));
+    EXPECT_EQ(dragged.cy, SettingsValue(L"wnd_add_height"));
+
+    // Reopened at the stored size; a successful Save stores the size as well.
+    OpenEditor();
+    EXPECT_TRUE(HasSize(editor_, dragged.cx, dragged.cy));
+    EXPECT_TRUE(IsCentred(editor_));
+    DragCorner(editor_, 30, 20);
+    const SIZE second = OuterSize(editor_);
+    SetField(kTitleFieldId, L"saved");
+    ClickSave();
+    ASSERT_TRUE(WaitEditorGone());
+    EXPECT_EQ(second.cx, SettingsValue(L"wnd_add_width"));
+    EXPECT_EQ(second.cy, SettingsValue(L"wnd_add_height"));
+}
+
+TEST_F(EditorSizeTest, DraggingStopsAtTheMinimumSize) {
+    OpenEditor();
+    DragCorner(editor_, -200, -200);
+    EXPECT_TRUE(HasSize(editor_, kEditorWidth, kEditorHeight));
+    CloseEditor();
+}
