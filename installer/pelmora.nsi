@@ -31,6 +31,7 @@ Target ${STUB_TARGET}
 !define OVERLAYS "Software\Microsoft\Windows\CurrentVersion\Explorer\ShellIconOverlayIdentifiers"
 !define SHCNE_ASSOCCHANGED 0x08000000
 !define ERROR_ELEVATION_REQUIRED 740
+!define ERROR_EXE_MACHINE_TYPE_MISMATCH 216
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -155,6 +156,15 @@ FunctionEnd
 ; Installer
 
 Function .onInit
+    ; 64-bit Windows on ARM runs this installer too, but its Explorer cannot load an x64 or x86
+    ; extension: say so instead of installing something that never shows.
+    ${If} ${IsNativeARM64}
+        MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} runs on x64 and x86 Windows only: its Explorer \
+            extension cannot be loaded by Explorer on ARM-based Windows. Nothing has been changed." \
+            /SD IDOK
+        SetErrorLevel ${ERROR_EXE_MACHINE_TYPE_MISMATCH}
+        Quit
+    ${EndIf}
     Call RequireAdmin
     !insertmacro UseNativeView
     ${If} ${RunningX64}
