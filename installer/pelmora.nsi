@@ -7,6 +7,7 @@
 ;   PELMORA_VERSION  three-part product version, e.g. 1.0.0
 ;   X64_EXE, X64_DLL Pelmora.exe and PelmoraExt.dll of the x64 build
 ;   X86_EXE, X86_DLL the same of the x86 build
+;   PELMORA_ICON     the program's icon, also the installer's and the uninstaller's
 ;   OUTFILE          where the installer is written
 ;   STUB_TARGET      the installer's own processor: x86-unicode (the one that runs everywhere) or
 ;                    amd64-unicode (64-bit Windows only; used where only 64-bit code can run)
@@ -45,6 +46,8 @@ BrandingText "${PRODUCT} ${PELMORA_VERSION}"
 ; The extension starts the program from Program Files\Pelmora, so the folder is not a choice:
 ; .onInit fixes it and there is no directory page.
 InstallDir "$PROGRAMFILES\${PRODUCT}"
+Icon "${PELMORA_ICON}"
+UninstallIcon "${PELMORA_ICON}"
 
 VIProductVersion "${PELMORA_VERSION}.0"
 VIFileVersion "${PELMORA_VERSION}.0"
