@@ -151,6 +151,19 @@ HBRUSH OnCtlColorEdit(HDC dc) {
     return ListBackgroundBrush();
 }
 
+// Save is the default button, so Enter in the title field saves; Escape and Close both close.
+bool OnCommand(HWND dialog, int id) {
+    if (id == IDOK) {
+        OnSave(dialog);
+        return true;
+    }
+    if (id == IDCANCEL) {
+        SendMessageW(dialog, WM_CLOSE, 0, 0);
+        return true;
+    }
+    return false;
+}
+
 void OnClose(HWND dialog) {
     RECT outer{};
     GetWindowRect(dialog, &outer);
@@ -172,15 +185,7 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         case WM_CTLCOLOREDIT:
             return reinterpret_cast<INT_PTR>(OnCtlColorEdit(reinterpret_cast<HDC>(wParam)));
         case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK) {
-                OnSave(dialog);
-                return TRUE;
-            }
-            if (LOWORD(wParam) == IDCANCEL) {
-                SendMessageW(dialog, WM_CLOSE, 0, 0);
-                return TRUE;
-            }
-            return FALSE;
+            return OnCommand(dialog, LOWORD(wParam)) ? TRUE : FALSE;
         case WM_CLOSE:
             OnClose(dialog);
             return TRUE;

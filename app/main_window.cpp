@@ -59,10 +59,16 @@ void PlaceWindow(HWND window, Size size) {
 bool LoadTaskList(HWND list) {
     auto tasks = LoadTasks(gApp.store);
     if (!tasks) return false;
+    // One allocation for all entries, and one repaint at the end rather than one scroll-bar
+    // update and redraw per entry: the window is already showing while the list fills.
+    SendMessageW(list, LB_INITSTORAGE, tasks->size(), 0);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (TaskRecord& task : *tasks) {
         task.display_title = Utf8ToUtf16(Base64Decode(task.title));
         AppendListItem(list, std::make_unique<TaskRecord>(std::move(task)));
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    RepaintList(list);
     return true;
 }
 
