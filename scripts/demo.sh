@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# One command from a fresh Debian 12 machine to Pelmora on the screen: sets up, builds the win64
+# preset, creates a demo folder with three items and a few tasks (written through the task
+# store), and starts Pelmora.exe under Wine for the item "Website Relaunch". With a display the
+# program opens in a real window; without one it runs on a virtual display, and the script saves
+# a screenshot and prints its path.
+#
+#   scripts/demo.sh [demo folder]        (default: ~/PelmoraDemo)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+demo="${1:-$HOME/PelmoraDemo}"
+
+./scripts/setup.sh
+build="${PELMORA_BUILD_DIR:-build/win64}"
+if [ "$build" = build/win64 ] && [ ! -f build/win64/build.ninja ]; then
+    cmake --preset win64 >/dev/null
+fi
+cmake --build "$build" --target Pelmora show_driver
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+mkdir -p "$demo"
+demo="$(cd "$demo" && pwd)"
+driver="$(winpath "$build/tests/app/show_driver.exe")"
+
+# The prefix gets Wine's own Marlett and Tahoma fonts, which draw the caption buttons and the list.
+prefix="${WINEPREFIX:-${PELMORA_CACHE:-$HOME/.cache/pelmora}/wineprefix}"
+./scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
+for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
+    if [ -f "/usr/share/wine/fonts/$font" ] && [ ! -f "$prefix/drive_c/windows/Fonts/$font" ]; then
+        cp "/usr/share/wine/fonts/$font" "$prefix/drive_c/windows/Fonts/"
+    fi
+done
+
+./scripts/wine-run.sh "$driver" seed "$(winpath "$demo")"
+echo "demo: items \"Website Relaunch\", \"Garden\" and \"Taxes 2024\" in $demo"
+
+if [ -n "${DISPLAY:-}" ]; then
+    echo "demo: starting Pelmora for \"Website Relaunch\" (close its window to end)"
+    exec ./scripts/wine-run.sh "$build/app/Pelmora.exe" "$(winpath "$demo/pelmora.db")" \
+        "Website Relaunch"
+fi
+
+# No display: a virtual one, a Wine desktop on it, and a picture of the program's window.
+scratch="$(mktemp -d /tmp/pelmora-demo.XXXXXX)"
+xvfb_pid=""
+driver_pid=""
+cleanup() {
+    [ -n "$driver_pid" ] && kill "$driver_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+display=90
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+
+desktop="demo$$"
+./scripts/wine-run.sh explorer "/desktop=$desktop,1024x768" "$driver" demo \
+    "$(winpath "$demo")" "$(winpath "$scratch")" >"$scratch/driver.log" 2>&1 &
+driver_pid=$!
+for _ in $(seq 600); do
+    [ -e "$scratch/demo.ready" ] && break
+    kill -0 "$driver_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if [ ! -e "$scratch/demo.ready" ]; then
+    echo "demo: Pelmora's window did not appear" >&2
+    cat "$scratch/driver.log" >&2
+    exit 1
+fi
+window="$(xwininfo -root -tree 2>/dev/null | awk -v name="\"$desktop - Wine desktop\"" \
+    'index($0, name) { print $1; exit }')"
+shot="$demo/pelmora-demo.png"
+import -window "${window:-root}" "$shot"
+touch "$scratch/demo.taken"
+for _ in $(seq 100); do kill -0 "$driver_pid" 2>/dev/null || break; sleep 0.1; done
+echo "demo: no display here, so Pelmora ran on a virtual one; screenshot: $shot"
