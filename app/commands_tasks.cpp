@@ -54,6 +54,7 @@ void CmdEditSelected(HWND window) {
     gApp.currentTask = record;
     RunEditor(window);
     gApp.currentTask = nullptr;
+    RefreshEntryText(list, *selected);
     RepaintList(list);
 }
 

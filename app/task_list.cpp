@@ -93,6 +93,17 @@ void SwapWithNext(HWND list, int index) {
     InsertEntry(list, index + 1, std::move(upper));
 }
 
+void RefreshEntryText(HWND list, int index) {
+    const auto selected = SelectedIndex(list);
+    std::unique_ptr<TaskRecord> record = DetachRecord(list, index);
+    if (!record) return;
+    // A list box keeps its own copy of each text; the only way to change one is to replace the
+    // entry.
+    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    InsertEntry(list, index, std::move(record));
+    if (selected) SelectEntry(list, *selected);
+}
+
 void RepaintList(HWND list) {
     RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE);
 }

@@ -32,6 +32,10 @@ void RemoveAllEntries(HWND list);
 // Exchanges the entries at `index` and `index + 1`, records and texts together.
 void SwapWithNext(HWND list, int index);
 
+// Gives the entry at `index` its record's current display title as its text (after an edit
+// changed the title in place), keeping the record and the selection.
+void RefreshEntryText(HWND list, int index);
+
 // Redraws every entry (after a record changed in place).
 void RepaintList(HWND list);
 
