@@ -27,10 +27,13 @@ void ExchangeEntries(HWND window, HWND list, int upperIndex, int selectAfter) {
     if (upper == nullptr || lower == nullptr) return;
     // Both rows move or neither: a half-written exchange would leave two tasks with one
     // priority, and the list would show an order the next start does not.
-    if (!ExchangePriorities(gApp.store, *upper, *lower)) {
+    if (!ExchangePriorities(gApp.store, *upper, StoredTitleOf(*upper), *lower,
+                            StoredTitleOf(*lower))) {
         ShowError(window, L"Cannot update database!");
         return;
     }
+    SetStoredTitle(*upper, upper->title);
+    SetStoredTitle(*lower, lower->title);
     SwapWithNext(list, upperIndex);
     RepaintList(list);
     SelectEntry(list, selectAfter);
@@ -67,7 +70,7 @@ void CmdRemoveSelected(HWND window) {
     if (!Confirm(window, L"Are you sure you want delete the selected task?")) return;
     // The deletion and the renumbering of the rest are one change: a removal that left a gap in
     // the stored priorities would make later moves exchange the wrong neighbours.
-    if (!RemoveTask(gApp.store, record->title)) {
+    if (!RemoveTask(gApp.store, StoredTitleOf(*record))) {
         ShowError(window, L"Cannot remove record from database!");
         return;
     }
@@ -87,7 +90,7 @@ void CmdRemoveAll(HWND window) {
     std::vector<std::string> titles;
     titles.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        if (const TaskRecord* record = RecordAt(list, i)) titles.push_back(record->title);
+        if (const TaskRecord* record = RecordAt(list, i)) titles.push_back(StoredTitleOf(*record));
     }
     // All rows go in one transaction: when one cannot be deleted none is, and the list keeps
     // showing exactly what the database holds.
@@ -107,7 +110,9 @@ void CmdMarkDone(HWND window) {
     if (record == nullptr) return;
     record->done_date = TodayDate();
     record->done = 1;
-    if (!UpdateTask(gApp.store, *record, record->title)) {
+    if (UpdateTask(gApp.store, *record, StoredTitleOf(*record))) {
+        SetStoredTitle(*record, record->title);
+    } else {
         ShowError(window, L"Cannot update database!");
     }
     RepaintList(list);

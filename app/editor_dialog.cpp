@@ -19,7 +19,7 @@ constexpr COLORREF kFieldBackground = RGB(241, 241, 241);
 
 // The stored title of the row an edit-mode editor writes to. It follows the record only once an
 // update has succeeded: after a failed one the record already holds the new title while the row
-// still holds the old, and the next Save must find the row.
+// still holds the old, and the next Save (in this editor or a later one) must find the row.
 std::string gKeyTitle;
 
 void Warn(HWND dialog, const wchar_t* text, const wchar_t* caption) {
@@ -90,7 +90,9 @@ void SaveChangedTask(HWND dialog, const EditedTitle& title) {
         task.done_date = TodayDate();
         gApp.statusChanged = true;
     }
-    if (!SaveEditedTask(gApp.store, task, gKeyTitle)) {
+    const bool saved = SaveEditedTask(gApp.store, task, gKeyTitle);
+    SetStoredTitle(task, gKeyTitle);
+    if (!saved) {
         ShowMessage(dialog, L"Cannot update database!", L"Error", MB_ICONERROR);
         return;
     }
@@ -120,7 +122,7 @@ BOOL OnInitDialog(HWND dialog) {
     gKeyTitle.clear();
     if (!gApp.editorAddMode && gApp.currentTask != nullptr) {
         const TaskRecord& task = *gApp.currentTask;
-        gKeyTitle = task.title;
+        gKeyTitle = StoredTitleOf(task);
         SetDlgItemTextW(dialog, IDC_TITLE, WidePtr(task.display_title.value_or(std::u16string())));
         const std::u16string description = DecodeDescription(task.description);
         if (!description.empty()) SetDlgItemTextW(dialog, IDC_DESCRIPTION, WidePtr(description));

@@ -17,12 +17,16 @@ bool RemoveTasks(TaskStore& store, const std::vector<std::string>& titles) {
     return transaction.Commit();
 }
 
-bool ExchangePriorities(TaskStore& store, TaskRecord& upper, TaskRecord& lower) {
+bool ExchangePriorities(TaskStore& store,
+                        TaskRecord& upper,
+                        const std::string& upperKey,
+                        TaskRecord& lower,
+                        const std::string& lowerKey) {
     upper.priority += 1;
     lower.priority -= 1;
     Transaction transaction(store);
-    const bool written = transaction.Active() && UpdateTask(store, upper, upper.title) &&
-                         UpdateTask(store, lower, lower.title) && transaction.Commit();
+    const bool written = transaction.Active() && UpdateTask(store, upper, upperKey) &&
+                         UpdateTask(store, lower, lowerKey) && transaction.Commit();
     if (!written) {
         upper.priority -= 1;
         lower.priority += 1;

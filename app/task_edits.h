@@ -17,8 +17,12 @@ bool RemoveTasks(TaskStore& store, const std::vector<std::string>& titles);
 
 // Moves `lower` (the entry just below `upper` in the list) one place up and `upper` one place
 // down: both priorities change and both rows are written, or neither. On failure the records
-// keep their old priorities.
-bool ExchangePriorities(TaskStore& store, TaskRecord& upper, TaskRecord& lower);
+// keep their old priorities. The keys are the titles the two rows are stored under.
+bool ExchangePriorities(TaskStore& store,
+                        TaskRecord& upper,
+                        const std::string& upperKey,
+                        TaskRecord& lower,
+                        const std::string& lowerKey);
 
 // Writes an edited record over the row stored under `keyTitle`. On success `keyTitle` becomes
 // the record's title; after a failure it still names the stored row, so a later save of the

@@ -1,8 +1,13 @@
 #include "app/task_list.h"
 
+#include <map>
+
 #include "app/app_state.h"
 
 namespace {
+
+// Records whose row is stored under another title than their own; normally empty.
+std::map<const TaskRecord*, std::string> gStoredTitles;
 
 const wchar_t* EntryText(const TaskRecord& record) {
     static const char16_t kEmpty[] = u"";
@@ -108,6 +113,21 @@ void RepaintList(HWND list) {
     RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE);
 }
 
+const std::string& StoredTitleOf(const TaskRecord& record) {
+    const auto found = gStoredTitles.find(&record);
+    return found == gStoredTitles.end() ? record.title : found->second;
+}
+
+void SetStoredTitle(const TaskRecord& record, const std::string& storedTitle) {
+    if (storedTitle == record.title) {
+        gStoredTitles.erase(&record);
+    } else {
+        gStoredTitles[&record] = storedTitle;
+    }
+}
+
 void ReleaseEntryRecord(const DELETEITEMSTRUCT& item) {
-    delete reinterpret_cast<TaskRecord*>(item.itemData);
+    const auto* record = reinterpret_cast<TaskRecord*>(item.itemData);
+    gStoredTitles.erase(record);
+    delete record;
 }

@@ -100,7 +100,7 @@ TEST_F(TaskEditsTest, RemoveTasksDeletesNothingWhenOneDeletionFails) {
 TEST_F(TaskEditsTest, ExchangeMovesBothRowsAndRecords) {
     TaskRecord upper = Record("A", 0);
     TaskRecord lower = Record("B", 1);
-    ASSERT_TRUE(ExchangePriorities(store_, upper, lower));
+    ASSERT_TRUE(ExchangePriorities(store_, upper, upper.title, lower, lower.title));
     EXPECT_EQ(upper.priority, 1);
     EXPECT_EQ(lower.priority, 0);
     EXPECT_EQ(StoredRows(), (RowList{"B:0", "A:1", "C:2"}));
@@ -110,11 +110,19 @@ TEST_F(TaskEditsTest, ExchangeWritesNeitherRowWhenTheSecondFails) {
     TaskRecord upper = Record("B", 1);
     TaskRecord lower = Record("C", 2);
     FailOn("UPDATE", "C");
-    EXPECT_FALSE(ExchangePriorities(store_, upper, lower));
+    EXPECT_FALSE(ExchangePriorities(store_, upper, upper.title, lower, lower.title));
     // The records keep their places too, so the list still agrees with the database.
     EXPECT_EQ(upper.priority, 1);
     EXPECT_EQ(lower.priority, 2);
     EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
+}
+
+TEST_F(TaskEditsTest, ExchangeFindsARowStillStoredUnderItsOldTitle) {
+    // "B" was renamed to "B2" in the list, but that update failed: the row is still "B".
+    TaskRecord upper = Record("A", 0);
+    TaskRecord lower = Record("B2", 1);
+    ASSERT_TRUE(ExchangePriorities(store_, upper, upper.title, lower, Base64Encode("B")));
+    EXPECT_EQ(StoredRows(), (RowList{"B2:0", "A:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, SavedEditMovesTheKeyToTheNewTitle) {
