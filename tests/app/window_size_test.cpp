@@ -65,10 +65,16 @@ TEST_F(MainWindowSizeTest, OpensCentredAtTheDefaultSizeAndStoresItOnClose) {
     ASSERT_TRUE(Launch(L"Proj"));
     EXPECT_TRUE(HasSize(main_, kMainWidth, kMainHeight));
     EXPECT_TRUE(IsCentred(main_));
-    // The list fills the client area.
+    // The list fills the client area (below the menu bar) once the window has settled.
     RECT client{};
-    GetClientRect(main_, &client);
-    const RECT list = ChildRect(main_, list_);
+    RECT list{};
+    WaitUntil(
+        [&] {
+            GetClientRect(main_, &client);
+            list = ChildRect(main_, list_);
+            return list.right == client.right && list.bottom == client.bottom;
+        },
+        2000);
     EXPECT_EQ(0, list.left);
     EXPECT_EQ(0, list.top);
     EXPECT_EQ(client.right, list.right);
