@@ -56,7 +56,14 @@ void CmdClearUnreferenced(HWND window) {
     do {
         names.push_back(FromWide(found.cFileName));
     } while (FindNextFileW(listing.get(), &found));
+    // A listing that broke off part-way would make the items not yet listed look gone, and
+    // their tasks would be dropped with their tables: only a complete listing counts.
+    const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
     listing.reset();
+    if (!complete) {
+        ShowMessage(window, L"Cannot get file list!", L"Pelmora Error", MB_ICONERROR);
+        return;
+    }
 
     DropUnreferencedTables(gApp.store, *tables, names);
     ShowMessage(window, L"Unreferenced data successfully removed! Application will close now.",
