@@ -5,6 +5,8 @@
 # Usage: faults_test.sh SETUP_EXE FAILING_SETUP_EXE DRIVER_EXE BUILT_EXE BUILT_DLL
 set -euo pipefail
 setup_exe="$1" failing_setup_exe="$2" driver_exe="$3" built_exe="$4" built_dll="$5"
+# Silent Setup shows no window: stay off the display that window tests share.
+unset DISPLAY
 source "$(dirname "$0")/wine_machine.sh"
 new_machine
 
