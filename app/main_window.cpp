@@ -91,6 +91,11 @@ BOOL OnInitDialog(HWND window, HWND, LPARAM) {
 
     PlaceWindow(window, Size{ReadSetting(kMainWidthKey, kMainWindowSize.width),
                              ReadSetting(kMainHeightKey, kMainWindowSize.height)});
+    // The menu bar took its height from the client area. When the window already had the
+    // stored size no WM_SIZE follows, and the list would reach under the bottom frame.
+    RECT client;
+    GetClientRect(window, &client);
+    MoveWindow(gMain.list, 0, 0, client.right, client.bottom, FALSE);
 
     if (!LoadTaskList(gMain.list)) {
         ShowMessage(window, L"Cannot read task list from database!", L"Pelmora Error",

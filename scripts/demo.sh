@@ -24,14 +24,7 @@ mkdir -p "$demo"
 demo="$(cd "$demo" && pwd)"
 driver="$(winpath "$build/tests/app/show_driver.exe")"
 
-# The prefix gets Wine's own Marlett and Tahoma fonts, which draw the caption buttons and the list.
-prefix="${WINEPREFIX:-${PELMORA_CACHE:-$HOME/.cache/pelmora}/wineprefix}"
 ./scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
-for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
-    if [ -f "/usr/share/wine/fonts/$font" ] && [ ! -f "$prefix/drive_c/windows/Fonts/$font" ]; then
-        cp "/usr/share/wine/fonts/$font" "$prefix/drive_c/windows/Fonts/"
-    fi
-done
 
 ./scripts/wine-run.sh "$driver" seed "$(winpath "$demo")"
 echo "demo: items \"Website Relaunch\", \"Garden\" and \"Taxes 2024\" in $demo"

@@ -42,15 +42,7 @@ fi
 # Windows paths of Unix folders: Wine maps the file system root to Z:.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-# Wine draws caption buttons with its own Marlett font and the task list asks for Tahoma; a prefix
-# that has not picked up Wine's font files shows letters in place of the caption buttons.
-prefix="${WINEPREFIX:-${PELMORA_CACHE:-$HOME/.cache/pelmora}/wineprefix}"
 "$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
-for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
-    if [ -f "/usr/share/wine/fonts/$font" ] && [ ! -f "$prefix/drive_c/windows/Fonts/$font" ]; then
-        cp "/usr/share/wine/fonts/$font" "$prefix/drive_c/windows/Fonts/"
-    fi
-done
 
 mkdir -p "$out" "$scratch/items" "$scratch/sync"
 out="$(cd "$out" && pwd)"

@@ -16,4 +16,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
         fi
     ) 9>"$WINEPREFIX.lock"
 fi
+# Wine draws caption buttons with its own Marlett font and the task list asks for Tahoma; Debian's
+# Wine does not find its font files by itself, and letters would stand in for the caption buttons.
+for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
+    if [ -f "/usr/share/wine/fonts/$font" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/$font" ]; then
+        cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    fi
+done
 exec wine "$@"
