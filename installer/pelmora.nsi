@@ -10,7 +10,7 @@
 ;   PELMORA_ICON     the program's icon, also the installer's and the uninstaller's
 ;   OUTFILE          where the installer is written
 ;   STUB_TARGET      the installer's own processor: x86-unicode (the one that runs everywhere) or
-;                    amd64-unicode (64-bit Windows only; used where only 64-bit code can run)
+;                    amd64-unicode (64-bit Windows only)
 
 Unicode true
 !ifndef STUB_TARGET

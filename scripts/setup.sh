@@ -9,7 +9,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 PACKAGES=(
     build-essential g++ cmake ninja-build pkg-config
-    mingw-w64 wine wine64 xvfb x11-utils xdotool imagemagick icoutils nsis
+    mingw-w64 wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick icoutils nsis
     libsqlite3-dev sqlite3 googletest
     dpkg-dev tcl python3 clang-format python3-pil fonts-dejavu-core fonts-wine
 )
@@ -40,6 +40,11 @@ enable_deb_src() {
 
 need_update=0
 enable_deb_src || need_update=1
+# 32-bit Wine runs the x86 build and the installer, which is a 32-bit program.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    need_update=1
+fi
 if [ ${#missing[@]} -gt 0 ] || [ ! -f "$CACHE_DIR/sqlite/sqlite3.c" ]; then
     need_update=1
 fi

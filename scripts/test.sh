@@ -46,6 +46,6 @@ ctest --preset linux-asan -j "$jobs"
 echo "== tests: win64 under Wine"
 ./scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true   # initialise the prefix once
 ctest --preset win64 -j "$jobs"
-echo "== tests: win32 (import tables; this Wine runs 64-bit programs only)"
+echo "== tests: win32 under Wine (WoW64)"
 ctest --preset win32
 echo "== all tests passed"
