@@ -9,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
+. scripts/virtual_display.sh
 demo="${1:-$HOME/PelmoraDemo}"
 
 ./scripts/setup.sh
@@ -19,7 +20,6 @@ fi
 cmake --build "$build" --target Pelmora show_driver
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 mkdir -p "$demo"
 demo="$(cd "$demo" && pwd)"
 driver="$(winpath "$build/tests/app/show_driver.exe")"
@@ -45,14 +45,7 @@ cleanup() {
     rm -rf "$scratch"
 }
 trap cleanup EXIT
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+start_virtual_display
 
 desktop="demo$$"
 ./scripts/wine-run.sh explorer "/desktop=$desktop,1024x768" "$driver" demo \

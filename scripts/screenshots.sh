@@ -9,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
+. scripts/virtual_display.sh
 out="${1:-build/screenshots}"
 build="${PELMORA_BUILD_DIR:-build/win64}"
 
@@ -29,18 +30,9 @@ cleanup() {
 trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
-    display=90
-    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$display"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    start_virtual_display
 fi
 
-# Windows paths of Unix folders: Wine maps the file system root to Z:.
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 "$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
 

@@ -3,6 +3,7 @@
 # the Windows binaries under Wine (a fresh temporary prefix, on a virtual X display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/virtual_display.sh
 
 ./scripts/setup.sh
 
@@ -28,15 +29,7 @@ trap cleanup EXIT
 
 export WINEPREFIX="$scratch/prefix"
 if [ -z "${DISPLAY:-}" ]; then
-    # The first free display number from 90 on.
-    display=90
-    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$display"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    start_virtual_display
 fi
 
 echo "== tests: linux"

@@ -4,7 +4,8 @@
 set -euo pipefail
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export WINEPREFIX="${WINEPREFIX:-${PELMORA_CACHE:-$HOME/.cache/pelmora}/wineprefix}"
+# The default prefix runs 32- and 64-bit programs (a prefix made by a 64-bit-only Wine cannot).
+export WINEPREFIX="${WINEPREFIX:-${PELMORA_CACHE:-$HOME/.cache/pelmora}/wineprefix-wow64}"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     # Two tests may start at once: one initialises, the other waits.
