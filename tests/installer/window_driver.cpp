@@ -72,13 +72,13 @@ std::wstring ListText(HWND list, int index) {
     return text;
 }
 
-void ExpectTitles(HWND list, const std::wstring& spec) {
+void ExpectTitles(HWND list, const std::wstring& expected) {
     std::wstring shown;
     for (int i = 0; i < ListCount(list); ++i) {
         shown += (i ? L"|" : L"") + ListText(list, i);
     }
-    if (shown != spec) {
-        Fail(L"the list shows \"" + shown + L"\", expected \"" + spec + L"\"");
+    if (shown != expected) {
+        Fail(L"the list shows \"" + shown + L"\", expected \"" + expected + L"\"");
     }
 }
 
