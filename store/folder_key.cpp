@@ -40,7 +40,7 @@ void Md5Transform(uint32_t state[4], const uint8_t block[64]) {
         0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb,
         0xeb86d391};
     uint32_t x[16];
-    for (int i = 0; i < 16; ++i) x[i] = LoadLittleEndian(block + 4 * i);
+    for (size_t i = 0; i < 16; ++i) x[i] = LoadLittleEndian(block + 4 * i);
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (int i = 0; i < 64; ++i) {
         uint32_t f;
@@ -107,8 +107,8 @@ void Md5Final(Md5Context& ctx) noexcept {
     Md5Update(ctx, kPadding, index < 56 ? 56 - index : 120 - index);
     Md5Update(ctx, bits, 8);
     static constexpr char kHexDigits[] = "0123456789abcdef";
-    for (int i = 0; i < 4; ++i) StoreLittleEndian(ctx.digest + 4 * i, ctx.state[i]);
-    for (int i = 0; i < 16; ++i) {
+    for (size_t i = 0; i < 4; ++i) StoreLittleEndian(ctx.digest + 4 * i, ctx.state[i]);
+    for (size_t i = 0; i < 16; ++i) {
         ctx.hex[2 * i] = kHexDigits[ctx.digest[i] >> 4];
         ctx.hex[2 * i + 1] = kHexDigits[ctx.digest[i] & 0x0F];
     }
