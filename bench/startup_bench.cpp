@@ -14,6 +14,7 @@
 
 #include "store/folder_key.h"
 #include "store/task_store.h"
+#include "tests/app/wine_windows.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -31,19 +32,6 @@ std::wstring WindowsPath(const char* path) {
 
 std::string Narrow(const std::wstring& text) {
     return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
-}
-
-// Without a window manager Wine waits for one after hiding each window; the runs would then last
-// seconds longer (not measured, but the benchmark would take long).
-void UseUnmanagedWindowsUnderWine() {
-    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    static const wchar_t kNo[] = L"N";
-    RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNo), sizeof(kNo));
-    RegCloseKey(key);
 }
 
 bool SeedDatabase(const std::wstring& dbPath, const std::wstring& folder) {
