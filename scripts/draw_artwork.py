@@ -26,7 +26,7 @@ if os.path.realpath(sys.executable) != os.path.realpath(SYSTEM_PYTHON) and os.pa
     os.execv(SYSTEM_PYTHON, [SYSTEM_PYTHON] + sys.argv)
 
 try:
-    from PIL import Image, ImageDraw, ImageFont
+    from PIL import IcoImagePlugin, Image, ImageDraw, ImageFont
 except ImportError:
     sys.exit("draw_artwork: Pillow is missing (install python3-pil, see scripts/setup.sh)")
 
@@ -477,13 +477,46 @@ def check(root):
             with open(committed, "rb") as f:
                 data = f.read()
             with open(os.path.join(fresh, path), "rb") as f:
-                if f.read() != data:
+                drawn = f.read()
+            if drawn != data:
+                if pictures_alike(data, drawn):
+                    # Another release of Pillow or FreeType rasterises a few edge pixels
+                    # differently: the pictures are the same, only their bytes are not.
+                    print("artwork: %s differs from a fresh drawing in a few edge pixels only" % path)
+                else:
                     problems.append("%s: differs from what scripts/draw_artwork.py draws (run it again)" % path)
             try:
                 problems += check_layout(path, kind, data)
             except (struct.error, OSError, ValueError) as e:
                 problems.append("%s: cannot be read (%s)" % (path, e))
     return problems
+
+
+def decoded_pictures(data):
+    """Every picture of an ICO or BMP file as RGBA, in file order."""
+    stream = io.BytesIO(data)
+    if data[:2] == b"BM":
+        return [Image.open(stream).convert("RGBA")]
+    icons = IcoImagePlugin.IcoFile(stream)
+    return [icons.frame(n).convert("RGBA") for n in range(len(icons.entry))]
+
+
+def pictures_alike(a, b):
+    """True when two files hold the same pictures up to rasteriser noise: at most 0.5% of the pixels
+    visibly different, and on average less than one step per channel."""
+    try:
+        first, second = decoded_pictures(a), decoded_pictures(b)
+    except (OSError, ValueError, struct.error):
+        return False
+    if len(first) != len(second):
+        return False
+    for x, y in zip(first, second):
+        if x.size != y.size:
+            return False
+        diffs = [max(abs(p - q) for p, q in zip(u, v)) for u, v in zip(x.getdata(), y.getdata())]
+        if sum(diffs) / len(diffs) >= 1.0 or sum(d > 32 for d in diffs) > len(diffs) // 200:
+            return False
+    return True
 
 
 def check_layout(path, kind, data):
