@@ -10,6 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 . scripts/virtual_display.sh
+. scripts/wine-env.sh
 demo="${1:-$HOME/PelmoraDemo}"
 
 ./scripts/setup.sh
@@ -24,7 +25,8 @@ mkdir -p "$demo"
 demo="$(cd "$demo" && pwd)"
 driver="$(winpath "$build/tests/app/show_driver.exe")"
 
-./scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
+pelmora_wine_probe || exit 1
+pelmora_wine_prefix || exit 1
 
 ./scripts/wine-run.sh "$driver" seed "$(winpath "$demo")"
 echo "demo: items \"Website Relaunch\", \"Garden\" and \"Taxes 2024\" in $demo"

@@ -10,6 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 . scripts/virtual_display.sh
+. scripts/wine-env.sh
 out="${1:-build/screenshots}"
 build="${PELMORA_BUILD_DIR:-build/win64}"
 
@@ -34,7 +35,8 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 
-"$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
+pelmora_wine_probe || exit 1
+pelmora_wine_prefix || exit 1
 
 mkdir -p "$out" "$scratch/items" "$scratch/sync"
 out="$(cd "$out" && pwd)"

@@ -2,15 +2,17 @@
 # One use of Pelmora on a fresh Wine machine, from Setup to the uninstaller, as a person and
 # Explorer would go through it: install, right-click a folder, add and finish tasks, watch the
 # overlays follow, uninstall.
-# Usage: e2e_test.sh SETUP_EXE DRIVER_EXE BUILT_EXE BUILT_DLL SQLITE3
+# Usage: e2e_test.sh SETUP_EXE SETUP_AMD64_EXE DRIVER_EXE BUILT_EXE BUILT_DLL SQLITE3
+# (SETUP_AMD64_EXE: the same installer with the 64-bit stub, taken where 32-bit programs cannot run)
 set -euo pipefail
-setup_exe="$1" driver_exe="$2" built_exe="$3" built_dll="$4" sqlite3="$5"
+setup_exe="$1" setup_amd64_exe="$2" driver_exe="$3" built_exe="$4" built_dll="$5" sqlite3="$6"
 
 if [ -z "${DISPLAY:-}" ]; then
     echo "SKIPPED: no X display (DISPLAY is unset); Pelmora's windows need one"
     exit 77
 fi
 source "$(dirname "$0")/wine_machine.sh"
+setup_exe="$(pick_setup "$setup_exe" "$setup_amd64_exe")"
 new_machine
 
 step "1. silent install"

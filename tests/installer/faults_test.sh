@@ -2,16 +2,21 @@
 # Setup and the uninstaller when things are not as they should be: a registration that fails on a
 # clean machine and over an installation, an upgrade in place, files deleted by hand before
 # uninstalling, the uninstaller run a second time, and both while Explorer holds the extension.
-# Usage: faults_test.sh SETUP_EXE FAILING_SETUP_EXE DRIVER_EXE BUILT_EXE BUILT_DLL
+# Usage: faults_test.sh SETUP_EXE SETUP_AMD64_EXE FAILING_SETUP_EXE FAILING_SETUP_AMD64_EXE
+#                      DRIVER_EXE BUILT_EXE BUILT_DLL
+# (the _AMD64 installers: the same ones with the 64-bit stub, where 32-bit programs cannot run)
 set -euo pipefail
-setup_exe="$1" failing_setup_exe="$2" driver_exe="$3" built_exe="$4" built_dll="$5"
+setup_exe="$1" setup_amd64_exe="$2" failing_setup_exe="$3" failing_setup_amd64_exe="$4"
+driver_exe="$5" built_exe="$6" built_dll="$7"
 # Silent Setup shows no window: stay off the display that window tests share.
 unset DISPLAY
 source "$(dirname "$0")/wine_machine.sh"
+setup_exe="$(pick_setup "$setup_exe" "$setup_amd64_exe")"
+failing_setup_exe="$(pick_setup "$failing_setup_exe" "$failing_setup_amd64_exe" quiet)"
 new_machine
 
 partial_key='HKLM\Software\Classes\PelmoraFailedRegistration'
-key_absent() { ! wine reg query "$1" >/dev/null 2>&1; }
+key_absent() { ! pelmora_wine reg query "$1" >/dev/null 2>&1; }
 only_installed_files() { # nothing but the three installed files in the folder
     [ "$(cd "$install_dir" && ls | sort | tr '\n' ' ')" = "Pelmora.exe PelmoraExt.dll Uninstall.exe " ]
 }
@@ -64,7 +69,7 @@ hold() { # hold NAME: keep the installed extension loaded until C:\NAME exists
 names_gone() { [ ! -e "$install_dir/PelmoraExt.dll" ] && [ ! -e "$install_dir/Pelmora.exe" ]; }
 set_aside_for_restart() { # exactly $1 files set aside, each to be deleted at the next restart
     local pending name
-    pending="$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+    pending="$(pelmora_wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
         /v PendingFileRenameOperations 2>/dev/null || true)"
     [ "$(ls "$install_dir" | grep -vc -e '^Pelmora.exe$' -e '^PelmoraExt.dll$' -e '^Uninstall.exe$')" = "$1" ] ||
         return 1

@@ -3,17 +3,19 @@
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
 # Paths with non-ASCII names cross from the shell into Windows programs as UTF-8.
 export LC_ALL=C.UTF-8
 
 machine="$(mktemp -d /tmp/pelmora-installer.XXXXXX)"
 export WINEPREFIX="$machine/prefix"
+pelmora_wine_probe || { rm -rf "$machine"; exit 1; }
 drive_c="$WINEPREFIX/drive_c"
 install_dir="$drive_c/Program Files/Pelmora"
 install_dir_win='C:\Program Files\Pelmora'
 
 remove_machine() {
-    timeout 20 wineserver -k >/dev/null 2>&1 || true
+    timeout 20 "$PELMORA_WINESERVER" -k >/dev/null 2>&1 || true
     rm -rf "$machine"
 }
 trap remove_machine EXIT
@@ -32,22 +34,33 @@ check() { # check DESCRIPTION COMMAND...: runs the command, counts a failure whe
 
 # Waits until every program of the machine has ended (the uninstaller runs as a copy of itself
 # that outlives the process that was started).
-settle() { timeout 60 wineserver -w || fail "programs still running after 60 s"; }
+settle() { timeout 60 "$PELMORA_WINESERVER" -w || fail "programs still running after 60 s"; }
 
 new_machine() {
-    # Off the display: the set-up shows a progress window that would take the keyboard focus.
-    env -u DISPLAY wineboot -i >/dev/null 2>&1
+    pelmora_wine_prefix || exit 1
     settle
 }
 
-driver() { wine "$driver_exe" "$@"; }
+# The installer users download is a 32-bit program. Where this host cannot run one, the same
+# script built with the 64-bit stub stands in for it: pick_setup SHIPPED AMD64 [quiet]
+pick_setup() {
+    if [ "$PELMORA_WINE32" = yes ]; then
+        echo "$1"
+    else
+        [ "${3:-}" = quiet ] ||
+            echo "note: testing the installer built with the amd64-unicode stub, not the shipped 32-bit one: $PELMORA_WINE32_WHY" >&2
+        echo "$2"
+    fi
+}
+
+driver() { pelmora_wine "$driver_exe" "$@"; }
 
 same_file() { cmp -s "$1" "$2"; }
 
 # Exit code of one Windows program, without stopping the script.
 exit_code() {
     local rc=0
-    wine "$@" || rc=$?
+    pelmora_wine "$@" || rc=$?
     echo "$rc"
 }
 
