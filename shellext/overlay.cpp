@@ -8,7 +8,7 @@
 #include "shellext/com_util.h"
 #include "shellext/module.h"
 #include "shellext/text_buffer.h"
-#include "store/folder_key.h"
+#include "store/folder_key_hex.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 void AppendUtf16(std::u16string& out, char32_t cp) {
@@ -45,12 +44,12 @@ char32_t DecodeUtf8(std::string_view text, size_t& pos) {
         if (lead == 0xF0) low = 0x90;
         if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
     } else {
-        return kReplacement;
+        return kReplacementCharacter;
     }
     for (int i = 1; i < length; ++i) {
-        if (pos >= text.size()) return kReplacement;
+        if (pos >= text.size()) return kReplacementCharacter;
         const auto byte = static_cast<unsigned char>(text[pos]);
-        if (i == 1 ? (byte < low || byte > high) : !IsContinuation(byte)) return kReplacement;
+        if (i == 1 ? (byte < low || byte > high) : !IsContinuation(byte)) return kReplacementCharacter;
         cp = (cp << 6) | (byte & 0x3F);
         ++pos;
     }
@@ -67,38 +66,6 @@ int Base64Index(char c) {
 }
 
 }  // namespace
-
-char32_t NextCodePoint(std::u16string_view text, size_t& pos) noexcept {
-    const char32_t unit = text[pos++];
-    if (unit >= 0xD800 && unit <= 0xDBFF && pos < text.size() && text[pos] >= 0xDC00 &&
-        text[pos] <= 0xDFFF) {
-        return 0x10000 + ((unit - 0xD800) << 10) + (text[pos++] - 0xDC00);
-    }
-    return (unit >= 0xD800 && unit <= 0xDFFF) ? kReplacement : unit;
-}
-
-size_t EncodeUtf8(char32_t cp, char out[4]) noexcept {
-    if (cp < 0x80) {
-        out[0] = static_cast<char>(cp);
-        return 1;
-    }
-    if (cp < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (cp >> 6));
-        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
-        return 2;
-    }
-    if (cp < 0x10000) {
-        out[0] = static_cast<char>(0xE0 | (cp >> 12));
-        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<char>(0xF0 | (cp >> 18));
-    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
-    return 4;
-}
 
 std::string Utf16ToUtf8(std::u16string_view text) {
     std::string out;

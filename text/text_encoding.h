@@ -6,12 +6,7 @@
 #include <string>
 #include <string_view>
 
-// The code point at `pos` of UTF-16 text, advancing past it; an unpaired surrogate reads as
-// U+FFFD. Building block for conversions that must not allocate (the shell extension's key).
-char32_t NextCodePoint(std::u16string_view text, size_t& pos) noexcept;
-
-// Writes the UTF-8 form of `cp` (at most U+10FFFF) and returns its length, 1 to 4.
-size_t EncodeUtf8(char32_t cp, char out[4]) noexcept;
+#include "text/code_points.h"
 
 // UTF-16 to UTF-8. Unpaired surrogates become U+FFFD, as the platform converter does without
 // flags, so both deliverables hash the same bytes for the same name.
