@@ -49,7 +49,8 @@ char32_t DecodeUtf8(std::string_view text, size_t& pos) {
     for (int i = 1; i < length; ++i) {
         if (pos >= text.size()) return kReplacementCharacter;
         const auto byte = static_cast<unsigned char>(text[pos]);
-        if (i == 1 ? (byte < low || byte > high) : !IsContinuation(byte)) return kReplacementCharacter;
+        if (i == 1 ? (byte < low || byte > high) : !IsContinuation(byte))
+            return kReplacementCharacter;
         cp = (cp << 6) | (byte & 0x3F);
         ++pos;
     }
