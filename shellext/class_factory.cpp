@@ -12,17 +12,25 @@ IFACEMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** ppv) noexcept {
     return QISearch(this, kInterfaces, riid, ppv);
 }
 
+// Every reference a client takes locks the module before it exists and unlocks it after it is
+// gone, so the lock count is never below the number of client references, whatever the threads
+// interleave: DllCanUnloadNow cannot answer S_OK while a client holds the class object. Locking on
+// the count's transitions alone (1 to 2 and back) leaves a moment in which the count says "held"
+// and the lock does not.
 IFACEMETHODIMP_(ULONG) CClassFactory::AddRef() noexcept {
-    const LONG count = InterlockedIncrement(&refCount_);
-    if (count == 2) gModule.Lock();  // a client now holds the class object
-    return static_cast<ULONG>(count);
+    gModule.Lock();
+    return static_cast<ULONG>(InterlockedIncrement(&refCount_));
 }
 
 IFACEMETHODIMP_(ULONG) CClassFactory::Release() noexcept {
     const LONG count = InterlockedDecrement(&refCount_);
-    if (count == 1) gModule.Unlock();  // only the module's own reference is left
+    gModule.Unlock();
     if (count == 0) delete this;
     return static_cast<ULONG>(count);
+}
+
+void CClassFactory::ReleaseModuleReference() noexcept {
+    if (InterlockedDecrement(&refCount_) == 0) delete this;
 }
 
 IFACEMETHODIMP CClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) noexcept {

@@ -17,11 +17,14 @@ public:
     IFACEMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) noexcept override;
     IFACEMETHODIMP LockServer(BOOL lock) noexcept override;
 
+    // Drops the module's own reference (the one the object was created with, which holds no lock).
+    void ReleaseModuleReference() noexcept;
+
 private:
     ~CClassFactory() = default;
 
     // The first reference belongs to the module, which keeps the object until the library
-    // unloads; only references beyond it keep the library loaded.
+    // unloads; only client references (AddRef/Release) lock the library.
     LONG refCount_ = 1;
     CreateInstanceFn createInstance_;
 };

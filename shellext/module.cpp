@@ -29,7 +29,7 @@ bool CPelmoraExtModule::Init(HINSTANCE instance) noexcept {
 void CPelmoraExtModule::Term() noexcept {
     if (!initialised_) return;
     for (ObjectMapEntry& entry : objectMap_) {
-        if (entry.classObject != nullptr) entry.classObject->Release();
+        if (entry.classObject != nullptr) entry.classObject->ReleaseModuleReference();
         entry.classObject = nullptr;
     }
     DeleteCriticalSection(&classObjectGuard_);
@@ -43,7 +43,7 @@ HRESULT CPelmoraExtModule::GetClassObject(REFCLSID clsid, REFIID riid, void** pp
     for (ObjectMapEntry& entry : objectMap_) {
         if (!IsEqualCLSID(*entry.clsid, clsid)) continue;
         // A cached class object is used without locking; only its first creation is guarded.
-        auto* classObject = static_cast<IClassFactory*>(InterlockedCompareExchangePointer(
+        auto* classObject = static_cast<CClassFactory*>(InterlockedCompareExchangePointer(
             reinterpret_cast<void**>(&entry.classObject), nullptr, nullptr));
         if (classObject == nullptr) {
             EnterCriticalSection(&classObjectGuard_);

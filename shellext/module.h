@@ -5,13 +5,15 @@
 #include <objbase.h>
 #include <windows.h>
 
+class CClassFactory;
+
 using CreateInstanceFn = HRESULT (*)(REFIID riid, void** ppv);
 
 struct ObjectMapEntry {
     const CLSID* clsid;
     CreateInstanceFn createInstance;
     int scriptId;                // the registration script of the class (resource.h)
-    IClassFactory* classObject;  // created on first use; the module holds its first reference
+    CClassFactory* classObject;  // created on first use; the module holds its first reference
 };
 
 class CPelmoraExtModule {

@@ -3,7 +3,10 @@
 
 #include <shlobj.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "shellext/guids.h"
 #include "shellext/resource.h"
@@ -138,7 +141,7 @@ TEST_F(LockCountTest, ServerLocksCountUntilReleased) {
     EXPECT_EQ(Extension().canUnloadNow(), S_OK);
 }
 
-TEST_F(LockCountTest, ClientHeldClassObjectCountsOnceWhateverItsReferences) {
+TEST_F(LockCountTest, ClientReferencesToTheClassObjectKeepTheLibraryLoaded) {
     ComPtr<IClassFactory> factory = ClassObject(CLSID_PelmoraZeroOverlay);
     ASSERT_TRUE(factory);
     EXPECT_EQ(Extension().canUnloadNow(), S_FALSE);
@@ -151,6 +154,35 @@ TEST_F(LockCountTest, ClientHeldClassObjectCountsOnceWhateverItsReferences) {
     ComPtr<IClassFactory> again = ClassObject(CLSID_PelmoraZeroOverlay);
     EXPECT_EQ(again->Release(), 1u);
     again.Detach();
+    EXPECT_EQ(Extension().canUnloadNow(), S_OK);
+}
+
+// Explorer's threads take and drop the cached class objects at once. A thread that holds one must
+// never be told the library may unload, however the other threads' references interleave.
+TEST_F(LockCountTest, HeldClassObjectKeepsTheLibraryLoadedUnderContention) {
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 2000000;
+    std::atomic<int> unloadableWhileHeld{0};
+    std::atomic<int> failedGets{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            const CLSID& clsid = *kClasses[t % 2];  // two threads on each of two class objects
+            for (int i = 0; i < kRounds; ++i) {
+                IClassFactory* factory = nullptr;
+                if (Extension().getClassObject(clsid, IID_IClassFactory,
+                                               reinterpret_cast<void**>(&factory)) != S_OK) {
+                    ++failedGets;
+                    continue;
+                }
+                if (Extension().canUnloadNow() != S_FALSE) ++unloadableWhileHeld;
+                factory->Release();
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(failedGets.load(), 0);
+    EXPECT_EQ(unloadableWhileHeld.load(), 0);
     EXPECT_EQ(Extension().canUnloadNow(), S_OK);
 }
 
