@@ -6,16 +6,26 @@
 #include <windows.h>
 
 #include <new>
+#include <type_traits>
 
-#define RETURN_IF_FAILED(expr)                     \
-    do {                                           \
-        const HRESULT hrChecked_ = (expr);         \
-        if (FAILED(hrChecked_)) return hrChecked_; \
+// The result macros take an HRESULT and nothing else: a bool, a Win32 status code (LSTATUS) or a
+// count passed by mistake would otherwise convert silently and read as success or failure at
+// random. Win32 status codes go through HRESULT_FROM_WIN32 first.
+template <typename T>
+constexpr HRESULT CheckedHResult(T hr) noexcept {
+    static_assert(std::is_same_v<T, HRESULT>, "an HRESULT is expected here");
+    return hr;
+}
+
+#define RETURN_IF_FAILED(expr)                             \
+    do {                                                   \
+        const HRESULT hrChecked_ = CheckedHResult((expr)); \
+        if (FAILED(hrChecked_)) return hrChecked_;         \
     } while (0)
 
-#define RETURN_HR_IF_NULL(hr, ptr)         \
-    do {                                   \
-        if ((ptr) == nullptr) return (hr); \
+#define RETURN_HR_IF_NULL(hr, ptr)                         \
+    do {                                                   \
+        if ((ptr) == nullptr) return CheckedHResult((hr)); \
     } while (0)
 
 // Owns one handle of a Win32 type and closes it with `Close` unless it is `kInvalid`.
