@@ -10,10 +10,15 @@ constexpr COLORREF kSelectedOpenTitle = RGB(253, 200, 200);
 constexpr COLORREF kDateColour = RGB(120, 120, 120);
 constexpr COLORREF kSelectedDateColour = RGB(193, 193, 193);
 
-UniqueHFont TahomaFont(int height) {
-    return UniqueHFont(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   VARIABLE_PITCH, L"Tahoma"));
+constexpr EntryTextColours kDesignedText{kTitleColour,       kSelectedDoneTitle, kSelectedOpenTitle,
+                                         kTitleColour,       kSelectedDoneTitle, kDateColour,
+                                         kSelectedDateColour};
+
+// `height` is the 96-DPI cell height.
+UniqueHFont TahomaFont(int height, int dpi) {
+    return UniqueHFont(CreateFontW(ScaleForDpi(height, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                                   FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                   DEFAULT_QUALITY, VARIABLE_PITCH, L"Tahoma"));
 }
 
 UniqueHBrush SolidBrush(COLORREF colour) {
@@ -40,16 +45,34 @@ HBRUSH FillBrush(EntryFill fill, const DrawingResources& resources) {
 
 }  // namespace
 
-DrawingResources CreateDrawingResources() {
+DrawingResources CreateDrawingResources(int dpi, bool highContrast) {
     DrawingResources resources;
-    resources.listBackground = SolidBrush(kListBackground);
-    resources.alternateDone = SolidBrush(RGB(223, 223, 223));
-    resources.openTask = SolidBrush(RGB(253, 230, 230));
-    resources.separator = SolidBrush(RGB(193, 193, 193));
-    resources.selection = SolidBrush(RGB(0, 115, 0));
-    resources.titleFont = TahomaFont(13);
-    resources.labelFont = TahomaFont(11);
-    resources.dateFont = TahomaFont(11);
+    resources.dpi = SaneDpi(dpi);
+    resources.highContrast = highContrast;
+    if (highContrast) {
+        const COLORREF window = GetSysColor(COLOR_WINDOW);
+        const COLORREF windowText = GetSysColor(COLOR_WINDOWTEXT);
+        const COLORREF highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+        resources.listColour = window;
+        resources.listBackground = SolidBrush(window);
+        resources.alternateDone = SolidBrush(window);
+        resources.openTask = SolidBrush(window);
+        resources.separator = SolidBrush(windowText);
+        resources.selection = SolidBrush(GetSysColor(COLOR_HIGHLIGHT));
+        resources.text = EntryTextColours{windowText,   highlightText, highlightText,
+                                          windowText,   highlightText, GetSysColor(COLOR_GRAYTEXT),
+                                          highlightText};
+    } else {
+        resources.listBackground = SolidBrush(kListBackground);
+        resources.alternateDone = SolidBrush(RGB(223, 223, 223));
+        resources.openTask = SolidBrush(RGB(253, 230, 230));
+        resources.separator = SolidBrush(RGB(193, 193, 193));
+        resources.selection = SolidBrush(RGB(0, 115, 0));
+        resources.text = kDesignedText;
+    }
+    resources.titleFont = TahomaFont(13, resources.dpi);
+    resources.labelFont = TahomaFont(11, resources.dpi);
+    resources.dateFont = TahomaFont(11, resources.dpi);
     return resources;
 }
 
@@ -59,8 +82,9 @@ void DrawTaskEntry(HDC dc,
                    const TaskEntryState& state,
                    const DrawingResources& resources) {
     const bool done = record.done != 0;
-    const TaskEntryLayout layout =
-        LayOutTaskEntry(Box{item.left, item.top, item.right, item.bottom}, state.isLast);
+    const TaskEntryLayout layout = LayOutTaskEntry(
+        Box{item.left, item.top, item.right, item.bottom}, state.isLast, resources.dpi);
+    const EntryTextColours& colours = resources.text;
 
     FillRect(dc, &item, resources.separator.get());
     const RECT card = ToRect(layout.card);
@@ -68,7 +92,8 @@ void DrawTaskEntry(HDC dc,
 
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF titleColour =
-        state.selected ? (done ? kSelectedDoneTitle : kSelectedOpenTitle) : kTitleColour;
+        state.selected ? (done ? colours.selectedDoneTitle : colours.selectedOpenTitle)
+                       : colours.title;
     const COLORREF oldColour = SetTextColor(dc, titleColour);
     const HGDIOBJ oldFont = SelectObject(dc, resources.titleFont.get());
 
@@ -83,12 +108,12 @@ void DrawTaskEntry(HDC dc,
     if (done) {
         RECT label = ToRect(layout.label);
         SelectObject(dc, resources.labelFont.get());
-        SetTextColor(dc, state.selected ? kSelectedDoneTitle : kTitleColour);
+        SetTextColor(dc, state.selected ? colours.selectedLabel : colours.label);
         DrawTextW(dc, L"Done", -1, &label, DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
 
         RECT date = ToRect(layout.date);
         SelectObject(dc, resources.dateFont.get());
-        SetTextColor(dc, state.selected ? kSelectedDateColour : kDateColour);
+        SetTextColor(dc, state.selected ? colours.selectedDate : colours.date);
         const std::string doneDate = record.done_date.value_or(std::string());
         DrawTextA(dc, doneDate.c_str(), static_cast<int>(doneDate.size()), &date,
                   DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
