@@ -158,10 +158,12 @@ TEST_F(DisplayTest, EntryHeightFontsAndOffsetsFollowTheDensity) {
 TEST_F(DisplayTest, MovingToADenserDisplayRemakesFontsEntriesAndSize) {
     Seed(L"Proj", {{"Weekly report", true, "2021-03-04"}});
     ASSERT_TRUE(Launch(L"Proj"));
-    const int dpi = TestDpi() * 2;
-    // The system keeps the window's look by proposing it twice as large.
+    // To 200% (or from there to 150%); the system keeps the window's look by proposing it
+    // larger (or smaller) by the same factor.
+    const int dpi = TestDpi() == 192 ? 144 : 192;
     const SIZE before = OuterSize(main_);
-    const RECT suggested{10, 12, 10 + before.cx * 2, 12 + before.cy * 2};
+    const SIZE after{MulDiv(before.cx, dpi, TestDpi()), MulDiv(before.cy, dpi, TestDpi())};
+    const RECT suggested{10, 12, 10 + after.cx, 12 + after.cy};
     ASSERT_TRUE(SendDpiChanged(app_.Id(), main_, dpi, suggested));
     const RECT now = OuterRect(main_);
     EXPECT_EQ(suggested.left, now.left);
@@ -172,8 +174,9 @@ TEST_F(DisplayTest, MovingToADenserDisplayRemakesFontsEntriesAndSize) {
     EXPECT_TRUE(EntryLooksDesigned(0, true, dpi, L"Weekly report", L"2021-03-04", kEvenDoneLook));
     ASSERT_TRUE(CloseMain());
     // The settings file keeps the 96-DPI size, the same as before the move.
-    EXPECT_EQ(MulDiv(before.cx * 2, 96, dpi), SettingsValue(L"wnd_main_width"));
-    EXPECT_EQ(MulDiv(before.cy * 2, 96, dpi), SettingsValue(L"wnd_main_height"));
+    EXPECT_EQ(MulDiv(after.cx, 96, dpi), SettingsValue(L"wnd_main_width"));
+    EXPECT_EQ(MulDiv(after.cy, 96, dpi), SettingsValue(L"wnd_main_height"));
+    EXPECT_EQ(380, SettingsValue(L"wnd_main_width"));
 }
 
 TEST_F(DisplayTest, HighContrastSchemeDrawsEntriesInSystemColours) {
