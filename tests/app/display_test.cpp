@@ -209,3 +209,36 @@ TEST_F(DisplayTest, NormalSchemeKeepsTheDesignedColours) {
     EXPECT_TRUE(EntryLooksDesigned(0, true, TestDpi(), L"Open task", nullptr, open));
     ASSERT_TRUE(CloseMain());
 }
+
+TEST_F(DisplayTest, EditorLaysItselfOutAgainOnADensityChange) {
+    ASSERT_TRUE(Launch(L"Proj"));
+    PressInMain(VK_INSERT);
+    ASSERT_TRUE(WaitEditor());
+    const int dpi = TestDpi() == 192 ? 144 : 192;
+    const SIZE before = OuterSize(editor_);
+    const SIZE after{MulDiv(before.cx, dpi, TestDpi()), MulDiv(before.cy, dpi, TestDpi())};
+    const RECT suggested{20, 16, 20 + after.cx, 16 + after.cy};
+    ASSERT_TRUE(SendDpiChanged(app_.Id(), editor_, dpi, suggested));
+    const auto at = [&](int id) { return ChildRect(editor_, GetDlgItem(editor_, id)); };
+    // The layout follows a posted message, after the system's own rescaling of the controls.
+    EXPECT_TRUE(WaitUntil([&] { return at(IDCANCEL).left == after.cx - Scaled(101, dpi); }, 3000));
+    EXPECT_EQ(after.cx, OuterSize(editor_).cx);
+    EXPECT_EQ(after.cy, OuterSize(editor_).cy);
+    EXPECT_EQ(after.cy - Scaled(68, dpi), at(IDCANCEL).top);
+    EXPECT_EQ(after.cx - Scaled(183, dpi), at(IDOK).left);
+    EXPECT_EQ(Scaled(20, dpi), at(kDoneBoxId).left);
+    EXPECT_EQ(after.cy - Scaled(66, dpi), at(kDoneBoxId).top);
+    const RECT title = at(kTitleFieldId);
+    EXPECT_EQ(after.cx - Scaled(48, dpi), title.right - title.left);
+    EXPECT_EQ(Scaled(21, dpi), title.bottom - title.top);
+    const RECT description = at(kDescriptionFieldId);
+    EXPECT_EQ(after.cx - Scaled(47, dpi), description.right - description.left);
+    EXPECT_EQ(after.cy - Scaled(144, dpi), description.bottom - description.top);
+    BringToFront(editor_);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitEditorGone());
+    // Stored in 96-DPI pixels (the designed default, give or take the rounding of the move).
+    EXPECT_EQ(MulDiv(after.cx, 96, dpi), SettingsValue(L"wnd_add_width"));
+    EXPECT_EQ(MulDiv(after.cy, 96, dpi), SettingsValue(L"wnd_add_height"));
+    ASSERT_TRUE(CloseMain());
+}
