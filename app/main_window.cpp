@@ -56,7 +56,6 @@ void PlaceWindow(HWND window, Size size) {
     ShowWindow(window, SW_SHOW);
 }
 
-// False when the tasks could not be read.
 // Makes the brushes and fonts for `dpi` and the current colour scheme, and gives the list the
 // entry height for that density.
 void PrepareDrawing(int dpi) {
@@ -66,6 +65,7 @@ void PrepareDrawing(int dpi) {
     }
 }
 
+// False when the tasks could not be read.
 bool LoadTaskList(HWND list) {
     auto tasks = LoadTasks(gApp.store);
     if (!tasks) return false;
@@ -142,7 +142,7 @@ void OnDeleteItem(HWND, const DELETEITEMSTRUCT* item) {
 
 HBRUSH OnCtlColorListbox(HWND, HDC dc, HWND, int) {
     // The list fills some areas with the text background colour rather than the brush (an
-    // empty list that has the focus, for one); keep those the same grey.
+    // empty list that has the focus, for one); keep those the list's colour.
     SetBkColor(dc, gMain.resources.listColour);
     return gMain.resources.listBackground.get();
 }

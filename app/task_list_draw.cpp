@@ -10,9 +10,33 @@ constexpr COLORREF kSelectedOpenTitle = RGB(253, 200, 200);
 constexpr COLORREF kDateColour = RGB(120, 120, 120);
 constexpr COLORREF kSelectedDateColour = RGB(193, 193, 193);
 
-constexpr EntryTextColours kDesignedText{kTitleColour,       kSelectedDoneTitle, kSelectedOpenTitle,
-                                         kTitleColour,       kSelectedDoneTitle, kDateColour,
-                                         kSelectedDateColour};
+EntryTextColours DesignedTextColours() {
+    EntryTextColours colours;
+    colours.title = kTitleColour;
+    colours.selectedDoneTitle = kSelectedDoneTitle;
+    colours.selectedOpenTitle = kSelectedOpenTitle;
+    colours.label = kTitleColour;
+    colours.selectedLabel = kSelectedDoneTitle;
+    colours.date = kDateColour;
+    colours.selectedDate = kSelectedDateColour;
+    return colours;
+}
+
+// A high-contrast scheme's colours: window text on the window colour, highlight text on the
+// highlight, and the date in the scheme's grey text.
+EntryTextColours SystemTextColours() {
+    const COLORREF windowText = GetSysColor(COLOR_WINDOWTEXT);
+    const COLORREF highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    EntryTextColours colours;
+    colours.title = windowText;
+    colours.selectedDoneTitle = highlightText;
+    colours.selectedOpenTitle = highlightText;
+    colours.label = windowText;
+    colours.selectedLabel = highlightText;
+    colours.date = GetSysColor(COLOR_GRAYTEXT);
+    colours.selectedDate = highlightText;
+    return colours;
+}
 
 // `height` is the 96-DPI cell height.
 UniqueHFont TahomaFont(int height, int dpi) {
@@ -51,24 +75,20 @@ DrawingResources CreateDrawingResources(int dpi, bool highContrast) {
     resources.highContrast = highContrast;
     if (highContrast) {
         const COLORREF window = GetSysColor(COLOR_WINDOW);
-        const COLORREF windowText = GetSysColor(COLOR_WINDOWTEXT);
-        const COLORREF highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
         resources.listColour = window;
         resources.listBackground = SolidBrush(window);
         resources.alternateDone = SolidBrush(window);
         resources.openTask = SolidBrush(window);
-        resources.separator = SolidBrush(windowText);
+        resources.separator = SolidBrush(GetSysColor(COLOR_WINDOWTEXT));
         resources.selection = SolidBrush(GetSysColor(COLOR_HIGHLIGHT));
-        resources.text = EntryTextColours{windowText,   highlightText, highlightText,
-                                          windowText,   highlightText, GetSysColor(COLOR_GRAYTEXT),
-                                          highlightText};
+        resources.text = SystemTextColours();
     } else {
         resources.listBackground = SolidBrush(kListBackground);
         resources.alternateDone = SolidBrush(RGB(223, 223, 223));
         resources.openTask = SolidBrush(RGB(253, 230, 230));
         resources.separator = SolidBrush(RGB(193, 193, 193));
         resources.selection = SolidBrush(RGB(0, 115, 0));
-        resources.text = kDesignedText;
+        resources.text = DesignedTextColours();
     }
     resources.titleFont = TahomaFont(13, resources.dpi);
     resources.labelFont = TahomaFont(11, resources.dpi);
