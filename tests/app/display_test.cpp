@@ -123,7 +123,6 @@ protected:
         POINT origin{0, index * height};
         ClientToScreen(list_, &origin);
         size = SIZE{client.right, height};
-        Sleep(300);  // the last paint reaches the screen
         return CaptureScreen(RECT{origin.x, origin.y, origin.x + size.cx, origin.y + size.cy});
     }
 
@@ -133,9 +132,19 @@ protected:
                                                   const std::wstring& title,
                                                   const wchar_t* doneDate,
                                                   const EntryLook& look) {
+        // The program may still be painting (after a density or scheme change, on a busy
+        // machine): look again until the entry matches or the wait gives up.
         SIZE size{};
-        const std::vector<COLORREF> shown = CaptureEntry(index, size);
-        return SamePixels(shown, ReferenceEntry(size, last, dpi, title, doneDate, look), size);
+        std::vector<COLORREF> shown;
+        std::vector<COLORREF> expected;
+        WaitUntil(
+            [&] {
+                shown = CaptureEntry(index, size);
+                expected = ReferenceEntry(size, last, dpi, title, doneDate, look);
+                return shown == expected;
+            },
+            3000);
+        return SamePixels(shown, expected, size);
     }
 };
 
