@@ -1,16 +1,42 @@
 #include "app/about_dialog.h"
 
 #include "app/app_state.h"
+#include "app/dpi.h"
 #include "app/resource.h"
+#include "app/win_handles.h"
+#include "app/window_dpi.h"
 
 namespace {
 
-// The picture's size; the box is made exactly this large, without a frame of its own.
+// The picture's size at 96 DPI; the box is made exactly as large as the picture it shows,
+// without a frame of its own.
 constexpr int kAboutWidth = 245;
 constexpr int kAboutHeight = 189;
 
+// The picture drawn for a denser display, while the box is open; none at 100%, where the
+// template's own picture shows.
+UniqueHBitmap gPicture;
+
+// Shows the picture drawn for the box's display rather than a stretched small one, and sizes
+// the box to it.
 BOOL OnInitDialog(HWND dialog) {
-    SetWindowPos(dialog, nullptr, 0, 0, kAboutWidth, kAboutHeight, SWP_NOMOVE | SWP_NOZORDER);
+    SIZE size{kAboutWidth, kAboutHeight};
+    const int scale = PictureScaleForDpi(WindowDpi(dialog));
+    const int resource = scale >= 200 ? IDB_ABOUT_200 : scale >= 150 ? IDB_ABOUT_150 : 0;
+    if (resource != 0) {
+        gPicture.reset(static_cast<HBITMAP>(LoadImageW(gApp.instance, MAKEINTRESOURCEW(resource),
+                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        BITMAP info{};
+        if (gPicture && GetObjectW(gPicture.get(), sizeof(info), &info) != 0) {
+            const HWND picture = GetDlgItem(dialog, IDC_ABOUT_PICTURE);
+            const auto old = reinterpret_cast<HBITMAP>(SendMessageW(
+                picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(gPicture.get())));
+            if (old != nullptr && old != gPicture.get()) DeleteObject(old);
+            size = SIZE{info.bmWidth, info.bmHeight};
+            SetWindowPos(picture, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+        }
+    }
+    SetWindowPos(dialog, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
     ShowWindow(dialog, SW_SHOW);
     return TRUE;
 }
@@ -33,4 +59,5 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM, LPARAM) {
 
 void RunAboutBox(HWND owner) {
     DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutProc, 0);
+    gPicture.reset();
 }

@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "app/task_edits.h"
 #include "app/task_list.h"
+#include "app/window_dpi.h"
 #include "app/window_geometry.h"
 
 namespace {
@@ -22,6 +23,14 @@ constexpr COLORREF kFieldBackground = RGB(241, 241, 241);
 // still holds the old, and the next Save (in this editor or a later one) must find the row.
 std::string gKeyTitle;
 
+// The density the editor lays itself out for: its display's, or the one the last density change
+// announced.
+int gEditorDpi = kDefaultDpi;
+
+// Posted after a density change, so that the layout comes after the system's own rescaling of
+// the dialog's controls.
+constexpr UINT kRelayout = WM_APP + 1;
+
 void Warn(HWND dialog, const wchar_t* text, const wchar_t* caption) {
     ShowMessage(dialog, text, caption, MB_ICONWARNING);
 }
@@ -30,7 +39,7 @@ void LayOut(HWND dialog) {
     RECT outer{};
     GetWindowRect(dialog, &outer);
     const EditorLayout layout =
-        LayOutEditor(Size{outer.right - outer.left, outer.bottom - outer.top});
+        LayOutEditor(Size{outer.right - outer.left, outer.bottom - outer.top}, gEditorDpi);
     const auto move = [dialog](int id, Point at) {
         SetWindowPos(GetDlgItem(dialog, id), nullptr, at.x, at.y, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -128,8 +137,11 @@ BOOL OnInitDialog(HWND dialog) {
         if (!description.empty()) SetDlgItemTextW(dialog, IDC_DESCRIPTION, WidePtr(description));
         if (task.done != 0) CheckDlgButton(dialog, IDC_DONE, BST_CHECKED);
     }
-    const Size size{ReadSetting(kEditorWidthKey, kEditorSize.width),
-                    ReadSetting(kEditorHeightKey, kEditorSize.height)};
+    // The settings file keeps 96-DPI sizes; a stored size below the minimum is used as it is.
+    gEditorDpi = WindowDpi(dialog);
+    const Size size = ScaleSize(Size{ReadSetting(kEditorWidthKey, kEditorSize.width),
+                                     ReadSetting(kEditorHeightKey, kEditorSize.height)},
+                                gEditorDpi);
     const Point origin =
         CentredOrigin(Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, size);
     SetWindowPos(dialog, nullptr, origin.x, origin.y, size.width, size.height, SWP_NOZORDER);
@@ -141,16 +153,30 @@ BOOL OnInitDialog(HWND dialog) {
 
 void OnSizing(RECT* proposed) {
     Box box{proposed->left, proposed->top, proposed->right, proposed->bottom};
-    if (KeepMinimumSize(box, kEditorSize)) {
+    if (KeepMinimumSize(box, ScaleSize(kEditorSize, gEditorDpi))) {
         proposed->right = box.right;
         proposed->bottom = box.bottom;
     }
 }
 
+// Null in a high-contrast scheme: the fields then keep the scheme's colours.
 HBRUSH OnCtlColorEdit(HDC dc) {
+    if (HighContrastOn()) return nullptr;
     SetTextColor(dc, kFieldText);
     SetBkColor(dc, kFieldBackground);
     return ListBackgroundBrush();
+}
+
+// The editor moved to a display of another density: it takes the suggested rectangle and lays
+// its controls out again for the new density.
+void OnDpiChanged(HWND dialog, int dpi, const RECT* suggested) {
+    gEditorDpi = SaneDpi(dpi);
+    if (suggested != nullptr) {
+        SetWindowPos(dialog, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    PostMessageW(dialog, kRelayout, 0, 0);
 }
 
 // Save is the default button, so Enter in the title field saves; Escape and Close both close.
@@ -169,8 +195,10 @@ bool OnCommand(HWND dialog, int id) {
 void OnClose(HWND dialog) {
     RECT outer{};
     GetWindowRect(dialog, &outer);
-    WriteSetting(kEditorWidthKey, outer.right - outer.left);
-    WriteSetting(kEditorHeightKey, outer.bottom - outer.top);
+    const Size stored =
+        UnscaleSize(Size{outer.right - outer.left, outer.bottom - outer.top}, gEditorDpi);
+    WriteSetting(kEditorWidthKey, stored.width);
+    WriteSetting(kEditorHeightKey, stored.height);
     EndDialog(dialog, 0);
 }
 
@@ -186,6 +214,13 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             return TRUE;
         case WM_CTLCOLOREDIT:
             return reinterpret_cast<INT_PTR>(OnCtlColorEdit(reinterpret_cast<HDC>(wParam)));
+        case WM_DPICHANGED:
+            // Not reported as handled: the dialog manager rescales the controls' font as well.
+            OnDpiChanged(dialog, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            return FALSE;
+        case kRelayout:
+            LayOut(dialog);
+            return TRUE;
         case WM_COMMAND:
             return OnCommand(dialog, LOWORD(wParam)) ? TRUE : FALSE;
         case WM_CLOSE:

@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "app/task_list.h"
 #include "app/task_list_draw.h"
+#include "app/window_dpi.h"
 #include "app/window_geometry.h"
 #include "text/text_encoding.h"
 
@@ -55,6 +56,15 @@ void PlaceWindow(HWND window, Size size) {
     ShowWindow(window, SW_SHOW);
 }
 
+// Makes the brushes and fonts for `dpi` and the current colour scheme, and gives the list the
+// entry height for that density.
+void PrepareDrawing(int dpi) {
+    gMain.resources = CreateDrawingResources(dpi, HighContrastOn());
+    if (gMain.list != nullptr) {
+        SendMessageW(gMain.list, LB_SETITEMHEIGHT, 0, TaskEntryHeight(gMain.resources.dpi));
+    }
+}
+
 // False when the tasks could not be read.
 bool LoadTaskList(HWND list) {
     auto tasks = LoadTasks(gApp.store);
@@ -74,7 +84,8 @@ bool LoadTaskList(HWND list) {
 
 BOOL OnInitDialog(HWND window, HWND, LPARAM) {
     SetClassLongPtrW(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
-    gMain.resources = CreateDrawingResources();
+    const int dpi = WindowDpi(window);
+    gMain.resources = CreateDrawingResources(dpi, HighContrastOn());
 
     const std::u16string caption = u" Pelmora - " + gApp.folderName;
     SetWindowTextW(window, WidePtr(caption));
@@ -89,8 +100,10 @@ BOOL OnInitDialog(HWND window, HWND, LPARAM) {
     gMain.listProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(gMain.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TaskListFilter)));
 
-    PlaceWindow(window, Size{ReadSetting(kMainWidthKey, kMainWindowSize.width),
-                             ReadSetting(kMainHeightKey, kMainWindowSize.height)});
+    // The settings file keeps 96-DPI sizes; a stored size below the minimum is used as it is.
+    PlaceWindow(window, ScaleSize(Size{ReadSetting(kMainWidthKey, kMainWindowSize.width),
+                                       ReadSetting(kMainHeightKey, kMainWindowSize.height)},
+                                  dpi));
     // The menu bar took its height from the client area. When the window already had the
     // stored size no WM_SIZE follows, and the list would reach under the bottom frame.
     RECT client;
@@ -105,8 +118,9 @@ BOOL OnInitDialog(HWND window, HWND, LPARAM) {
     return TRUE;
 }
 
-void OnMeasureItem(HWND, MEASUREITEMSTRUCT* measure) {
-    measure->itemHeight = kTaskEntryHeight;
+// Asked while the dialog creates the list, before the drawing resources exist.
+void OnMeasureItem(HWND window, MEASUREITEMSTRUCT* measure) {
+    measure->itemHeight = static_cast<UINT>(TaskEntryHeight(WindowDpi(window)));
 }
 
 void OnDrawItem(HWND, const DRAWITEMSTRUCT* draw) {
@@ -128,8 +142,8 @@ void OnDeleteItem(HWND, const DELETEITEMSTRUCT* item) {
 
 HBRUSH OnCtlColorListbox(HWND, HDC dc, HWND, int) {
     // The list fills some areas with the text background colour rather than the brush (an
-    // empty list that has the focus, for one); keep those the same grey.
-    SetBkColor(dc, kListBackground);
+    // empty list that has the focus, for one); keep those the list's colour.
+    SetBkColor(dc, gMain.resources.listColour);
     return gMain.resources.listBackground.get();
 }
 
@@ -142,7 +156,7 @@ void OnSize(HWND window, UINT, int width, int height) {
 
 void OnSizing(RECT* proposed) {
     Box box{proposed->left, proposed->top, proposed->right, proposed->bottom};
-    if (KeepMinimumSize(box, kMainWindowSize)) {
+    if (KeepMinimumSize(box, ScaleSize(kMainWindowSize, gMain.resources.dpi))) {
         proposed->right = box.right;
         proposed->bottom = box.bottom;
     }
@@ -168,7 +182,7 @@ void OnContextMenu(HWND window, HWND target, int x, int y) {
         RECT entry{};
         SendMessageW(gMain.list, LB_GETITEMRECT, static_cast<WPARAM>(*selected),
                      reinterpret_cast<LPARAM>(&entry));
-        screen = POINT{entry.left + 10, entry.bottom};
+        screen = POINT{entry.left + ScaleForDpi(10, gMain.resources.dpi), entry.bottom};
         ClientToScreen(gMain.list, &screen);
         index = *selected;
     } else {
@@ -191,11 +205,31 @@ void OnContextMenu(HWND window, HWND target, int x, int y) {
     }
 }
 
+// The window moved to a display of another density: fonts and entry height for the new one, and
+// the size and place the system suggests, which keep the window's look on the new display.
+void OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
+    PrepareDrawing(dpi);
+    if (suggested != nullptr) {
+        SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+// A high-contrast scheme was turned on or off, or the system colours changed.
+void OnColoursChanged(HWND window) {
+    PrepareDrawing(gMain.resources.dpi);
+    RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 void OnClose(HWND window) {
     RECT outer{};
     GetWindowRect(window, &outer);
-    WriteSetting(kMainWidthKey, outer.right - outer.left);
-    WriteSetting(kMainHeightKey, outer.bottom - outer.top);
+    const Size stored =
+        UnscaleSize(Size{outer.right - outer.left, outer.bottom - outer.top}, gMain.resources.dpi);
+    WriteSetting(kMainWidthKey, stored.width);
+    WriteSetting(kMainHeightKey, stored.height);
     ShowWindow(window, SW_HIDE);
     RemoveAllEntries(gMain.list);
     EndDialog(window, 1);
@@ -253,6 +287,13 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return TRUE;
         case WM_COMMAND:
             return RunCommand(window, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        case WM_DPICHANGED:
+            OnDpiChanged(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            return TRUE;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            OnColoursChanged(window);
+            return FALSE;
         case WM_CLOSE:
             OnClose(window);
             return TRUE;

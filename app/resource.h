@@ -9,6 +9,9 @@
 #define IDB_ABOUT 104
 #define IDD_ABOUT 105
 #define IDI_PELMORA 106
+// The about picture drawn for displays at 150% and 200%.
+#define IDB_ABOUT_150 107
+#define IDB_ABOUT_200 108
 
 // Controls.
 #define IDC_TASKLIST 1001

@@ -10,10 +10,39 @@ constexpr COLORREF kSelectedOpenTitle = RGB(253, 200, 200);
 constexpr COLORREF kDateColour = RGB(120, 120, 120);
 constexpr COLORREF kSelectedDateColour = RGB(193, 193, 193);
 
-UniqueHFont TahomaFont(int height) {
-    return UniqueHFont(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   VARIABLE_PITCH, L"Tahoma"));
+EntryTextColours DesignedTextColours() {
+    EntryTextColours colours;
+    colours.title = kTitleColour;
+    colours.selectedDoneTitle = kSelectedDoneTitle;
+    colours.selectedOpenTitle = kSelectedOpenTitle;
+    colours.label = kTitleColour;
+    colours.selectedLabel = kSelectedDoneTitle;
+    colours.date = kDateColour;
+    colours.selectedDate = kSelectedDateColour;
+    return colours;
+}
+
+// A high-contrast scheme's colours: window text on the window colour, highlight text on the
+// highlight, and the date in the scheme's grey text.
+EntryTextColours SystemTextColours() {
+    const COLORREF windowText = GetSysColor(COLOR_WINDOWTEXT);
+    const COLORREF highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    EntryTextColours colours;
+    colours.title = windowText;
+    colours.selectedDoneTitle = highlightText;
+    colours.selectedOpenTitle = highlightText;
+    colours.label = windowText;
+    colours.selectedLabel = highlightText;
+    colours.date = GetSysColor(COLOR_GRAYTEXT);
+    colours.selectedDate = highlightText;
+    return colours;
+}
+
+// `height` is the 96-DPI cell height.
+UniqueHFont TahomaFont(int height, int dpi) {
+    return UniqueHFont(CreateFontW(ScaleForDpi(height, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                                   FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                   DEFAULT_QUALITY, VARIABLE_PITCH, L"Tahoma"));
 }
 
 UniqueHBrush SolidBrush(COLORREF colour) {
@@ -40,16 +69,30 @@ HBRUSH FillBrush(EntryFill fill, const DrawingResources& resources) {
 
 }  // namespace
 
-DrawingResources CreateDrawingResources() {
+DrawingResources CreateDrawingResources(int dpi, bool highContrast) {
     DrawingResources resources;
-    resources.listBackground = SolidBrush(kListBackground);
-    resources.alternateDone = SolidBrush(RGB(223, 223, 223));
-    resources.openTask = SolidBrush(RGB(253, 230, 230));
-    resources.separator = SolidBrush(RGB(193, 193, 193));
-    resources.selection = SolidBrush(RGB(0, 115, 0));
-    resources.titleFont = TahomaFont(13);
-    resources.labelFont = TahomaFont(11);
-    resources.dateFont = TahomaFont(11);
+    resources.dpi = SaneDpi(dpi);
+    resources.highContrast = highContrast;
+    if (highContrast) {
+        const COLORREF window = GetSysColor(COLOR_WINDOW);
+        resources.listColour = window;
+        resources.listBackground = SolidBrush(window);
+        resources.alternateDone = SolidBrush(window);
+        resources.openTask = SolidBrush(window);
+        resources.separator = SolidBrush(GetSysColor(COLOR_WINDOWTEXT));
+        resources.selection = SolidBrush(GetSysColor(COLOR_HIGHLIGHT));
+        resources.text = SystemTextColours();
+    } else {
+        resources.listBackground = SolidBrush(kListBackground);
+        resources.alternateDone = SolidBrush(RGB(223, 223, 223));
+        resources.openTask = SolidBrush(RGB(253, 230, 230));
+        resources.separator = SolidBrush(RGB(193, 193, 193));
+        resources.selection = SolidBrush(RGB(0, 115, 0));
+        resources.text = DesignedTextColours();
+    }
+    resources.titleFont = TahomaFont(13, resources.dpi);
+    resources.labelFont = TahomaFont(11, resources.dpi);
+    resources.dateFont = TahomaFont(11, resources.dpi);
     return resources;
 }
 
@@ -59,8 +102,9 @@ void DrawTaskEntry(HDC dc,
                    const TaskEntryState& state,
                    const DrawingResources& resources) {
     const bool done = record.done != 0;
-    const TaskEntryLayout layout =
-        LayOutTaskEntry(Box{item.left, item.top, item.right, item.bottom}, state.isLast);
+    const TaskEntryLayout layout = LayOutTaskEntry(
+        Box{item.left, item.top, item.right, item.bottom}, state.isLast, resources.dpi);
+    const EntryTextColours& colours = resources.text;
 
     FillRect(dc, &item, resources.separator.get());
     const RECT card = ToRect(layout.card);
@@ -68,7 +112,8 @@ void DrawTaskEntry(HDC dc,
 
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF titleColour =
-        state.selected ? (done ? kSelectedDoneTitle : kSelectedOpenTitle) : kTitleColour;
+        state.selected ? (done ? colours.selectedDoneTitle : colours.selectedOpenTitle)
+                       : colours.title;
     const COLORREF oldColour = SetTextColor(dc, titleColour);
     const HGDIOBJ oldFont = SelectObject(dc, resources.titleFont.get());
 
@@ -83,12 +128,12 @@ void DrawTaskEntry(HDC dc,
     if (done) {
         RECT label = ToRect(layout.label);
         SelectObject(dc, resources.labelFont.get());
-        SetTextColor(dc, state.selected ? kSelectedDoneTitle : kTitleColour);
+        SetTextColor(dc, state.selected ? colours.selectedLabel : colours.label);
         DrawTextW(dc, L"Done", -1, &label, DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
 
         RECT date = ToRect(layout.date);
         SelectObject(dc, resources.dateFont.get());
-        SetTextColor(dc, state.selected ? kSelectedDateColour : kDateColour);
+        SetTextColor(dc, state.selected ? colours.selectedDate : colours.date);
         const std::string doneDate = record.done_date.value_or(std::string());
         DrawTextA(dc, doneDate.c_str(), static_cast<int>(doneDate.size()), &date,
                   DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);

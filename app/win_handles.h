@@ -55,6 +55,7 @@ inline void DeleteGdiObject(HGDIOBJ object) noexcept {
 using UniqueHMenu = UniqueHandle<NullHandleTraits<HMENU, DestroyMenu>>;
 using UniqueHFont = UniqueHandle<NullHandleTraits<HFONT, DeleteGdiObject>>;
 using UniqueHBrush = UniqueHandle<NullHandleTraits<HBRUSH, DeleteGdiObject>>;
+using UniqueHBitmap = UniqueHandle<NullHandleTraits<HBITMAP, DeleteGdiObject>>;
 using UniqueHIcon = UniqueHandle<NullHandleTraits<HICON, DestroyIcon>>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 using UniqueLocalArgv = UniqueHandle<NullHandleTraits<LPWSTR*, LocalFree>>;

@@ -4,6 +4,14 @@ Point CentredOrigin(Size screen, Size window) {
     return Point{(screen.width - window.width) / 2, (screen.height - window.height) / 2};
 }
 
+Size ScaleSize(Size size, int dpi) {
+    return Size{ScaleForDpi(size.width, dpi), ScaleForDpi(size.height, dpi)};
+}
+
+Size UnscaleSize(Size size, int dpi) {
+    return Size{UnscaleForDpi(size.width, dpi), UnscaleForDpi(size.height, dpi)};
+}
+
 bool KeepMinimumSize(Box& box, Size minimum) {
     bool changed = false;
     if (box.Width() < minimum.width) {
@@ -17,31 +25,38 @@ bool KeepMinimumSize(Box& box, Size minimum) {
     return changed;
 }
 
-EditorLayout LayOutEditor(Size outer) {
+EditorLayout LayOutEditor(Size outer, int dpi) {
     // Offsets measured from the outer size, so the buttons keep their distance from the frame
     // and the fields take up whatever the window gains.
+    const auto px = [dpi](int value) { return ScaleForDpi(value, dpi); };
     EditorLayout layout;
-    layout.closeButton = Point{outer.width - 101, outer.height - 68};
-    layout.saveButton = Point{outer.width - 183, outer.height - 68};
-    layout.doneBox = Point{20, outer.height - 66};
-    layout.description = Size{outer.width - 47, outer.height - 144};
-    layout.title = Size{outer.width - 48, 21};
+    layout.closeButton = Point{outer.width - px(101), outer.height - px(68)};
+    layout.saveButton = Point{outer.width - px(183), outer.height - px(68)};
+    layout.doneBox = Point{px(20), outer.height - px(66)};
+    layout.description = Size{outer.width - px(47), outer.height - px(144)};
+    layout.title = Size{outer.width - px(48), px(21)};
     return layout;
 }
 
-TaskEntryLayout LayOutTaskEntry(const Box& item, bool isLastEntry) {
+int TaskEntryHeight(int dpi) {
+    return ScaleForDpi(kTaskEntryHeight, dpi);
+}
+
+TaskEntryLayout LayOutTaskEntry(const Box& item, bool isLastEntry, int dpi) {
+    const auto px = [dpi](int value) { return ScaleForDpi(value, dpi); };
+    const int line = ScaleLineForDpi(1, dpi);
     TaskEntryLayout layout;
     // The outline shows at the top, left and right of every entry; the entry below supplies the
     // bottom line, except for the last one, which draws its own.
-    layout.card = Box{item.left + 1, item.top + 1, item.right - 1,
-                      isLastEntry ? item.bottom - 1 : item.bottom};
+    layout.card = Box{item.left + line, item.top + line, item.right - line,
+                      isLastEntry ? item.bottom - line : item.bottom};
     // 80 pixels on the right stay free for "Done" and the date.
-    layout.title =
-        Box{layout.card.left + 10, layout.card.top, layout.card.right - 80, layout.card.bottom};
-    layout.label =
-        Box{layout.card.left, layout.card.top + 5, layout.card.right - 10, layout.card.bottom};
-    layout.date =
-        Box{layout.card.left, layout.card.top + 28, layout.card.right - 10, layout.card.bottom};
+    layout.title = Box{layout.card.left + px(10), layout.card.top, layout.card.right - px(80),
+                       layout.card.bottom};
+    layout.label = Box{layout.card.left, layout.card.top + px(5), layout.card.right - px(10),
+                       layout.card.bottom};
+    layout.date = Box{layout.card.left, layout.card.top + px(28), layout.card.right - px(10),
+                      layout.card.bottom};
     return layout;
 }
 

@@ -1,6 +1,9 @@
 // Window and list-entry geometry as plain arithmetic, kept apart from the window code so the
-// numbers can be checked without a display.
+// numbers can be checked without a display. Measures are designed for 96 DPI; the functions that
+// take a `dpi` scale them for the window's display.
 #pragma once
+
+#include "app/dpi.h"
 
 struct Box {
     int left = 0;
@@ -21,9 +24,14 @@ struct Size {
     int height = 0;
 };
 
-// Outer window sizes: the stored defaults, which are also the smallest a drag may make them.
+// Outer window sizes at 96 DPI: the stored defaults, which are also the smallest a drag may make
+// them. The settings file keeps sizes in these 96-DPI pixels.
 inline constexpr Size kMainWindowSize{380, 414};
 inline constexpr Size kEditorSize{383, 349};
+
+// A 96-DPI size in pixels at `dpi`, and back.
+Size ScaleSize(Size size, int dpi);
+Size UnscaleSize(Size size, int dpi);
 
 // Top-left corner that centres a window of `window` size on a screen of `screen` size. The
 // difference is halved with truncation toward zero, also when the window is the larger.
@@ -33,7 +41,8 @@ Point CentredOrigin(Size screen, Size window);
 // bottom edges, whichever edge is being dragged. True when it changed anything.
 bool KeepMinimumSize(Box& box, Size minimum);
 
-// The editor's controls for an outer window size of `outer`, in client coordinates.
+// The editor's controls for an outer window size of `outer` (pixels at `dpi`), in client
+// coordinates.
 struct EditorLayout {
     Point closeButton;
     Point saveButton;
@@ -41,10 +50,11 @@ struct EditorLayout {
     Size description;
     Size title;
 };
-EditorLayout LayOutEditor(Size outer);
+EditorLayout LayOutEditor(Size outer, int dpi = kDefaultDpi);
 
-// Every task entry of the list is this many pixels high.
+// Every task entry of the list is this many pixels high at 96 DPI.
 inline constexpr int kTaskEntryHeight = 45;
+int TaskEntryHeight(int dpi);
 
 // Where the parts of one task entry go inside the rectangle the list gives it.
 struct TaskEntryLayout {
@@ -53,7 +63,7 @@ struct TaskEntryLayout {
     Box label;  // "Done", right-aligned at the top of this box
     Box date;   // the done date, right-aligned at the top of this box
 };
-TaskEntryLayout LayOutTaskEntry(const Box& item, bool isLastEntry);
+TaskEntryLayout LayOutTaskEntry(const Box& item, bool isLastEntry, int dpi = kDefaultDpi);
 
 // Which background a task entry gets.
 enum class EntryFill { kSelected, kOpen, kDoneEven, kDoneOdd };

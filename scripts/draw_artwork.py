@@ -40,7 +40,11 @@ SS = 8  # supersampling factor for shape coverage
 OUTPUTS = {
     "app/res/pelmora.ico": "app",
     "app/res/about.bmp": "about",
+    "app/res/about-150.bmp": "about-150",
+    "app/res/about-200.bmp": "about-200",
     "shellext/res/menu.bmp": "menu",
+    "shellext/res/menu-150.bmp": "menu-150",
+    "shellext/res/menu-200.bmp": "menu-200",
     "shellext/res/done.ico": "done",
     "shellext/res/half.ico": "half",
     "shellext/res/zero.ico": "zero",
@@ -310,12 +314,30 @@ MENU_MARK = [
 ]
 
 
-def draw_menu():
-    image = Image.new("RGB", (13, 13), (0, 115, 0))
-    for y, row in enumerate(MENU_MARK):
-        for x, ch in enumerate(row):
-            if ch == "#":
-                image.putpixel((x, MENU_MARK_TOP + y), (240, 248, 255))
+MENU_FIELD = (0, 115, 0)
+MENU_INK = (240, 248, 255)
+# The menu mark is drawn for the menu's check-mark size at 100%, 150% and 200%.
+MENU_SIZES = {100: 13, 150: 20, 200: 26}
+
+
+def draw_menu(scale=100):
+    size = MENU_SIZES[scale]
+    if scale == 100:
+        image = Image.new("RGB", (13, 13), MENU_FIELD)
+        for y, row in enumerate(MENU_MARK):
+            for x, ch in enumerate(row):
+                if ch == "#":
+                    image.putpixel((x, MENU_MARK_TOP + y), MENU_INK)
+        return image
+    # Larger sizes have room for a smooth tick; its stroke follows the pixel mark's shape, on a
+    # 13-unit grid, centred the same way.
+    c = Canvas(size)
+    c.shape(13, MENU_FIELD, lambda d, k: d.rectangle(k(0, 0, 13, 13), fill=255))
+    points = [(3.5, 6.4), (5.6, 8.5), (9.7, 3.6)]
+    c.shape(13, MENU_INK, lambda d, k: d.line([tuple(k(*p)) for p in points], fill=255, width=round(k(1.45)),
+                                              joint="curve"))
+    image = Image.new("RGB", (size, size))
+    image.putdata([p[:3] for p in c.rgba()])
     return image
 
 
@@ -323,34 +345,55 @@ def font(name, size):
     return ImageFont.truetype(os.path.join(FONT_DIR, name), size)
 
 
-def draw_about():
-    w, h = 245, 189
+ABOUT_SIZE = (245, 189)
+
+
+def about_size(scale):
+    """The about picture's size for a display at scale percent: the 100% size scaled, rounded."""
+    return tuple((v * scale + 50) // 100 for v in ABOUT_SIZE)
+
+
+def draw_about(scale=100):
+    """The about picture, drawn afresh at each scale rather than stretched: text, icon and balls are
+    rendered at their own size for the denser display."""
+    def px(v):
+        return (v * scale + 50) // 100
+    w, h = about_size(scale)
     image = Image.new("RGB", (w, h))
     d = ImageDraw.Draw(image)
     top, bottom = hexrgb("f7f9fc"), hexrgb("e4eaf2")
     for y in range(h):
         d.line([(0, y), (w - 1, y)], fill=tuple(round(v) for v in mix(top, bottom, y / (h - 1))))
-    band = 86
+    band = px(86)
     for y in range(band):
         d.line([(0, y), (w - 1, y)], fill=tuple(round(v) for v in mix(hexrgb("3f7fcb"), hexrgb("245494"), y / band)))
     d.line([(0, band), (w - 1, band)], fill=hexrgb("1d4478"))
-    icon = Image.new("RGBA", (64, 64))
-    icon.putdata(draw_app_vector(64).rgba())
-    image.paste(icon, (18, 11), icon)
-    d.text((94, 20), "Pelmora", font=font("DejaVuSans-Bold.ttf", 26), fill=(255, 255, 255))
-    d.text((96, 56), "Version 1.0.0.1", font=font("DejaVuSans.ttf", 11), fill=hexrgb("dbe7f6"))
-    d.text((w // 2, 111), "A task list for every folder", font=font("DejaVuSans.ttf", 12), fill=hexrgb("23364f"),
-           anchor="mm")
+    icon_size = px(64)
+    icon = Image.new("RGBA", (icon_size, icon_size))
+    icon.putdata(draw_app_vector(icon_size).rgba())
+    image.paste(icon, (px(18), px(11)), icon)
+    d.text((px(94), px(20)), "Pelmora", font=font("DejaVuSans-Bold.ttf", px(26)), fill=(255, 255, 255))
+    d.text((px(96), px(56)), "Version 1.0.0.1", font=font("DejaVuSans.ttf", px(11)), fill=hexrgb("dbe7f6"))
+    d.text((w // 2, px(111)), "A task list for every folder", font=font("DejaVuSans.ttf", px(12)),
+           fill=hexrgb("23364f"), anchor="mm")
     # The three overlay balls, as Explorer shows a folder's progress.
+    ball_size = px(32)
     for n, kind in enumerate(("done", "half", "zero")):
-        ball = Image.new("RGBA", (32, 32))
-        ball.putdata(draw_ball(kind, 32).rgba())
-        ball = ball.crop((16, 16, 32, 32))
-        image.paste(ball, (w // 2 - 32 + n * 24, 128), ball)
-    d.text((w // 2, 166), "Click anywhere to close", font=font("DejaVuSans.ttf", 9), fill=hexrgb("7a8797"),
+        ball = Image.new("RGBA", (ball_size, ball_size))
+        ball.putdata(draw_ball(kind, ball_size).rgba())
+        ball = ball.crop((ball_size // 2, ball_size // 2, ball_size, ball_size))
+        image.paste(ball, (w // 2 - px(32) + n * px(24), px(128)), ball)
+    d.text((w // 2, px(166)), "Click anywhere to close", font=font("DejaVuSans.ttf", px(9)), fill=hexrgb("7a8797"),
            anchor="mm")
-    d.rectangle([(0, 0), (w - 1, h - 1)], outline=hexrgb("1d4478"))
+    line = px(1)
+    d.rectangle([(0, 0), (w - 1, h - 1)], outline=hexrgb("1d4478"), width=line)
     return image
+
+
+def picture_kind(kind):
+    """("about" or "menu", scale percent) of an output kind such as "about-150"."""
+    name, _, scale = kind.partition("-")
+    return name, int(scale or 100)
 
 
 def render(kind):
@@ -358,7 +401,8 @@ def render(kind):
         return ico_bytes(draw_app, list(APP.values()) + [APP_BOARD16])
     if kind in BALLS:
         return ico_bytes(lambda size: draw_ball(kind, size), ball_palette(BALLS[kind]))
-    return bmp_bytes(draw_menu() if kind == "menu" else draw_about())
+    name, scale = picture_kind(kind)
+    return bmp_bytes(draw_menu(scale) if name == "menu" else draw_about(scale))
 
 
 def write_all(root):
@@ -522,15 +566,24 @@ def pictures_alike(a, b):
 def check_layout(path, kind, data):
     if path.endswith(".ico"):
         return check_ico(path, data, kind in BALLS)
-    if kind != "menu":
-        return check_bmp(path, data, 245, 189)
-    problems = check_bmp(path, data, 13, 13)
+    name, scale = picture_kind(kind)
+    if name != "menu":
+        return check_bmp(path, data, *about_size(scale))
+    size = MENU_SIZES[scale]
+    problems = check_bmp(path, data, size, size)
     if not problems:
         image = Image.open(io.BytesIO(data)).convert("RGB")
-        mark = [(x, y) for y in range(13) for x in range(13) if image.getpixel((x, y)) != (0, 115, 0)]
+        mark = [(x, y) for y in range(size) for x in range(size) if image.getpixel((x, y)) != MENU_FIELD]
         box = bounds(mark) or (0, 0, 0, 0)
-        if {image.getpixel(p) for p in mark} != {(240, 248, 255)} or abs(box[0] + box[2] - 12) > 2 or abs(
-                box[1] + box[3] - 12) > 2:
+        # The designed mark is near-white on the field; the larger ones are smoothed, so their edge
+        # pixels lie between the two colours.
+        inks = {image.getpixel(p) for p in mark}
+        pure = inks == {MENU_INK}
+        smooth = MENU_INK in inks and all(
+            min(MENU_FIELD[i], MENU_INK[i]) <= c[i] <= max(MENU_FIELD[i], MENU_INK[i]) for c in inks for i in range(3))
+        slack = 2 * size / 13
+        if not (pure if scale == 100 else smooth) or abs(box[0] + box[2] - (size - 1)) > slack or abs(
+                box[1] + box[3] - (size - 1)) > slack:
             problems.append("%s: expected a dark green field with a near-white mark in its centre" % path)
     return problems
 

@@ -5,6 +5,10 @@
 # desktop, so frames, captions and the menu bar show. Builds the win64 preset when needed and
 # starts a virtual X display when there is none.
 #
+# The same pictures follow on displays at 150% and 200% (144 and 192 DPI, in the sub-folders
+# "144dpi" and "192dpi") and in a high-contrast scheme ("high-contrast"), each in a Wine prefix
+# of its own beside the usual one.
+#
 #   scripts/screenshots.sh [output folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +21,7 @@ build="${PELMORA_BUILD_DIR:-build/win64}"
 if [ "$build" = build/win64 ] && [ ! -f build/win64/build.ninja ]; then
     cmake --preset win64 >/dev/null
 fi
-cmake --build "$build" --target Pelmora show_driver >/dev/null
+cmake --build "$build" --target Pelmora show_driver high_contrast_hook >/dev/null
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 
 scratch="$(mktemp -d /tmp/pelmora-shots.XXXXXX)"
@@ -37,36 +41,74 @@ fi
 
 pelmora_wine_probe || exit 1
 pelmora_wine_prefix || exit 1
-
-mkdir -p "$out" "$scratch/items" "$scratch/sync"
+base_prefix="$WINEPREFIX"
+mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-desktop="shots$$"
-"$root/scripts/wine-run.sh" explorer "/desktop=$desktop,1024x768" \
-    "$(winpath "$build/tests/app/show_driver.exe")" shots \
-    "$(winpath "$scratch/items")" "$(winpath "$scratch/sync")" >"$scratch/driver.log" 2>&1 &
-driver_pid=$!
+shots=(main main-selected-open main-selected-done editor-edit editor-add confirm-remove about)
 
-# The virtual desktop is one X window; pictures are taken of it alone.
-desktop_window() {
-    xwininfo -root -tree 2>/dev/null | awk -v name="\"$desktop - Wine desktop\"" \
-        'index($0, name) { print $1; exit }'
+# The colours of a high-contrast scheme (white on black, cyan selection), which Wine takes from
+# the registry when a program starts.
+high_contrast_colours=(
+    "Window=0 0 0" "WindowText=255 255 255" "Hilight=26 235 255" "HilightText=0 0 0"
+    "GrayText=63 242 63" "ButtonFace=0 0 0" "ButtonText=255 255 255" "Menu=0 0 0"
+    "MenuText=255 255 255" "ActiveTitle=0 0 255" "TitleText=255 255 255" "Background=0 0 0"
+    "ButtonShadow=255 255 255" "ButtonHilight=255 255 255" "WindowFrame=255 255 255"
+    "MenuBar=0 0 0" "MenuHilight=26 235 255" "InactiveTitle=0 255 0"
+    "InactiveTitleText=0 0 0" "ActiveBorder=0 0 255" "InactiveBorder=0 255 0"
+)
+
+# take <sub-folder> <prefix> <desktop size> <driver command>
+take() {
+    local folder="$out${1:+/$1}" prefix="$2" size="$3" command="$4"
+    local sync="$scratch/sync-${1:-96dpi}" items="$scratch/items-${1:-96dpi}"
+    local desktop="shots$$-${1:-96dpi}"
+    mkdir -p "$folder" "$sync" "$items"
+    WINEPREFIX="$prefix" "$root/scripts/wine-run.sh" explorer "/desktop=$desktop,$size" \
+        "$(winpath "$build/tests/app/show_driver.exe")" "$command" \
+        "$(winpath "$items")" "$(winpath "$sync")" >"$scratch/driver.log" 2>&1 &
+    driver_pid=$!
+    for name in "${shots[@]}"; do
+        for _ in $(seq 600); do
+            [ -e "$sync/$name.ready" ] && break
+            kill -0 "$driver_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if [ ! -e "$sync/$name.ready" ]; then
+            echo "screenshots: the program never reached the state \"$name\" (${1:-96 DPI})" >&2
+            cat "$scratch/driver.log" >&2
+            exit 1
+        fi
+        # The virtual desktop is one X window; pictures are taken of it alone.
+        window="$(xwininfo -root -tree 2>/dev/null | awk -v name="\"$desktop - Wine desktop\"" \
+            'index($0, name) { print $1; exit }')"
+        import -window "${window:-root}" "$folder/$name.png"
+        touch "$sync/$name.taken"
+    done
+    for _ in $(seq 100); do kill -0 "$driver_pid" 2>/dev/null || break; sleep 0.1; done
+    driver_pid=""
+    WINEPREFIX="$prefix" pelmora_wineserver -w 2>/dev/null || true
 }
 
-shots=(main main-selected-open main-selected-done editor-edit editor-add confirm-remove about)
-for name in "${shots[@]}"; do
-    for _ in $(seq 600); do
-        [ -e "$scratch/sync/$name.ready" ] && break
-        kill -0 "$driver_pid" 2>/dev/null || break
-        sleep 0.1
+# A prefix beside the usual one, made on first use, with `reg add` arguments applied to it.
+prefix_with() {
+    local prefix="$1" key="$2"
+    shift 2
+    local entry
+    for entry in "$@"; do
+        WINEPREFIX="$prefix" "$root/scripts/wine-run.sh" reg add "$key" /v "${entry%%=*}" \
+            /t "${type:-REG_SZ}" /d "${entry#*=}" /f >/dev/null 2>&1
     done
-    if [ ! -e "$scratch/sync/$name.ready" ]; then
-        echo "screenshots: the program never reached the state \"$name\"" >&2
-        cat "$scratch/driver.log" >&2
-        exit 1
-    fi
-    window="$(desktop_window)"
-    import -window "${window:-root}" "$out/$name.png"
-    touch "$scratch/sync/$name.taken"
+}
+
+take "" "$base_prefix" 1024x768 shots
+for dpi in 144 192; do
+    prefix="$base_prefix-dpi$dpi"
+    type=REG_DWORD prefix_with "$prefix" 'HKCU\Control Panel\Desktop' "LogPixels=$dpi"
+    type=REG_DWORD prefix_with "$prefix" \
+        'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' "LogPixels=$dpi"
+    # The 200% windows are taller than a 768-pixel desktop.
+    take "${dpi}dpi" "$prefix" "$([ "$dpi" = 192 ] && echo 1280x960 || echo 1024x768)" shots
 done
-for _ in $(seq 100); do kill -0 "$driver_pid" 2>/dev/null || break; sleep 0.1; done
-echo "screenshots: ${#shots[@]} pictures in $out"
+prefix_with "$base_prefix-highcontrast" 'HKCU\Control Panel\Colors' "${high_contrast_colours[@]}"
+take high-contrast "$base_prefix-highcontrast" 1024x768 shots-high-contrast
+echo "screenshots: ${#shots[@]} pictures each in $out, $out/144dpi, $out/192dpi and $out/high-contrast"

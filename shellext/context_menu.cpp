@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "shellext/com_util.h"
+#include "shellext/menu_bitmap.h"
 #include "shellext/module.h"
 #include "shellext/resource.h"
 #include "shellext/text_buffer.h"
@@ -20,10 +21,18 @@ constexpr wchar_t kHelpText[] = L"Manage Tasks";
 
 CShellExt::CShellExt() noexcept {
     gModule.Lock();
-    // The picture is scaled to the size of a menu check mark.
-    menuBitmap_ = static_cast<HBITMAP>(LoadImageW(
-        gModule.Instance(), MAKEINTRESOURCEW(IDB_MENU), IMAGE_BITMAP,
-        GetSystemMetrics(SM_CXMENUCHECK), GetSystemMetrics(SM_CYMENUCHECK), LR_DEFAULTCOLOR));
+    // The picture is scaled to the size of a menu check mark, starting from the one drawn for
+    // the nearest size below it, so that it stays crisp on dense displays.
+    const int width = GetSystemMetrics(SM_CXMENUCHECK);
+    const int height = GetSystemMetrics(SM_CYMENUCHECK);
+    const int chosen = MenuBitmapFor(width, height);
+    menuBitmap_ = static_cast<HBITMAP>(LoadImageW(gModule.Instance(), MAKEINTRESOURCEW(chosen),
+                                                  IMAGE_BITMAP, width, height, LR_DEFAULTCOLOR));
+    if (menuBitmap_ == nullptr && chosen != IDB_MENU) {
+        menuBitmap_ =
+            static_cast<HBITMAP>(LoadImageW(gModule.Instance(), MAKEINTRESOURCEW(IDB_MENU),
+                                            IMAGE_BITMAP, width, height, LR_DEFAULTCOLOR));
+    }
 }
 
 CShellExt::~CShellExt() {

@@ -10,6 +10,9 @@
 #define IDR_PELMORAZEROOVERLAY 109
 
 #define IDB_MENU 201
+// The menu mark drawn for the check-mark sizes of displays at 150% and 200%.
+#define IDB_MENU_150 205
+#define IDB_MENU_200 206
 #define IDI_DONE_OVERLAY 202
 #define IDI_HALF_OVERLAY 203
 #define IDI_ZERO_OVERLAY 204

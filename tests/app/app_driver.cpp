@@ -83,11 +83,15 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     }
 }
 
+std::wstring BuildOutputPath(const char* path) {
+    std::wstring wide = Utf8ToWide(path);
+    if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;  // Wine maps the root to Z:
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    return wide;
+}
+
 std::wstring ProgramPath() {
-    std::wstring path = Utf8ToWide(PELMORA_EXE);
-    if (!path.empty() && path[0] == L'/') path = L"Z:" + path;  // Wine maps the root to Z:
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
+    return BuildOutputPath(PELMORA_EXE);
 }
 
 std::wstring WindowText(HWND window) {
@@ -350,4 +354,95 @@ POINT ListEntryCentre(HWND list, int index) {
     POINT point{client.right / 3, (index - top) * height + height / 2};
     ClientToScreen(list, &point);
     return point;
+}
+
+bool LoadIntoProcess(DWORD pid, const std::wstring& dllPath) {
+    HANDLE process = OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
+                                     PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ,
+                                 FALSE, pid);
+    if (process == nullptr) return false;
+    const SIZE_T bytes = (dllPath.size() + 1) * sizeof(wchar_t);
+    void* remote =
+        VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    bool loaded = false;
+    if (remote != nullptr && WriteProcessMemory(process, remote, dllPath.c_str(), bytes, nullptr)) {
+        // kernel32 lies at the same address in every process of the session.
+        auto* loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+        HANDLE thread = CreateRemoteThread(process, nullptr, 0, loadLibrary, remote, 0, nullptr);
+        if (thread != nullptr) {
+            DWORD module = 0;
+            loaded = WaitForSingleObject(thread, kWaitMs) == WAIT_OBJECT_0 &&
+                     GetExitCodeThread(thread, &module) && module != 0;
+            CloseHandle(thread);
+        }
+    }
+    if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return loaded;
+}
+
+bool SendDpiChanged(DWORD pid, HWND window, int dpi, const RECT& suggested) {
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) return false;
+    // Whether the system copies the rectangle along with the message or hands the pointer on as
+    // it is, the receiver finds it: it is placed at the same address here and there.
+    void* shared = nullptr;
+    for (ULONG_PTR candidate = 0x30000000; candidate < 0x70000000 && shared == nullptr;
+         candidate += 0x01000000) {
+        void* remote = VirtualAllocEx(process, reinterpret_cast<void*>(candidate), sizeof(RECT),
+                                      MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (remote == nullptr) continue;
+        if (VirtualAlloc(remote, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE) ==
+            remote) {
+            shared = remote;
+        } else {
+            VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        }
+    }
+    bool sent = false;
+    if (shared != nullptr) {
+        *static_cast<RECT*>(shared) = suggested;
+        if (WriteProcessMemory(process, shared, &suggested, sizeof(suggested), nullptr)) {
+            DWORD_PTR result = 0;
+            sent = SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                                       reinterpret_cast<LPARAM>(shared), SMTO_ABORTIFHUNG, kWaitMs,
+                                       &result) != 0;
+        }
+        VirtualFreeEx(process, shared, 0, MEM_RELEASE);
+        VirtualFree(shared, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return sent;
+}
+
+std::vector<COLORREF> CaptureScreen(const RECT& area) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    std::vector<COLORREF> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap != nullptr) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const auto* bgra = static_cast<const BYTE*>(bits);
+        pixels.reserve(static_cast<size_t>(width) * height);
+        for (int i = 0; i < width * height; ++i)
+            pixels.push_back(RGB(bgra[4 * i + 2], bgra[4 * i + 1], bgra[4 * i]));
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
 }

@@ -20,6 +20,8 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs
 // The Windows path of the program under test (a Unix path from the build is mapped onto Wine's
 // drive for the file system root).
 std::wstring ProgramPath();
+// The Windows path of a file the build made (given as CMake names it).
+std::wstring BuildOutputPath(const char* path);
 
 std::wstring WindowText(HWND window);
 std::wstring ClassOf(HWND window);
@@ -92,6 +94,17 @@ POINT CentreOf(HWND window);
 
 // Sends a message to another process's window without hanging the test if the program is stuck.
 LRESULT SendTo(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+// Loads the DLL at `dllPath` into the running process `pid` and waits until its DllMain has run.
+bool LoadIntoProcess(DWORD pid, const std::wstring& dllPath);
+
+// Sends WM_DPICHANGED as the system does when a window moves to a display of density `dpi`, with
+// `suggested` as the proposed outer rectangle (the rectangle lives in the program's memory, where
+// the message's receiver reads it).
+bool SendDpiChanged(DWORD pid, HWND window, int dpi, const RECT& suggested);
+
+// What the screen shows inside `area` (screen coordinates), as COLORREF values row by row.
+std::vector<COLORREF> CaptureScreen(const RECT& area);
 
 // List box reading (the program's list keeps each entry's title as its text).
 int ListCount(HWND list);

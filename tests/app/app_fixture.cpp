@@ -89,11 +89,32 @@ std::string TableOf(const std::wstring& folderName) {
     return TaskTableName(KeyOf(folderName));
 }
 
+int TestDpi() {
+    static const int dpi = [] {
+        wchar_t value[16] = {};
+        if (GetEnvironmentVariableW(L"PELMORA_TEST_DPI", value, 16) == 0) return 96;
+        const int parsed = _wtoi(value);
+        return parsed > 0 ? parsed : 96;
+    }();
+    return dpi;
+}
+
+int Px(int designed) {
+    return MulDiv(designed, TestDpi(), 96);
+}
+
+int Unpx(int pixels) {
+    return MulDiv(pixels, 96, TestDpi());
+}
+
 void PelmoraUiTest::SetUp() {
     if (!HaveDisplay()) {
         GTEST_SKIP() << "no X display: the program's windows need one (scripts/test.sh starts Xvfb "
                         "and sets DISPLAY)";
     }
+    // The program works in physical pixels; so must the driver that measures and clicks it, or
+    // the system would hand it coordinates scaled to 96 DPI.
+    SetProcessDPIAware();
     UseUnmanagedWindowsUnderWine();
     static std::atomic<int> counter{0};
     wchar_t temp[MAX_PATH] = {};

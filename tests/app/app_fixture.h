@@ -67,6 +67,14 @@ std::wstring SettingsFilePath();
 std::string TableOf(const std::wstring& folderName);
 std::string KeyOf(const std::wstring& folderName);
 
+// The display density the tests run at: PELMORA_TEST_DPI when scripts/wine-at-dpi.sh set it,
+// else 96. The program scales every designed 96-DPI measure to it.
+int TestDpi();
+// A designed 96-DPI measure in pixels at TestDpi(), rounded as MulDiv rounds; and back, as the
+// program turns a window size into what the settings file keeps.
+int Px(int designed);
+int Unpx(int pixels);
+
 class PelmoraUiTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -113,9 +113,11 @@ TEST_F(AboutBoxTest, ShowsThePictureAtItsSizeAndClosesOnAClick) {
     ASSERT_TRUE(about) << "no about box";
     EXPECT_FALSE(IsMessageBox(about));
     EXPECT_EQ(L"", WindowText(about));
+    // A picture drawn for the display rather than a stretched one: 100%, 150% or 200%.
+    const int scale = TestDpi() >= 168 ? 200 : TestDpi() >= 120 ? 150 : 100;
     const SIZE size = OuterSize(about);
-    EXPECT_EQ(245, size.cx);
-    EXPECT_EQ(189, size.cy);
+    EXPECT_EQ(MulDiv(245, scale, 100), size.cx);
+    EXPECT_EQ(MulDiv(189, scale, 100), size.cy);
     BringToFront(about);
     ClickAt(CentreOf(about));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); })) << "a click did not close the box";

@@ -4,6 +4,8 @@
 //
 //   show_driver seed <parent folder>             a demo database with three items
 //   show_driver shots <parent folder> <sync>     main window, selections, editor, about box
+//   show_driver shots-high-contrast <parent folder> <sync>
+//                                                the same with a high-contrast scheme on
 //   show_driver demo <parent folder> <sync>      the main window of one item, then closes it
 #include <windows.h>
 
@@ -117,13 +119,18 @@ void CloseWith(HWND window, WORD key) {
     WaitUntil([&] { return !IsWindow(window); });
 }
 
-int Shots(const std::wstring& parent, const std::wstring& sync) {
+int Shots(const std::wstring& parent, const std::wstring& sync, bool highContrast) {
     if (!Seed(parent)) return 1;
     AppProcess app;
     const std::wstring args = L"\"" + parent + L"\\pelmora.db\" \"" + kMainItem + L"\"";
     if (!app.Start(ProgramPath(), args, parent)) return 1;
     HWND main = WaitMain(app);
     if (!main) return 1;
+    if (highContrast) {
+        // Wine has no high-contrast mode; the program is told it is on, as Windows would tell it.
+        if (!LoadIntoProcess(app.Id(), BuildOutputPath(PELMORA_HIGH_CONTRAST_HOOK))) return 1;
+        SendTo(main, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    }
     if (!Pose(sync, L"main")) return 1;
 
     Select(main, 3);  // an open task
@@ -174,12 +181,15 @@ int Demo(const std::wstring& parent, const std::wstring& sync) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Positions are measured and clicked in the program's own (physical) pixels at any density.
+    SetProcessDPIAware();
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"seed" && argc == 3) return Seed(argv[2]) ? 0 : 1;
-    if (command == L"shots" && argc == 4) return Shots(argv[2], argv[3]);
+    if (command == L"shots" && argc == 4) return Shots(argv[2], argv[3], false);
+    if (command == L"shots-high-contrast" && argc == 4) return Shots(argv[2], argv[3], true);
     if (command == L"demo" && argc == 4) return Demo(argv[2], argv[3]);
     std::fprintf(stderr,
-                 "usage: show_driver seed <parent> | shots <parent> <sync> | "
+                 "usage: show_driver seed <parent> | shots[-high-contrast] <parent> <sync> | "
                  "demo <parent> <sync>\n");
     return 2;
 }

@@ -71,7 +71,7 @@ TEST_F(StartupTest, StoredTasksAppearInPriorityOrderWithNothingSelected) {
     ASSERT_TRUE(Launch(L"Proj"));
     EXPECT_EQ((std::vector<std::wstring>{L"first", L"second", L"third"}), Shown());
     EXPECT_EQ(LB_ERR, ListSelection(list_));
-    EXPECT_EQ(45, SendTo(list_, LB_GETITEMHEIGHT, 0));
+    EXPECT_EQ(Px(45), SendTo(list_, LB_GETITEMHEIGHT, 0));
     ASSERT_TRUE(CloseMain());
 }
 

@@ -4,6 +4,7 @@
 
 namespace {
 
+// The designed sizes at 96 DPI, which the settings file keeps; the windows show them scaled.
 constexpr int kMainWidth = 380;
 constexpr int kMainHeight = 414;
 constexpr int kEditorWidth = 383;
@@ -63,7 +64,7 @@ class MainWindowSizeTest : public PelmoraUiTest {};
 
 TEST_F(MainWindowSizeTest, OpensCentredAtTheDefaultSizeAndStoresItOnClose) {
     ASSERT_TRUE(Launch(L"Proj"));
-    EXPECT_TRUE(HasSize(main_, kMainWidth, kMainHeight));
+    EXPECT_TRUE(HasSize(main_, Px(kMainWidth), Px(kMainHeight)));
     EXPECT_TRUE(IsCentred(main_));
     // The list fills the client area (below the menu bar) once the window has settled.
     RECT client{};
@@ -88,34 +89,37 @@ TEST_F(MainWindowSizeTest, DraggedSizeIsRememberedForTheNextRun) {
     ASSERT_TRUE(Launch(L"Proj"));
     DragCorner(main_, 120, 70);
     const SIZE dragged = OuterSize(main_);
-    EXPECT_GT(dragged.cx, kMainWidth) << "the frame could not be dragged";
+    EXPECT_GT(dragged.cx, Px(kMainWidth)) << "the frame could not be dragged";
     RECT client{};
     GetClientRect(main_, &client);
     EXPECT_EQ(client.right, ChildRect(main_, list_).right) << "the list did not follow the window";
     ASSERT_TRUE(CloseMain());
-    EXPECT_EQ(dragged.cx, SettingsValue(L"wnd_main_width"));
-    EXPECT_EQ(dragged.cy, SettingsValue(L"wnd_main_height"));
+    // Stored as 96-DPI sizes, so the window keeps its size on a display of another density.
+    const int storedWidth = SettingsValue(L"wnd_main_width");
+    const int storedHeight = SettingsValue(L"wnd_main_height");
+    EXPECT_EQ(Unpx(dragged.cx), storedWidth);
+    EXPECT_EQ(Unpx(dragged.cy), storedHeight);
 
     ASSERT_TRUE(Launch(L"Proj"));
-    EXPECT_TRUE(HasSize(main_, dragged.cx, dragged.cy));
+    EXPECT_TRUE(HasSize(main_, Px(storedWidth), Px(storedHeight)));
     EXPECT_TRUE(IsCentred(main_));
 }
 
 TEST_F(MainWindowSizeTest, DraggingStopsAtTheMinimumSize) {
     WriteSettings(520, 560, kEditorWidth, kEditorHeight);
     ASSERT_TRUE(Launch(L"Proj"));
-    ASSERT_TRUE(HasSize(main_, 520, 560));
-    DragCorner(main_, -300, -300);
-    EXPECT_TRUE(HasSize(main_, kMainWidth, kMainHeight));
+    ASSERT_TRUE(HasSize(main_, Px(520), Px(560)));
+    DragCorner(main_, -Px(300), -Px(300));
+    EXPECT_TRUE(HasSize(main_, Px(kMainWidth), Px(kMainHeight)));
     // From the other corner the window keeps its minimum size too (its far edges move instead).
-    DragTopLeft(main_, 200, 200);
-    EXPECT_TRUE(HasSize(main_, kMainWidth, kMainHeight));
+    DragTopLeft(main_, Px(200), Px(200));
+    EXPECT_TRUE(HasSize(main_, Px(kMainWidth), Px(kMainHeight)));
 }
 
 TEST_F(MainWindowSizeTest, StoredSizeBelowTheMinimumIsUsedAsItIs) {
     WriteSettings(300, 250, kEditorWidth, kEditorHeight);
     ASSERT_TRUE(Launch(L"Proj"));
-    EXPECT_TRUE(HasSize(main_, 300, 250));
+    EXPECT_TRUE(HasSize(main_, Px(300), Px(250)));
     EXPECT_TRUE(IsCentred(main_));
 }
 
@@ -153,13 +157,21 @@ protected:
 
 TEST_F(EditorSizeTest, DefaultSizeIsCentredWithTheDesignedLayout) {
     OpenEditor();
-    EXPECT_TRUE(HasSize(editor_, kEditorWidth, kEditorHeight));
+    const int width = Px(kEditorWidth);
+    const int height = Px(kEditorHeight);
+    EXPECT_TRUE(HasSize(editor_, width, height));
     EXPECT_TRUE(IsCentred(editor_));
-    ExpectAt(IDCANCEL, 282, 281);
-    ExpectAt(IDOK, 200, 281);
-    ExpectAt(kDoneBoxId, 20, 283);
-    ExpectSized(kDescriptionFieldId, 336, 205);
-    ExpectSized(kTitleFieldId, 335, 21);
+    // At 96 DPI: Close at (282, 281), Save at (200, 281), the box at (20, 283), the fields 336 by
+    // 205 and 335 by 21.
+    ExpectAt(IDCANCEL, width - Px(101), height - Px(68));
+    ExpectAt(IDOK, width - Px(183), height - Px(68));
+    ExpectAt(kDoneBoxId, Px(20), height - Px(66));
+    ExpectSized(kDescriptionFieldId, width - Px(47), height - Px(144));
+    ExpectSized(kTitleFieldId, width - Px(48), Px(21));
+    if (TestDpi() == 96) {
+        ExpectAt(IDCANCEL, 282, 281);
+        ExpectSized(kDescriptionFieldId, 336, 205);
+    }
     CloseEditor();
     EXPECT_EQ(kEditorWidth, SettingsValue(L"wnd_add_width"));
     EXPECT_EQ(kEditorHeight, SettingsValue(L"wnd_add_height"));
@@ -169,32 +181,34 @@ TEST_F(EditorSizeTest, LayoutFollowsADraggedFrameAndTheSizeIsRemembered) {
     OpenEditor();
     DragCorner(editor_, 90, 50);
     const SIZE dragged = OuterSize(editor_);
-    ASSERT_GT(dragged.cx, kEditorWidth) << "the frame could not be dragged";
-    ExpectAt(IDCANCEL, dragged.cx - 101, dragged.cy - 68);
-    ExpectAt(IDOK, dragged.cx - 183, dragged.cy - 68);
-    ExpectAt(kDoneBoxId, 20, dragged.cy - 66);
-    ExpectSized(kDescriptionFieldId, dragged.cx - 47, dragged.cy - 144);
-    ExpectSized(kTitleFieldId, dragged.cx - 48, 21);
+    ASSERT_GT(dragged.cx, Px(kEditorWidth)) << "the frame could not be dragged";
+    ExpectAt(IDCANCEL, dragged.cx - Px(101), dragged.cy - Px(68));
+    ExpectAt(IDOK, dragged.cx - Px(183), dragged.cy - Px(68));
+    ExpectAt(kDoneBoxId, Px(20), dragged.cy - Px(66));
+    ExpectSized(kDescriptionFieldId, dragged.cx - Px(47), dragged.cy - Px(144));
+    ExpectSized(kTitleFieldId, dragged.cx - Px(48), Px(21));
     CloseEditor();
-    EXPECT_EQ(dragged.cx, SettingsValue(L"wnd_add_width"));
-    EXPECT_EQ(dragged.cy, SettingsValue(L"wnd_add_height"));
+    const int storedWidth = SettingsValue(L"wnd_add_width");
+    const int storedHeight = SettingsValue(L"wnd_add_height");
+    EXPECT_EQ(Unpx(dragged.cx), storedWidth);
+    EXPECT_EQ(Unpx(dragged.cy), storedHeight);
 
     // Reopened at the stored size; a successful Save stores the size as well.
     OpenEditor();
-    EXPECT_TRUE(HasSize(editor_, dragged.cx, dragged.cy));
+    EXPECT_TRUE(HasSize(editor_, Px(storedWidth), Px(storedHeight)));
     EXPECT_TRUE(IsCentred(editor_));
     DragCorner(editor_, 30, 20);
     const SIZE second = OuterSize(editor_);
     SetField(kTitleFieldId, L"saved");
     ClickSave();
     ASSERT_TRUE(WaitEditorGone());
-    EXPECT_EQ(second.cx, SettingsValue(L"wnd_add_width"));
-    EXPECT_EQ(second.cy, SettingsValue(L"wnd_add_height"));
+    EXPECT_EQ(Unpx(second.cx), SettingsValue(L"wnd_add_width"));
+    EXPECT_EQ(Unpx(second.cy), SettingsValue(L"wnd_add_height"));
 }
 
 TEST_F(EditorSizeTest, DraggingStopsAtTheMinimumSize) {
     OpenEditor();
-    DragCorner(editor_, -200, -200);
-    EXPECT_TRUE(HasSize(editor_, kEditorWidth, kEditorHeight));
+    DragCorner(editor_, -Px(200), -Px(200));
+    EXPECT_TRUE(HasSize(editor_, Px(kEditorWidth), Px(kEditorHeight)));
     CloseEditor();
 }
