@@ -150,8 +150,10 @@ ListingStatus FindRecoverableLists(RecoverySource& source, std::vector<TaskListS
     auto found = FindUnclaimedLists(store, *names);
     if (!found) return ListingStatus::kUnreadable;
     for (TaskListSummary& summary : *found) {
-        // An empty list has nothing to give; the item's own table is what receives.
-        if (summary.tasks == 0 || summary.table == gApp.store.table) continue;
+        // An empty list has nothing to give; in its own folder the item's table is what
+        // receives (a moved item's old table elsewhere has the same name, and is the one wanted).
+        if (summary.tasks == 0) continue;
+        if (source.IsOwnFolder() && summary.table == gApp.store.table) continue;
         lists.push_back(std::move(summary));
     }
     return ListingStatus::kOk;
@@ -215,8 +217,9 @@ bool ConfirmClearingOpenTasks(HWND owner,
     const ClearLoss loss = UnclaimedTaskLoss(gApp.store, tables, entryNames);
     if (loss.openTasks == 0) return true;
     const std::u16string text =
-        u"Clearing would destroy " + Count(loss.lists, u"task list", u"task lists") +
-        u" that belong to no item in this folder, with " +
+        u"Clearing would destroy " +
+        Count(loss.lists, u"task list that belongs", u"task lists that belong") +
+        u" to no item in this folder, with " +
         Count(loss.openTasks, u"task that is not done", u"tasks that are not done") +
         u".\n\nIf they belong to an item that was renamed or moved, answer No, open that item's "
         u"tasks and choose \"Recover Tasks...\" in the File menu.\n\nDestroy them anyway?";
