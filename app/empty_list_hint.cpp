@@ -12,8 +12,7 @@ constexpr int kHintSide96 = 10;
 
 constexpr wchar_t kAddHint[] = L"No tasks yet. Press Insert to add one.";
 constexpr wchar_t kAddOrRecoverHint[] =
-    L"No tasks yet. Press Insert to add one, or bring a lost list back with \"Recover "
-    L"Tasks...\" in the File menu.";
+    L"Press Insert to add a task, or try \"Recover Tasks...\" for lost ones.";
 
 // Found out once when the empty list is first drawn (it costs a folder listing), so a list with
 // entries costs nothing.

@@ -76,7 +76,7 @@ void SetIntro(HWND dialog) {
                          u" was moved here from another folder, choose \"Other Folder...\" and "
                          u"pick the folder it came from."
                    : u"These task lists of this folder belong to no item in it, most likely to "
-                     u"items that were renamed. Choose the one of " +
+                     u"items that were renamed. Choose the one that belongs to " +
                          item + u" and press Recover to add its tasks to this list.";
     } else {
         std::u16string folder = gRecover.source.folder;
@@ -85,7 +85,7 @@ void SetIntro(HWND dialog) {
                    ? u"Every task list in \"" + folder +
                          u"\" belongs to an item there; none is left to recover."
                    : u"These task lists in \"" + folder +
-                         u"\" belong to no item there. Choose the one of " + item +
+                         u"\" belong to no item there. Choose the one that belongs to " + item +
                          u" and press Recover: its tasks move into this list.";
     }
     SetDlgItemTextW(dialog, IDC_RECOVER_INTRO, WidePtr(text));

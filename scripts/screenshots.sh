@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Leaves PNG pictures of Pelmora's windows in a folder (default build/screenshots): the main
 # window with open and done tasks and a long title, with an open and a done task selected, the
-# editor in edit and add mode, a confirmation and the about box. They are taken on a Wine virtual
-# desktop, so frames, captions and the menu bar show. Builds the win64 preset when needed and
-# starts a virtual X display when there is none.
+# editor in edit and add mode, a confirmation, the about box, the empty list of a renamed item and
+# the "Recover Tasks..." dialog. They are taken on a Wine virtual desktop, so frames, captions and
+# the menu bar show. Builds the win64 preset when needed and starts a virtual X display when there
+# is none.
 #
 #   scripts/screenshots.sh [output folder]
 set -euo pipefail
@@ -52,7 +53,8 @@ desktop_window() {
         'index($0, name) { print $1; exit }'
 }
 
-shots=(main main-selected-open main-selected-done editor-edit editor-add confirm-remove about)
+shots=(main main-selected-open main-selected-done editor-edit editor-add confirm-remove about
+    main-empty recover)
 for name in "${shots[@]}"; do
     for _ in $(seq 600); do
         [ -e "$scratch/sync/$name.ready" ] && break
