@@ -179,7 +179,7 @@ std::u16string PickWithBrowser(HWND owner) {
 // The folder the user picked; empty when cancelled.
 std::u16string PickFolder(HWND owner) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    // Start beside this folder's parent: an item is most often moved between neighbours.
+    // Start one folder up from this one: items are most often moved between neighbouring folders.
     std::u16string start = OwnDatabaseFolder();
     if (start.size() > 3) start.pop_back();
     const size_t slash = start.rfind(u'\\');

@@ -21,8 +21,8 @@ using UniqueValue = std::unique_ptr<sqlite3_value, ValueFree>;
 // writes back exactly what was read.
 struct StoredRow {
     UniqueValue columns[5];  // title, description, done, done_date, priority
-    std::optional<std::string>
-        title;  // the title when it is text (the only kind a title can equal)
+    // The title when it is text, the only kind of value that can equal a title the program wrote.
+    std::optional<std::string> title;
 };
 
 constexpr char kRowColumns[] = "title, description, done, done_date, priority";
@@ -65,7 +65,8 @@ bool LooksLikeDate(std::string_view text) {
 // What the schema says `table` is: "table", "view", ..., or "" when there is no such object.
 // Only a real table is read or written: a crafted file may put a view in its place.
 std::optional<std::string> SchemaType(TaskStore& store, const std::string& table) {
-    // The name is a checked task table name, so it can stand between quotes as it is.
+    // The name is a checked task table name, so it can stand between quotes as it is. SQL names
+    // ignore case, and so does the lookup: "TBL_..." would answer for "tbl_..." in a statement.
     UniqueStatement statement =
         Prepare(store, "SELECT type FROM sqlite_master WHERE name='" + table + "' COLLATE NOCASE;");
     if (!statement) return std::nullopt;
