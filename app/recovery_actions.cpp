@@ -168,6 +168,15 @@ bool OwnFolderHasRecoverableLists() {
 }
 
 bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
+    // A file marked read-only is left alone even where the file system would let it be written
+    // (a program running as a Unix root user under Wine, for one).
+    if (!source.IsOwnFolder()) {
+        const DWORD attributes = GetFileAttributesW(WidePtr(source.folder + kDatabaseFileName));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            TellFailure(owner, RecoveryStatus::kSourceReadOnly, source.folder);
+            return false;
+        }
+    }
     const RecoveryResult result =
         source.IsOwnFolder()
             ? AttachTaskList(gApp.store, table, gApp.store.table)

@@ -366,6 +366,26 @@ TEST_F(RecoverFromOtherFolderTest, ALockedOtherDatabaseChangesNothing) {
     ASSERT_TRUE(CloseMain());
 }
 
+TEST_F(RecoverFromOtherFolderTest, AReadOnlyOtherDatabaseChangesNothing) {
+    ASSERT_TRUE(SetFileAttributesW(OldDb().c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(Launch(L"Boxes"));
+    ASSERT_TRUE(OpenDialog());
+    ASSERT_TRUE(PickOtherFolder(old_));
+    ASSERT_TRUE(WaitUntil([&] { return Offered().size() == 1; })) << "a read-only list is shown";
+    Recover(0);
+    EXPECT_TRUE(ExpectBox(L"Pelmora Error",
+                          L"The task database in \"" + old_.substr(0, old_.size() - 1) +
+                              L"\" can only be read, so the tasks cannot be moved out of it. "
+                              L"Nothing was changed."));
+    SetFileAttributesW(OldDb().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(StoredTitles(L"Boxes"), (std::vector<std::string>{"unpack"}));
+    EXPECT_EQ(TitlesIn(OldDb(), L"Boxes"), (std::vector<std::string>{"pack", "label", "ship"}));
+    BringToFront(dialog_);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitDialogGone());
+    ASSERT_TRUE(CloseMain());
+}
+
 TEST_F(RecoverFromOtherFolderTest, ADamagedOrMissingOtherDatabaseIsReportedAndLeftAlone) {
     const std::string damaged(8192, 'G');
     WriteBytes(OldDb(), damaged);
