@@ -116,8 +116,13 @@ protected:
         ASSERT_TRUE(CreateDirectoryW((Parent() + name).c_str(), nullptr));
     }
 
-    HWND OpenDialog() {
-        Command(kCmdRecoverTasks);
+    // From the File menu, or with Ctrl + R in the task list.
+    HWND OpenDialog(bool byKey = false) {
+        if (byKey) {
+            PressInMain('R', {VK_CONTROL});
+        } else {
+            Command(kCmdRecoverTasks);
+        }
         dialog_ =
             app_.WaitWindow([](HWND window) { return WindowText(window) == kRecoverCaption; });
         recoverList_ = dialog_ ? GetDlgItem(dialog_, kRecoverListId) : nullptr;
@@ -251,7 +256,7 @@ TEST_F(RecoverTasksTest, NothingToRecoverSaysWhereElseToLook) {
     Seed(L"Proj", {{"mine"}});
     Seed(L"Empty and gone", {});
     ASSERT_TRUE(Launch(L"Proj"));
-    ASSERT_TRUE(OpenDialog());
+    ASSERT_TRUE(OpenDialog(/*byKey=*/true)) << "Ctrl + R did not open the dialog";
     EXPECT_TRUE(Offered().empty()) << "an empty list has nothing to recover";
     EXPECT_NE(Intro().find(L"Other Folder..."), std::wstring::npos) << WideToUtf8(Intro());
     BringToFront(dialog_);
