@@ -47,6 +47,9 @@ bool RunCommand(HWND window, int id, int notification) {
         case IDM_CLEAR_UNREFERENCED:
             CmdClearUnreferenced(window);
             return true;
+        case IDM_RECOVER_TASKS:
+            CmdRecoverTasks(window);
+            return true;
         default:
             // Escape (IDCANCEL) and anything else: not ours.
             return false;

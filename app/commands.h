@@ -1,5 +1,6 @@
 // The main window's commands: one function each, grouped by feature in commands_tasks.cpp
-// (the task list) and commands_data.cpp (the database and the status file as a whole).
+// (the task list), commands_data.cpp (the database and the status file as a whole) and
+// recover_dialog.cpp (task lists whose item is gone).
 #pragma once
 
 #include <windows.h>
@@ -16,5 +17,6 @@ void CmdMoveUp(HWND window);
 void CmdMoveDown(HWND window);
 void CmdRebuildOverlays(HWND window);
 void CmdClearUnreferenced(HWND window);
+void CmdRecoverTasks(HWND window);
 void CmdAbout(HWND window);
 void CmdExit(HWND window);

@@ -5,6 +5,7 @@
 #include "app/about_dialog.h"
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/recovery_actions.h"
 #include "app/unreferenced_tables.h"
 #include "app/win_handles.h"
 #include "store/folder_status.h"
@@ -65,6 +66,7 @@ void CmdClearUnreferenced(HWND window) {
         return;
     }
 
+    if (!ConfirmClearingOpenTasks(window, *tables, names)) return;
     DropUnreferencedTables(gApp.store, *tables, names);
     ShowMessage(window, L"Unreferenced data successfully removed! Application will close now.",
                 L"Success", MB_ICONINFORMATION);

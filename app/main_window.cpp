@@ -6,6 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/empty_list_hint.h"
 #include "app/resource.h"
 #include "app/settings.h"
 #include "app/task_list.h"
@@ -36,6 +37,7 @@ LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM l
         const bool shift = GetKeyState(VK_SHIFT) < 0;
         int command = 0;
         if (wParam == VK_INSERT) command = IDM_ADD_TASK;
+        if (wParam == 'R' && GetKeyState(VK_CONTROL) < 0) command = IDM_RECOVER_TASKS;
         if (wParam == VK_UP && shift) command = IDM_INCREASE_PRIORITY;
         if (wParam == VK_DOWN && shift) command = IDM_DECREASE_PRIORITY;
         if (command != 0) {
@@ -45,6 +47,11 @@ LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM l
     } else if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc));
         gMain.listProc = nullptr;
+    }
+    LRESULT hinted = 0;
+    if (FilterEmptyListHint(list, listProc, message, wParam, lParam,
+                            gMain.resources.listBackground.get(), hinted)) {
+        return hinted;
     }
     return CallWindowProcW(listProc, list, message, wParam, lParam);
 }
@@ -243,6 +250,11 @@ void OnClose(HWND window) {
 
 HBRUSH ListBackgroundBrush() {
     return gMain.resources.listBackground.get();
+}
+
+bool ReloadTaskList(HWND) {
+    RemoveAllEntries(gMain.list);
+    return LoadTaskList(gMain.list);
 }
 
 HWND TaskListOf(HWND dialog) {

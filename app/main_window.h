@@ -13,3 +13,7 @@ HBRUSH ListBackgroundBrush();
 // The task list of the main window that `dialog` belongs to (the main window or a dialog it
 // owns).
 HWND TaskListOf(HWND dialog);
+
+// Shows the tasks as the database now holds them (after a change made outside the list). False
+// when they could not be read; the list is then empty.
+bool ReloadTaskList(HWND window);

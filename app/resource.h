@@ -12,6 +12,7 @@
 // The about picture drawn for displays at 150% and 200%.
 #define IDB_ABOUT_150 107
 #define IDB_ABOUT_200 108
+#define IDD_RECOVER 120
 
 // Controls.
 #define IDC_TASKLIST 1001
@@ -19,6 +20,9 @@
 #define IDC_DESCRIPTION 1003
 #define IDC_DONE 1004
 #define IDC_ABOUT_PICTURE 1005
+#define IDC_RECOVER_INTRO 1101
+#define IDC_RECOVER_LIST 1102
+#define IDC_RECOVER_OTHER 1103
 
 // Main window commands (menu bar and shortcuts).
 #define IDM_ADD_TASK 40001
@@ -32,6 +36,7 @@
 #define IDM_DECREASE_PRIORITY 40010
 #define IDM_REBUILD_OVERLAYS 40014
 #define IDM_CLEAR_UNREFERENCED 40015
+#define IDM_RECOVER_TASKS 40020
 
 // The one item of the right-click menu; returned by TrackPopupMenu, never sent as a command.
 #define IDM_CONTEXT_MARK_DONE 1

@@ -9,6 +9,11 @@ namespace {
 const wchar_t kRebuilt[] = L"Icon overlays successfully regenerated!";
 const wchar_t kClearQuestion[] =
     L"This will remove unreferenced records from the database. Are you sure you want to continue?";
+// Asked in addition when the tables to be dropped still hold tasks that are not done.
+const wchar_t kOpenTasksQuestion[] =
+    L"Clearing would destroy 1 task list that belongs to no item in this folder, with 1 task that "
+    L"is not done.\n\nIf they belong to an item that was renamed or moved, answer No, open that "
+    L"item's tasks and choose \"Recover Tasks...\" in the File menu.\n\nDestroy them anyway?";
 const wchar_t kCleared[] = L"Unreferenced data successfully removed! Application will close now.";
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
@@ -69,6 +74,7 @@ TEST_F(ClearUnreferencedTest, YesDropsRenamedAndEmptyTablesThenCloses) {
     ASSERT_TRUE(Launch(L"Kept"));
     Command(kCmdClearUnreferenced);
     EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDYES));
+    EXPECT_TRUE(ExpectBox(L"Confirm", kOpenTasksQuestion, IDYES));
     EXPECT_TRUE(ExpectBox(L"Success", kCleared));
     const auto code = app_.WaitExit();
     ASSERT_TRUE(code.has_value()) << "the program stayed open after clearing";
@@ -98,6 +104,7 @@ TEST_F(ClearUnreferencedTest, CurrentFolderWithoutTasksIsDroppedToo) {
     ASSERT_TRUE(Launch(L"Idle"));
     Command(kCmdClearUnreferenced);
     EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDYES));
+    EXPECT_TRUE(ExpectBox(L"Confirm", kOpenTasksQuestion, IDYES));
     EXPECT_TRUE(ExpectBox(L"Success", kCleared));
     ASSERT_TRUE(app_.WaitExit().has_value());
     EXPECT_FALSE(Contains(Tables(), TableOf(L"Idle")));

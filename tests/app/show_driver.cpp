@@ -3,7 +3,8 @@
 // state it writes "<sync>\<name>.ready" and waits for the script's "<sync>\<name>.taken".
 //
 //   show_driver seed <parent folder>             a demo database with three items
-//   show_driver shots <parent folder> <sync>     main window, selections, editor, about box
+//   show_driver shots <parent folder> <sync>     main window, selections, editor, about box,
+//                                                an empty list and "Recover Tasks..."
 //   show_driver shots-high-contrast <parent folder> <sync>
 //                                                the same with a high-contrast scheme on
 //   show_driver demo <parent folder> <sync>      the main window of one item, then closes it
@@ -47,6 +48,20 @@ const DemoTask kTaxTasks[] = {
     {"Collect the receipts", true, "2024-03-01", nullptr},
     {"File the return", true, "2024-03-28", nullptr},
 };
+// The lists of items renamed in Explorer since: "Newsletter" is now "Newsletter 2025", and "Old
+// Blog" is gone. Their tables stay behind for "Recover Tasks...".
+const wchar_t kRenamedItem[] = L"Newsletter 2025";
+const DemoTask kNewsletterTasks[] = {
+    {"Collect the spring dates", true, "2024-04-02", nullptr},
+    {"Draft the editorial", true, "2024-04-10", nullptr},
+    {"Ask Maria for photos", false, "2024-04-11", nullptr},
+    {"Proofread", false, "2024-04-12", nullptr},
+    {"Send to the printer", false, "2024-04-12", nullptr},
+};
+const DemoTask kBlogTasks[] = {
+    {"Export the posts", true, "2023-11-20", nullptr},
+    {"Redirect the old address", true, "2023-11-21", nullptr},
+};
 
 std::u16string U16(const std::wstring& text) {
     return std::u16string(text.begin(), text.end());
@@ -75,11 +90,13 @@ bool SeedItem(const std::wstring& dbPath,
 
 bool Seed(const std::wstring& parent) {
     const std::wstring db = parent + L"\\pelmora.db";
-    for (const wchar_t* item : {L"Website Relaunch", L"Garden", L"Taxes 2024"})
+    for (const wchar_t* item : {L"Website Relaunch", L"Garden", L"Taxes 2024", kRenamedItem})
         CreateDirectoryW((parent + L"\\" + item).c_str(), nullptr);
     return SeedItem(db, kMainItem, kWebsiteTasks, std::size(kWebsiteTasks)) &&
            SeedItem(db, L"Garden", kGardenTasks, std::size(kGardenTasks)) &&
-           SeedItem(db, L"Taxes 2024", kTaxTasks, std::size(kTaxTasks));
+           SeedItem(db, L"Taxes 2024", kTaxTasks, std::size(kTaxTasks)) &&
+           SeedItem(db, L"Newsletter", kNewsletterTasks, std::size(kNewsletterTasks)) &&
+           SeedItem(db, L"Old Blog", kBlogTasks, std::size(kBlogTasks));
 }
 
 // Lets the script take picture `name` and waits until it has.
@@ -117,6 +134,28 @@ void CloseWith(HWND window, WORD key) {
     BringToFront(window);
     PressKey(key);
     WaitUntil([&] { return !IsWindow(window); });
+}
+
+// The renamed item's empty list with its hint, and the dialog that brings its old list back.
+int RecoverShots(const std::wstring& parent, const std::wstring& sync) {
+    AppProcess app;
+    const std::wstring args = L"\"" + parent + L"\\pelmora.db\" \"" + kRenamedItem + L"\"";
+    if (!app.Start(ProgramPath(), args, parent)) return 1;
+    HWND main = WaitMain(app);
+    if (!main || !Pose(sync, L"main-empty")) return 1;
+
+    PostMessageW(main, WM_COMMAND, 40020, 0);
+    HWND dialog = WaitOther(app, main);
+    if (!dialog) return 1;
+    HWND lists = GetDlgItem(dialog, 1102);
+    BringToFront(dialog);
+    ClickAt(ListEntryCentre(lists, 0));
+    WaitUntil([&] { return ListSelection(lists) == 0; });
+    if (!Pose(sync, L"recover")) return 1;
+    CloseWith(dialog, VK_ESCAPE);
+
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    return app.WaitExit() ? 0 : 1;
 }
 
 int Shots(const std::wstring& parent, const std::wstring& sync, bool highContrast) {
@@ -165,7 +204,8 @@ int Shots(const std::wstring& parent, const std::wstring& sync, bool highContras
     WaitUntil([&] { return !IsWindow(about); });
 
     PostMessageW(main, WM_CLOSE, 0, 0);
-    return app.WaitExit() ? 0 : 1;
+    if (!app.WaitExit()) return 1;
+    return RecoverShots(parent, sync);
 }
 
 int Demo(const std::wstring& parent, const std::wstring& sync) {

@@ -1,0 +1,88 @@
+#include "app/empty_list_hint.h"
+
+#include <optional>
+
+#include "app/recovery_actions.h"
+
+namespace {
+
+// Distances from the list's top and sides, in pixels at 96 DPI, scaled to the device.
+constexpr int kHintTop96 = 14;
+constexpr int kHintSide96 = 10;
+
+constexpr wchar_t kAddHint[] = L"No tasks yet. Press Insert to add one.";
+constexpr wchar_t kAddOrRecoverHint[] =
+    L"Press Insert to add a task, or try \"Recover Tasks...\" for lost ones.";
+
+// Found out once when the empty list is first drawn (it costs a folder listing), so a list with
+// entries costs nothing.
+std::optional<bool> gOfferRecovery;
+
+int Scaled(HDC dc, int pixels96) {
+    return MulDiv(pixels96, GetDeviceCaps(dc, LOGPIXELSY), 96);
+}
+
+void PaintHint(HWND list, HBRUSH background) {
+    if (!gOfferRecovery) gOfferRecovery = OwnFolderHasRecoverableLists();
+    PAINTSTRUCT paint{};
+    const HDC dc = BeginPaint(list, &paint);
+    RECT client{};
+    GetClientRect(list, &client);
+    FillRect(dc, &client, background);
+    const HGDIOBJ oldFont =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour = SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    RECT text{client.left + Scaled(dc, kHintSide96), client.top + Scaled(dc, kHintTop96),
+              client.right - Scaled(dc, kHintSide96), client.bottom};
+    // A narrow window wraps the sentence rather than cut it.
+    DrawTextW(dc, *gOfferRecovery ? kAddOrRecoverHint : kAddHint, -1, &text,
+              DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    SetTextColor(dc, oldColour);
+    SetBkMode(dc, oldMode);
+    SelectObject(dc, oldFont);
+    EndPaint(list, &paint);
+}
+
+int Count(HWND list) {
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    return count == LB_ERR ? 0 : static_cast<int>(count);
+}
+
+}  // namespace
+
+bool FilterEmptyListHint(HWND list,
+                         WNDPROC listProc,
+                         UINT message,
+                         WPARAM wParam,
+                         LPARAM lParam,
+                         HBRUSH background,
+                         LRESULT& result) {
+    switch (message) {
+        case WM_PAINT:
+            if (Count(list) != 0) return false;
+            PaintHint(list, background);
+            result = 0;
+            return true;
+        case LB_ADDSTRING:
+        case LB_INSERTSTRING:
+        case LB_DELETESTRING:
+        case LB_RESETCONTENT: {
+            const bool wasEmpty = Count(list) == 0;
+            result = CallWindowProcW(listProc, list, message, wParam, lParam);
+            // The hint is centred on the whole list: it appears and goes in one piece.
+            if (wasEmpty != (Count(list) == 0)) InvalidateRect(list, nullptr, TRUE);
+            return true;
+        }
+        case WM_SIZE:
+            // Centred text moves with the width; the list only repaints what it gained.
+            if (Count(list) == 0) InvalidateRect(list, nullptr, TRUE);
+            return false;
+        default:
+            return false;
+    }
+}
+
+void ResetEmptyListHint() {
+    gOfferRecovery.reset();
+}

@@ -1,0 +1,20 @@
+// The one grey line an empty task list shows: how to add a task and, when the item's folder holds
+// task lists whose item is gone, that one of them may be brought back with "Recover Tasks...".
+// A list with entries is drawn as before.
+#pragma once
+
+#include <windows.h>
+
+// Takes the messages of the task list that concern the hint: paints the empty list, and redraws
+// it whole when it becomes empty or stops being empty. True (with `result` set) when the message
+// was answered here.
+bool FilterEmptyListHint(HWND list,
+                         WNDPROC listProc,
+                         UINT message,
+                         WPARAM wParam,
+                         LPARAM lParam,
+                         HBRUSH background,
+                         LRESULT& result);
+
+// Forgets whether the folder offers lists to recover; asked again when the hint is next drawn.
+void ResetEmptyListHint();

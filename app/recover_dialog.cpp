@@ -1,0 +1,345 @@
+// "Recover Tasks...": a dialog listing the task lists that lost their item, each described well
+// enough to be recognised (how many tasks, how many done, the latest date, the first titles).
+// Choosing one attaches its tasks to the item; "Other Folder..." lists those of the folder the
+// item was moved out of.
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <memory>
+#include <optional>
+
+#include "app/app_state.h"
+#include "app/commands.h"
+#include "app/empty_list_hint.h"
+#include "app/main_window.h"
+#include "app/recovery_actions.h"
+#include "app/resource.h"
+
+namespace {
+
+struct RecoverDialogState {
+    RecoverySource source;
+    std::vector<TaskListSummary> lists;  // entry i describes lists[i]
+    bool recovered = false;
+};
+
+RecoverDialogState gRecover;
+
+constexpr wchar_t kPickerTitle[] = L"Choose the folder the item was moved out of";
+
+struct ComRelease {
+    void operator()(IUnknown* object) const noexcept { object->Release(); }
+};
+template <typename T>
+using ComPtr = std::unique_ptr<T, ComRelease>;
+
+std::u16string Number(int n) {
+    const std::string digits = std::to_string(n);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+// "4 tasks, 2 done · latest 2024-05-09"
+std::u16string CountsLine(const TaskListSummary& list) {
+    std::u16string line = Number(list.tasks) + (list.tasks == 1 ? u" task, " : u" tasks, ") +
+                          Number(list.done) + u" done";
+    if (!list.latestDate.empty()) {
+        line += u" \u00b7 latest " + std::u16string(list.latestDate.begin(), list.latestDate.end());
+    }
+    return line;
+}
+
+std::u16string TitlesLine(const TaskListSummary& list, const char16_t* separator) {
+    std::u16string line;
+    for (const std::u16string& title : list.firstTitles) {
+        if (!line.empty()) line += separator;
+        line += title;
+    }
+    if (list.tasks > static_cast<int>(list.firstTitles.size())) line += u" \u2026";
+    return line;
+}
+
+HWND List(HWND dialog) {
+    return GetDlgItem(dialog, IDC_RECOVER_LIST);
+}
+
+void UpdateRecoverButton(HWND dialog) {
+    const LRESULT selected = SendMessageW(List(dialog), LB_GETCURSEL, 0, 0);
+    EnableWindow(GetDlgItem(dialog, IDOK), selected != LB_ERR);
+}
+
+void SetIntro(HWND dialog) {
+    const std::u16string item = u"\"" + gApp.folderName + u"\"";
+    std::u16string text;
+    if (gRecover.source.IsOwnFolder()) {
+        text = gRecover.lists.empty()
+                   ? u"Every task list of this folder belongs to an item in it. If " + item +
+                         u" was moved here from another folder, choose \"Other Folder...\" and "
+                         u"pick the folder it came from."
+                   : u"These task lists of this folder belong to no item in it, most likely to "
+                     u"items that were renamed. Choose the one that belongs to " +
+                         item + u" and press Recover to add its tasks to this list.";
+    } else {
+        std::u16string folder = gRecover.source.folder;
+        if (folder.size() > 3) folder.pop_back();
+        text = gRecover.lists.empty()
+                   ? u"Every task list in \"" + folder +
+                         u"\" belongs to an item there; none is left to recover."
+                   : u"These task lists in \"" + folder +
+                         u"\" belong to no item there. Choose the one that belongs to " + item +
+                         u" and press Recover: its tasks move into this list.";
+    }
+    SetDlgItemTextW(dialog, IDC_RECOVER_INTRO, WidePtr(text));
+}
+
+void FillList(HWND dialog) {
+    const HWND list = List(dialog);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const TaskListSummary& summary : gRecover.lists) {
+        // The entry's own text is the whole description in one line, for screen readers.
+        const std::u16string text = CountsLine(summary) + u": " + TitlesLine(summary, u"; ");
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WidePtr(text)));
+    }
+    SetIntro(dialog);
+    UpdateRecoverButton(dialog);
+}
+
+// Lists what `source` offers; false (with the user told why) when it cannot be read.
+bool Load(HWND dialog, RecoverySource source, std::vector<TaskListSummary>& lists) {
+    const ListingStatus status = FindRecoverableLists(source, lists);
+    const wchar_t* problem = nullptr;
+    switch (status) {
+        case ListingStatus::kOk:
+            break;
+        case ListingStatus::kNoDatabase:
+            problem =
+                L"That folder holds no task database (\"pelmora.db\"), so it has no tasks to "
+                L"recover.";
+            break;
+        case ListingStatus::kUnreadable:
+            problem =
+                L"The task database in that folder cannot be read: it is in use, damaged, or "
+                L"not a task database. Nothing was changed.";
+            break;
+        case ListingStatus::kNoFileList:
+            problem = L"Cannot get file list!";
+            break;
+    }
+    if (problem != nullptr) {
+        ShowMessage(dialog, problem, L"Pelmora Error", MB_ICONERROR);
+        return false;
+    }
+    gRecover.source = std::move(source);
+    gRecover.lists = std::move(lists);
+    FillList(dialog);
+    return true;
+}
+
+std::optional<std::u16string> PickWithItemDialog(HWND owner, const std::u16string& start) {
+    IFileOpenDialog* raw = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IFileOpenDialog, reinterpret_cast<void**>(&raw)))) {
+        return std::nullopt;
+    }
+    ComPtr<IFileOpenDialog> picker(raw);
+    FILEOPENDIALOGOPTIONS options = 0;
+    picker->GetOptions(&options);
+    picker->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    picker->SetTitle(kPickerTitle);
+    IShellItem* startItem = nullptr;
+    if (SUCCEEDED(SHCreateItemFromParsingName(WidePtr(start), nullptr, IID_IShellItem,
+                                              reinterpret_cast<void**>(&startItem)))) {
+        picker->SetFolder(startItem);
+        startItem->Release();
+    }
+    if (picker->Show(owner) != S_OK) return std::u16string();
+    IShellItem* chosen = nullptr;
+    if (FAILED(picker->GetResult(&chosen))) return std::u16string();
+    ComPtr<IShellItem> item(chosen);
+    wchar_t* path = nullptr;
+    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) return std::u16string();
+    std::u16string result = FromWide(path);
+    CoTaskMemFree(path);
+    return result;
+}
+
+// The older folder browser, for systems without the item dialog.
+std::u16string PickWithBrowser(HWND owner) {
+    BROWSEINFOW info{};
+    info.hwndOwner = owner;
+    info.lpszTitle = kPickerTitle;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (chosen == nullptr) return std::u16string();
+    wchar_t path[MAX_PATH] = {};
+    const bool named = SHGetPathFromIDListW(chosen, path);
+    CoTaskMemFree(chosen);
+    return named ? FromWide(path) : std::u16string();
+}
+
+// The folder the user picked; empty when cancelled.
+std::u16string PickFolder(HWND owner) {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // Start one folder up from this one: items are most often moved between neighbouring folders.
+    std::u16string start = OwnDatabaseFolder();
+    if (start.size() > 3) start.pop_back();
+    const size_t slash = start.rfind(u'\\');
+    if (slash != std::u16string::npos && slash >= 2) start.resize(slash + 1);
+    std::u16string folder;
+    if (auto picked = PickWithItemDialog(owner, start)) {
+        folder = std::move(*picked);
+    } else {
+        folder = PickWithBrowser(owner);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return folder;
+}
+
+void OnOtherFolder(HWND dialog) {
+    const std::u16string folder = PickFolder(dialog);
+    if (folder.empty()) return;
+    RecoverySource source;
+    std::vector<TaskListSummary> lists;
+    if (SameFolder(folder, OwnDatabaseFolder())) {
+        source.folder = OwnDatabaseFolder();
+        Load(dialog, std::move(source), lists);
+        return;
+    }
+    const ListingStatus opened = OpenOtherFolder(folder, source);
+    if (opened != ListingStatus::kOk) {
+        ShowMessage(
+            dialog,
+            opened == ListingStatus::kNoDatabase
+                ? L"That folder holds no task database (\"pelmora.db\"), so it has no tasks "
+                  L"to recover."
+                : L"The task database in that folder cannot be opened. Nothing was changed.",
+            L"Pelmora Error", MB_ICONERROR);
+        return;
+    }
+    Load(dialog, std::move(source), lists);
+}
+
+void OnRecover(HWND dialog) {
+    const LRESULT selected = SendMessageW(List(dialog), LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR || static_cast<size_t>(selected) >= gRecover.lists.size()) return;
+    if (RecoverList(dialog, gRecover.source, gRecover.lists[static_cast<size_t>(selected)].table)) {
+        gRecover.recovered = true;
+        EndDialog(dialog, IDOK);
+    }
+}
+
+// Two lines of the dialog's font with a third of a line above and below them: the measure
+// follows the font, so it grows with the display's scale.
+int EntryHeight(HWND dialog) {
+    TEXTMETRICW metrics{};
+    const HDC dc = GetDC(dialog);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
+    GetTextMetricsW(dc, &metrics);
+    if (old != nullptr) SelectObject(dc, old);
+    ReleaseDC(dialog, dc);
+    return metrics.tmHeight * 2 + 2 * (metrics.tmHeight / 3) + 1;
+}
+
+// One entry: the counts and date on the first line, the first titles in grey on the second.
+void OnDrawItem(const DRAWITEMSTRUCT* draw) {
+    if (draw->CtlID != IDC_RECOVER_LIST || draw->itemID == static_cast<UINT>(-1)) return;
+    if (draw->itemID >= gRecover.lists.size()) return;
+    const TaskListSummary& list = gRecover.lists[draw->itemID];
+    const bool selected = (draw->itemState & ODS_SELECTED) != 0;
+    const HDC dc = draw->hDC;
+    FillRect(dc, &draw->rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    RECT separator = draw->rcItem;
+    separator.top = separator.bottom - 1;
+    FillRect(dc, &separator, GetSysColorBrush(COLOR_BTNFACE));
+
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int gap = metrics.tmHeight / 3;
+    const int margin = metrics.tmAveCharWidth;
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour =
+        SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    RECT line{draw->rcItem.left + margin, draw->rcItem.top + gap, draw->rcItem.right - margin,
+              draw->rcItem.top + gap + metrics.tmHeight};
+    const std::u16string counts = CountsLine(list);
+    DrawTextW(dc, WidePtr(counts), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    if (!selected) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    OffsetRect(&line, 0, metrics.tmHeight);
+    const std::u16string titles = TitlesLine(list, u"  \u00b7  ");
+    DrawTextW(dc, WidePtr(titles), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SetTextColor(dc, oldColour);
+    SetBkMode(dc, oldMode);
+    if ((draw->itemState & ODS_FOCUS) != 0) DrawFocusRect(dc, &draw->rcItem);
+}
+
+BOOL OnInitDialog(HWND dialog) {
+    SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
+    // The list measured its entries while the dialog was being made, perhaps before its font.
+    SendMessageW(List(dialog), LB_SETITEMHEIGHT, 0, EntryHeight(dialog));
+    gRecover = RecoverDialogState();
+    RecoverySource own;
+    own.folder = OwnDatabaseFolder();
+    std::vector<TaskListSummary> lists;
+    if (!Load(dialog, std::move(own), lists)) {
+        gRecover.source.folder = OwnDatabaseFolder();
+        FillList(dialog);
+    }
+    return TRUE;
+}
+
+bool OnCommand(HWND dialog, int id, int notification) {
+    switch (id) {
+        case IDOK:
+            OnRecover(dialog);
+            return true;
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return true;
+        case IDC_RECOVER_OTHER:
+            OnOtherFolder(dialog);
+            return true;
+        case IDC_RECOVER_LIST:
+            if (notification == LBN_SELCHANGE) UpdateRecoverButton(dialog);
+            if (notification == LBN_DBLCLK) OnRecover(dialog);
+            return true;
+        default:
+            return false;
+    }
+}
+
+INT_PTR CALLBACK RecoverProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            return OnInitDialog(dialog);
+        case WM_MEASUREITEM:
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight =
+                static_cast<UINT>(EntryHeight(dialog));
+            return TRUE;
+        case WM_DRAWITEM:
+            OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        case WM_COMMAND:
+            return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        case WM_CLOSE:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+void CmdRecoverTasks(HWND window) {
+    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_RECOVER), window, RecoverProc, 0);
+    const bool recovered = gRecover.recovered;
+    // The other folder's database is closed with the dialog.
+    gRecover = RecoverDialogState();
+    if (recovered) {
+        ResetEmptyListHint();
+        if (!ReloadTaskList(window)) {
+            ShowMessage(window, L"Cannot read task list from database!", L"Pelmora Error",
+                        MB_ICONERROR);
+        }
+    }
+}

@@ -1,0 +1,237 @@
+#include "app/recovery_actions.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "app/app_state.h"
+#include "app/win_handles.h"
+#include "store/folder_key.h"
+#include "store/folder_status.h"
+#include "store/profile.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+constexpr char16_t kDatabaseFileName[] = u"pelmora.db";
+// How many renamed titles a message names before it only counts the rest.
+constexpr size_t kRenamesNamed = 5;
+
+// The bare names of everything in `folder`; absent when the listing cannot be started or breaks
+// off, since a partial listing would make present items look gone.
+std::optional<std::vector<std::u16string>> ListEntryNames(const std::u16string& folder) {
+    WIN32_FIND_DATAW found{};
+    UniqueFindHandle listing(FindFirstFileW(WidePtr(folder + u"*"), &found));
+    if (!listing) return std::nullopt;
+    std::vector<std::u16string> names;
+    do {
+        names.push_back(FromWide(found.cFileName));
+    } while (FindNextFileW(listing.get(), &found));
+    if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
+    return names;
+}
+
+std::u16string FullPath(const std::u16string& path) {
+    const DWORD length = GetFullPathNameW(WidePtr(path), 0, nullptr, nullptr);
+    if (length == 0) return path;
+    std::wstring full(length, L'\0');
+    const DWORD written = GetFullPathNameW(WidePtr(path), length, full.data(), nullptr);
+    if (written == 0 || written >= length) return path;
+    full.resize(written);
+    return FromWide(full.c_str());
+}
+
+// The folder as the user knows it: its path without the trailing backslash.
+std::u16string Shown(const std::u16string& folder) {
+    if (folder.size() > 3 && folder.back() == u'\\') return folder.substr(0, folder.size() - 1);
+    return folder;
+}
+
+std::u16string Count(int n, const char16_t* one, const char16_t* many) {
+    const std::string digits = std::to_string(n);
+    return std::u16string(digits.begin(), digits.end()) + u" " + (n == 1 ? one : many);
+}
+
+void Tell(HWND owner, const std::u16string& text, const wchar_t* caption, UINT icon) {
+    ShowMessage(owner, WidePtr(text), caption, icon);
+}
+
+std::u16string RenamedNote(const std::vector<RenamedTask>& renamed) {
+    if (renamed.empty()) return std::u16string();
+    std::u16string note =
+        u"\n\n" +
+        Count(static_cast<int>(renamed.size()), u"recovered task has", u"recovered tasks have") +
+        u" the title of a task the list already had. Every task was kept; these now carry "
+        u"\"(recovered)\" in their titles:";
+    for (size_t i = 0; i < renamed.size() && i < kRenamesNamed; ++i) {
+        note += u"\n    " + Utf8ToUtf16(Base64Decode(renamed[i].to));
+    }
+    if (renamed.size() > kRenamesNamed) {
+        note += u"\n    and " +
+                Count(static_cast<int>(renamed.size() - kRenamesNamed), u"more", u"more");
+    }
+    return note;
+}
+
+// Nothing changed: says why in the user's words.
+void TellFailure(HWND owner, RecoveryStatus status, const std::u16string& otherFolder) {
+    const std::u16string there = u"The task database in \"" + Shown(otherFolder) + u"\"";
+    std::u16string text;
+    switch (status) {
+        case RecoveryStatus::kTargetBusy:
+            text =
+                u"This folder's task database is in use by another program. Nothing was "
+                u"changed; please try again in a moment.";
+            break;
+        case RecoveryStatus::kTargetReadOnly:
+            text =
+                u"This folder's task database can only be read, so no tasks can be added to "
+                u"it. Nothing was changed.";
+            break;
+        case RecoveryStatus::kSourceBusy:
+            text = there +
+                   u" is in use by another program. Nothing was changed; please try "
+                   u"again in a moment.";
+            break;
+        case RecoveryStatus::kSourceReadOnly:
+            text = there +
+                   u" can only be read, so the tasks cannot be moved out of it. Nothing "
+                   u"was changed.";
+            break;
+        case RecoveryStatus::kSourceUnreadable:
+            text =
+                u"The chosen task list cannot be read; its database may be damaged. Nothing "
+                u"was changed.";
+            break;
+        default:
+            text =
+                u"The tasks could not be added to this folder's task database. Nothing was "
+                u"changed.";
+            break;
+    }
+    Tell(owner, text, L"Pelmora Error", MB_ICONERROR);
+}
+
+}  // namespace
+
+std::u16string OwnDatabaseFolder() {
+    const size_t slash = gApp.statusFilePath.rfind(u'\\');
+    if (slash == std::u16string::npos) return std::u16string();
+    return gApp.statusFilePath.substr(0, slash + 1);
+}
+
+bool SameFolder(const std::u16string& a, const std::u16string& b) {
+    std::u16string left = FullPath(a);
+    std::u16string right = FullPath(b);
+    for (std::u16string* path : {&left, &right}) {
+        if (path->empty() || path->back() != u'\\') *path += u'\\';
+    }
+    return CompareStringOrdinal(WidePtr(left), -1, WidePtr(right), -1, TRUE) == CSTR_EQUAL;
+}
+
+ListingStatus OpenOtherFolder(const std::u16string& folder, RecoverySource& source) {
+    source = RecoverySource();
+    source.folder = folder;
+    if (source.folder.empty() || source.folder.back() != u'\\') source.folder += u'\\';
+    const std::u16string path = source.folder + kDatabaseFileName;
+    // Opening creates a missing file; a folder without tasks must stay as it is.
+    const DWORD attributes = GetFileAttributesW(WidePtr(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return ListingStatus::kNoDatabase;
+    }
+    if (!OpenTaskStore(source.other, Utf16ToUtf8(path))) return ListingStatus::kUnreadable;
+    return ListingStatus::kOk;
+}
+
+ListingStatus FindRecoverableLists(RecoverySource& source, std::vector<TaskListSummary>& lists) {
+    lists.clear();
+    const auto names = ListEntryNames(source.folder);
+    if (!names) return ListingStatus::kNoFileList;
+    TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
+    auto found = FindUnclaimedLists(store, *names);
+    if (!found) return ListingStatus::kUnreadable;
+    for (TaskListSummary& summary : *found) {
+        // An empty list has nothing to give; in its own folder the item's table is what
+        // receives (a moved item's old table elsewhere has the same name, and is the one wanted).
+        if (summary.tasks == 0) continue;
+        if (source.IsOwnFolder() && summary.table == gApp.store.table) continue;
+        lists.push_back(std::move(summary));
+    }
+    return ListingStatus::kOk;
+}
+
+bool OwnFolderHasRecoverableLists() {
+    RecoverySource own;
+    own.folder = OwnDatabaseFolder();
+    std::vector<TaskListSummary> lists;
+    return !own.folder.empty() && FindRecoverableLists(own, lists) == ListingStatus::kOk &&
+           !lists.empty();
+}
+
+bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
+    // A file marked read-only is left alone even where the file system would let it be written
+    // (a program running as a Unix root user under Wine, for one).
+    if (!source.IsOwnFolder()) {
+        const DWORD attributes = GetFileAttributesW(WidePtr(source.folder + kDatabaseFileName));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            TellFailure(owner, RecoveryStatus::kSourceReadOnly, source.folder);
+            return false;
+        }
+    }
+    const RecoveryResult result =
+        source.IsOwnFolder()
+            ? AttachTaskList(gApp.store, table, gApp.store.table)
+            : MoveTaskListAcross(source.other, table, gApp.store, gApp.store.table);
+    if (result.status != RecoveryStatus::kDone &&
+        result.status != RecoveryStatus::kCopiedNotRemoved) {
+        TellFailure(owner, result.status, source.folder);
+        return false;
+    }
+
+    // The item's entry now reflects its merged list. The old key's table is gone, so its entry
+    // reads 0, as the entry of an item whose tasks were all removed does.
+    gApp.statusChanged = true;
+    WriteFolderStatus(gApp.statusFilePath, gApp.folderKey,
+                      GetFolderStatus(gApp.store, gApp.store.table));
+    const std::string oldKey = table.substr(4);
+    if (result.status == RecoveryStatus::kDone) {
+        const std::u16string statusFile =
+            source.IsOwnFolder() ? gApp.statusFilePath : source.folder + kStatusFileName;
+        WriteFolderStatus(statusFile, oldKey, 0);
+    }
+    NotifyShell();
+
+    const std::u16string tasks = Count(result.recovered, u"task", u"tasks");
+    if (result.status == RecoveryStatus::kCopiedNotRemoved) {
+        Tell(owner,
+             tasks + (result.recovered == 1 ? u" was" : u" were") + u" added to the list of \"" +
+                 gApp.folderName + u"\", but could not be removed from the task database in \"" +
+                 Shown(source.folder) +
+                 u"\" (it is in use or cannot be written). They are now in both folders; "
+                 u"nothing was lost. The old list there can be removed later with \"Clear "
+                 u"Unreferenced Data...\"." +
+                 RenamedNote(result.renamed),
+             L"Warning", MB_ICONWARNING);
+    } else {
+        Tell(owner,
+             u"Recovered " + tasks + u" into the list of \"" + gApp.folderName + u"\"." +
+                 RenamedNote(result.renamed),
+             L"Success", MB_ICONINFORMATION);
+    }
+    return true;
+}
+
+bool ConfirmClearingOpenTasks(HWND owner,
+                              const std::vector<std::string>& tables,
+                              const std::vector<std::u16string>& entryNames) {
+    const ClearLoss loss = UnclaimedTaskLoss(gApp.store, tables, entryNames);
+    if (loss.openTasks == 0) return true;
+    const std::u16string text =
+        u"Clearing would destroy " +
+        Count(loss.lists, u"task list that belongs", u"task lists that belong") +
+        u" to no item in this folder, with " +
+        Count(loss.openTasks, u"task that is not done", u"tasks that are not done") +
+        u".\n\nIf they belong to an item that was renamed or moved, answer No, open that item's "
+        u"tasks and choose \"Recover Tasks...\" in the File menu.\n\nDestroy them anyway?";
+    return ShowMessage(owner, WidePtr(text), L"Confirm",
+                       MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2) == IDYES;
+}
