@@ -62,3 +62,61 @@ TEST_F(ProgramTest, VersionNamesTheProgram) {
     EXPECT_EQ(version.out.rfind("pelmora-cli ", 0), 0u) << version.out;
     EXPECT_EQ(version.err, "");
 }
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "text/text_encoding.h"
+
+// In a console the program writes UTF-16, so characters outside the console's code page show as
+// themselves rather than as the bytes of their UTF-8 form.
+TEST_F(ProgramTest, AConsoleShowsNonAsciiTitlesAsCharacters) {
+    const std::string title =
+        "Pr\xC3\xBC"
+        "fung \xE2\x9C\x93 \xCE\xA9mega \xD0\x96\xD0\xA3\xD0\x9A";
+    ASSERT_EQ(Run({"add", Item("Alpha"), title}).code, kExitOk);
+    FreeConsole();
+    if (!AllocConsole()) GTEST_SKIP() << "no console can be made here";
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE console =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(console, INVALID_HANDLE_VALUE);
+    const std::u16string item = Utf8ToUtf16(Item("Alpha"));
+    std::wstring commandLine =
+        L"\"" + std::wstring(PELMORA_CLI_EXE, PELMORA_CLI_EXE + sizeof(PELMORA_CLI_EXE) - 1) +
+        L"\" list \"" + std::wstring(item.begin(), item.end()) + L"\"";
+    if (commandLine[1] == L'/') {
+        for (wchar_t& c : commandLine) {
+            if (c == L'/') c = L'\\';
+        }
+        commandLine.insert(1, L"Z:");
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = console;
+    startup.hStdOutput = console;
+    startup.hStdError = console;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               nullptr, &startup, &process));
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 99;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(code, 0u);
+
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(console, &info));
+    const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+    std::wstring screen(cells, L' ');
+    DWORD read = 0;
+    ASSERT_TRUE(ReadConsoleOutputCharacterW(console, screen.data(), cells, COORD{0, 0}, &read));
+    CloseHandle(console);
+    FreeConsole();
+    const std::u16string expected = Utf8ToUtf16(title);
+    EXPECT_NE(screen.find(std::wstring(expected.begin(), expected.end())), std::wstring::npos);
+}
+#endif
