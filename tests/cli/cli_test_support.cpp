@@ -72,7 +72,8 @@ std::wstring Quote(const std::wstring& arg) {
 
 HANDLE InheritableFile(const fs::path& path) {
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    return CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+    return CreateFileW(path.wstring().c_str(), GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -80,8 +81,12 @@ HANDLE InheritableFile(const fs::path& path) {
 
 CliResult RunProgram(const std::vector<std::string>& args, const fs::path& scratch) {
     CliResult result;
-    const fs::path outPath = scratch / "stdout.txt";
-    const fs::path errPath = scratch / "stderr.txt";
+    // Files of their own for every run: Wine may close an ended child's handles a moment after
+    // the wait returns, and a file still open there could not be made again at once.
+    static int run = 0;
+    ++run;
+    const fs::path outPath = scratch / ("stdout-" + std::to_string(run) + ".txt");
+    const fs::path errPath = scratch / ("stderr-" + std::to_string(run) + ".txt");
     {
         std::wstring commandLine = Quote(WindowsPath(PELMORA_CLI_EXE));
         for (const std::string& arg : args) commandLine += L" " + Quote(Wide(arg));
