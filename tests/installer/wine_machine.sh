@@ -51,10 +51,11 @@ exit_code() {
     echo "$rc"
 }
 
-# The machine-wide PATH as the registry holds it (what a new terminal starts with).
+# The machine-wide PATH as the registry holds it (what a new terminal starts with). reg.exe
+# writes to a pipe in the OEM code page.
 environment_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 machine_path() {
-    wine reg query "$environment_key" /v PATH | tr -d '\r' |
+    wine reg query "$environment_key" /v PATH | iconv -f CP437 -t UTF-8 | tr -d '\r' |
         sed -n 's/^ *[Pp][Aa][Tt][Hh] \{1,\}REG_[A-Z_]*SZ \{4\}//p'
 }
 # How many entries of the machine PATH name the installation folder.
