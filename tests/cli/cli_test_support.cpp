@@ -14,6 +14,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <thread>
 #else
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -79,18 +81,29 @@ HANDLE InheritableFile(const fs::path& path) {
 
 }  // namespace
 
+// Standard output goes through a pipe, as when a script reads it; standard error to a file.
 CliResult RunProgram(const std::vector<std::string>& args, const fs::path& scratch) {
     CliResult result;
-    // Files of their own for every run: Wine may close an ended child's handles a moment after
+    // A file of its own for every run: Wine may close an ended child's handles a moment after
     // the wait returns, and a file still open there could not be made again at once.
     static int run = 0;
     ++run;
-    const fs::path outPath = scratch / ("stdout-" + std::to_string(run) + ".txt");
     const fs::path errPath = scratch / ("stderr-" + std::to_string(run) + ".txt");
     {
         std::wstring commandLine = Quote(WindowsPath(PELMORA_CLI_EXE));
         for (const std::string& arg : args) commandLine += L" " + Quote(Wide(arg));
-        HANDLE out = InheritableFile(outPath);
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        HANDLE readEnd = nullptr;
+        HANDLE out = nullptr;
+        if (!CreatePipe(&readEnd, &out, &inherit, 0)) return result;
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        std::thread reader([&] {
+            char buffer[4096];
+            DWORD read = 0;
+            while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+                result.out.append(buffer, read);
+            }
+        });
         HANDLE err = InheritableFile(errPath);
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
@@ -108,10 +121,12 @@ CliResult RunProgram(const std::vector<std::string>& args, const fs::path& scrat
             CloseHandle(process.hThread);
             CloseHandle(process.hProcess);
         }
+        // The child's copy of the write end has gone with it; closing ours ends the reader.
         CloseHandle(out);
         CloseHandle(err);
+        reader.join();
+        CloseHandle(readEnd);
     }
-    result.out = ReadFileBytes(outPath);
     result.err = ReadFileBytes(errPath);
     return result;
 }
@@ -143,6 +158,27 @@ CliResult RunProgram(const std::vector<std::string>& args, const fs::path& scrat
     result.err = ReadFileBytes(errPath);
     return result;
 }
+
+#ifdef PELMORA_SQLITE3_CLI
+namespace {
+
+void RunSqliteTool(const fs::path& db, const std::string& sql) {
+    std::string tool = PELMORA_SQLITE3_CLI;
+    std::string path = Utf8Path(db);
+    std::string statements = sql;
+    char* const argv[] = {tool.data(), path.data(), statements.data(), nullptr};
+    const pid_t child = fork();
+    if (child == 0) {
+        execv(argv[0], argv);
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << sql;
+}
+
+}  // namespace
+#endif
 
 #endif
 
@@ -190,9 +226,14 @@ void CliTest::Seed(const std::string& item, const std::vector<std::string>& titl
 }
 
 void CliTest::Sql(const std::string& sql) {
+#ifdef PELMORA_SQLITE3_CLI
+    // Natively the file is written by Debian's sqlite3 tool, a writer other than the store.
+    RunSqliteTool(DbPath(), sql);
+#else
     TaskStore store;
     ASSERT_TRUE(OpenTaskStore(store, Utf8Path(DbPath())));
     RunSql(store, sql);
+#endif
 }
 
 std::vector<Row> CliTest::Rows(const std::string& item, const fs::path& db) {

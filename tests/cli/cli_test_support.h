@@ -58,7 +58,8 @@ protected:
 
     // Tasks written through the store, as the window writes them.
     void Seed(const std::string& item, const std::vector<std::string>& titles, size_t done = 0);
-    // Runs SQL on the parent's database through a connection of the test's own.
+    // Runs SQL on the parent's database: with the sqlite3 tool where there is one, otherwise
+    // through a connection of the test's own.
     void Sql(const std::string& sql);
     std::vector<Row> Rows(const std::string& item, const std::filesystem::path& db = {});
     std::vector<std::string> Titles(const std::string& item);

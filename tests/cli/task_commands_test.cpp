@@ -225,6 +225,16 @@ TEST_F(TaskCommandsTest, ATrailingSeparatorOrDotNamesTheItemItself) {
     EXPECT_EQ(Titles("Alpha"), (std::vector<std::string>{"one", "two"}));
 }
 
+#ifdef _WIN32
+// Explorer passes the name as the folder holds it; a name typed in other letters (or in its short
+// form) must still reach the same list, not a new one under another key.
+TEST_F(TaskCommandsTest, TheNameIsTakenAsTheFolderSpellsIt) {
+    ASSERT_EQ(Cli({"add", Utf8Path(Parent() / "ALPHA"), "typed in capitals"}).code, kExitOk);
+    EXPECT_EQ(Titles("Alpha"), std::vector<std::string>{"typed in capitals"});
+    EXPECT_EQ(StatusEntry("Alpha"), 1);
+}
+#endif
+
 TEST_F(TaskCommandsTest, FilesHaveTaskListsToo) {
     ASSERT_EQ(Cli({"add", Item("report.txt"), "check the figures"}).code, kExitOk);
     EXPECT_EQ(Titles("report.txt"), std::vector<std::string>{"check the figures"});

@@ -1,8 +1,6 @@
 // export and import: every list of a folder as one JSON document and back, all or nothing.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "cli/cli.h"
 #include "store/folder_key.h"
 #include "tests/cli/cli_test_support.h"
@@ -56,9 +54,7 @@ TEST_F(TransferTest, RowsTheSqliteToolWroteSurviveTheTripEvenWhenNotUtf8) {
         table + " values('" + Base64Encode("caf\xE9") + "','',1,'2019-02-03',0);" + "insert into " +
         table + " values('QUJD','" + Base64Encode("ok") + "',0,'2019-02-04',1);" + "insert into " +
         table + " values('QQ','',0,'2019-02-05',2);";
-    const std::string command =
-        std::string(PELMORA_SQLITE3_CLI) + " '" + Utf8Path(DbPath()) + "' \"" + sql + "\"";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    Sql(sql);
     fs::create_directories(Target());
     ASSERT_EQ(Cli({"import", Utf8Path(Target()), ExportFile()}).code, kExitOk);
     EXPECT_EQ(Rows("Alpha", Target() / "pelmora.db"), Rows("Alpha"));
