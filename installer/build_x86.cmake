@@ -1,5 +1,6 @@
-# Configures the x86 build directory if needed and builds the two x86 deliverables in it, for the
-# installer of the x64 build. Run with cmake -P; SOURCE_DIR and BINARY_DIR are given.
+# Configures the x86 build directory if needed and builds the x86 binaries the installer of the
+# x64 build carries: the program, the extension, pelmora-cli and Setup's PATH helper. Run with
+# cmake -P; SOURCE_DIR and BINARY_DIR are given.
 if(NOT EXISTS ${BINARY_DIR}/CMakeCache.txt)
     if(BINARY_DIR STREQUAL "${SOURCE_DIR}/build/win32")
         set(configure ${CMAKE_COMMAND} --preset win32)
@@ -14,8 +15,9 @@ if(NOT EXISTS ${BINARY_DIR}/CMakeCache.txt)
         message(FATAL_ERROR "Configuring the x86 build in ${BINARY_DIR} failed")
     endif()
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${BINARY_DIR} --target Pelmora PelmoraExt
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${BINARY_DIR}
+                        --target Pelmora PelmoraExt pelmora-cli PathEntry
                 RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "Building the x86 Pelmora.exe and PelmoraExt.dll in ${BINARY_DIR} failed")
+    message(FATAL_ERROR "Building the x86 binaries for the installer in ${BINARY_DIR} failed")
 endif()

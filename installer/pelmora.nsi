@@ -7,6 +7,9 @@
 ;   PELMORA_VERSION  three-part product version, e.g. 1.0.0
 ;   X64_EXE, X64_DLL Pelmora.exe and PelmoraExt.dll of the x64 build
 ;   X86_EXE, X86_DLL the same of the x86 build
+;   X64_CLI, X86_CLI pelmora-cli.exe of the x64 and of the x86 build
+;   PATH_HELPER      PathEntry.exe (x86), which adds the installation folder to the machine PATH
+;                    and takes it out again
 ;   PELMORA_ICON     the program's icon, also the installer's and the uninstaller's
 ;   OUTFILE          where the installer is written
 ;   STUB_TARGET      the installer's own processor: x86-unicode (the one that runs everywhere) or
@@ -33,6 +36,9 @@ Target ${STUB_TARGET}
 !define SHCNE_ASSOCCHANGED 0x08000000
 !define ERROR_ELEVATION_REQUIRED 740
 !define ERROR_EXE_MACHINE_TYPE_MISMATCH 216
+; PathEntry.exe's exit codes
+!define PATH_CHANGED 0
+!define PATH_UNCHANGED 3
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -66,6 +72,7 @@ UninstPage instfiles
 ; registered (empty when there was none), and how far the installation got.
 Var OldExe
 Var OldDll
+Var OldCli
 Var Registered
 
 ; ---------------------------------------------------------------------------------------------
@@ -107,6 +114,20 @@ FunctionEnd
         StrCpy $0 "not started"
     ${EndIf}
     ${EnableX64FSRedirection}
+!macroend
+
+; Runs Setup's PATH helper on the installation folder; leaves its exit code in $0. The helper edits
+; the registry value itself, at any length: a PATH carried through this script's strings would be
+; cut at their fixed size.
+!macro RunPathEntry ACTION
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\PathEntry.exe" "${PATH_HELPER}"
+    ClearErrors
+    ExecWait '"$PLUGINSDIR\PathEntry.exe" ${ACTION} "$INSTDIR"' $0
+    ${If} ${Errors}
+        StrCpy $0 "not started"
+    ${EndIf}
+    Delete "$PLUGINSDIR\PathEntry.exe"
 !macroend
 
 !macro NotifyShell
@@ -177,6 +198,7 @@ Function .onInit
     ${EndIf}
     StrCpy $OldExe ""
     StrCpy $OldDll ""
+    StrCpy $OldCli ""
     StrCpy $Registered 0
 FunctionEnd
 
@@ -190,13 +212,18 @@ Section "Install"
     Push "$INSTDIR\Pelmora.exe"
     Call MoveAside
     Pop $OldExe
+    Push "$INSTDIR\pelmora-cli.exe"
+    Call MoveAside
+    Pop $OldCli
 
     ${If} ${RunningX64}
         File "/oname=Pelmora.exe" "${X64_EXE}"
         File "/oname=PelmoraExt.dll" "${X64_DLL}"
+        File "/oname=pelmora-cli.exe" "${X64_CLI}"
     ${Else}
         File "/oname=Pelmora.exe" "${X86_EXE}"
         File "/oname=PelmoraExt.dll" "${X86_DLL}"
+        File "/oname=pelmora-cli.exe" "${X86_CLI}"
     ${EndIf}
 
     DetailPrint "Registering the Explorer extension"
@@ -215,6 +242,9 @@ Section "Install"
     ${If} $OldExe != ""
         Delete /REBOOTOK $OldExe
     ${EndIf}
+    ${If} $OldCli != ""
+        Delete /REBOOTOK $OldCli
+    ${EndIf}
 
     WriteUninstaller "$INSTDIR\Uninstall.exe"
     ${GetSize} "$INSTDIR" "/S=0K /G=0" $1 $2 $3
@@ -229,6 +259,16 @@ Section "Install"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 
+    ; pelmora-cli from any new terminal. The uninstaller takes the entry out only if this Setup
+    ; (or an earlier one) put it there: a folder the user had in PATH already stays.
+    DetailPrint "Adding $INSTDIR to the PATH"
+    !insertmacro RunPathEntry add
+    ${If} $0 == ${PATH_CHANGED}
+        WriteRegDWORD HKLM "${UNINSTALL_KEY}" "PathEntryAdded" 1
+    ${ElseIf} $0 != ${PATH_UNCHANGED}
+        DetailPrint "The PATH could not be changed ($0); pelmora-cli runs from $INSTDIR"
+    ${EndIf}
+
     !insertmacro NotifyShell
 SectionEnd
 
@@ -240,8 +280,12 @@ Function .onInstFailed
     ${EndIf}
     !insertmacro RemoveFile "" "$INSTDIR\PelmoraExt.dll"
     !insertmacro RemoveFile "" "$INSTDIR\Pelmora.exe"
+    !insertmacro RemoveFile "" "$INSTDIR\pelmora-cli.exe"
     ${If} $OldExe != ""
         Rename $OldExe "$INSTDIR\Pelmora.exe"
+    ${EndIf}
+    ${If} $OldCli != ""
+        Rename $OldCli "$INSTDIR\pelmora-cli.exe"
     ${EndIf}
     ${If} $OldDll != ""
         Rename $OldDll "$INSTDIR\PelmoraExt.dll"
@@ -249,6 +293,7 @@ Function .onInstFailed
     ${EndIf}
     ${If} $OldDll == ""
     ${AndIf} $OldExe == ""
+    ${AndIf} $OldCli == ""
         SetOutPath $TEMP ; a folder that is the current directory cannot be removed
         RMDir $INSTDIR
     ${EndIf}
@@ -277,6 +322,11 @@ FunctionEnd
 !macroend
 
 Section "Uninstall"
+    ReadRegDWORD $1 HKLM "${UNINSTALL_KEY}" "PathEntryAdded"
+    ${If} $1 == 1
+        DetailPrint "Taking $INSTDIR out of the PATH"
+        !insertmacro RunPathEntry remove
+    ${EndIf}
     ${If} ${FileExists} "$INSTDIR\PelmoraExt.dll"
         DetailPrint "Unregistering the Explorer extension"
         !insertmacro RunRegsvr32 "/u /s" "$INSTDIR\PelmoraExt.dll"
@@ -299,6 +349,7 @@ Section "Uninstall"
     ; folders and the settings file under the common application data folder: both stay.
     !insertmacro RemoveFile "un." "$INSTDIR\PelmoraExt.dll"
     !insertmacro RemoveFile "un." "$INSTDIR\Pelmora.exe"
+    !insertmacro RemoveFile "un." "$INSTDIR\pelmora-cli.exe"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir /REBOOTOK $INSTDIR
     DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -2,10 +2,11 @@
 # One use of Pelmora on a fresh Wine machine, from Setup to the uninstaller, as a person and
 # Explorer would go through it: install, right-click a folder, add and finish tasks, watch the
 # overlays follow, uninstall.
-# Usage: e2e_test.sh SETUP_EXE SETUP_AMD64_EXE DRIVER_EXE BUILT_EXE BUILT_DLL SQLITE3
+# Usage: e2e_test.sh SETUP_EXE SETUP_AMD64_EXE DRIVER_EXE BUILT_EXE BUILT_DLL SQLITE3 BUILT_CLI
 # (SETUP_AMD64_EXE: the same installer with the 64-bit stub, taken where 32-bit programs cannot run)
 set -euo pipefail
 setup_exe="$1" setup_amd64_exe="$2" driver_exe="$3" built_exe="$4" built_dll="$5" sqlite3="$6"
+built_cli="$7"
 
 if [ -z "${DISPLAY:-}" ]; then
     echo "SKIPPED: no X display (DISPLAY is unset); Pelmora's windows need one"
@@ -15,10 +16,23 @@ source "$(dirname "$0")/wine_machine.sh"
 setup_exe="$(pick_setup "$setup_exe" "$setup_amd64_exe")"
 new_machine
 
+step "0. a machine PATH longer than the installer's strings hold"
+# Setup must keep every entry: longer than 1024 characters, an empty entry, a non-ASCII one and a
+# separator at the end.
+long_path="$(machine_path)"
+for i in $(seq 40); do long_path+=";C:\Tools\Suite $i\bin\with-a-rather-long-folder-name"; done
+long_path+=";;C:\Werkzeuge\Übung\bin;"
+pelmora_wine reg add "$environment_key" /v PATH /t REG_EXPAND_SZ /d "$long_path" /f >/dev/null
+check "the PATH set for the test is longer than 1024 characters and reads back" \
+    [ "${#long_path}" -gt 1024 -a "$(machine_path)" = "$long_path" ]
+
 step "1. silent install"
 check "Setup /S ends with exit code 0" [ "$(exit_code "$setup_exe" /S)" = 0 ]
 check "Pelmora.exe installed" same_file "$install_dir/Pelmora.exe" "$built_exe"
 check "PelmoraExt.dll installed" same_file "$install_dir/PelmoraExt.dll" "$built_dll"
+check "pelmora-cli.exe installed beside them" same_file "$install_dir/pelmora-cli.exe" "$built_cli"
+check "the PATH is what it was, with the installation folder once at its end" \
+    [ "$(machine_path)" = "$long_path;$install_dir_win" ]
 check "uninstaller written" [ -f "$install_dir/Uninstall.exe" ]
 check "registry entries of the registration and of Apps & features" \
     driver registered "$install_dir_win"
@@ -82,11 +96,29 @@ check "pelmora.ini holds 3 (all done)" [ "$(ini_value "$alpha_key")" = 3 ]
 check "only the done overlay claims Alpha" driver overlays "$projects_win\\Alpha" done
 check "still none for Übung" driver overlays "$projects_win\\Übung" none
 
-step "7. silent uninstall"
+step "7. pelmora-cli from a new terminal, on the same lists"
+cli() { pelmora_wine "$install_dir_win\\pelmora-cli.exe" "$@"; }
+today="$(date +%F)"
+check "it lists the three tasks the window added" [ "$(cli list "$projects_win\\Alpha")" = \
+    "$(printf '1  [x]  %s  Write the outline\n2  [x]  %s  Collect the figures\n3  [x]  %s  Prüfung vorbereiten' \
+        "$today" "$today" "$today")" ]
+check "it adds a fourth task" cli add "$projects_win\\Alpha" "Aus dem Terminal ✓"
+check "and writes Alpha's status entry: 2 (three of four done)" [ "$(ini_value "$alpha_key")" = 2 ]
+check "the half overlay claims Alpha now" driver overlays "$projects_win\\Alpha" half
+window_shows_cli_task() {
+    driver context-menu "$projects_win\\Alpha" &&
+        driver drive "$caption" "$program_win" "expect=$titles|Aus dem Terminal ✓" close
+}
+check "the window shows the task pelmora-cli added" window_shows_cli_task
+check "status counts the folder's items as Explorer shows them" \
+    [ "$(cli status "$projects_win")" = "half  3/4  Alpha" ]
+
+step "8. silent uninstall"
 user_data_before="$(md5sum "$db" "$ini" "$settings")"
 check "the uninstaller ends with exit code 0" [ "$(exit_code "$install_dir_win\\Uninstall.exe" /S)" = 0 ]
 settle
 check "the installed files and their folder are gone" [ ! -e "$install_dir" ]
+check "the PATH is exactly what it was before Setup" [ "$(machine_path)" = "$long_path" ]
 check "the registration and the Apps & features entry are gone, the shared keys stay" \
     driver unregistered parents-kept
 check "pelmora.db, pelmora.ini and the settings file remain unchanged" \

@@ -17,9 +17,11 @@ new_machine
 
 partial_key='HKLM\Software\Classes\PelmoraFailedRegistration'
 key_absent() { ! pelmora_wine reg query "$1" >/dev/null 2>&1; }
-only_installed_files() { # nothing but the three installed files in the folder
-    [ "$(cd "$install_dir" && ls | sort | tr '\n' ' ')" = "Pelmora.exe PelmoraExt.dll Uninstall.exe " ]
+only_installed_files() { # nothing but the four installed files in the folder
+    [ "$(cd "$install_dir" && ls | LC_ALL=C sort | tr '\n' ' ')" = \
+        "Pelmora.exe PelmoraExt.dll Uninstall.exe pelmora-cli.exe " ]
 }
+path_once() { [ "$(path_entries_of_install_dir)" = 1 ]; }
 installed_build() {
     same_file "$install_dir/Pelmora.exe" "$built_exe" && same_file "$install_dir/PelmoraExt.dll" "$built_dll"
 }
@@ -29,6 +31,7 @@ check "Setup reports the failure (exit code 2)" [ "$(exit_code "$failing_setup_e
 check "no folder left in Program Files" [ ! -e "$install_dir" ]
 check "no registration and no Apps & features entry" driver unregistered
 check "what the failed registration wrote is removed" key_absent "$partial_key"
+check "the PATH does not name the folder" [ "$(path_entries_of_install_dir)" = 0 ]
 
 step "an installation, then the same again over it"
 check "first Setup succeeds" [ "$(exit_code "$setup_exe" /S)" = 0 ]
@@ -37,12 +40,18 @@ check "Setup over the installation succeeds" [ "$(exit_code "$setup_exe" /S)" = 
 check "the files are the new ones" installed_build
 check "no files set aside are left behind" only_installed_files
 check "the registration is complete" driver registered "$install_dir_win"
+check "the PATH names the folder once" path_once
+# Here, on the machine's own short PATH: Wine cuts longer PATH values when it builds a new
+# process's environment (Windows does not), so the end-to-end test's long PATH could not show this.
+check "a new terminal finds pelmora-cli through the PATH" \
+    [ "$(pelmora_wine cmd /c pelmora-cli --version | tr -d '\r')" = "pelmora-cli 1.0.0" ]
 
 step "a failed registration over an installation"
 check "Setup reports the failure (exit code 2)" [ "$(exit_code "$failing_setup_exe" /S)" = 2 ]
 check "the previous files are back" installed_build
 check "nothing else is left in the folder" only_installed_files
 check "the previous registration works again" driver registered "$install_dir_win"
+check "the PATH still names the folder once" path_once
 check "what the failed registration wrote is removed" key_absent "$partial_key"
 
 step "the uninstaller after the program files were deleted by hand"
@@ -66,15 +75,18 @@ hold() { # hold NAME: keep the installed extension loaded until C:\NAME exists
     for _ in $(seq 100); do grep -q holding "$machine/$1.log" 2>/dev/null && break; sleep 0.2; done
     grep -q holding "$machine/$1.log"
 }
-names_gone() { [ ! -e "$install_dir/PelmoraExt.dll" ] && [ ! -e "$install_dir/Pelmora.exe" ]; }
+names_gone() {
+    [ ! -e "$install_dir/PelmoraExt.dll" ] && [ ! -e "$install_dir/Pelmora.exe" ] &&
+        [ ! -e "$install_dir/pelmora-cli.exe" ]
+}
 set_aside_for_restart() { # exactly $1 files set aside, each to be deleted at the next restart
     local pending name
     pending="$(pelmora_wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
         /v PendingFileRenameOperations 2>/dev/null || true)"
-    [ "$(ls "$install_dir" | grep -vc -e '^Pelmora.exe$' -e '^PelmoraExt.dll$' -e '^Uninstall.exe$')" = "$1" ] ||
-        return 1
+    [ "$(ls "$install_dir" | grep -vc -e '^Pelmora.exe$' -e '^PelmoraExt.dll$' -e '^Uninstall.exe$' \
+        -e '^pelmora-cli.exe$')" = "$1" ] || return 1
     for name in $(ls "$install_dir"); do
-        case "$name" in Pelmora.exe | PelmoraExt.dll | Uninstall.exe) continue ;; esac
+        case "$name" in Pelmora.exe | PelmoraExt.dll | Uninstall.exe | pelmora-cli.exe) continue ;; esac
         echo "$pending" | grep -qF "Pelmora\\$name" || return 1
     done
 }
@@ -89,7 +101,8 @@ check "the uninstaller ends with exit code 0" [ "$(exit_code "$install_dir_win\\
 # The uninstaller's copy of itself deletes Uninstall.exe near its end.
 for _ in $(seq 100); do [ -e "$install_dir/Uninstall.exe" ] || break; sleep 0.2; done
 sleep 1
-check "the program and the DLL are gone by name" names_gone
+check "the program, the DLL and pelmora-cli are gone by name" names_gone
+check "the PATH no longer names the folder" [ "$(path_entries_of_install_dir)" = 0 ]
 check "the loaded DLL was set aside, to be deleted at the next restart" set_aside_for_restart 2
 check "the registration is gone" driver unregistered parents-kept
 check "a new installation before the restart succeeds" [ "$(exit_code "$setup_exe" /S)" = 0 ]

@@ -64,6 +64,18 @@ exit_code() {
     echo "$rc"
 }
 
+# The machine-wide PATH as the registry holds it (what a new terminal starts with). reg.exe
+# writes to a pipe in the OEM code page.
+environment_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+machine_path() {
+    pelmora_wine reg query "$environment_key" /v PATH | iconv -f CP437 -t UTF-8 | tr -d '\r' |
+        sed -n 's/^ *[Pp][Aa][Tt][Hh] \{1,\}REG_[A-Z_]*SZ \{4\}//p'
+}
+# How many entries of the machine PATH name the installation folder.
+path_entries_of_install_dir() {
+    machine_path | tr ';' '\n' | grep -ixcF "$install_dir_win" || true
+}
+
 finish() {
     if [ "$failures" -ne 0 ]; then
         echo "$failures check(s) failed"

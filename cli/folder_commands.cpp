@@ -1,0 +1,149 @@
+#include "cli/folder_commands.h"
+
+#include <algorithm>
+#include <map>
+#include <system_error>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/cli.h"
+#include "cli/list_access.h"
+#include "cli/task_text.h"
+#include "store/folder_key.h"
+#include "store/folder_status.h"
+#include "store/profile.h"
+#include "text/text_encoding.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Which overlay Explorer draws for a status value.
+const char* OverlayName(int status) {
+    switch (status) {
+        case 1:
+            return "zero";
+        case 2:
+            return "half";
+        case 3:
+            return "done";
+        default:
+            return "none";
+    }
+}
+
+struct ListSummary {
+    std::string key;
+    std::optional<std::u16string> name;  // absent for a list no entry of the folder claims
+    size_t tasks = 0;
+    size_t done = 0;
+    int status = 0;      // by the program's rule, from the database
+    int statusFile = 0;  // what the status file holds now (and Explorer shows)
+};
+
+}  // namespace
+
+std::vector<std::u16string> FolderEntryNames(const FolderLocation& folder) {
+    std::vector<std::u16string> names = {u".", u".."};
+    std::error_code error;
+    fs::directory_iterator it(folder.folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        try {
+            names.push_back(it->path().filename().u16string());
+        } catch (const std::exception&) {
+        }
+    }
+    // A listing that broke off would make the items not yet listed look unclaimed.
+    if (error) throw CliFailure(kExitFailed, "cannot list the folder " + Utf8Of(folder.folder));
+    std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+        return Utf16ToUtf8(a) < Utf16ToUtf8(b);
+    });
+    return names;
+}
+
+std::string CmdStatus(const std::string& folderPath, bool json) {
+    const FolderLocation folder = LocateFolder(folderPath);
+    std::vector<ListSummary> claimed;
+    std::vector<ListSummary> unclaimed;
+    if (auto store = OpenDatabase(folder, false)) {
+        const auto tables = ListTables(*store);
+        if (!tables) FailFromStore(*store, folder, "cannot read");
+        std::map<std::string, std::u16string> names;
+        for (const std::u16string& name : FolderEntryNames(folder)) {
+            names.emplace(FolderKey(name), name);
+        }
+        for (const std::string& table : *tables) {
+            if (!IsTaskTableName(table)) continue;
+            ListSummary list;
+            list.key = table.substr(4);
+            for (const TaskRecord& task : LoadListTasks(*store, folder, table)) {
+                ++list.tasks;
+                if (task.done != 0) ++list.done;
+            }
+            list.status = GetFolderStatus(*store, table);
+            list.statusFile =
+                ProfileReadInt(folder.statusFile, kStatusSection, Utf8ToUtf16(list.key), 0);
+            const auto owner = names.find(list.key);
+            if (owner == names.end()) {
+                unclaimed.push_back(std::move(list));
+            } else if (list.tasks > 0) {
+                list.name = owner->second;
+                claimed.push_back(std::move(list));
+            }
+        }
+        std::sort(claimed.begin(), claimed.end(), [](const ListSummary& a, const ListSummary& b) {
+            return Utf16ToUtf8(*a.name) < Utf16ToUtf8(*b.name);
+        });
+    }
+
+    if (json) {
+        nlohmann::ordered_json items = nlohmann::ordered_json::array();
+        for (const ListSummary& list : claimed) {
+            items.push_back({{"item", Utf16ToUtf8(*list.name)},
+                             {"key", list.key},
+                             {"tasks", list.tasks},
+                             {"done", list.done},
+                             {"overlay", OverlayName(list.status)},
+                             {"status", list.status},
+                             {"status_file", list.statusFile}});
+        }
+        nlohmann::ordered_json lost = nlohmann::ordered_json::array();
+        for (const ListSummary& list : unclaimed) {
+            lost.push_back({{"key", list.key}, {"tasks", list.tasks}, {"done", list.done}});
+        }
+        return JsonText({{"folder", Utf8Of(folder.folder)}, {"items", items}, {"unclaimed", lost}});
+    }
+    std::string text;
+    for (const ListSummary& list : claimed) {
+        text += std::string(OverlayName(list.status)) + "  " + std::to_string(list.done) + "/" +
+                std::to_string(list.tasks) + "  " + OneLine(Utf16ToUtf8(*list.name));
+        // Explorer draws what the status file says; say so when that is behind the database.
+        if (list.statusFile != list.status) {
+            text +=
+                "  (Explorer shows " + std::string(OverlayName(list.statusFile)) + "; run rebuild)";
+        }
+        text += '\n';
+    }
+    for (const ListSummary& list : unclaimed) {
+        text += "unclaimed  " + std::to_string(list.done) + "/" + std::to_string(list.tasks) +
+                "  " + list.key + '\n';
+    }
+    return text;
+}
+
+std::string CmdRebuild(const std::string& folderPath) {
+    const FolderLocation folder = LocateFolder(folderPath);
+    auto store = OpenDatabase(folder, false);
+    if (!store) return "no task database in " + Utf8Of(folder.folder) + ": nothing to rebuild\n";
+    const auto tables = ListTables(*store);
+    if (!tables) FailFromStore(*store, folder, "cannot read");
+    if (!RebuildStatusFile(*store, folder.statusFile)) FailFromStore(*store, folder, "cannot read");
+    size_t entries = 0;
+    std::string key;
+    for (const std::string& table : *tables) {
+        if (StatusKeyOfTable(table, key)) ++entries;
+    }
+    return "Icon overlays successfully regenerated! " + std::to_string(entries) +
+           (entries == 1 ? " entry in " : " entries in ") + Utf8Of(fs::path(folder.statusFile)) +
+           "\n";
+}

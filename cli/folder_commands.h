@@ -1,0 +1,16 @@
+// The commands on a folder as a whole: what Explorer shows for its items, and the status file
+// rebuilt from the database.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/item_location.h"
+
+std::string CmdStatus(const std::string& folderPath, bool json);
+std::string CmdRebuild(const std::string& folderPath);
+
+// The names of everything in the folder, "." and ".." included (the program's clean-up hashes
+// them too), sorted by their UTF-8 bytes. Names that are not valid Unicode cannot be any item's
+// key and are left out.
+std::vector<std::u16string> FolderEntryNames(const FolderLocation& folder);

@@ -1,0 +1,63 @@
+#include "cli/list_access.h"
+
+#include "cli/cli.h"
+#include "store/folder_status.h"
+#include "store/store_fault.h"
+
+std::vector<TaskRecord> LoadListTasks(TaskStore& store,
+                                      const FolderLocation& folder,
+                                      const std::string& table) {
+    // Listing the tables reads the schema first: a file that is not a database fails here
+    // instead of reading as an empty list.
+    const auto tables = ListTables(store);
+    if (!tables) FailFromStore(store, folder, "cannot read");
+    bool exists = false;
+    for (const std::string& name : *tables) exists = exists || name == table;
+    if (!exists) return {};
+    if (!HasTaskColumns(store, table)) {
+        throw CliFailure(kExitUnreadable, "cannot read " + Utf8Of(folder.database) + ": " + table +
+                                              " is not a task list");
+    }
+    const std::string current = store.table;
+    store.table = table;
+    auto tasks = LoadTasks(store);
+    store.table = current;
+    if (!tasks) FailFromStore(store, folder, "cannot read");
+    return std::move(*tasks);
+}
+
+void RunInTransaction(TaskStore& store,
+                      const FolderLocation& folder,
+                      const std::function<void()>& change) {
+    Transaction transaction(store);
+    if (!transaction.Active()) FailFromStore(store, folder, "cannot write");
+    change();
+    if (!transaction.Commit()) FailFromStore(store, folder, "cannot write");
+}
+
+void WriteStatusEntries(TaskStore& store,
+                        const FolderLocation& folder,
+                        const std::vector<std::string>& keys) {
+    for (const std::string& key : keys) {
+        WriteFolderStatus(folder.statusFile, key, GetFolderStatus(store, "tbl_" + key));
+    }
+    if (!keys.empty()) NotifyShell();
+}
+
+bool IsTaskTableName(const std::string& table) {
+    if (table.size() != 36 || table.compare(0, 4, "tbl_") != 0) return false;
+    for (size_t i = 4; i < table.size(); ++i) {
+        const char c = table[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+size_t TaskIndex(long long n, size_t count, const std::string& itemName) {
+    if (n < 1 || static_cast<unsigned long long>(n) > count) {
+        throw CliFailure(kExitNotFound, "no task " + std::to_string(n) + ": " + itemName + " has " +
+                                            std::to_string(count) +
+                                            (count == 1 ? " task" : " tasks"));
+    }
+    return static_cast<size_t>(n - 1);
+}

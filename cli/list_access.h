@@ -1,0 +1,34 @@
+// Reading and changing task lists the way the program does: one transaction per command, the
+// status entry written when a change can move an item's completion state, the shell told.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/item_location.h"
+#include "store/task_store.h"
+
+// The tasks of `table` by ascending priority. A missing table is an empty list; a file that is
+// not a task database, or a table of another shape, ends the command.
+std::vector<TaskRecord> LoadListTasks(TaskStore& store,
+                                      const FolderLocation& folder,
+                                      const std::string& table);
+
+// Runs `change` in one transaction and commits it. A store call inside that fails ends the
+// command through FailFromStore, and then nothing of the change stays in the file.
+void RunInTransaction(TaskStore& store,
+                      const FolderLocation& folder,
+                      const std::function<void()>& change);
+
+// Writes each key's status, computed from its table as the program does at exit, into the
+// folder's status file, then tells the shell once.
+void WriteStatusEntries(TaskStore& store,
+                        const FolderLocation& folder,
+                        const std::vector<std::string>& keys);
+
+// True for the program's own table names: "tbl_" and 32 lower-case hexadecimal digits.
+bool IsTaskTableName(const std::string& table);
+
+// The task at the 1-based position `n` as `list` shows it; ends the command when there is none.
+size_t TaskIndex(long long n, size_t count, const std::string& itemName);

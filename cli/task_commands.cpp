@@ -1,0 +1,209 @@
+#include "cli/task_commands.h"
+
+#include <system_error>
+#include <vector>
+
+#include "app/editor_logic.h"
+#include "app/task_edits.h"
+#include "cli/cli.h"
+#include "cli/list_access.h"
+#include "cli/task_text.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+std::string NameOf(const ItemLocation& item) {
+    return Utf16ToUtf8(item.name);
+}
+
+// The item's database for a change to existing tasks: without one, the item has none.
+TaskStore OpenForChange(const ItemLocation& item, long long n) {
+    auto store = OpenDatabase(item.parent, false);
+    if (!store) TaskIndex(n, 0, NameOf(item));
+    store->table = item.table;
+    return std::move(*store);
+}
+
+// The stored title the editor would make of `title`; empty or all-blank titles are refused.
+std::string StoredTitle(const std::string& title) {
+    const EditedTitle edited = ReadTitleField(Utf8ToUtf16(title));
+    if (edited.problem != TitleProblem::kNone) {
+        throw CliFailure(kExitRefused, "Title of the task is empty!");
+    }
+    return edited.key;
+}
+
+void RefuseTakenTitle(const std::vector<TaskRecord>& tasks,
+                      const std::string& storedTitle,
+                      const std::string& itemName) {
+    for (const TaskRecord& task : tasks) {
+        if (task.title == storedTitle) {
+            throw CliFailure(kExitRefused, "Title already exists! " + itemName + " has a task \"" +
+                                               OneLine(DecodedText(storedTitle)) + "\"");
+        }
+    }
+}
+
+std::string Quoted(const TaskRecord& task) {
+    return "\"" + OneLine(DecodedText(task.title)) + "\"";
+}
+
+}  // namespace
+
+std::string CmdList(const std::string& itemPath, bool json) {
+    const ItemLocation item = LocateItem(itemPath);
+    std::vector<TaskRecord> tasks;
+    if (auto store = OpenDatabase(item.parent, false)) {
+        tasks = LoadListTasks(*store, item.parent, item.table);
+    }
+    if (json) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (size_t i = 0; i < tasks.size(); ++i) list.push_back(TaskJson(i + 1, tasks[i]));
+        return JsonText({{"item", NameOf(item)},
+                         {"folder", Utf8Of(item.parent.folder)},
+                         {"key", item.key},
+                         {"tasks", std::move(list)}});
+    }
+    std::string text;
+    const size_t width = std::to_string(tasks.size()).size();
+    for (size_t i = 0; i < tasks.size(); ++i) text += TaskListingLine(i + 1, width, tasks[i]);
+    return text;
+}
+
+std::string CmdAdd(const std::string& itemPath,
+                   const std::string& title,
+                   const std::optional<std::string>& description,
+                   bool done) {
+    const ItemLocation item = LocateItem(itemPath);
+    TaskRecord record;
+    record.title = StoredTitle(title);
+    if (description) record.description = EncodeDescription(Utf8ToUtf16(*description));
+    record.done = done ? 1 : 0;
+    record.done_date = TodayDate();
+
+    std::error_code ignored;
+    const bool hadDatabase = std::filesystem::exists(item.parent.database, ignored);
+    auto store = OpenDatabase(item.parent, true);
+    store->table = item.table;
+    try {
+        RunInTransaction(*store, item.parent, [&] {
+            if (!CreateTaskTable(*store)) FailFromStore(*store, item.parent, "cannot write");
+            const auto tasks = LoadListTasks(*store, item.parent, item.table);
+            RefuseTakenTitle(tasks, record.title, NameOf(item));
+            record.priority = static_cast<int32_t>(tasks.size());
+            if (!InsertTask(*store, record)) FailFromStore(*store, item.parent, "cannot write");
+        });
+    } catch (const CliFailure&) {
+        // A database this command created for nothing would be a change left behind.
+        if (!hadDatabase) {
+            store->db.reset();
+            std::filesystem::remove(item.parent.database, ignored);
+        }
+        throw;
+    }
+    WriteStatusEntries(*store, item.parent, {item.key});
+    return "added task " + std::to_string(record.priority + 1) + ": " + Quoted(record) + "\n";
+}
+
+std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& edit) {
+    const ItemLocation item = LocateItem(itemPath);
+    const std::optional<std::string> newTitle =
+        edit.title ? std::optional<std::string>(StoredTitle(*edit.title)) : std::nullopt;
+    TaskStore store = OpenForChange(item, n);
+    TaskRecord task;
+    bool doneChanged = false;
+    RunInTransaction(store, item.parent, [&] {
+        const auto tasks = LoadListTasks(store, item.parent, item.table);
+        task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
+        std::string keyTitle = task.title;
+        // The task's own title is no conflict, as in the editor.
+        if (newTitle && *newTitle != task.title) RefuseTakenTitle(tasks, *newTitle, NameOf(item));
+        if (newTitle) task.title = *newTitle;
+        if (edit.description) task.description = EncodeDescription(Utf8ToUtf16(*edit.description));
+        if (edit.done && *edit.done != (task.done != 0)) {
+            task.done = *edit.done ? 1 : 0;
+            task.done_date = TodayDate();
+            doneChanged = true;
+        }
+        if (!SaveEditedTask(store, task, keyTitle)) {
+            FailFromStore(store, item.parent, "cannot write");
+        }
+    });
+    if (doneChanged) WriteStatusEntries(store, item.parent, {item.key});
+    return "edited task " + std::to_string(n) + ": " + Quoted(task) + "\n";
+}
+
+std::string CmdDone(const std::string& itemPath, long long n) {
+    const ItemLocation item = LocateItem(itemPath);
+    TaskStore store = OpenForChange(item, n);
+    TaskRecord task;
+    RunInTransaction(store, item.parent, [&] {
+        const auto tasks = LoadListTasks(store, item.parent, item.table);
+        task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
+        // A task that was done already gets today's date again, as "Mark As Done" gives it.
+        task.done_date = TodayDate();
+        task.done = 1;
+        if (!UpdateTask(store, task, task.title)) FailFromStore(store, item.parent, "cannot write");
+    });
+    WriteStatusEntries(store, item.parent, {item.key});
+    return "marked task " + std::to_string(n) + " done: " + Quoted(task) + "\n";
+}
+
+std::string CmdRemove(const std::string& itemPath, long long n) {
+    const ItemLocation item = LocateItem(itemPath);
+    TaskStore store = OpenForChange(item, n);
+    TaskRecord task;
+    RunInTransaction(store, item.parent, [&] {
+        const auto tasks = LoadListTasks(store, item.parent, item.table);
+        task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
+        if (!RemoveTask(store, task.title)) FailFromStore(store, item.parent, "cannot write");
+    });
+    WriteStatusEntries(store, item.parent, {item.key});
+    return "removed task " + std::to_string(n) + ": " + Quoted(task) + "\n";
+}
+
+std::string CmdRemoveAll(const std::string& itemPath) {
+    const ItemLocation item = LocateItem(itemPath);
+    auto store = OpenDatabase(item.parent, false);
+    if (!store) return "removed 0 tasks\n";
+    store->table = item.table;
+    size_t removed = 0;
+    RunInTransaction(*store, item.parent, [&] {
+        const auto tasks = LoadListTasks(*store, item.parent, item.table);
+        std::vector<std::string> titles;
+        for (const TaskRecord& task : tasks) titles.push_back(task.title);
+        if (!RemoveTasks(*store, titles)) FailFromStore(*store, item.parent, "cannot write");
+        removed = titles.size();
+    });
+    // An empty list is left alone, as the window does: nothing changed, nothing to tell.
+    if (removed > 0) WriteStatusEntries(*store, item.parent, {item.key});
+    return "removed " + std::to_string(removed) + (removed == 1 ? " task\n" : " tasks\n");
+}
+
+std::string CmdMove(const std::string& itemPath, long long n, bool up) {
+    const ItemLocation item = LocateItem(itemPath);
+    TaskStore store = OpenForChange(item, n);
+    std::string result;
+    RunInTransaction(store, item.parent, [&] {
+        auto tasks = LoadListTasks(store, item.parent, item.table);
+        const size_t index = TaskIndex(n, tasks.size(), NameOf(item));
+        // The first task cannot go up nor the last down: as in the window, nothing happens.
+        if (up ? index == 0 : index + 1 == tasks.size()) {
+            result = "task " + std::to_string(n) + " is already " +
+                     (up ? "the first" : "the last") + ": nothing moved\n";
+            return;
+        }
+        const size_t upperIndex = up ? index - 1 : index;
+        TaskRecord& upper = tasks[upperIndex];
+        TaskRecord& lower = tasks[upperIndex + 1];
+        const std::string upperKey = upper.title;
+        const std::string lowerKey = lower.title;
+        if (!ExchangePriorities(store, upper, upperKey, lower, lowerKey)) {
+            FailFromStore(store, item.parent, "cannot write");
+        }
+        const size_t to = up ? index : index + 2;
+        result = "moved task " + std::to_string(n) + " to " + std::to_string(to) + ": " +
+                 Quoted(tasks[index]) + "\n";
+    });
+    return result;
+}

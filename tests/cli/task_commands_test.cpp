@@ -1,0 +1,284 @@
+// The commands on one item's list: what they print, the rows they leave, the status entry they
+// write, and that a refused or failed command changes no file.
+#include <gtest/gtest.h>
+
+#include "cli/cli.h"
+#include "store/folder_key.h"
+#include "tests/cli/cli_test_support.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+    return "'" + text + "'";
+}
+
+}  // namespace
+
+class TaskCommandsTest : public CliTest {};
+
+TEST_F(TaskCommandsTest, AddWritesTheRowTheEditorWritesAndTheStatusEntry) {
+    const CliResult result = Cli({"add", Item("Alpha"), "  Buy milk  "});
+    ASSERT_EQ(result.code, kExitOk) << result.err;
+    EXPECT_EQ(result.out, "added task 1: \"Buy milk\"\n");
+    // Spaces cut at both ends, Base64 title, empty description, open, today, priority 0.
+    EXPECT_EQ(Rows("Alpha"),
+              (std::vector<Row>{{"'QnV5IG1pbGs='", "''", "0", Quoted(Today()), "0"}}));
+    EXPECT_EQ(StatusEntry("Alpha"), 1);
+}
+
+TEST_F(TaskCommandsTest, AddAppendsAtTheEndWithDescriptionAndDoneMark) {
+    Seed("Alpha", {"one", "two"});
+    const CliResult result =
+        Cli({"add", Item("Alpha"), "Prüfung", "--description", "line 1\nline 2", "--done"});
+    ASSERT_EQ(result.code, kExitOk) << result.err;
+    const auto rows = Rows("Alpha");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2], (Row{Quoted(Base64Encode("Prüfung")), Quoted(Base64Encode("line 1\nline 2")),
+                            "1", Quoted(Today()), "2"}));
+    EXPECT_EQ(StatusEntry("Alpha"), 1) << "one of three done";
+}
+
+TEST_F(TaskCommandsTest, AddRefusesATitleThatExistsAndChangesNoFile) {
+    Seed("Alpha", {"Buy milk"});
+    ASSERT_EQ(Cli({"rebuild", ParentArg()}).code, kExitOk);
+    const auto before = FolderBytes(Parent());
+    EXPECT_TRUE(FailedWith(Cli({"add", Item("Alpha"), "Buy milk "}), kExitRefused));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+    // Letter case makes another title, as in the editor.
+    EXPECT_EQ(Cli({"add", Item("Alpha"), "buy milk"}).code, kExitOk);
+}
+
+TEST_F(TaskCommandsTest, AddRefusesAnEmptyTitleWithoutCreatingTheDatabase) {
+    EXPECT_TRUE(FailedWith(Cli({"add", Item("Alpha"), "   "}), kExitRefused));
+    EXPECT_TRUE(FailedWith(Cli({"add", Item("Alpha"), ""}), kExitRefused));
+    EXPECT_FALSE(std::filesystem::exists(DbPath()));
+}
+
+TEST_F(TaskCommandsTest, ListShowsPositionsByPriorityWithDescriptions) {
+    const std::string table = TaskTableName(FolderKey(u"Alpha"));
+    Sql("CREATE TABLE " + table +
+        " (title TEXT, description TEXT, done INTEGER, done_date TEXT, priority INTEGER);"
+        "insert into " +
+        table + " values('" + Base64Encode("third") + "','',0,'2021-01-03',2);" + "insert into " +
+        table + " values('" + Base64Encode("first") + "','" + Base64Encode("a\r\nb") +
+        "',1,'2021-01-01',0);" + "insert into " + table + " values('" + Base64Encode("sec\nond") +
+        "','',0,'2021-01-02',1);");
+    const CliResult text = Cli({"list", Item("Alpha")});
+    ASSERT_EQ(text.code, kExitOk) << text.err;
+    EXPECT_EQ(text.out,
+              "1  [x]  2021-01-01  first\n"
+              "        a\n"
+              "        b\n"
+              "2  [ ]  2021-01-02  sec\xEF\xBF\xBDond\n"
+              "3  [ ]  2021-01-03  third\n");
+    const CliResult json = Cli({"list", Item("Alpha"), "--json"});
+    ASSERT_EQ(json.code, kExitOk);
+    EXPECT_NE(json.out.find("\"n\": 3,\n      \"title\": \"third\""), std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find("\"title\": \"sec\\nond\""), std::string::npos) << json.out;
+}
+
+TEST_F(TaskCommandsTest, ListOfAnItemWithoutTasksPrintsNothingAndCreatesNothing) {
+    const CliResult result = Cli({"list", Item("Alpha")});
+    EXPECT_EQ(result.code, kExitOk);
+    EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(std::filesystem::exists(DbPath()));
+}
+
+TEST_F(TaskCommandsTest, EditChangesTitleAndDescriptionButKeepsTheDateAndTheStatusEntry) {
+    Seed("Alpha", {"one", "two"}, 1);
+    ASSERT_EQ(Cli({"rebuild", ParentArg()}).code, kExitOk);
+    const std::string statusBefore = ReadFileBytes(StatusPath());
+    const CliResult result =
+        Cli({"edit", Item("Alpha"), "2", "--title", "zwei", "--description", "more"});
+    ASSERT_EQ(result.code, kExitOk) << result.err;
+    EXPECT_EQ(Rows("Alpha")[1], (Row{Quoted(Base64Encode("zwei")), Quoted(Base64Encode("more")),
+                                     "0", "'2020-01-02'", "1"}));
+    EXPECT_EQ(ReadFileBytes(StatusPath()), statusBefore) << "the done state did not change";
+    // An empty description is stored as the empty text.
+    ASSERT_EQ(Cli({"edit", Item("Alpha"), "2", "--description", ""}).code, kExitOk);
+    EXPECT_EQ(Rows("Alpha")[1].description, "''");
+}
+
+TEST_F(TaskCommandsTest, EditOfTheDoneMarkDatesItAndRewritesTheStatusEntry) {
+    Seed("Alpha", {"one", "two"}, 1);
+    ASSERT_EQ(Cli({"edit", Item("Alpha"), "2", "--done"}).code, kExitOk);
+    EXPECT_EQ(Rows("Alpha")[1].date, Quoted(Today()));
+    EXPECT_EQ(StatusEntry("Alpha"), 3);
+    ASSERT_EQ(Cli({"edit", Item("Alpha"), "1", "--open"}).code, kExitOk);
+    EXPECT_EQ(Rows("Alpha")[0].done, "0");
+    EXPECT_EQ(StatusEntry("Alpha"), 2);
+}
+
+TEST_F(TaskCommandsTest, EditRefusesAnotherTasksTitleButKeepsItsOwn) {
+    Seed("Alpha", {"one", "two"});
+    const auto before = FolderBytes(Parent());
+    EXPECT_TRUE(FailedWith(Cli({"edit", Item("Alpha"), "2", "--title", "one"}), kExitRefused));
+    EXPECT_TRUE(FailedWith(Cli({"edit", Item("Alpha"), "2", "--title", " "}), kExitRefused));
+    EXPECT_TRUE(FailedWith(Cli({"edit", Item("Alpha"), "2"}), kExitUsage));
+    EXPECT_TRUE(FailedWith(Cli({"edit", Item("Alpha"), "2", "--done", "--open"}), kExitUsage));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+    EXPECT_EQ(Cli({"edit", Item("Alpha"), "2", "--title", " two"}).code, kExitOk);
+}
+
+TEST_F(TaskCommandsTest, DoneGivesEvenADoneTaskTodaysDate) {
+    Seed("Alpha", {"one", "two"}, 1);
+    ASSERT_EQ(Cli({"done", Item("Alpha"), "1"}).code, kExitOk);
+    EXPECT_EQ(Rows("Alpha")[0],
+              (Row{Quoted(Base64Encode("one")), "''", "1", Quoted(Today()), "0"}));
+    EXPECT_EQ(StatusEntry("Alpha"), 2);
+}
+
+TEST_F(TaskCommandsTest, RemoveRenumbersTheRestAndWritesTheStatus) {
+    Seed("Alpha", {"one", "two", "three"}, 1);
+    const CliResult result = Cli({"remove", Item("Alpha"), "1"});
+    ASSERT_EQ(result.code, kExitOk) << result.err;
+    EXPECT_EQ(result.out, "removed task 1: \"one\"\n");
+    const auto rows = Rows("Alpha");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].priority, "0");
+    EXPECT_EQ(rows[1].priority, "1");
+    EXPECT_EQ(Titles("Alpha"), (std::vector<std::string>{"two", "three"}));
+    EXPECT_EQ(StatusEntry("Alpha"), 1);
+}
+
+TEST_F(TaskCommandsTest, RemoveAllEmptiesTheListAndKeepsTheKeyAtZero) {
+    Seed("Alpha", {"one", "two"}, 2);
+    Seed("Übung", {"other"});
+    ASSERT_EQ(Cli({"remove", Item("Alpha"), "--all"}).code, kExitOk);
+    EXPECT_TRUE(Rows("Alpha").empty());
+    EXPECT_EQ(Titles("Übung"), std::vector<std::string>{"other"});
+    EXPECT_EQ(StatusEntry("Alpha"), 0);
+}
+
+TEST_F(TaskCommandsTest, RemoveAllOfAnEmptyListChangesNothing) {
+    Seed("Alpha", {});
+    const auto before = FolderBytes(Parent());
+    const CliResult result = Cli({"remove", Item("Alpha"), "--all"});
+    EXPECT_EQ(result.code, kExitOk);
+    EXPECT_EQ(result.out, "removed 0 tasks\n");
+    EXPECT_EQ(FolderBytes(Parent()), before);
+}
+
+TEST_F(TaskCommandsTest, RemoveNeedsEitherNOrAll) {
+    Seed("Alpha", {"one"});
+    EXPECT_TRUE(FailedWith(Cli({"remove", Item("Alpha")}), kExitUsage));
+    EXPECT_TRUE(FailedWith(Cli({"remove", Item("Alpha"), "1", "--all"}), kExitUsage));
+    EXPECT_EQ(Titles("Alpha"), std::vector<std::string>{"one"});
+}
+
+TEST_F(TaskCommandsTest, MoveExchangesNeighboursAndLeavesTheStatusFileAlone) {
+    Seed("Alpha", {"one", "two", "three"}, 1);
+    ASSERT_EQ(Cli({"rebuild", ParentArg()}).code, kExitOk);
+    const std::string statusBefore = ReadFileBytes(StatusPath());
+    ASSERT_EQ(Cli({"move", Item("Alpha"), "3", "--up"}).code, kExitOk);
+    EXPECT_EQ(Titles("Alpha"), (std::vector<std::string>{"one", "three", "two"}));
+    ASSERT_EQ(Cli({"move", Item("Alpha"), "1", "--down"}).code, kExitOk);
+    EXPECT_EQ(Titles("Alpha"), (std::vector<std::string>{"three", "one", "two"}));
+    const auto rows = Rows("Alpha");
+    EXPECT_EQ(rows[0].priority + rows[1].priority + rows[2].priority, "012");
+    EXPECT_EQ(ReadFileBytes(StatusPath()), statusBefore);
+}
+
+TEST_F(TaskCommandsTest, MovingTheFirstUpOrTheLastDownChangesNothing) {
+    Seed("Alpha", {"one", "two"});
+    const auto before = FolderBytes(Parent());
+    EXPECT_EQ(Cli({"move", Item("Alpha"), "1", "--up"}).code, kExitOk);
+    EXPECT_EQ(Cli({"move", Item("Alpha"), "2", "--down"}).code, kExitOk);
+    EXPECT_TRUE(FailedWith(Cli({"move", Item("Alpha"), "1"}), kExitUsage));
+    EXPECT_TRUE(FailedWith(Cli({"move", Item("Alpha"), "1", "--up", "--down"}), kExitUsage));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+}
+
+TEST_F(TaskCommandsTest, NOutOfRangeIsNotFoundAndChangesNothing) {
+    Seed("Alpha", {"one", "two"});
+    const auto before = FolderBytes(Parent());
+    for (const char* n : {"0", "3", "99999999999"}) {
+        EXPECT_TRUE(FailedWith(Cli({"done", Item("Alpha"), n}), kExitNotFound)) << n;
+        EXPECT_TRUE(FailedWith(Cli({"remove", Item("Alpha"), n}), kExitNotFound)) << n;
+        EXPECT_TRUE(FailedWith(Cli({"move", Item("Alpha"), n, "--up"}), kExitNotFound)) << n;
+        EXPECT_TRUE(FailedWith(Cli({"edit", Item("Alpha"), n, "--done"}), kExitNotFound)) << n;
+    }
+    EXPECT_TRUE(FailedWith(Cli({"done", Item("Alpha"), "one"}), kExitUsage));
+    // No database at all: every task number is out of range, and no file appears.
+    EXPECT_TRUE(FailedWith(Cli({"done", Item("Übung"), "1"}), kExitNotFound));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+}
+
+TEST_F(TaskCommandsTest, AnItemThatIsNotThereOrHasNoParentIsRefused) {
+    EXPECT_TRUE(FailedWith(Cli({"add", Item("Gamma"), "x"}), kExitNotFound));
+    EXPECT_TRUE(FailedWith(Cli({"list", Item("Gamma")}), kExitNotFound));
+#ifdef _WIN32
+    const std::string root = Utf8Path(Parent().root_path());
+#else
+    const std::string root = "/";
+#endif
+    EXPECT_TRUE(FailedWith(Cli({"add", root, "x"}), kExitUsage));
+    EXPECT_TRUE(FailedWith(Cli({"list", root}), kExitUsage));
+    EXPECT_FALSE(std::filesystem::exists(DbPath()));
+}
+
+TEST_F(TaskCommandsTest, ATrailingSeparatorOrDotNamesTheItemItself) {
+    ASSERT_EQ(Cli({"add", Item("Alpha") + "/", "one"}).code, kExitOk);
+    ASSERT_EQ(Cli({"add", Item("Alpha") + "/.", "two"}).code, kExitOk);
+    EXPECT_EQ(Titles("Alpha"), (std::vector<std::string>{"one", "two"}));
+}
+
+#ifdef _WIN32
+// Explorer passes the name as the folder holds it; a name typed in other letters (or in its short
+// form) must still reach the same list, not a new one under another key.
+TEST_F(TaskCommandsTest, TheNameIsTakenAsTheFolderSpellsIt) {
+    ASSERT_EQ(Cli({"add", Utf8Path(Parent() / "ALPHA"), "typed in capitals"}).code, kExitOk);
+    EXPECT_EQ(Titles("Alpha"), std::vector<std::string>{"typed in capitals"});
+    EXPECT_EQ(StatusEntry("Alpha"), 1);
+}
+#endif
+
+TEST_F(TaskCommandsTest, FilesHaveTaskListsToo) {
+    ASSERT_EQ(Cli({"add", Item("report.txt"), "check the figures"}).code, kExitOk);
+    EXPECT_EQ(Titles("report.txt"), std::vector<std::string>{"check the figures"});
+    EXPECT_EQ(StatusEntry("report.txt"), 1);
+}
+
+class TaskDatabaseFaultTest : public CliTest {};
+
+TEST_F(TaskDatabaseFaultTest, AFolderWhereTheDatabaseShouldBeIsUnreadable) {
+    std::filesystem::create_directory(DbPath());
+    const auto before = FolderBytes(Parent());
+    EXPECT_TRUE(FailedWith(Cli({"add", Item("Alpha"), "x"}), kExitUnreadable));
+    EXPECT_TRUE(FailedWith(Cli({"list", Item("Alpha")}), kExitUnreadable));
+    EXPECT_TRUE(FailedWith(Cli({"status", ParentArg()}), kExitUnreadable));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+}
+
+TEST_F(TaskDatabaseFaultTest, AFileThatIsNotADatabaseIsUnreadableAndStaysAsItWas) {
+    WriteFileBytes(DbPath(), std::string(4096, 'x'));
+    const auto before = FolderBytes(Parent());
+    EXPECT_TRUE(FailedWith(Cli({"list", Item("Alpha")}), kExitUnreadable));
+    EXPECT_TRUE(FailedWith(Cli({"add", Item("Alpha"), "x"}), kExitUnreadable));
+    EXPECT_TRUE(FailedWith(Cli({"rebuild", ParentArg()}), kExitUnreadable));
+    EXPECT_TRUE(FailedWith(Cli({"export", ParentArg()}), kExitUnreadable));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+}
+
+TEST_F(TaskDatabaseFaultTest, ATableOfAnotherShapeUnderTheItemsNameIsNotWrittenTo) {
+    Sql("CREATE TABLE " + TaskTableName(FolderKey(u"Alpha")) + " (title TEXT, payload BLOB);");
+    const auto before = FolderBytes(Parent());
+    EXPECT_TRUE(FailedWith(Cli({"add", Item("Alpha"), "x"}), kExitUnreadable));
+    EXPECT_TRUE(FailedWith(Cli({"list", Item("Alpha")}), kExitUnreadable));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+}
+
+TEST_F(TaskDatabaseFaultTest, ADatabaseAnotherProgramWritesToIsBusyAndUnchanged) {
+    Seed("Alpha", {"one"});
+    TaskStore other;
+    ASSERT_TRUE(OpenTaskStore(other, Utf8Path(DbPath())));
+    RunSql(other, "BEGIN EXCLUSIVE;");
+    const auto before = FolderBytes(Parent());
+    EXPECT_TRUE(FailedWith(Cli({"add", Item("Alpha"), "two"}), kExitBusy));
+    EXPECT_TRUE(FailedWith(Cli({"list", Item("Alpha")}), kExitBusy));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+    RunSql(other, "ROLLBACK;");
+    EXPECT_EQ(Cli({"add", Item("Alpha"), "two"}).code, kExitOk);
+}
