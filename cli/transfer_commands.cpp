@@ -213,7 +213,7 @@ std::string CmdExport(const std::string& folderPath, const std::optional<std::st
             lists.push_back(std::move(list));
         }
     }
-    const std::string text = JsonText(
+    std::string text = JsonText(
         {{"pelmora_export", 1}, {"folder", Utf8Of(folder.folder)}, {"lists", std::move(lists)}});
     if (!outputFile) return text;
     WriteWholeFile(*outputFile, text);

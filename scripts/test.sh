@@ -38,6 +38,10 @@ for preset in linux linux-asan win32 win64; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
 done
+echo "== build the installers"
+cmake --build --preset win64 -j "$jobs" --target installers
+echo "== clang-tidy"
+PELMORA_JOBS="$jobs" ./scripts/tidy.sh
 
 if [ -z "${DISPLAY:-}" ]; then
     start_virtual_display

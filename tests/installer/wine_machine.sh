@@ -44,6 +44,13 @@ new_machine() {
 # The installer users download is a 32-bit program. Where this host cannot run one, the same
 # script built with the 64-bit stub stands in for it: pick_setup SHIPPED AMD64 [quiet]
 pick_setup() {
+    local setup
+    for setup in "$1" "$2"; do
+        if [ ! -f "$setup" ]; then
+            echo "FAIL: $setup is not built (cmake --build --preset win64 --target installers)" >&2
+            exit 1
+        fi
+    done
     if [ "$PELMORA_WINE32" = yes ]; then
         echo "$1"
     else
