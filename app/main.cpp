@@ -28,6 +28,7 @@ constexpr wchar_t kCannotOpen[] =
 constexpr wchar_t kCannotModify[] =
     L"Cannot modify database!\n\npelmora.db file might be corrupted. Please delete that file!";
 
+
 bool HasReadOnlyAttribute(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(WidePtr(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -52,7 +53,8 @@ std::u16string StatusFileFor(const std::u16string& databasePath) {
 void RunWithDatabase() {
     // Opening the table also reads the file's schema, so a damaged file fails here.
     if (!CreateTaskTable(gApp.store)) {
-        ShowMessage(nullptr, kCannotModify, L"Pelmora Error", MB_ICONERROR);
+        ShowMessage(nullptr, LastFailureWasBusy(gApp.store) ? kTaskListInUse : kCannotModify,
+                    L"Pelmora Error", MB_ICONERROR);
         return;
     }
     gApp.settingsPath = PrepareSettingsPath();
@@ -82,6 +84,11 @@ std::u16string WindowText(HWND window) {
 
 int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     return MessageBoxW(owner, text, caption, type);
+}
+
+void ShowStoreError(HWND owner, const wchar_t* text, const wchar_t* caption) {
+    ShowMessage(owner, LastFailureWasBusy(gApp.store) ? kDatabaseInUse : text, caption,
+                MB_ICONERROR);
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

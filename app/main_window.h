@@ -13,3 +13,8 @@ HBRUSH ListBackgroundBrush();
 // The task list of the main window that `dialog` belongs to (the main window or a dialog it
 // owns).
 HWND TaskListOf(HWND dialog);
+
+// Replaces the list's entries with what the database holds now, keeping the selected position.
+// Used after a failed write, so the list never shows a change the file does not hold. False
+// (and the entries left as they are) when the tasks cannot be read.
+bool ReloadTaskList(HWND list);
