@@ -41,4 +41,6 @@ echo "== tests: win64 under Wine"
 ctest --preset win64 -j "$jobs"
 echo "== tests: win32 under Wine (WoW64)"
 ctest --preset win32
+echo "== fuzzing: each libFuzzer target for a short bounded run"
+PELMORA_JOBS="$jobs" ./scripts/fuzz.sh "${PELMORA_FUZZ_SECONDS:-20}"
 echo "== all tests passed"

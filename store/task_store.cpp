@@ -90,8 +90,8 @@ template <typename OnRow>
 QueryResult RunQuery(TaskStore& store, const std::string& sql, OnRow onRow) {
     BudgetScope budget(store);
     sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(store.db.get(), sql.c_str(), static_cast<int>(sql.size() + 1),
-                                &raw, nullptr);
+    int rc = sqlite3_prepare_v2(store.db.get(), sql.c_str(), static_cast<int>(sql.size() + 1), &raw,
+                                nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(raw);
         Fail(store, rc);
@@ -135,6 +135,15 @@ bool IsWritableTable(TaskStore& store) {
     if (result == QueryResult::kOk && rows == 1 && ordinary) return true;
     if (result == QueryResult::kOk) store.lastFailure = StoreFailure::kOther;
     return false;
+}
+
+// True when the schema holds nothing under the current table's name.
+bool IsMissingTable(TaskStore& store) {
+    std::string sql = "SELECT type FROM sqlite_master WHERE name=";
+    AppendQuoted(sql, store.table);
+    sql += " COLLATE NOCASE;";
+    int rows = 0;
+    return RunQuery(store, sql, [&](sqlite3_stmt*) { ++rows; }) == QueryResult::kOk && rows == 0;
 }
 
 bool ExecuteOnOneRow(TaskStore& store, const std::string& sql) {
@@ -279,15 +288,14 @@ bool DeleteAllTasks(TaskStore& store, std::vector<int64_t> rowIds) {
     std::sort(rowIds.begin(), rowIds.end());
     size_t next = 0;
     bool same = true;
-    const auto listed = RunQuery(store, "select rowid from " + SqlTableName(store.table) + ";",
-                                 [&](sqlite3_stmt* row) {
-                                     if (next >= rowIds.size() ||
-                                         sqlite3_column_type(row, 0) != SQLITE_INTEGER ||
-                                         sqlite3_column_int64(row, 0) != rowIds[next]) {
-                                         same = false;
-                                     }
-                                     ++next;
-                                 });
+    const auto listed = RunQuery(
+        store, "select rowid from " + SqlTableName(store.table) + ";", [&](sqlite3_stmt* row) {
+            if (next >= rowIds.size() || sqlite3_column_type(row, 0) != SQLITE_INTEGER ||
+                sqlite3_column_int64(row, 0) != rowIds[next]) {
+                same = false;
+            }
+            ++next;
+        });
     if (listed != QueryResult::kOk) return false;
     if (!same || next != rowIds.size()) {
         store.lastFailure = StoreFailure::kOther;
@@ -338,8 +346,8 @@ bool RenumberTasks(TaskStore& store) {
     if (positions && gap == count) return transaction.Commit();
     std::string sql;
     if (positions) {
-        sql = "update " + table + " set priority=priority-1 where priority>" +
-              std::to_string(gap) + ";";
+        sql = "update " + table + " set priority=priority-1 where priority>" + std::to_string(gap) +
+              ";";
     } else {
         // Anything else (ties, gaps, values that are no position at all) is ranked in list order
         // in one statement, and only rows out of place are written: n log n, never n squared.
@@ -377,8 +385,12 @@ std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store) {
     int count = 0;
     const auto counted = RunQuery(store, DoneQuery(store.table), [&](sqlite3_stmt*) { ++count; });
     if (counted == QueryResult::kPrepareFailed) {
-        // Busy is not missing: the list would look empty while the file holds tasks.
-        if (store.lastFailure == StoreFailure::kBusy) return std::nullopt;
+        // Busy is not missing: the list would look empty while the file holds tasks. Nor is an
+        // object of the table's name that cannot be read (a view, say): it is not shown as an
+        // empty list that the user would then add to.
+        if (store.lastFailure == StoreFailure::kBusy || !IsMissingTable(store)) {
+            return std::nullopt;
+        }
         return std::vector<TaskRecord>();
     }
     if (counted == QueryResult::kStepFailed) return std::nullopt;

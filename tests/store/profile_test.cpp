@@ -75,6 +75,26 @@ TEST_F(ProfileTest, PortableReaderHandlesUtf16Files) {
     EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 3);
 }
 
+TEST_F(ProfileTest, PortableReaderSkipsAUtf8ByteOrderMarkAtTheStart) {
+    // Editors save a UTF-8 mark before "[pelmora]": the section must still be found, and the
+    // mark must not be taken for part of the first line.
+    WriteFileBytes(file(), "\xEF\xBB\xBF[pelmora]\r\nabc=2\r\n");
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 2);
+    WriteFileBytes(file(),
+                   "\xEF\xBB\xBF"
+                   "abc=1\r\n[pelmora]\r\nabc=3\r\n");
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 3);
+    // Only at the start: the same bytes elsewhere are text.
+    WriteFileBytes(file(), "[x]\r\n\xEF\xBB\xBF[pelmora]\r\nabc=2\r\n");
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), -1);
+    // The writer replaces the entry under the marked header rather than adding a second one.
+    WriteFileBytes(file(), "\xEF\xBB\xBF[pelmora]\r\nabc=2\r\n");
+    ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora", u"abc", u"1"));
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 1);
+    const std::string written = ReadFileBytes(file());
+    EXPECT_EQ(written.find("[pelmora]"), written.rfind("[pelmora]")) << written;
+}
+
 TEST_F(ProfileTest, PlatformLayerReadsWhatItWrote) {
     ASSERT_TRUE(ProfileWriteString(path(), u"pelmora", u"wnd_main_width", u"640"));
     ASSERT_TRUE(ProfileWriteString(path(), u"pelmora", u"wnd_main_width", u"700"));

@@ -88,8 +88,8 @@ TEST_F(TaskStoreTest, StatementTextsAreExactlyTheDesignedOnes) {
     ASSERT_TRUE(DropTable(store, "tbl_0123"));
     // Every write that names a row checks first, inside its transaction, that the item's table
     // is an ordinary table, and finds its row by key.
-    const std::string check = "SELECT type, sql FROM sqlite_master WHERE name='" + kAbcTable +
-                              "' COLLATE NOCASE;";
+    const std::string check =
+        "SELECT type, sql FROM sqlite_master WHERE name='" + kAbcTable + "' COLLATE NOCASE;";
     const std::string key = " where rowid=" + std::to_string(*rowId) + ";";
     const std::vector<std::string> expected = {
         "BEGIN IMMEDIATE;",
@@ -120,8 +120,9 @@ TEST_F(TaskStoreTest, LoadRunsTheListQueryInPriorityOrder) {
     const auto tasks = LoadTasks(store);
     ASSERT_TRUE(tasks);
     ASSERT_EQ(tasks->size(), 2u);
-    const std::string listQuery = "select title, description, done, done_date, priority, rowid from " +
-                                  kAbcTable + " order by priority asc, rowid asc;";
+    const std::string listQuery =
+        "select title, description, done, done_date, priority, rowid from " + kAbcTable +
+        " order by priority asc, rowid asc;";
     EXPECT_NE(std::find(log.statements.begin(), log.statements.end(), listQuery),
               log.statements.end());
     EXPECT_EQ(Base64Decode((*tasks)[0].title), "first");
@@ -155,6 +156,7 @@ TEST_F(TaskStoreTest, DoneCountsWhenItsIntegerValueIsNotZero) {
     RunSql(store, "insert into " + kAbcTable + " values('Yg==','',0.5,'2014-08-12',1);");
     EXPECT_EQ(GetFolderStatus(store, kAbcTable), 2);  // 1 of 2
     const auto tasks = LoadTasks(store).value();
+    ASSERT_EQ(tasks.size(), 2u);  // checked before indexing: a short list fails, never crashes
     EXPECT_NE(tasks[0].done, 0u);
     EXPECT_EQ(tasks[1].done, 0u);
 }
