@@ -225,9 +225,9 @@ TEST_F(InvokeCommandTest, AParentFolderWithBlanksArrivesAsOneArgument) {
     // Unquoted, "C:\My Projects\pelmora.db" would reach the program as two arguments and a
     // third, and the program would end without a window.
     const std::wstring parent = folder_.Make(L"My  Projects 2024");
-    const std::wstring item = parent + L"\Alpha";
+    const std::wstring item = parent + L"\\Alpha";
     ASSERT_TRUE(CreateDirectoryW(item.c_str(), nullptr));
-    EXPECT_EQ(StartFor(item), Expected(parent + L"\pelmora.db", L"Alpha"));
+    EXPECT_EQ(StartFor(item), Expected(parent + L"\\pelmora.db", L"Alpha"));
 }
 
 TEST_F(InvokeCommandTest, VerbsGivenAsTextOrOtherOffsetsStartNothing) {
