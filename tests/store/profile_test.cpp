@@ -43,7 +43,15 @@ TEST_F(ProfileTest, PortableWriterRefusesEntriesThatWouldReadBackDifferently) {
     EXPECT_FALSE(WriteString(path(), u"pel]mora", u"a", u"1"));
     EXPECT_FALSE(WriteString(path(), u"pelmora", u"a", u"1\n[x]"));
     EXPECT_FALSE(WriteString(path(), u"pelmora", u"  ", u"1"));
+    // Found by fuzzing: "[x=2" reads back as a section header, ";x=2" as a comment.
+    EXPECT_FALSE(WriteString(path(), u"pelmora", u"[pelmor", u"2"));
+    EXPECT_FALSE(WriteString(path(), u"pelmora", u" ;x", u"2"));
+    EXPECT_FALSE(WriteString(path(), u" pelmora", u"a", u"1"));
+    EXPECT_FALSE(WriteString(path(), u"pelmora", std::u16string{u'k', 0xD83D}, u"1"));
     EXPECT_FALSE(std::filesystem::exists(file()));
+    // A key with those characters inside is an ordinary key.
+    ASSERT_TRUE(WriteString(path(), u"pelmora", u"a[b;c", u"2"));
+    EXPECT_EQ(ReadInt(path(), u"pelmora", u"a[b;c", -1), 2);
 }
 
 TEST_F(ProfileTest, PortableReaderFollowsTheSystemRules) {
