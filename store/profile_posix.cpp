@@ -195,6 +195,15 @@ bool WriteString(const std::u16string& path,
         lines.push_back(entry);
     }
     std::string bytes;
+    // The reader drops one UTF-8 mark at the start. A file that had one keeps it, and a first line
+    // that itself begins with U+FEFF gets one, so that it still reads as the same line.
+    bool marked = !lines.empty() && !lines.front().empty() && lines.front().front() == 0xFEFF;
+    {
+        std::ifstream in(ToPath(path), std::ios::binary);
+        char head[3] = {};
+        marked = marked || (in.read(head, 3) && std::string_view(head, 3) == "\xEF\xBB\xBF");
+    }
+    if (marked) bytes = "\xEF\xBB\xBF";
     for (const auto& line : lines) {
         bytes += Utf16ToUtf8(line);
         bytes += "\r\n";

@@ -101,6 +101,12 @@ TEST_F(ProfileTest, PortableReaderSkipsAUtf8ByteOrderMarkAtTheStart) {
     EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 1);
     const std::string written = ReadFileBytes(file());
     EXPECT_EQ(written.find("[pelmora]"), written.rfind("[pelmora]")) << written;
+    EXPECT_EQ(written.substr(0, 3), "\xEF\xBB\xBF");  // the mark stays
+    // Found by fuzzing: two marks. The second is part of the first line, which is then no
+    // section header; a rewrite must keep it so, or the entry would land in another section.
+    WriteFileBytes(file(), "\xEF\xBB\xBF\xEF\xBB\xBF[pelmora]x");
+    ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora", u"abc", u"3"));
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 3);
 }
 
 TEST_F(ProfileTest, PlatformLayerReadsWhatItWrote) {
