@@ -28,7 +28,6 @@ constexpr wchar_t kCannotOpen[] =
 constexpr wchar_t kCannotModify[] =
     L"Cannot modify database!\n\npelmora.db file might be corrupted. Please delete that file!";
 
-
 bool HasReadOnlyAttribute(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(WidePtr(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;

@@ -33,8 +33,8 @@ bool ExchangePriorities(TaskStore& store, TaskRecord& upper, TaskRecord& lower, 
     }
     upper.priority += 1;
     lower.priority -= 1;
-    written = written && UpdateTask(store, upper) && UpdateTask(store, lower) &&
-              transaction.Commit();
+    written =
+        written && UpdateTask(store, upper) && UpdateTask(store, lower) && transaction.Commit();
     if (!written) {
         upper.priority = upperBefore;
         lower.priority = lowerBefore;

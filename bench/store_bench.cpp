@@ -3,16 +3,16 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "store/folder_key.h"
 #include "app/task_edits.h"
+#include "store/folder_key.h"
 #include "store/task_store.h"
 #include "text/text_encoding.h"
 
@@ -161,8 +161,8 @@ void BenchRemoveFirstOfMany() {
         [&] {
             sqlite3* db = store.db.get();
             Exec(db, "BEGIN IMMEDIATE;");
-            Exec(db, "delete from " + store.table + " where rowid=" + std::to_string(ids.at(0)) +
-                         ";");
+            Exec(db,
+                 "delete from " + store.table + " where rowid=" + std::to_string(ids.at(0)) + ";");
             Exec(db, "update " + store.table + " set priority=priority-1 where priority>0;");
             Exec(db, "COMMIT;");
         });
