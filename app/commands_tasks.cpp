@@ -15,8 +15,11 @@ bool Confirm(HWND window, const wchar_t* question) {
     return ShowMessage(window, question, L"Confirm", MB_ICONQUESTION | MB_YESNO) == IDYES;
 }
 
-void ShowError(HWND window, const wchar_t* text) {
-    ShowMessage(window, text, L"Pelmora Error", MB_ICONERROR);
+// Reports a failed write and shows what the file holds now: the failed change is not shown as
+// made, and changes other programs made meanwhile appear.
+void FailedWrite(HWND window, HWND list, const wchar_t* text) {
+    ShowStoreError(window, text, L"Pelmora Error");
+    ReloadTaskList(list);
 }
 
 // Exchanges the entries at `upperIndex` and the one below it, in the database and in the list,
@@ -25,16 +28,15 @@ void ExchangeEntries(HWND window, HWND list, int upperIndex, int selectAfter) {
     TaskRecord* upper = RecordAt(list, upperIndex);
     TaskRecord* lower = RecordAt(list, upperIndex + 1);
     if (upper == nullptr || lower == nullptr) return;
+    const bool renumbers = !HaveConsecutivePriorities(*upper, *lower);
     // Both rows move or neither: a half-written exchange would leave two tasks with one
     // priority, and the list would show an order the next start does not.
-    if (!ExchangePriorities(gApp.store, *upper, StoredTitleOf(*upper), *lower,
-                            StoredTitleOf(*lower))) {
-        ShowError(window, L"Cannot update database!");
+    if (!ExchangePriorities(gApp.store, *upper, *lower, upperIndex)) {
+        FailedWrite(window, list, L"Cannot update database!");
         return;
     }
-    SetStoredTitle(*upper, upper->title);
-    SetStoredTitle(*lower, lower->title);
     SwapWithNext(list, upperIndex);
+    if (renumbers) NumberEntries(list);
     RepaintList(list);
     SelectEntry(list, selectAfter);
 }
@@ -57,6 +59,11 @@ void CmdEditSelected(HWND window) {
     gApp.currentTask = record;
     RunEditor(window);
     gApp.currentTask = nullptr;
+    if (gApp.editFailed) {
+        gApp.editFailed = false;
+        ReloadTaskList(list);
+        return;
+    }
     RefreshEntryText(list, *selected);
     RepaintList(list);
 }
@@ -70,15 +77,12 @@ void CmdRemoveSelected(HWND window) {
     if (!Confirm(window, L"Are you sure you want delete the selected task?")) return;
     // The deletion and the renumbering of the rest are one change: a removal that left a gap in
     // the stored priorities would make later moves exchange the wrong neighbours.
-    if (!RemoveTask(gApp.store, StoredTitleOf(*record))) {
-        ShowError(window, L"Cannot remove record from database!");
+    if (!record->row_id || !RemoveTask(gApp.store, *record->row_id)) {
+        FailedWrite(window, list, L"Cannot remove record from database!");
         return;
     }
     RemoveEntry(list, *selected);
-    const int count = EntryCount(list);
-    for (int i = 0; i < count; ++i) {
-        if (TaskRecord* rest = RecordAt(list, i)) rest->priority = i;
-    }
+    NumberEntries(list);
     gApp.statusChanged = true;
 }
 
@@ -87,15 +91,21 @@ void CmdRemoveAll(HWND window) {
     const int count = EntryCount(list);
     if (count == 0) return;
     if (!Confirm(window, L"Are you sure you want delete all tasks?")) return;
-    std::vector<std::string> titles;
-    titles.reserve(static_cast<size_t>(count));
+    std::vector<int64_t> rowIds;
+    rowIds.reserve(static_cast<size_t>(count));
+    bool allKeyed = true;
     for (int i = 0; i < count; ++i) {
-        if (const TaskRecord* record = RecordAt(list, i)) titles.push_back(StoredTitleOf(*record));
+        const TaskRecord* record = RecordAt(list, i);
+        if (record == nullptr || !record->row_id) {
+            allKeyed = false;
+        } else {
+            rowIds.push_back(*record->row_id);
+        }
     }
-    // All rows go in one transaction: when one cannot be deleted none is, and the list keeps
-    // showing exactly what the database holds.
-    if (!RemoveTasks(gApp.store, titles)) {
-        ShowError(window, L"Cannot remove record from database!");
+    // All rows go in one statement, and only when the table holds exactly the rows shown: when
+    // it does not, none is deleted, and the list then shows what the database holds.
+    if (!allKeyed || !RemoveTasks(gApp.store, rowIds)) {
+        FailedWrite(window, list, L"Cannot remove record from database!");
         return;
     }
     RemoveAllEntries(list);
@@ -108,13 +118,15 @@ void CmdMarkDone(HWND window) {
     if (!selected) return;
     TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
-    record->done_date = TodayDate();
-    record->done = 1;
-    if (UpdateTask(gApp.store, *record, StoredTitleOf(*record))) {
-        SetStoredTitle(*record, record->title);
-    } else {
-        ShowError(window, L"Cannot update database!");
+    // The record changes only once its row has: a failed mark is never shown as made.
+    TaskRecord marked = *record;
+    marked.done_date = TodayDate();
+    marked.done = 1;
+    if (!UpdateTask(gApp.store, marked)) {
+        FailedWrite(window, list, L"Cannot update database!");
+        return;
     }
+    *record = std::move(marked);
     RepaintList(list);
     gApp.statusChanged = true;
 }

@@ -8,7 +8,6 @@
 #include "app/main_window.h"
 #include "app/resource.h"
 #include "app/settings.h"
-#include "app/task_edits.h"
 #include "app/task_list.h"
 #include "app/window_dpi.h"
 #include "app/window_geometry.h"
@@ -17,11 +16,6 @@ namespace {
 
 constexpr COLORREF kFieldText = RGB(0, 100, 0);
 constexpr COLORREF kFieldBackground = RGB(241, 241, 241);
-
-// The stored title of the row an edit-mode editor writes to. It follows the record only once an
-// update has succeeded: after a failed one the record already holds the new title while the row
-// still holds the old, and the next Save (in this editor or a later one) must find the row.
-std::string gKeyTitle;
 
 // The density the editor lays itself out for: its display's, or the one the last density change
 // announced.
@@ -73,10 +67,12 @@ void SaveNewTask(HWND dialog, const EditedTitle& title) {
     record->done = DoneChecked(dialog) ? 1 : 0;
     record->priority = EntryCount(list);
     record->done_date = TodayDate();
-    if (!InsertTask(gApp.store, *record)) {
-        ShowMessage(dialog, L"Cannot add record into database!", L"Error", MB_ICONERROR);
+    const auto rowId = InsertTask(gApp.store, *record);
+    if (!rowId) {
+        ShowStoreError(dialog, L"Cannot add record into database!", L"Error");
         return;
     }
+    record->row_id = *rowId;
     AppendListItem(list, std::move(record));
     gApp.statusChanged = true;
     SendMessageW(dialog, WM_CLOSE, 0, 0);
@@ -89,22 +85,25 @@ void SaveChangedTask(HWND dialog, const EditedTitle& title) {
         Warn(dialog, L"Title already exists!", L"Warning");
         return;
     }
-    const auto description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
+    // The edit is written from a copy and reaches the list's record only once its row has it:
+    // the editor stays open with the user's text after a failure, and the list is read again
+    // when it closes.
+    TaskRecord edited = task;
     const uint32_t done = DoneChecked(dialog) ? 1 : 0;
-    task.title = title.key;
-    task.display_title = title.displayTitle;
-    task.description = description;
+    edited.title = title.key;
+    edited.display_title = title.displayTitle;
+    edited.description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
     if (done != (task.done != 0 ? 1u : 0u)) {
-        task.done = done;
-        task.done_date = TodayDate();
-        gApp.statusChanged = true;
+        edited.done = done;
+        edited.done_date = TodayDate();
     }
-    const bool saved = SaveEditedTask(gApp.store, task, gKeyTitle);
-    SetStoredTitle(task, gKeyTitle);
-    if (!saved) {
-        ShowMessage(dialog, L"Cannot update database!", L"Error", MB_ICONERROR);
+    if (!UpdateTask(gApp.store, edited)) {
+        gApp.editFailed = true;
+        ShowStoreError(dialog, L"Cannot update database!", L"Error");
         return;
     }
+    if (edited.done != task.done) gApp.statusChanged = true;
+    task = std::move(edited);
     SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
@@ -128,10 +127,8 @@ void OnSave(HWND dialog) {
 
 BOOL OnInitDialog(HWND dialog) {
     SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
-    gKeyTitle.clear();
     if (!gApp.editorAddMode && gApp.currentTask != nullptr) {
         const TaskRecord& task = *gApp.currentTask;
-        gKeyTitle = StoredTitleOf(task);
         SetDlgItemTextW(dialog, IDC_TITLE, WidePtr(task.display_title.value_or(std::u16string())));
         const std::u16string description = DecodeDescription(task.description);
         if (!description.empty()) SetDlgItemTextW(dialog, IDC_DESCRIPTION, WidePtr(description));

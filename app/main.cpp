@@ -52,7 +52,8 @@ std::u16string StatusFileFor(const std::u16string& databasePath) {
 void RunWithDatabase() {
     // Opening the table also reads the file's schema, so a damaged file fails here.
     if (!CreateTaskTable(gApp.store)) {
-        ShowMessage(nullptr, kCannotModify, L"Pelmora Error", MB_ICONERROR);
+        ShowMessage(nullptr, LastFailureWasBusy(gApp.store) ? kTaskListInUse : kCannotModify,
+                    L"Pelmora Error", MB_ICONERROR);
         return;
     }
     gApp.settingsPath = PrepareSettingsPath();
@@ -82,6 +83,11 @@ std::u16string WindowText(HWND window) {
 
 int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     return MessageBoxW(owner, text, caption, type);
+}
+
+void ShowStoreError(HWND owner, const wchar_t* text, const wchar_t* caption) {
+    ShowMessage(owner, LastFailureWasBusy(gApp.store) ? kDatabaseInUse : text, caption,
+                MB_ICONERROR);
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

@@ -72,10 +72,11 @@ void PrepareDrawing(int dpi) {
     }
 }
 
-// False when the tasks could not be read.
+// False when the tasks could not be read; the list is then left as it is.
 bool LoadTaskList(HWND list) {
     auto tasks = LoadTasks(gApp.store);
     if (!tasks) return false;
+    RemoveAllEntries(list);
     // One allocation for all entries, and one repaint at the end rather than one scroll-bar
     // update and redraw per entry: the window is already showing while the list fills.
     SendMessageW(list, LB_INITSTORAGE, tasks->size(), 0);
@@ -118,8 +119,10 @@ BOOL OnInitDialog(HWND window, HWND, LPARAM) {
     MoveWindow(gMain.list, 0, 0, client.right, client.bottom, FALSE);
 
     if (!LoadTaskList(gMain.list)) {
-        ShowMessage(window, L"Cannot read task list from database!", L"Pelmora Error",
-                    MB_ICONERROR);
+        ShowMessage(window,
+                    LastFailureWasBusy(gApp.store) ? kTaskListInUse
+                                                   : L"Cannot read task list from database!",
+                    L"Pelmora Error", MB_ICONERROR);
         SendMessageW(window, WM_CLOSE, 0, 0);
     }
     return TRUE;
@@ -248,13 +251,16 @@ void OnClose(HWND window) {
 
 }  // namespace
 
-HBRUSH ListBackgroundBrush() {
-    return gMain.resources.listBackground.get();
+bool ReloadTaskList(HWND list) {
+    const auto selected = SelectedIndex(list);
+    if (!LoadTaskList(list)) return false;
+    const int count = EntryCount(list);
+    if (selected && count > 0) SelectEntry(list, *selected < count ? *selected : count - 1);
+    return true;
 }
 
-bool ReloadTaskList(HWND) {
-    RemoveAllEntries(gMain.list);
-    return LoadTaskList(gMain.list);
+HBRUSH ListBackgroundBrush() {
+    return gMain.resources.listBackground.get();
 }
 
 HWND TaskListOf(HWND dialog) {

@@ -14,6 +14,7 @@ HBRUSH ListBackgroundBrush();
 // owns).
 HWND TaskListOf(HWND dialog);
 
-// Shows the tasks as the database now holds them (after a change made outside the list). False
-// when they could not be read; the list is then empty.
-bool ReloadTaskList(HWND window);
+// Replaces the list's entries with what the database holds now, keeping the selected position.
+// Used after a failed write, so the list never shows a change the file does not hold. False
+// (and the entries left as they are) when the tasks cannot be read.
+bool ReloadTaskList(HWND list);

@@ -337,7 +337,7 @@ void CmdRecoverTasks(HWND window) {
     gRecover = RecoverDialogState();
     if (recovered) {
         ResetEmptyListHint();
-        if (!ReloadTaskList(window)) {
+        if (!ReloadTaskList(TaskListOf(window))) {
             ShowMessage(window, L"Cannot read task list from database!", L"Pelmora Error",
                         MB_ICONERROR);
         }

@@ -3,28 +3,26 @@
 // Portable: no window code, so the all-or-nothing behaviour is tested against real files.
 #pragma once
 
-#include <string>
+#include <cstdint>
 #include <vector>
 
 #include "store/task_store.h"
 
-// Deletes the task and renumbers the rest to 0, 1, 2 ... together; false (nothing changed) when
-// either step fails.
-bool RemoveTask(TaskStore& store, const std::string& title);
+// Deletes the task's row and renumbers the rest to 0, 1, 2 ... together; false (nothing
+// changed) when either step fails or the row is not exactly one row.
+bool RemoveTask(TaskStore& store, int64_t rowId);
 
-// Deletes every listed task; false (nothing deleted) when any deletion fails.
-bool RemoveTasks(TaskStore& store, const std::vector<std::string>& titles);
+// Deletes every listed row, which must be every row of the table; false (nothing deleted)
+// otherwise.
+bool RemoveTasks(TaskStore& store, const std::vector<int64_t>& rowIds);
 
-// Moves `lower` (the entry just below `upper` in the list) one place up and `upper` one place
-// down: both priorities change and both rows are written, or neither. On failure the records
-// keep their old priorities. The keys are the titles the two rows are stored under.
-bool ExchangePriorities(TaskStore& store,
-                        TaskRecord& upper,
-                        const std::string& upperKey,
-                        TaskRecord& lower,
-                        const std::string& lowerKey);
+// True when the two records' priorities are the consecutive positions a move can exchange
+// directly; rows from a foreign file may have gaps, ties or values that are no position at all.
+bool HaveConsecutivePriorities(const TaskRecord& upper, const TaskRecord& lower);
 
-// Writes an edited record over the row stored under `keyTitle`. On success `keyTitle` becomes
-// the record's title; after a failure it still names the stored row, so a later save of the
-// same edit finds it.
-bool SaveEditedTask(TaskStore& store, const TaskRecord& record, std::string& keyTitle);
+// Moves `lower` (the entry just below `upper` in the list, which shows `upper` at `upperIndex`)
+// one place up and `upper` one place down: both priorities change and both rows are written, or
+// neither. When the two priorities are not consecutive, the table is first renumbered in list
+// order, in the same transaction, and the records take their list positions before the move.
+// On failure the records keep their old priorities.
+bool ExchangePriorities(TaskStore& store, TaskRecord& upper, TaskRecord& lower, int upperIndex);

@@ -1,13 +1,8 @@
 #include "app/task_list.h"
 
-#include <map>
-
 #include "app/app_state.h"
 
 namespace {
-
-// Records whose row is stored under another title than their own; normally empty.
-std::map<const TaskRecord*, std::string> gStoredTitles;
 
 const wchar_t* EntryText(const TaskRecord& record) {
     static const char16_t kEmpty[] = u"";
@@ -113,21 +108,13 @@ void RepaintList(HWND list) {
     RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE);
 }
 
-const std::string& StoredTitleOf(const TaskRecord& record) {
-    const auto found = gStoredTitles.find(&record);
-    return found == gStoredTitles.end() ? record.title : found->second;
-}
-
-void SetStoredTitle(const TaskRecord& record, const std::string& storedTitle) {
-    if (storedTitle == record.title) {
-        gStoredTitles.erase(&record);
-    } else {
-        gStoredTitles[&record] = storedTitle;
+void NumberEntries(HWND list) {
+    const int count = EntryCount(list);
+    for (int i = 0; i < count; ++i) {
+        if (TaskRecord* record = RecordAt(list, i)) record->priority = i;
     }
 }
 
 void ReleaseEntryRecord(const DELETEITEMSTRUCT& item) {
-    const auto* record = reinterpret_cast<TaskRecord*>(item.itemData);
-    gStoredTitles.erase(record);
-    delete record;
+    delete reinterpret_cast<TaskRecord*>(item.itemData);
 }

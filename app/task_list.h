@@ -39,13 +39,8 @@ void RefreshEntryText(HWND list, int index);
 // Redraws every entry (after a record changed in place).
 void RepaintList(HWND list);
 
-// The title the record's row is stored under. It is the record's own title, except after an
-// edit whose update failed: the list then shows the new title while the row keeps the old one,
-// and every later write of that record must still find the row.
-const std::string& StoredTitleOf(const TaskRecord& record);
-
-// Notes the title the record's row is now stored under (after a write succeeded or failed).
-void SetStoredTitle(const TaskRecord& record, const std::string& storedTitle);
+// Gives every record its list position as its priority, as the store's renumbering does.
+void NumberEntries(HWND list);
 
 // Frees the record an entry carried; called for WM_DELETEITEM, which the list sends for every
 // entry it drops, whether by removal, by reset or when it is destroyed.

@@ -1,7 +1,8 @@
 // What the overlay identifiers add to the calls Explorer already pays for every item shown:
 // IsMemberOf over 10,000 item paths against bare loops of the same system calls, (a) in a
-// folder without "pelmora.ini" and (b) in one whose "pelmora.ini" holds 1,000 entries.
-// Goal: at most 1.2 times the bare calls in both. Runs under Wine; loads PelmoraExt.dll.
+// folder without "pelmora.ini", (b) in one whose "pelmora.ini" holds 1,000 entries and (c) in
+// one whose "pelmora.ini" is larger than the 1 MB the overlays read, against the bare existence
+// test. Goal: at most 1.2 times the bare calls in each. Runs under Wine; loads PelmoraExt.dll.
 #include <windows.h>
 
 #include <objbase.h>
@@ -140,6 +141,21 @@ int main() {
     CreateDirectoryW(root.c_str(), nullptr);
     const ItemFolder plain = MakeFolder(root, L"plain", provider);
     const ItemFolder tracked = MakeFolder(root, L"tracked", provider);
+    const ItemFolder oversized = MakeFolder(root, L"oversized", provider);
+    {
+        // A real entry for every item, then padding past the cap: were the file parsed, every
+        // call would read megabytes.
+        std::string text = "[pelmora]\r\n";
+        for (int i = 0; i < kItems; ++i) {
+            text += std::string(oversized.keys[i].begin(), oversized.keys[i].end()) + "=3\r\n";
+        }
+        text += ";" + std::string(2 * 1024 * 1024, 'x') + "\r\n";
+        HANDLE file = CreateFileW(oversized.statusFile.c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
     for (int i = 0; i < kEntries; ++i) {
         const wchar_t value[] = {static_cast<wchar_t>(L'0' + i % 4), L'\0'};
         WritePrivateProfileStringW(L"pelmora", tracked.keys[i * (kItems / kEntries)].c_str(), value,
@@ -174,13 +190,30 @@ int main() {
         },
         trackedExtension, trackedBare);
 
+    double oversizedExtension, oversizedBare;
+    long claimed = 0;
+    BestOfRounds(
+        [&] {
+            for (const std::wstring& item : oversized.items) {
+                claimed += overlay->IsMemberOf(item.c_str(), 0) == S_OK;
+            }
+        },
+        [&] {
+            for (int i = 0; i < kItems; ++i) sink += PathFileExistsW(oversized.statusFile.c_str());
+        },
+        oversizedExtension, oversizedBare);
+
     std::printf("overlay_bench: %d item paths per round, best of %d rounds\n", kItems, kRounds);
     Report("(a) folder without pelmora.ini", plainExtension, plainBare);
     Report("(b) pelmora.ini with 1,000 entries", trackedExtension, trackedBare);
+    Report("(c) pelmora.ini above the 1 MB cap", oversizedExtension, oversizedBare);
+    if (claimed != 0) std::printf("(c) WRONG: %ld items claimed from an oversized file\n", claimed);
 
     overlay->Release();
     factory->Release();
     DeleteFileW(tracked.statusFile.c_str());
+    DeleteFileW(oversized.statusFile.c_str());
+    RemoveDirectoryW(oversized.path.c_str());
     RemoveDirectoryW(tracked.path.c_str());
     RemoveDirectoryW(plain.path.c_str());
     RemoveDirectoryW(root.c_str());

@@ -44,15 +44,6 @@ void WriteStatusEntries(TaskStore& store,
     if (!keys.empty()) NotifyShell();
 }
 
-bool IsTaskTableName(const std::string& table) {
-    if (table.size() != 36 || table.compare(0, 4, "tbl_") != 0) return false;
-    for (size_t i = 4; i < table.size(); ++i) {
-        const char c = table[i];
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    }
-    return true;
-}
-
 size_t TaskIndex(long long n, size_t count, const std::string& itemName) {
     if (n < 1 || static_cast<unsigned long long>(n) > count) {
         throw CliFailure(kExitNotFound, "no task " + std::to_string(n) + ": " + itemName + " has " +

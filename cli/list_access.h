@@ -27,8 +27,6 @@ void WriteStatusEntries(TaskStore& store,
                         const FolderLocation& folder,
                         const std::vector<std::string>& keys);
 
-// True for the program's own table names: "tbl_" and 32 lower-case hexadecimal digits.
-bool IsTaskTableName(const std::string& table);
 
 // The task at the 1-based position `n` as `list` shows it; ends the command when there is none.
 size_t TaskIndex(long long n, size_t count, const std::string& itemName);

@@ -115,7 +115,6 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
     RunInTransaction(store, item.parent, [&] {
         const auto tasks = LoadListTasks(store, item.parent, item.table);
         task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
-        std::string keyTitle = task.title;
         // The task's own title is no conflict, as in the editor.
         if (newTitle && *newTitle != task.title) RefuseTakenTitle(tasks, *newTitle, NameOf(item));
         if (newTitle) task.title = *newTitle;
@@ -125,9 +124,7 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
             task.done_date = TodayDate();
             doneChanged = true;
         }
-        if (!SaveEditedTask(store, task, keyTitle)) {
-            FailFromStore(store, item.parent, "cannot write");
-        }
+        if (!UpdateTask(store, task)) FailFromStore(store, item.parent, "cannot write");
     });
     if (doneChanged) WriteStatusEntries(store, item.parent, {item.key});
     return "edited task " + std::to_string(n) + ": " + Quoted(task) + "\n";
@@ -143,7 +140,7 @@ std::string CmdDone(const std::string& itemPath, long long n) {
         // A task that was done already gets today's date again, as "Mark As Done" gives it.
         task.done_date = TodayDate();
         task.done = 1;
-        if (!UpdateTask(store, task, task.title)) FailFromStore(store, item.parent, "cannot write");
+        if (!UpdateTask(store, task)) FailFromStore(store, item.parent, "cannot write");
     });
     WriteStatusEntries(store, item.parent, {item.key});
     return "marked task " + std::to_string(n) + " done: " + Quoted(task) + "\n";
@@ -156,7 +153,10 @@ std::string CmdRemove(const std::string& itemPath, long long n) {
     RunInTransaction(store, item.parent, [&] {
         const auto tasks = LoadListTasks(store, item.parent, item.table);
         task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
-        if (!RemoveTask(store, task.title)) FailFromStore(store, item.parent, "cannot write");
+        // A row without a key of its own (a foreign table hiding its rowid) is never written.
+        if (!task.row_id || !RemoveTask(store, *task.row_id)) {
+            FailFromStore(store, item.parent, "cannot write");
+        }
     });
     WriteStatusEntries(store, item.parent, {item.key});
     return "removed task " + std::to_string(n) + ": " + Quoted(task) + "\n";
@@ -170,10 +170,15 @@ std::string CmdRemoveAll(const std::string& itemPath) {
     size_t removed = 0;
     RunInTransaction(*store, item.parent, [&] {
         const auto tasks = LoadListTasks(*store, item.parent, item.table);
-        std::vector<std::string> titles;
-        for (const TaskRecord& task : tasks) titles.push_back(task.title);
-        if (!RemoveTasks(*store, titles)) FailFromStore(*store, item.parent, "cannot write");
-        removed = titles.size();
+        std::vector<int64_t> rowIds;
+        for (const TaskRecord& task : tasks) {
+            if (!task.row_id) FailFromStore(*store, item.parent, "cannot write");
+            rowIds.push_back(*task.row_id);
+        }
+        if (!rowIds.empty() && !RemoveTasks(*store, rowIds)) {
+            FailFromStore(*store, item.parent, "cannot write");
+        }
+        removed = rowIds.size();
     });
     // An empty list is left alone, as the window does: nothing changed, nothing to tell.
     if (removed > 0) WriteStatusEntries(*store, item.parent, {item.key});
@@ -196,9 +201,7 @@ std::string CmdMove(const std::string& itemPath, long long n, bool up) {
         const size_t upperIndex = up ? index - 1 : index;
         TaskRecord& upper = tasks[upperIndex];
         TaskRecord& lower = tasks[upperIndex + 1];
-        const std::string upperKey = upper.title;
-        const std::string lowerKey = lower.title;
-        if (!ExchangePriorities(store, upper, upperKey, lower, lowerKey)) {
+        if (!ExchangePriorities(store, upper, lower, static_cast<int>(upperIndex))) {
             FailFromStore(store, item.parent, "cannot write");
         }
         const size_t to = up ? index : index + 2;

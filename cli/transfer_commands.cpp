@@ -239,9 +239,12 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
                                          list.label +
                                          "; --replace puts the imported ones in their place");
                 }
-                std::vector<std::string> titles;
-                for (const TaskRecord& task : existing) titles.push_back(task.title);
-                if (!RemoveTasks(*store, titles) || !CreateTaskTable(*store)) {
+                std::vector<int64_t> rowIds;
+                for (const TaskRecord& task : existing) {
+                    if (!task.row_id) FailFromStore(*store, folder, "cannot write");
+                    rowIds.push_back(*task.row_id);
+                }
+                if ((!rowIds.empty() && !RemoveTasks(*store, rowIds)) || !CreateTaskTable(*store)) {
                     FailFromStore(*store, folder, "cannot write");
                 }
                 for (const TaskRecord& task : list.tasks) {

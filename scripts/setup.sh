@@ -12,6 +12,7 @@ PACKAGES=(
     mingw-w64 wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick icoutils nsis
     libsqlite3-dev sqlite3 googletest libcli11-dev nlohmann-json3-dev
     dpkg-dev tcl python3 clang-format clang-tidy python3-pil fonts-dejavu-core fonts-wine
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -47,7 +47,10 @@ if [ -z "${DISPLAY:-}" ]; then
     start_virtual_display
 fi
 
-summary=()
+echo "== fuzzing: each libFuzzer target for a short bounded run"
+PELMORA_JOBS="$jobs" ./scripts/fuzz.sh "${PELMORA_FUZZ_SECONDS:-20}"
+summary=("ran      fuzzing: each libFuzzer target for ${PELMORA_FUZZ_SECONDS:-20} s")
+
 # tier LABEL PRESET [CTEST ARGS...]: runs one preset's tests and notes what ran and what skipped.
 tier() {
     local label="$1" preset="$2" log="$scratch/ctest-$2.log" total skipped names

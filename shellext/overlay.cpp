@@ -16,6 +16,10 @@ namespace {
 constexpr size_t kPathChars = 520;
 // The longest path Windows hands out, with its terminator.
 constexpr size_t kLongestPath = 32768;
+// The largest status file the overlays read. An entry is about 36 bytes, so this serves some
+// 29,000 items; a larger file is not one the program wrote, and parsing it on every call for
+// every item Explorer shows would stall the shell.
+constexpr ULONGLONG kMaxStatusFileBytes = 1024 * 1024;
 
 }  // namespace
 
@@ -48,8 +52,9 @@ IFACEMETHODIMP_(ULONG) COverlayIdentifier::Release() noexcept {
     return static_cast<ULONG>(count);
 }
 
-// Asked for every item Explorer shows, once per identifier: the existence test of the status
-// file comes first, so a folder without one costs nothing more. Every doubt answers S_FALSE.
+// Asked for every item Explorer shows, once per identifier: one attribute query of the status
+// file comes first and answers both whether it exists and how large it is, so a folder without
+// one (or with an oversized one) costs nothing more. Every doubt answers S_FALSE.
 IFACEMETHODIMP COverlayIdentifier::IsMemberOf(PCWSTR path, DWORD) noexcept {
     if (path == nullptr) return S_FALSE;
     const size_t length = wcsnlen(path, kLongestPath);
@@ -66,7 +71,12 @@ IFACEMETHODIMP COverlayIdentifier::IsMemberOf(PCWSTR path, DWORD) noexcept {
         !AppendLiteral(statusFile, kPathChars, used, L"pelmora.ini")) {
         return S_FALSE;
     }
-    if (!PathFileExistsW(statusFile)) return S_FALSE;
+    WIN32_FILE_ATTRIBUTE_DATA file;
+    if (!GetFileAttributesExW(statusFile, GetFileExInfoStandard, &file)) return S_FALSE;
+    const ULONGLONG size = (static_cast<ULONGLONG>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
+    if ((file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || size > kMaxStatusFileBytes) {
+        return S_FALSE;
+    }
 
     char hex[33];
     FolderKeyHex(

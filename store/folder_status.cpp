@@ -22,19 +22,12 @@ void StartFreshStatusFile(const std::u16string& statusFile) {
 }
 
 bool StatusKeyOfTable(std::string_view table, std::string& key) {
-    if (table.size() <= 5) return false;
-    std::string_view candidate = table.substr(4);
-    // A table from a foreign file may be named anything. A line break, "=" or "]" would write
-    // an entry (or a section) other than the one meant, and blanks at either end or a leading
-    // ";" would not read back as the same key.
-    for (char c : candidate) {
-        if (c == '\r' || c == '\n' || c == '=' || c == ']' || c == '[' || c == '\0') return false;
-    }
-    if (candidate.front() == ' ' || candidate.front() == '\t' || candidate.front() == ';' ||
-        candidate.back() == ' ' || candidate.back() == '\t') {
-        return false;
-    }
-    key.assign(candidate);
+    // Only the program's own table names carry a key. Any other table (a decoy named like
+    // "zzzz" + another item's key, say) would otherwise write that item's entry; such tables get
+    // no entry and stay in the file until "Clear Unreferenced Data" drops them.
+    const std::string name(table);
+    if (!IsTaskTableName(name)) return false;
+    key.assign(table.substr(4));
     return true;
 }
 

@@ -21,13 +21,14 @@ void WriteFolderStatus(const std::u16string& statusFile, std::string_view folder
 // Deletes the file; a missing file is not an error.
 void StartFreshStatusFile(const std::u16string& statusFile);
 
-// Rewrites the whole file from the database: one entry for every table, in the order listed.
+// Rewrites the whole file from the database: one entry for every item table, in the order
+// listed; other tables are passed over.
 // A database without tables leaves the file as it is and tells nobody. Returns false when the
 // tables could not be listed (the file is then untouched too).
 bool RebuildStatusFile(TaskStore& store, const std::u16string& statusFile);
 
-// The key a table's entry is written under: the name without its first four characters. Absent
-// for names of five characters or fewer and for names that would not survive as a profile key.
+// The key a table's entry is written under: the name without its "tbl_" prefix. False for every
+// name but the program's own ("tbl_" and 32 lower-case hexadecimal digits).
 bool StatusKeyOfTable(std::string_view table, std::string& key);
 
 // Tells Explorer to ask the overlay identifiers again.

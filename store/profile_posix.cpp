@@ -159,11 +159,25 @@ bool WriteString(const std::u16string& path,
         key.find(u'=') != std::u16string_view::npos || Trim(key).empty()) {
         return false;
     }
-    std::vector<std::u16string> lines;
-    if (auto existing = ReadLines(path)) lines = std::move(*existing);
     std::u16string entry(Trim(key));
     entry += u'=';
     entry += value;
+    std::u16string header = u"[";
+    header += section;
+    header += u']';
+    // The lines must read back as what they say: a key starting with "[" would make its entry a
+    // section header, one starting with ";" a comment, a section with blanks at its ends would
+    // be found under another name, and an unpaired surrogate would come back as U+FFFD from the
+    // file's UTF-8.
+    const auto entryKey = KeyOf(entry);
+    const auto headerName = SectionOf(header);
+    if (SectionOf(entry) || !entryKey || !EqualsNoCase(*entryKey, Trim(key)) || !headerName ||
+        !EqualsNoCase(*headerName, section) || Utf8ToUtf16(Utf16ToUtf8(header)) != header ||
+        Utf8ToUtf16(Utf16ToUtf8(entry)) != entry) {
+        return false;
+    }
+    std::vector<std::u16string> lines;
+    if (auto existing = ReadLines(path)) lines = std::move(*existing);
     if (const auto range = FindSection(lines, section)) {
         if (const auto line = FindKey(lines, *range, key)) {
             // The existing entry keeps its own spelling of the key, as the system's writer does.
@@ -177,13 +191,19 @@ bool WriteString(const std::u16string& path,
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
         }
     } else {
-        std::u16string header = u"[";
-        header += section;
-        header += u']';
         lines.push_back(header);
         lines.push_back(entry);
     }
     std::string bytes;
+    // The reader drops one UTF-8 mark at the start. A file that had one keeps it, and a first line
+    // that itself begins with U+FEFF gets one, so that it still reads as the same line.
+    bool marked = !lines.empty() && !lines.front().empty() && lines.front().front() == 0xFEFF;
+    {
+        std::ifstream in(ToPath(path), std::ios::binary);
+        char head[3] = {};
+        marked = marked || (in.read(head, 3) && std::string_view(head, 3) == "\xEF\xBB\xBF");
+    }
+    if (marked) bytes = "\xEF\xBB\xBF";
     for (const auto& line : lines) {
         bytes += Utf16ToUtf8(line);
         bytes += "\r\n";

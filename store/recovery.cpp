@@ -195,14 +195,6 @@ bool ValidPair(const std::string& sourceTable, const std::string& targetTable) {
 
 }  // namespace
 
-bool IsTaskTableName(std::string_view table) {
-    if (table.size() != 36 || table.substr(0, 4) != "tbl_") return false;
-    for (char c : table.substr(4)) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    }
-    return true;
-}
-
 std::vector<std::string> UnclaimedTables(const std::vector<std::string>& tables,
                                          const std::vector<std::u16string>& entryNames) {
     std::unordered_set<std::string> claimed;

@@ -16,10 +16,6 @@
 
 #include "store/task_store.h"
 
-// True for the program's own table names: "tbl_" and 32 lower-case hexadecimal digits. Only such
-// tables are offered for recovery; anything else in a file is left alone.
-bool IsTaskTableName(std::string_view table);
-
 // The tables of `tables` whose name is the table name of none of `entryNames` (the bare names of
 // everything in the folder that holds the database, "." and ".." included where listed). Names
 // are hashed exactly as given, so "Proj" does not claim the table of "proj". Any table name may

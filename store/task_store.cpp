@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string_view>
 
@@ -16,6 +17,9 @@ void StatementFinalizer::operator()(sqlite3_stmt* statement) const noexcept {
 namespace {
 
 enum class QueryResult { kOk, kPrepareFailed, kStepFailed };
+
+// The progress handler runs every this many virtual-machine instructions of a statement.
+constexpr int kBudgetCheckInstructions = 1000;
 
 // A value between single quotes. Values the program writes are Base64, dates and numbers, which
 // never hold a quote, so their text is unchanged; a value read from a foreign file is escaped
@@ -37,24 +41,67 @@ bool IsOwnTableName(std::string_view table) {
     return true;
 }
 
-bool Execute(TaskStore& store, const std::string& sql) {
-    return sqlite3_exec(store.db.get(), sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+// Stops the statement that runs when its time is spent. Between the program's own statements
+// the budget is disarmed, so statements run by others on the connection are left alone.
+int OnProgress(void* context) {
+    const auto* budget = static_cast<const StatementBudget*>(context);
+    return budget->armed && std::chrono::steady_clock::now() > budget->deadline ? 1 : 0;
 }
+
+// Gives one statement (with its preparation) its budget for as long as it lives.
+class BudgetScope {
+public:
+    explicit BudgetScope(TaskStore& store) : budget_(store.budget.get()) {
+        if (budget_ == nullptr) return;
+        budget_->deadline = std::chrono::steady_clock::now() + budget_->limit;
+        budget_->armed = true;
+    }
+    ~BudgetScope() {
+        if (budget_ != nullptr) budget_->armed = false;
+    }
+    BudgetScope(const BudgetScope&) = delete;
+    BudgetScope& operator=(const BudgetScope&) = delete;
+
+private:
+    StatementBudget* budget_;
+};
+
+bool Fail(TaskStore& store, int rc) {
+    const int primary = rc & 0xff;
+    store.lastFailure = primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? StoreFailure::kBusy
+                                                                           : StoreFailure::kOther;
+    return false;
+}
+
+bool Execute(TaskStore& store, const std::string& sql) {
+    BudgetScope budget(store);
+    const int rc = sqlite3_exec(store.db.get(), sql.c_str(), nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK || Fail(store, rc);
+}
+
+// A write that names one row: it succeeds only when it changed exactly one row. Otherwise the
+// change is taken back (inside the caller's transaction, or in one of its own), so the window
+// never shows as done what the file does not hold.
+bool ExecuteOnOneRow(TaskStore& store, const std::string& sql);
 
 // Prepares `sql` and hands every row to `onRow`. An error while stepping is reported, never
 // passed off as the end of the rows.
 template <typename OnRow>
 QueryResult RunQuery(TaskStore& store, const std::string& sql, OnRow onRow) {
+    BudgetScope budget(store);
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(store.db.get(), sql.c_str(), static_cast<int>(sql.size() + 1), &raw,
-                           nullptr) != SQLITE_OK) {
+    int rc = sqlite3_prepare_v2(store.db.get(), sql.c_str(), static_cast<int>(sql.size() + 1), &raw,
+                                nullptr);
+    if (rc != SQLITE_OK) {
         sqlite3_finalize(raw);
+        Fail(store, rc);
         return QueryResult::kPrepareFailed;
     }
     UniqueStatement statement(raw);
-    int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) onRow(raw);
-    return rc == SQLITE_DONE ? QueryResult::kOk : QueryResult::kStepFailed;
+    if (rc == SQLITE_DONE) return QueryResult::kOk;
+    Fail(store, rc);
+    return QueryResult::kStepFailed;
 }
 
 std::optional<std::string> ColumnText(sqlite3_stmt* statement, int column) {
@@ -68,7 +115,56 @@ std::string DoneQuery(const std::string& table) {
     return "select done from " + SqlTableName(table) + ";";
 }
 
+// True when the current table is an ordinary table of the file, the only thing the program
+// writes to. A foreign file may put a view, a virtual table or nothing under the item's name.
+bool IsWritableTable(TaskStore& store) {
+    std::string sql = "SELECT type, sql FROM sqlite_master WHERE name=";
+    AppendQuoted(sql, store.table);
+    sql += " COLLATE NOCASE;";
+    int rows = 0;
+    bool ordinary = false;
+    const auto result = RunQuery(store, sql, [&](sqlite3_stmt* row) {
+        ++rows;
+        const auto type = ColumnText(row, 0);
+        const auto text = ColumnText(row, 1);
+        std::string prefix = text.value_or("").substr(0, 13);
+        std::transform(prefix.begin(), prefix.end(), prefix.begin(),
+                       [](char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); });
+        ordinary = type == "table" && prefix == "CREATE TABLE ";
+    });
+    if (result == QueryResult::kOk && rows == 1 && ordinary) return true;
+    if (result == QueryResult::kOk) store.lastFailure = StoreFailure::kOther;
+    return false;
+}
+
+// True when the schema holds nothing under the current table's name.
+bool IsMissingTable(TaskStore& store) {
+    std::string sql = "SELECT type FROM sqlite_master WHERE name=";
+    AppendQuoted(sql, store.table);
+    sql += " COLLATE NOCASE;";
+    int rows = 0;
+    return RunQuery(store, sql, [&](sqlite3_stmt*) { ++rows; }) == QueryResult::kOk && rows == 0;
+}
+
+bool ExecuteOnOneRow(TaskStore& store, const std::string& sql) {
+    Transaction transaction(store);
+    if (!transaction.Active() || !IsWritableTable(store) || !Execute(store, sql)) return false;
+    if (sqlite3_changes(store.db.get()) != 1) {
+        store.lastFailure = StoreFailure::kOther;
+        return false;
+    }
+    return transaction.Commit();
+}
+
+void AppendRowKey(std::string& sql, int64_t rowId) {
+    sql += " where rowid=" + std::to_string(rowId) + ';';
+}
+
 }  // namespace
+
+bool IsTaskTableName(std::string_view table) {
+    return table.size() == 36 && IsOwnTableName(table);
+}
 
 std::string SqlTableName(const std::string& table) {
     if (IsOwnTableName(table)) return table;
@@ -82,6 +178,8 @@ std::string SqlTableName(const std::string& table) {
 }
 
 bool OpenTaskStore(TaskStore& store, const std::string& utf8Path) {
+    store.db.reset();
+    store.lastFailure = StoreFailure::kNone;
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(utf8Path.c_str(), &raw,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -90,6 +188,47 @@ bool OpenTaskStore(TaskStore& store, const std::string& utf8Path) {
         store.db.reset();
         return false;
     }
+    // SQLite's own advice for files from untrusted sources. The program makes no triggers or
+    // views, and a foreign file's triggers and views could otherwise rewrite other items' tasks
+    // or stand in for an item's table. Each switch is checked: a connection that stays soft is
+    // not used.
+    const struct {
+        int option;
+        int value;
+    } switches[] = {
+        {SQLITE_DBCONFIG_DEFENSIVE, 1},
+        {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+        {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},
+        {SQLITE_DBCONFIG_ENABLE_VIEW, 0},
+    };
+    for (const auto& s : switches) {
+        int now = -1;
+        if (sqlite3_db_config(raw, s.option, s.value, &now) != SQLITE_OK || now != s.value) {
+            store.db.reset();
+            return false;
+        }
+    }
+    const struct {
+        int id;
+        int value;
+    } limits[] = {
+        {SQLITE_LIMIT_LENGTH, kMaxValueBytes},
+        {SQLITE_LIMIT_SQL_LENGTH, kMaxStatementBytes},
+        {SQLITE_LIMIT_COLUMN, 100},
+        {SQLITE_LIMIT_EXPR_DEPTH, 10},
+        {SQLITE_LIMIT_COMPOUND_SELECT, 3},
+        {SQLITE_LIMIT_VDBE_OP, 25000},
+        {SQLITE_LIMIT_FUNCTION_ARG, 8},
+        {SQLITE_LIMIT_ATTACHED, 0},
+        {SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 50},
+        {SQLITE_LIMIT_VARIABLE_NUMBER, 10},
+        {SQLITE_LIMIT_TRIGGER_DEPTH, 10},
+    };
+    for (const auto& l : limits) sqlite3_limit(raw, l.id, l.value);
+    // Damaged cells are found when a page is read, before they can mislead the b-tree code.
+    sqlite3_exec(raw, "PRAGMA cell_size_check=ON;", nullptr, nullptr, nullptr);
+    store.budget = std::make_unique<StatementBudget>();
+    sqlite3_progress_handler(raw, kBudgetCheckInstructions, OnProgress, store.budget.get());
     sqlite3_busy_timeout(raw, kBusyTimeoutMs);
     return true;
 }
@@ -104,7 +243,7 @@ bool CreateTaskTable(TaskStore& store) {
                               "priority INTEGER)");
 }
 
-bool InsertTask(TaskStore& store, const TaskRecord& record) {
+std::optional<int64_t> InsertTask(TaskStore& store, const TaskRecord& record) {
     std::string sql = "insert into " + SqlTableName(store.table) + " values(";
     AppendQuoted(sql, record.title);
     sql += ',';
@@ -112,42 +251,113 @@ bool InsertTask(TaskStore& store, const TaskRecord& record) {
     sql += record.done ? ",1," : ",0,";
     AppendQuoted(sql, record.done_date.value_or(""));
     sql += ',' + std::to_string(record.priority) + ");";
-    return Execute(store, sql);
+    // The key is read inside the transaction, before any other write on this connection.
+    Transaction transaction(store);
+    if (!transaction.Active() || !ExecuteOnOneRow(store, sql)) return std::nullopt;
+    const int64_t rowId = sqlite3_last_insert_rowid(store.db.get());
+    if (!transaction.Commit()) return std::nullopt;
+    return rowId;
 }
 
-bool UpdateTask(TaskStore& store, const TaskRecord& record, const std::string& keyTitle) {
+bool UpdateTask(TaskStore& store, const TaskRecord& record) {
+    if (!record.row_id) {
+        store.lastFailure = StoreFailure::kOther;
+        return false;
+    }
     std::string sql = "update " + SqlTableName(store.table) + " set title=";
     AppendQuoted(sql, record.title);
     sql += ", description=";
     AppendQuoted(sql, record.description.value_or(""));
     sql += record.done ? ", done=1, done_date=" : ", done=0, done_date=";
     AppendQuoted(sql, record.done_date.value_or(""));
-    sql += ", priority=" + std::to_string(record.priority) + " where title=";
-    AppendQuoted(sql, keyTitle);
-    sql += ';';
-    return Execute(store, sql);
+    sql += ", priority=" + std::to_string(record.priority);
+    AppendRowKey(sql, *record.row_id);
+    return ExecuteOnOneRow(store, sql);
 }
 
-bool DeleteTask(TaskStore& store, const std::string& title) {
-    std::string sql = "delete from " + SqlTableName(store.table) + " where title=";
-    AppendQuoted(sql, title);
-    sql += ';';
-    return Execute(store, sql);
+bool DeleteTask(TaskStore& store, int64_t rowId) {
+    std::string sql = "delete from " + SqlTableName(store.table);
+    AppendRowKey(sql, rowId);
+    return ExecuteOnOneRow(store, sql);
+}
+
+bool DeleteAllTasks(TaskStore& store, std::vector<int64_t> rowIds) {
+    Transaction transaction(store);
+    if (!transaction.Active() || !IsWritableTable(store)) return false;
+    // The rows are listed in key order, one pass; the table must hold exactly the ones shown.
+    std::sort(rowIds.begin(), rowIds.end());
+    size_t next = 0;
+    bool same = true;
+    const auto listed = RunQuery(
+        store, "select rowid from " + SqlTableName(store.table) + ";", [&](sqlite3_stmt* row) {
+            if (next >= rowIds.size() || sqlite3_column_type(row, 0) != SQLITE_INTEGER ||
+                sqlite3_column_int64(row, 0) != rowIds[next]) {
+                same = false;
+            }
+            ++next;
+        });
+    if (listed != QueryResult::kOk) return false;
+    if (!same || next != rowIds.size()) {
+        store.lastFailure = StoreFailure::kOther;
+        return false;
+    }
+    if (!Execute(store, "delete from " + SqlTableName(store.table) + ";")) return false;
+    if (static_cast<size_t>(sqlite3_changes(store.db.get())) != rowIds.size()) {
+        store.lastFailure = StoreFailure::kOther;
+        return false;
+    }
+    return transaction.Commit();
 }
 
 bool RenumberTasks(TaskStore& store) {
-    // Priorities computed from a partial list, or half written, would corrupt the order: read
-    // and rewrite them in one transaction and stop at the first failure.
     Transaction transaction(store);
-    if (!transaction.Active()) return false;
-    auto tasks = LoadTasks(store);
-    if (!tasks) return false;
-    for (size_t i = 0; i < tasks->size(); ++i) {
-        TaskRecord& task = (*tasks)[i];
-        task.priority = static_cast<int32_t>(i);
-        if (!UpdateTask(store, task, task.title)) return false;
+    if (!transaction.Active() || !IsWritableTable(store)) return false;
+    const std::string table = SqlTableName(store.table);
+    // The common case, a list the program wrote with one task just removed, is a run of distinct
+    // whole numbers 0..n with one of them missing: closing the gap is one shift of the rows above
+    // it, which keeps their order and so gives each row its rank, as a full renumbering would.
+    // One pass over the priorities, marking the values seen, tells this case from the rest.
+    int64_t count = -1;
+    if (RunQuery(store, "select count(*) from " + table + ";", [&](sqlite3_stmt* row) {
+            count = sqlite3_column_int64(row, 0);
+        }) != QueryResult::kOk) {
+        return false;
     }
-    return transaction.Commit();
+    if (count <= 0) return transaction.Commit();
+    std::vector<bool> seen(static_cast<size_t>(count) + 1, false);
+    bool positions = true;
+    int64_t rows = 0;
+    const auto measured =
+        RunQuery(store, "select priority from " + table + ";", [&](sqlite3_stmt* row) {
+            ++rows;
+            const int64_t value = sqlite3_column_int64(row, 0);
+            if (!positions || value < 0 || value > count ||
+                sqlite3_column_type(row, 0) != SQLITE_INTEGER || seen[static_cast<size_t>(value)]) {
+                positions = false;
+                return;
+            }
+            seen[static_cast<size_t>(value)] = true;
+        });
+    if (measured != QueryResult::kOk) return false;
+    positions = positions && rows == count;
+    // count distinct values out of 0..count: exactly one is missing. When it is count itself,
+    // everything is in place already.
+    const auto gap = std::find(seen.begin(), seen.end(), false) - seen.begin();
+    if (positions && gap == count) return transaction.Commit();
+    std::string sql;
+    if (positions) {
+        sql = "update " + table + " set priority=priority-1 where priority>" + std::to_string(gap) +
+              ";";
+    } else {
+        // Anything else (ties, gaps, values that are no position at all) is ranked in list order
+        // in one statement, and only rows out of place are written: n log n, never n squared.
+        sql = "update " + table +
+              " set priority=ranked.position from (select rowid as id, row_number() over (order "
+              "by priority asc, rowid asc) - 1 as position from " +
+              table + ") as ranked where " + table +
+              ".rowid=ranked.id and priority is not ranked.position;";
+    }
+    return Execute(store, sql) && transaction.Commit();
 }
 
 int CountTasks(TaskStore& store, const std::string& table) {
@@ -174,26 +384,50 @@ std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store) {
     // A table that exists but fails part-way is an error, never a shorter list.
     int count = 0;
     const auto counted = RunQuery(store, DoneQuery(store.table), [&](sqlite3_stmt*) { ++count; });
-    if (counted == QueryResult::kPrepareFailed) return std::vector<TaskRecord>();
+    if (counted == QueryResult::kPrepareFailed) {
+        // Busy is not missing: the list would look empty while the file holds tasks. Nor is an
+        // object of the table's name that cannot be read (a view, say): it is not shown as an
+        // empty list that the user would then add to.
+        if (store.lastFailure == StoreFailure::kBusy || !IsMissingTable(store)) {
+            return std::nullopt;
+        }
+        return std::vector<TaskRecord>();
+    }
     if (counted == QueryResult::kStepFailed) return std::nullopt;
     std::vector<TaskRecord> tasks;
     if (count == 0) return tasks;
     tasks.reserve(static_cast<size_t>(count));
-    const auto result = RunQuery(store,
-                                 "select title, description, done, done_date, priority from " +
-                                     SqlTableName(store.table) + " order by priority asc;",
-                                 [&](sqlite3_stmt* row) {
-                                     TaskRecord& task = tasks.emplace_back();
-                                     if (auto title = ColumnText(row, 0))
-                                         task.title = std::move(*title);
-                                     task.description = ColumnText(row, 1);
-                                     task.done = static_cast<uint32_t>(sqlite3_column_int(row, 2));
-                                     task.done_date = ColumnText(row, 3);
-                                     task.priority = sqlite3_column_int(row, 4);
-                                 });
+    const auto result =
+        RunQuery(store,
+                 "select title, description, done, done_date, priority, rowid from " +
+                     SqlTableName(store.table) + " order by priority asc, rowid asc;",
+                 [&](sqlite3_stmt* row) {
+                     TaskRecord& task = tasks.emplace_back();
+                     if (auto title = ColumnText(row, 0)) task.title = std::move(*title);
+                     task.description = ColumnText(row, 1);
+                     task.done = static_cast<uint32_t>(sqlite3_column_int(row, 2));
+                     task.done_date = ColumnText(row, 3);
+                     const int64_t priority = sqlite3_column_int64(row, 4);
+                     const bool position = sqlite3_column_type(row, 4) == SQLITE_INTEGER &&
+                                           priority >= 0 && priority < INT32_MAX;
+                     task.priority = position ? static_cast<int32_t>(priority) : -1;
+                     task.row_id = sqlite3_column_int64(row, 5);
+                 });
     // The list holds exactly the rows this query returned, even if another program changed the
     // table since the count.
     if (result != QueryResult::kOk) return std::nullopt;
+    // Keys must tell the rows apart. A foreign table may declare a column named like the key,
+    // which then hides it; such a table's rows are shown but never written.
+    std::string shadow = "SELECT count(*) FROM pragma_table_info(";
+    AppendQuoted(shadow, store.table);
+    shadow += ") WHERE lower(name) IN ('rowid','oid','_rowid_');";
+    int shadowing = -1;
+    const auto checked =
+        RunQuery(store, shadow, [&](sqlite3_stmt* row) { shadowing = sqlite3_column_int(row, 0); });
+    if (checked != QueryResult::kOk) return std::nullopt;
+    if (shadowing != 0) {
+        for (TaskRecord& task : tasks) task.row_id.reset();
+    }
     return tasks;
 }
 
@@ -223,25 +457,30 @@ std::string TodayDate() {
     return std::string(text, length);
 }
 
-Transaction::Transaction(TaskStore& store) : db_(store.db.get()) {
-    if (db_ == nullptr) return;
-    if (sqlite3_get_autocommit(db_) == 0) {
+Transaction::Transaction(TaskStore& store) : store_(store) {
+    sqlite3* db = store.db.get();
+    if (db == nullptr) return;
+    if (sqlite3_get_autocommit(db) == 0) {
         joined_ = true;
         return;
     }
     // IMMEDIATE takes the write lock up front (waiting up to the busy timeout), so a read in the
     // middle cannot later fail to upgrade to a write while another process holds the lock.
-    active_ = sqlite3_exec(db_, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr) == SQLITE_OK;
+    active_ = Execute(store, "BEGIN IMMEDIATE;");
 }
 
 Transaction::~Transaction() {
-    if (active_) sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+    // A statement stopped by its budget may already have ended the transaction.
+    sqlite3* db = store_.db.get();
+    if (active_ && db != nullptr && sqlite3_get_autocommit(db) == 0) {
+        sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
+    }
 }
 
 bool Transaction::Commit() {
     if (joined_) return true;
     if (!active_) return false;
-    if (sqlite3_exec(db_, "COMMIT;", nullptr, nullptr, nullptr) != SQLITE_OK) return false;
+    if (!Execute(store_, "COMMIT;")) return false;
     active_ = false;
     return true;
 }

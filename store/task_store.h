@@ -1,12 +1,19 @@
 // The task database: one SQLite file per parent folder with one table per item. Every statement
 // is built as text; values are Base64, dates or numbers, so the texts stay readable and stable
 // across versions (other copies of the program may be reading the same file).
+//
+// The file arrives with its folder from anywhere (archives, mail, shared drives), so it is
+// untrusted input: every connection is hardened when it is opened (no triggers, no views, an
+// untrusted schema, defensive mode, tight limits), every statement runs on a budget, and every
+// write that names one row changes exactly that row or nothing at all.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -21,7 +28,8 @@ struct StatementFinalizer {
 using UniqueSqlite = std::unique_ptr<sqlite3, SqliteCloser>;
 using UniqueStatement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
-// One task. `title` is the stored Base64 text and the task's identity within its table.
+// One task. `title` is the stored Base64 text, shown and checked for uniqueness by the editor;
+// the row itself is found by `row_id`.
 struct TaskRecord {
     std::string title;
     std::optional<std::u16string> display_title;  // for display only, never stored
@@ -29,36 +37,75 @@ struct TaskRecord {
     std::optional<std::string> done_date;         // "%Y-%m-%d"
     uint32_t done = 0;                            // any value but 0 is done, written as 1
     int32_t priority = 0;                         // position in the list, 0 at the top
+    // The row's key, captured when the row was read or inserted; absent for a record that is not
+    // stored, or whose row cannot be told apart from another one (a foreign file may shadow the
+    // key with a column of its own). Writes find their row by this key and nothing else.
+    std::optional<int64_t> row_id;
+};
+
+// Why the last operation failed: another program holds the file (worth trying again), or
+// anything else (a damaged or foreign file, a refused or runaway statement, a missing row).
+enum class StoreFailure { kNone, kBusy, kOther };
+
+// The time one statement may run before it is stopped and fails. A crafted file can make a
+// statement very expensive; a budget keeps the window responsive and the write lock short.
+struct StatementBudget {
+    std::chrono::milliseconds limit{3000};
+    std::chrono::steady_clock::time_point deadline{};
+    bool armed = false;
 };
 
 struct TaskStore {
+    // Declared before the connection, so the connection (whose progress handler points here) is
+    // closed first.
+    std::unique_ptr<StatementBudget> budget;
     UniqueSqlite db;
     std::string table;  // the current item's table, "tbl_" + folder key
+    StoreFailure lastFailure = StoreFailure::kNone;
 };
 
 // How long a statement waits for another process's lock before it fails. Sibling programs share
 // one file; without the wait, an edit could fail while the window already shows it.
 constexpr int kBusyTimeoutMs = 2000;
+// The longest text or blob a statement may make or read: far beyond what the editor's fields
+// hold (32,767 characters, under 132 KB as Base64), far below what could exhaust memory.
+constexpr int kMaxValueBytes = 1000000;
+// The longest statement text: an update carries a title and a description.
+constexpr int kMaxStatementBytes = 2 * kMaxValueBytes + 1000;
 
-// Opens (or creates) the database at the UTF-8 path, read-write when the file system allows it.
+// Opens (or creates) the database at the UTF-8 path, read-write when the file system allows it,
+// and hardens the connection. False when it cannot be opened or hardened.
 bool OpenTaskStore(TaskStore& store, const std::string& utf8Path);
 
 // True when SQLite could open the file only for reading.
 bool IsReadOnly(const TaskStore& store);
 
+// True when the last failed operation failed because another program holds the file.
+inline bool LastFailureWasBusy(const TaskStore& store) {
+    return store.lastFailure == StoreFailure::kBusy;
+}
+
 bool CreateTaskTable(TaskStore& store);
-bool InsertTask(TaskStore& store, const TaskRecord& record);
-// Rewrites all five columns of the row whose title is `keyTitle`.
-bool UpdateTask(TaskStore& store, const TaskRecord& record, const std::string& keyTitle);
-bool DeleteTask(TaskStore& store, const std::string& title);
-// Sets the priorities of the current table to 0..n-1 in list order, all or nothing.
+// Appends the record's row to the current table; the new row's key, or absent on failure.
+std::optional<int64_t> InsertTask(TaskStore& store, const TaskRecord& record);
+// Rewrites all five columns of the record's row (found by `record.row_id`). Fails, changing
+// nothing, unless exactly that one row was changed.
+bool UpdateTask(TaskStore& store, const TaskRecord& record);
+// Deletes the row with this key; fails, changing nothing, unless exactly one row went.
+bool DeleteTask(TaskStore& store, int64_t rowId);
+// Deletes every row of the current table, provided the table holds exactly the rows with these
+// keys (the ones the user sees); otherwise fails and changes nothing.
+bool DeleteAllTasks(TaskStore& store, std::vector<int64_t> rowIds);
+// Sets the priorities of the current table to 0..n-1 in list order (priority, then key), all or
+// nothing, in one statement; rows already in place are not written.
 bool RenumberTasks(TaskStore& store);
 // Rows in `table`; 0 also when the table cannot be read.
 int CountTasks(TaskStore& store, const std::string& table);
 // 0 no tasks (or unreadable), 1 fewer than half done, 2 at least half, 3 all done.
 int GetFolderStatus(TaskStore& store, const std::string& table);
-// The current table's tasks by ascending priority; absent when they cannot all be read. A
-// missing table reads as empty.
+// The current table's tasks by ascending priority (rows of equal priority by key); absent when
+// they cannot all be read. A missing table reads as empty. A priority that is not a whole number
+// from 0 to 2^31-2 reads as -1, so no arithmetic on it can overflow.
 std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store);
 // Every table the file holds, whatever its name.
 std::optional<std::vector<std::string>> ListTables(TaskStore& store);
@@ -66,12 +113,19 @@ bool DropTable(TaskStore& store, const std::string& table);
 // Today's local date, "%Y-%m-%d".
 std::string TodayDate();
 
+// True for the program's own table names: "tbl_" and 32 lower-case hexadecimal digits. Only such
+// tables get status entries, are offered for recovery or are exported; anything else in a file is
+// left alone.
+bool IsTaskTableName(std::string_view table);
+
 // The table name as it goes into a statement: the program's own "tbl_" names bare, anything else
 // (a name listed from a file that may come from anywhere) quoted as an SQL identifier.
 std::string SqlTableName(const std::string& table);
 
 // Groups statements into one all-or-nothing unit: rolls back when it goes out of scope without
 // Commit. Inside an enclosing transaction it joins that one and leaves the decision to it.
+// It takes the write lock at once (BEGIN IMMEDIATE), so reads inside it see what its writes
+// will change, and no other program can write in between.
 class Transaction {
 public:
     explicit Transaction(TaskStore& store);
@@ -84,7 +138,7 @@ public:
     bool Commit();
 
 private:
-    sqlite3* db_;
+    TaskStore& store_;
     bool active_ = false;
     bool joined_ = false;
 };

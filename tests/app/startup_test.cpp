@@ -13,6 +13,10 @@ const wchar_t kOpenFailed[] =
     L"appropriate permissions to access it.";
 const wchar_t kModifyFailed[] =
     L"Cannot modify database!\n\npelmora.db file might be corrupted. Please delete that file!";
+// A held file is not a damaged one: the advice to delete it would lose every item's tasks.
+const wchar_t kInUse[] =
+    L"Cannot open the task list: pelmora.db is in use by another program.\n\nPlease try again in "
+    L"a moment.";
 const wchar_t kReadOnly[] =
     L"Database opened in read only mode. Make sure the disk is not write protected or Pelmora "
     L"has appropriate permissions to access it.";
@@ -120,7 +124,7 @@ TEST_F(StartupTest, DatabaseLockedByAnotherProcessIsReportedAndNothingIsLost) {
     ASSERT_EQ(SQLITE_OK, sqlite3_open(WideToUtf8(DbPath()).c_str(), &db));
     ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr));
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
-    ExpectBoxThenExit(L"Pelmora Error", kModifyFailed);
+    ExpectBoxThenExit(L"Pelmora Error", kInUse);
     sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     EXPECT_EQ((std::vector<std::string>{"precious"}), StoredTitles(L"Proj"));

@@ -35,8 +35,12 @@ protected:
             << sql;
     }
 
-    // Makes every statement of `kind` ("DELETE" or "UPDATE") on the row of `name` fail.
+    // Makes every statement of `kind` ("DELETE" or "UPDATE") on the row of `name` fail. The
+    // program's connections run no triggers; the test's own is switched on for this.
     void FailOn(const std::string& kind, const std::string& name) {
+        int now = 0;
+        sqlite3_db_config(store_.db.get(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, &now);
+        ASSERT_EQ(now, 1);
         Exec("CREATE TRIGGER fail_" + kind + " BEFORE " + kind + " ON " + store_.table +
              " WHEN old.title='" + Base64Encode(name) + "' BEGIN SELECT RAISE(ABORT, 'no'); END;");
     }
@@ -53,6 +57,25 @@ protected:
         return rows;
     }
 
+    // The stored row of `name` as the list holds it, key included.
+    TaskRecord Loaded(const std::string& name) {
+        for (TaskRecord& task : LoadTasks(store_).value_or(std::vector<TaskRecord>())) {
+            if (task.title == Base64Encode(name)) return task;
+        }
+        ADD_FAILURE() << "no row " << name;
+        return TaskRecord();
+    }
+
+    int64_t IdOf(const std::string& name) { return Loaded(name).row_id.value_or(-1); }
+
+    std::vector<int64_t> AllIds() {
+        std::vector<int64_t> ids;
+        for (const TaskRecord& task : LoadTasks(store_).value_or(std::vector<TaskRecord>())) {
+            ids.push_back(task.row_id.value_or(-1));
+        }
+        return ids;
+    }
+
     TaskRecord Record(const std::string& name, int priority) {
         TaskRecord record;
         record.title = Base64Encode(name);
@@ -67,80 +90,99 @@ protected:
 using RowList = std::vector<std::string>;
 
 TEST_F(TaskEditsTest, RemoveTaskRenumbersTheRest) {
-    ASSERT_TRUE(RemoveTask(store_, Base64Encode("B")));
+    ASSERT_TRUE(RemoveTask(store_, IdOf("B")));
     EXPECT_EQ(StoredRows(), (RowList{"A:0", "C:1"}));
 }
 
 TEST_F(TaskEditsTest, RemoveTaskKeepsEverythingWhenTheRenumberingFails) {
     // Deleting "A" works, but rewriting "C" after it does not: the deletion is undone with it.
+    const int64_t a = IdOf("A");
     FailOn("UPDATE", "C");
-    EXPECT_FALSE(RemoveTask(store_, Base64Encode("A")));
+    EXPECT_FALSE(RemoveTask(store_, a));
     EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, RemoveTaskFailsWhenTheRowCannotBeDeleted) {
+    const int64_t b = IdOf("B");
     FailOn("DELETE", "B");
-    EXPECT_FALSE(RemoveTask(store_, Base64Encode("B")));
+    EXPECT_FALSE(RemoveTask(store_, b));
     EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, RemoveTasksDeletesAll) {
-    ASSERT_TRUE(RemoveTasks(store_, {Base64Encode("A"), Base64Encode("B"), Base64Encode("C")}));
+    ASSERT_TRUE(RemoveTasks(store_, AllIds()));
     EXPECT_TRUE(StoredRows().empty());
     EXPECT_EQ(GetFolderStatus(store_, store_.table), 0);
 }
 
 TEST_F(TaskEditsTest, RemoveTasksDeletesNothingWhenOneDeletionFails) {
     // The last row fails after the first two were already deleted inside the transaction.
+    const auto ids = AllIds();
     FailOn("DELETE", "C");
-    EXPECT_FALSE(RemoveTasks(store_, {Base64Encode("A"), Base64Encode("B"), Base64Encode("C")}));
+    EXPECT_FALSE(RemoveTasks(store_, ids));
     EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
 }
 
+TEST_F(TaskEditsTest, RemoveTasksDeletesNothingWhenTheTableHoldsRowsNotShown) {
+    const auto ids = AllIds();
+    Add("D");  // another program added a task the list does not show
+    EXPECT_FALSE(RemoveTasks(store_, ids));
+    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2", "D:3"}));
+    EXPECT_FALSE(RemoveTasks(store_, {ids[0], ids[1]}));  // and not a part of the list either
+    EXPECT_EQ(StoredRows().size(), 4u);
+}
+
 TEST_F(TaskEditsTest, ExchangeMovesBothRowsAndRecords) {
-    TaskRecord upper = Record("A", 0);
-    TaskRecord lower = Record("B", 1);
-    ASSERT_TRUE(ExchangePriorities(store_, upper, upper.title, lower, lower.title));
+    TaskRecord upper = Loaded("A");
+    TaskRecord lower = Loaded("B");
+    ASSERT_TRUE(ExchangePriorities(store_, upper, lower, 0));
     EXPECT_EQ(upper.priority, 1);
     EXPECT_EQ(lower.priority, 0);
     EXPECT_EQ(StoredRows(), (RowList{"B:0", "A:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, ExchangeWritesNeitherRowWhenTheSecondFails) {
-    TaskRecord upper = Record("B", 1);
-    TaskRecord lower = Record("C", 2);
+    TaskRecord upper = Loaded("B");
+    TaskRecord lower = Loaded("C");
     FailOn("UPDATE", "C");
-    EXPECT_FALSE(ExchangePriorities(store_, upper, upper.title, lower, lower.title));
+    EXPECT_FALSE(ExchangePriorities(store_, upper, lower, 1));
     // The records keep their places too, so the list still agrees with the database.
     EXPECT_EQ(upper.priority, 1);
     EXPECT_EQ(lower.priority, 2);
     EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
 }
 
-TEST_F(TaskEditsTest, ExchangeFindsARowStillStoredUnderItsOldTitle) {
-    // "B" was renamed to "B2" in the list, but that update failed: the row is still "B".
-    TaskRecord upper = Record("A", 0);
-    TaskRecord lower = Record("B2", 1);
-    ASSERT_TRUE(ExchangePriorities(store_, upper, upper.title, lower, Base64Encode("B")));
+TEST_F(TaskEditsTest, ExchangeFindsTheRowsByKeyWhateverTitlesTheRecordsShow) {
+    // "B" shows a new title whose save failed: the row is still "B", found by its key.
+    TaskRecord upper = Loaded("A");
+    TaskRecord lower = Loaded("B");
+    lower.title = Base64Encode("B2");
+    ASSERT_TRUE(ExchangePriorities(store_, upper, lower, 0));
     EXPECT_EQ(StoredRows(), (RowList{"B2:0", "A:1", "C:2"}));
 }
 
-TEST_F(TaskEditsTest, SavedEditMovesTheKeyToTheNewTitle) {
-    std::string key = Base64Encode("B");
-    TaskRecord edited = Record("B2", 1);
-    ASSERT_TRUE(SaveEditedTask(store_, edited, key));
-    EXPECT_EQ(key, Base64Encode("B2"));
-    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B2:1", "C:2"}));
+TEST_F(TaskEditsTest, ExchangeOfRowsWithGappedOrTiedPrioritiesRenumbersFirst) {
+    // A foreign file: gaps and a tie. Exchanging the bare values would change nothing visible.
+    Exec("update " + store_.table + " set priority=10 where title='" + Base64Encode("A") + "';");
+    Exec("update " + store_.table + " set priority=20 where title!='" + Base64Encode("A") + "';");
+    TaskRecord upper = Loaded("B");
+    TaskRecord lower = Loaded("C");
+    ASSERT_EQ(upper.priority, 20);
+    ASSERT_EQ(lower.priority, 20);
+    ASSERT_TRUE(ExchangePriorities(store_, upper, lower, 1));
+    EXPECT_EQ(StoredRows(), (RowList{"A:0", "C:1", "B:2"}));
+    EXPECT_EQ(upper.priority, 2);
+    EXPECT_EQ(lower.priority, 1);
 }
 
-TEST_F(TaskEditsTest, SecondSaveAfterAFailedUpdateStillFindsTheRow) {
-    std::string key = Base64Encode("B");
-    TaskRecord edited = Record("B2", 1);
+TEST_F(TaskEditsTest, AFailedEditLeavesTheRowAndASecondSaveStillFindsIt) {
+    TaskRecord edited = Loaded("B");
+    edited.title = Base64Encode("B2");
     FailOn("UPDATE", "B");
-    EXPECT_FALSE(SaveEditedTask(store_, edited, key));
-    EXPECT_EQ(key, Base64Encode("B"));
+    EXPECT_FALSE(UpdateTask(store_, edited));
+    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
     Exec("DROP TRIGGER fail_UPDATE;");
-    ASSERT_TRUE(SaveEditedTask(store_, edited, key));
+    ASSERT_TRUE(UpdateTask(store_, edited));
     EXPECT_EQ(StoredRows(), (RowList{"A:0", "B2:1", "C:2"}));
 }
 

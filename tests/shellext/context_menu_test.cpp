@@ -221,6 +221,15 @@ TEST_F(InvokeCommandTest, NamesWithBlanksAndNonAsciiLettersPassUnchanged) {
     EXPECT_EQ(StartFor(folder_.Make(name)), Expected(folder_.Path() + L"\\pelmora.db", name));
 }
 
+TEST_F(InvokeCommandTest, AParentFolderWithBlanksArrivesAsOneArgument) {
+    // Unquoted, "C:\My Projects\pelmora.db" would reach the program as two arguments and a
+    // third, and the program would end without a window.
+    const std::wstring parent = folder_.Make(L"My  Projects 2024");
+    const std::wstring item = parent + L"\\Alpha";
+    ASSERT_TRUE(CreateDirectoryW(item.c_str(), nullptr));
+    EXPECT_EQ(StartFor(item), Expected(parent + L"\\pelmora.db", L"Alpha"));
+}
+
 TEST_F(InvokeCommandTest, VerbsGivenAsTextOrOtherOffsetsStartNothing) {
     EXPECT_EQ(Initialize(MakeDropDataObject({folder_.Make(L"Alpha")})), S_OK);
     EXPECT_EQ(Invoke("open"), E_INVALIDARG);

@@ -124,6 +124,40 @@ TEST_F(OverlayTest, LongPathsAreAnsweredWithoutOverflow) {
     EXPECT_EQ(identifiers_[0]->IsMemberOf(unterminated.data(), 0), S_FALSE);
 }
 
+TEST_F(OverlayTest, AStatusFileAboveOneMegabyteIsNotRead) {
+    // The entry comes first, so the file is claimed while it is small; padding a comment line
+    // past the cap turns every answer into "no overlay".
+    WriteStatus(L"Alpha", L"3");
+    std::string bytes;
+    {
+        HANDLE file = CreateFileW(ini_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+            bytes.append(buffer, read);
+        }
+        CloseHandle(file);
+    }
+    const auto writeWithPadding = [&](size_t total) {
+        std::string padded = bytes + ";";
+        padded.append(total - padded.size() - 2, 'x');
+        padded += "\r\n";
+        HANDLE file =
+            CreateFileW(ini_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, padded.data(), static_cast<DWORD>(padded.size()), &written, nullptr);
+        CloseHandle(file);
+        ASSERT_EQ(written, total);
+    };
+    writeWithPadding(1024 * 1024);
+    EXPECT_EQ(Claims(Item(L"Alpha")), "done");  // exactly at the cap: still read
+    writeWithPadding(1024 * 1024 + 1);
+    EXPECT_EQ(Claims(Item(L"Alpha")), "none");
+}
+
 TEST_F(OverlayTest, OverlayInfoNamesTheLibraryAndItsIcon) {
     for (int i = 0; i < 3; ++i) {
         wchar_t file[MAX_PATH] = {};

@@ -45,6 +45,23 @@ TEST(Md5Test, PiecewiseUpdatesGiveTheSameDigest) {
     }
 }
 
+TEST(Md5Test, BlockBoundaryLengthsMatchAnIndependentDigest) {
+    // Runs of "a" at the lengths where the padding changes shape: 55 bytes still take the
+    // length in the same block, 56 push it into a second one, 63 and 64 end at the block edge.
+    // The digests were computed with GNU coreutils' md5sum, not with this implementation.
+    const std::pair<size_t, const char*> expected[] = {
+        {55, "ef1772b6dff9a122358552954ad0df65"},  {56, "3b0c8ac703f828b04c6c197006d17218"},
+        {57, "652b906d60af96844ebd21b674f35e93"},  {63, "b06521f39153d618550606be297466d5"},
+        {64, "014842d480b571495a4a0363793f7367"},  {65, "c743a45e0d2e6a95cb859adae0248435"},
+        {119, "8a7bd0732ed6a28ce75f6dabc90e1613"}, {120, "5f61c0ccad4cac44c75ff505e1f1e537"},
+    };
+    for (const auto& [length, digest] : expected) {
+        EXPECT_EQ(Md5Hex(std::string(length, 'a')), digest) << length;
+        // The folder key of a name of that many "a" is the same digest.
+        EXPECT_EQ(FolderKey(std::u16string(length, u'a')), digest) << length;
+    }
+}
+
 TEST(Md5Test, FinalClearsTheWorkingStateAndKeepsTheResult) {
     Md5Context ctx;
     Md5Init(ctx);

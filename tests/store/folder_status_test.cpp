@@ -111,7 +111,7 @@ TEST_F(FolderStatusTest, RebuildSkipsTableNamesThatWouldCorruptTheFile) {
     RunSql(store, "CREATE TABLE other_table (done INTEGER);");
     ASSERT_TRUE(RebuildStatusFile(store, statusFile));
     EXPECT_EQ(StatusOf(alpha), 3);
-    EXPECT_EQ(StatusOf("r_table"), 0);  // foreign but harmless: written like any other
+    EXPECT_EQ(StatusOf("r_table"), -1);  // not one of the program's table names: no entry
     const std::string text = ReadFileBytes(dir / "pelmora.ini");
     EXPECT_EQ(text.find("other]"), std::string::npos) << text;
     EXPECT_EQ(text.find("k="), std::string::npos) << text;
@@ -123,9 +123,22 @@ TEST_F(FolderStatusTest, KeyOfATableIsItsNameWithoutThePrefix) {
     std::string key;
     ASSERT_TRUE(StatusKeyOfTable("tbl_900150983cd24fb0d6963f7d28e17f72", key));
     EXPECT_EQ(key, "900150983cd24fb0d6963f7d28e17f72");
-    EXPECT_TRUE(StatusKeyOfTable("abcdef", key));
-    EXPECT_EQ(key, "ef");
+    EXPECT_FALSE(StatusKeyOfTable("abcdef", key));
     EXPECT_FALSE(StatusKeyOfTable("tbl_x", key));
+    EXPECT_FALSE(StatusKeyOfTable("tbl_900150983CD24FB0D6963F7D28E17F72", key));
+    EXPECT_FALSE(StatusKeyOfTable("tbl_900150983cd24fb0d6963f7d28e17f7", key));
+    EXPECT_FALSE(StatusKeyOfTable("tbl_900150983cd24fb0d6963f7d28e17f722", key));
+    EXPECT_FALSE(StatusKeyOfTable("tbl_900150983cd24fb0d6963f7d28e17f7g", key));
+    EXPECT_EQ(key, "900150983cd24fb0d6963f7d28e17f72");  // untouched by a refusal
+}
+
+TEST_F(FolderStatusTest, ADecoyTableCannotSetAnotherItemsEntry) {
+    const std::string alpha = AddItem(u"Alpha", 2, 0);
+    // Listed after the real table, so under the old rule it would have won.
+    RunSql(store, "CREATE TABLE zzzz" + alpha + " (done INTEGER);");
+    RunSql(store, "INSERT INTO zzzz" + alpha + " VALUES (1);");
+    ASSERT_TRUE(RebuildStatusFile(store, statusFile));
+    EXPECT_EQ(StatusOf(alpha), 1);
 }
 
 }  // namespace

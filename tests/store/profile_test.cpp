@@ -43,7 +43,15 @@ TEST_F(ProfileTest, PortableWriterRefusesEntriesThatWouldReadBackDifferently) {
     EXPECT_FALSE(WriteString(path(), u"pel]mora", u"a", u"1"));
     EXPECT_FALSE(WriteString(path(), u"pelmora", u"a", u"1\n[x]"));
     EXPECT_FALSE(WriteString(path(), u"pelmora", u"  ", u"1"));
+    // Found by fuzzing: "[x=2" reads back as a section header, ";x=2" as a comment.
+    EXPECT_FALSE(WriteString(path(), u"pelmora", u"[pelmor", u"2"));
+    EXPECT_FALSE(WriteString(path(), u"pelmora", u" ;x", u"2"));
+    EXPECT_FALSE(WriteString(path(), u" pelmora", u"a", u"1"));
+    EXPECT_FALSE(WriteString(path(), u"pelmora", std::u16string{u'k', 0xD83D}, u"1"));
     EXPECT_FALSE(std::filesystem::exists(file()));
+    // A key with those characters inside is an ordinary key.
+    ASSERT_TRUE(WriteString(path(), u"pelmora", u"a[b;c", u"2"));
+    EXPECT_EQ(ReadInt(path(), u"pelmora", u"a[b;c", -1), 2);
 }
 
 TEST_F(ProfileTest, PortableReaderFollowsTheSystemRules) {
@@ -72,6 +80,32 @@ TEST_F(ProfileTest, PortableReaderHandlesUtf16Files) {
         bytes += static_cast<char>(c >> 8);
     }
     WriteFileBytes(file(), bytes);
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 3);
+}
+
+TEST_F(ProfileTest, PortableReaderSkipsAUtf8ByteOrderMarkAtTheStart) {
+    // Editors save a UTF-8 mark before "[pelmora]": the section must still be found, and the
+    // mark must not be taken for part of the first line.
+    WriteFileBytes(file(), "\xEF\xBB\xBF[pelmora]\r\nabc=2\r\n");
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 2);
+    WriteFileBytes(file(),
+                   "\xEF\xBB\xBF"
+                   "abc=1\r\n[pelmora]\r\nabc=3\r\n");
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 3);
+    // Only at the start: the same bytes elsewhere are text.
+    WriteFileBytes(file(), "[x]\r\n\xEF\xBB\xBF[pelmora]\r\nabc=2\r\n");
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), -1);
+    // The writer replaces the entry under the marked header rather than adding a second one.
+    WriteFileBytes(file(), "\xEF\xBB\xBF[pelmora]\r\nabc=2\r\n");
+    ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora", u"abc", u"1"));
+    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 1);
+    const std::string written = ReadFileBytes(file());
+    EXPECT_EQ(written.find("[pelmora]"), written.rfind("[pelmora]")) << written;
+    EXPECT_EQ(written.substr(0, 3), "\xEF\xBB\xBF");  // the mark stays
+    // Found by fuzzing: two marks. The second is part of the first line, which is then no
+    // section header; a rewrite must keep it so, or the entry would land in another section.
+    WriteFileBytes(file(), "\xEF\xBB\xBF\xEF\xBB\xBF[pelmora]x");
+    ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora", u"abc", u"3"));
     EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 3);
 }
 

@@ -68,3 +68,10 @@ void RunSql(TaskStore& store, const std::string& sql) {
     ASSERT_EQ(rc, SQLITE_OK) << sql << ": " << (error ? error : "");
     sqlite3_free(error);
 }
+
+void AllowTriggers(TaskStore& store) {
+    int now = 0;
+    ASSERT_EQ(sqlite3_db_config(store.db.get(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, &now),
+              SQLITE_OK);
+    ASSERT_EQ(now, 1);
+}

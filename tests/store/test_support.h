@@ -35,5 +35,9 @@ struct StatementLog {
     void Clear() { statements.clear(); }
 };
 
+// Switches triggers back on for the store's connection, so a test can make chosen statements
+// fail with a trigger of its own.
+void AllowTriggers(TaskStore& store);
+
 // Runs SQL on the store's connection outside the code under test; fails the test on error.
 void RunSql(TaskStore& store, const std::string& sql);

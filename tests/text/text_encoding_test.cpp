@@ -121,6 +121,40 @@ TEST(Utf8ToUtf16Test, DecodesEveryLength) {
     EXPECT_EQ(Utf8ToUtf16("\xF4\x8F\xBF\xBF"), u"\U0010FFFF");
 }
 
+TEST(CodePointTest, TheTopOfEverySupplementaryPlaneSurvivesBothWays) {
+    // U+xFFFF of planes 1 to 16 and the first code point of plane 1: the last values before
+    // each boundary where the surrogate arithmetic or the four-byte test could be off by one.
+    const struct {
+        char32_t cp;
+        const char* utf8;
+    } cases[] = {
+        {0x10000, "\xF0\x90\x80\x80"},  {0x1FFFF, "\xF0\x9F\xBF\xBF"},
+        {0x20000, "\xF0\xA0\x80\x80"},  {0xFFFFF, "\xF3\xBF\xBF\xBF"},
+        {0x100000, "\xF4\x80\x80\x80"}, {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+    };
+    for (const auto& c : cases) {
+        const char32_t offset = c.cp - 0x10000;
+        const std::u16string pair = {static_cast<char16_t>(0xD800 + (offset >> 10)),
+                                     static_cast<char16_t>(0xDC00 + (offset & 0x3FF))};
+        EXPECT_EQ(Utf16ToUtf8(pair), c.utf8) << std::hex << c.cp;
+        EXPECT_EQ(Utf8ToUtf16(c.utf8), pair) << std::hex << c.cp;
+        size_t pos = 0;
+        EXPECT_EQ(NextCodePoint(pair, pos), c.cp);
+        EXPECT_EQ(pos, 2u);
+        char out[4] = {};
+        ASSERT_EQ(EncodeUtf8(c.cp, out), 4u);
+        EXPECT_EQ(std::string(out, 4), c.utf8);
+    }
+    // The highest surrogate pair is U+10FFFF; one past it in UTF-8 is refused.
+    const std::u16string highest = {0xDBFF, 0xDFFF};
+    size_t pos = 0;
+    EXPECT_EQ(NextCodePoint(highest, pos), 0x10FFFFu);
+    EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), std::u16string(4, 0xFFFD));
+    // The last three-byte code point, just below the first four-byte one.
+    char out[4] = {};
+    EXPECT_EQ(EncodeUtf8(0xFFFF, out), 3u);
+}
+
 TEST(Utf8ToUtf16Test, MalformedInputBecomesReplacementCharacters) {
     const char16_t r = 0xFFFD;
     EXPECT_EQ(Utf8ToUtf16("\x80"), std::u16string(1, r));              // stray continuation

@@ -1,0 +1,101 @@
+// The task store opened on an arbitrary database file, then every operation the program runs
+// on it, in the order a session would: start-up, list, add, edit, mark, move, remove, Remove
+// All, rebuild the status file and clear unreferenced data. Nothing may crash, hang or leak,
+// and no write may report success without having happened.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/task_edits.h"
+#include "app/unreferenced_tables.h"
+#include "store/folder_key.h"
+#include "store/folder_status.h"
+#include "store/task_store.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+void Require(bool condition) {
+    if (!condition) __builtin_trap();
+}
+
+const std::filesystem::path& ScratchDir() {
+    static const std::filesystem::path dir = [] {
+        const auto path = std::filesystem::temp_directory_path() /
+                          ("pelmora-store-fuzz-" + std::to_string(getpid()));
+        std::filesystem::create_directories(path);
+        return path;
+    }();
+    return dir;
+}
+
+void Session(TaskStore& store, const std::u16string& statusFile) {
+    if (!CreateTaskTable(store)) return;
+    auto tasks = LoadTasks(store);
+    if (!tasks) return;
+    const size_t shown = tasks->size();
+
+    TaskRecord added;
+    added.title = Base64Encode("fuzzed task");
+    added.done_date = TodayDate();
+    added.priority = static_cast<int32_t>(shown);
+    if (const auto rowId = InsertTask(store, added)) {
+        added.row_id = *rowId;
+        tasks->push_back(added);
+    }
+    if (!tasks->empty()) {
+        TaskRecord& first = tasks->front();
+        TaskRecord marked = first;
+        marked.done = 1;
+        marked.done_date = TodayDate();
+        if (UpdateTask(store, marked)) {
+            // A reported success is a row that now holds the mark.
+            const auto after = LoadTasks(store);
+            bool found = false;
+            for (const TaskRecord& task : after.value_or(std::vector<TaskRecord>())) {
+                found = found || (task.row_id == marked.row_id && task.done != 0);
+            }
+            Require(!after || found);
+        }
+    }
+    if (tasks->size() >= 2) ExchangePriorities(store, (*tasks)[0], (*tasks)[1], 0);
+    if (!tasks->empty() && tasks->back().row_id) RemoveTask(store, *tasks->back().row_id);
+    CountTasks(store, store.table);
+    GetFolderStatus(store, store.table);
+    RebuildStatusFile(store, statusFile);
+    if (auto reloaded = LoadTasks(store)) {
+        std::vector<int64_t> ids;
+        for (const TaskRecord& task : *reloaded) ids.push_back(task.row_id.value_or(-1));
+        if (RemoveTasks(store, ids)) Require(CountTasks(store, store.table) == 0);
+    }
+    if (const auto tables = ListTables(store)) {
+        DropUnreferencedTables(store, *tables, {u"Item", u"pelmora.db", u"."});
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const auto& dir = ScratchDir();
+    const auto dbPath = dir / "pelmora.db";
+    std::error_code ignored;
+    std::filesystem::remove(dir / "pelmora.db-journal", ignored);
+    std::filesystem::remove(dir / "pelmora.db-wal", ignored);
+    std::filesystem::remove(dir / "pelmora.ini", ignored);
+    {
+        std::ofstream out(dbPath, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    TaskStore store;
+    const auto text = dbPath.u8string();
+    if (!OpenTaskStore(store, std::string(text.begin(), text.end()))) return 0;
+    // A crafted file may be slow by design; the budget must stop it, and quickly here.
+    store.budget->limit = std::chrono::milliseconds(250);
+    store.table = TaskTableName(FolderKey(u"Item"));
+    Session(store, (dir / "pelmora.ini").u16string());
+    return 0;
+}

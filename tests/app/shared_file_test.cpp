@@ -1,0 +1,240 @@
+// One task file shared with other programs: two Pelmora windows on two items of one folder,
+// another program holding the file, and a program killed in the middle of a removal. Each case
+// checks every row and the status entries afterwards.
+#include <sqlite3.h>
+
+#include "store/task_store.h"
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+const wchar_t kConfirmOne[] = L"Are you sure you want delete the selected task?";
+const wchar_t kConfirmAll[] = L"Are you sure you want delete all tasks?";
+const wchar_t kInUse[] =
+    L"The change was not saved: pelmora.db is in use by another program.\n\nPlease try again in "
+    L"a moment.";
+const wchar_t kInUseAtStart[] =
+    L"Cannot open the task list: pelmora.db is in use by another program.\n\nPlease try again in "
+    L"a moment.";
+
+// A plain connection to the file, as another program would hold it.
+class OtherProgram {
+public:
+    explicit OtherProgram(const std::wstring& path) {
+        sqlite3* raw = nullptr;
+        EXPECT_EQ(sqlite3_open(WideToUtf8(path).c_str(), &raw), SQLITE_OK);
+        db_.reset(raw);
+    }
+    int Run(const std::string& sql) {
+        return sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr);
+    }
+    std::string One(const std::string& sql) {
+        std::string value;
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW) {
+            const auto* text = sqlite3_column_text(statement, 0);
+            value = text ? reinterpret_cast<const char*>(text) : "NULL";
+        }
+        sqlite3_finalize(statement);
+        return value;
+    }
+
+private:
+    UniqueSqlite db_;
+};
+
+std::vector<std::string> Rows(const std::vector<StoredTask>& tasks) {
+    std::vector<std::string> rows;
+    for (const StoredTask& task : tasks) {
+        rows.push_back(task.title + (task.done ? "+" : "-") + std::to_string(task.priority));
+    }
+    return rows;
+}
+
+class SharedFileTest : public PelmoraUiTest {
+protected:
+    // A second program on another item of the same folder, driven by commands and list
+    // messages (the first one gets the keyboard and the mouse).
+    bool LaunchSecond(const std::wstring& folder) {
+        if (!second_.Start(ProgramPath(), L"\"" + DbPath() + L"\" \"" + folder + L"\"", Parent()))
+            return false;
+        secondMain_ = second_.WaitWindow([](HWND window) {
+            return ClassOf(window) == L"#32770" && GetDlgItem(window, kTaskListId) != nullptr;
+        });
+        secondList_ = secondMain_ ? GetDlgItem(secondMain_, kTaskListId) : nullptr;
+        return secondMain_ != nullptr;
+    }
+
+    void SecondCommand(int id, int select) {
+        SendTo(secondList_, LB_SETCURSEL, static_cast<WPARAM>(select));
+        PostMessageW(secondMain_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    }
+
+    void FirstCommand(int id, int select) {
+        SendTo(list_, LB_SETCURSEL, static_cast<WPARAM>(select));
+        Command(id);
+    }
+
+    bool AnswerSecond(const std::wstring& text, int answer) {
+        const auto box = second_.WaitMessageBox();
+        if (!box || box->text != text) {
+            ADD_FAILURE() << "second program: "
+                          << (box ? WideToUtf8(box->text) : std::string("no message box"));
+            return false;
+        }
+        return AnswerMessageBox(*box, answer);
+    }
+
+    bool WaitRows(const std::wstring& folder, const std::vector<std::string>& rows) {
+        const bool reached = WaitUntil([&] { return Rows(Stored(folder)) == rows; });
+        if (!reached) {
+            std::string seen;
+            for (const auto& row : Rows(Stored(folder))) seen += row + " ";
+            ADD_FAILURE() << WideToUtf8(folder) << " holds " << seen;
+        }
+        return reached;
+    }
+
+    void TearDown() override {
+        second_.Kill();
+        PelmoraUiTest::TearDown();
+    }
+
+    AppProcess second_;
+    HWND secondMain_ = nullptr;
+    HWND secondList_ = nullptr;
+};
+
+TEST_F(SharedFileTest, TwoProgramsOnTwoItemsInterleaveTheirEditsAndCloseTogether) {
+    Seed(L"Proj", {{"p0"}, {"p1"}, {"p2"}, {"p3"}});
+    Seed(L"Docs", {{"d0"}, {"d1"}, {"d2"}});
+    ASSERT_TRUE(Launch(L"Proj"));
+    ASSERT_TRUE(LaunchSecond(L"Docs"));
+
+    FirstCommand(kCmdMarkDone, 1);
+    ASSERT_TRUE(WaitRows(L"Proj", {"p0-0", "p1+1", "p2-2", "p3-3"}));
+    SecondCommand(kCmdMarkDone, 0);
+    ASSERT_TRUE(WaitRows(L"Docs", {"d0+0", "d1-1", "d2-2"}));
+    FirstCommand(kCmdRemoveSelected, 0);
+    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmOne, IDYES));
+    SecondCommand(kCmdDecreasePriority, 0);
+    ASSERT_TRUE(WaitRows(L"Proj", {"p1+0", "p2-1", "p3-2"}));
+    ASSERT_TRUE(WaitRows(L"Docs", {"d1-0", "d0+1", "d2-2"}));
+    ASSERT_TRUE(AddTask(L"p4"));
+    SecondCommand(kCmdRemoveSelected, 2);
+    ASSERT_TRUE(AnswerSecond(kConfirmOne, IDYES));
+    FirstCommand(kCmdIncreasePriority, 2);
+    ASSERT_TRUE(WaitRows(L"Proj", {"p1+0", "p3-1", "p2-2", "p4-3"}));
+    ASSERT_TRUE(WaitRows(L"Docs", {"d1-0", "d0+1"}));
+    SecondCommand(kCmdMarkDone, 0);
+    ASSERT_TRUE(WaitRows(L"Docs", {"d1+0", "d0+1"}));
+
+    // Both close at once; each writes its own entry into the one status file.
+    PostMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageW(secondMain_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(app_.WaitExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(second_.WaitExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(Rows(Stored(L"Proj")), (std::vector<std::string>{"p1+0", "p3-1", "p2-2", "p4-3"}));
+    EXPECT_EQ(Rows(Stored(L"Docs")), (std::vector<std::string>{"d1+0", "d0+1"}));
+    EXPECT_EQ(StatusEntry(L"Proj"), 1);
+    EXPECT_EQ(StatusEntry(L"Docs"), 3);
+}
+
+TEST_F(SharedFileTest, AWriteWhileAnotherProgramHoldsTheFileIsToldAsInUseAndNotShown) {
+    Seed(L"Proj", {{"one"}, {"two"}});
+    ASSERT_TRUE(Launch(L"Proj"));
+    OtherProgram other(DbPath());
+    ASSERT_EQ(other.Run("BEGIN IMMEDIATE;"), SQLITE_OK);
+    // The other program adds a task while it holds the lock, and commits it only after the
+    // failure was reported: the list read after the failure shows it.
+    ASSERT_EQ(other.Run("insert into " + TableOf(L"Proj") + " values('" +
+                        std::string("ZnJvbSBlbHNld2hlcmU=") + "','',0,'2020-01-02',2);"),
+              SQLITE_OK);
+    FirstCommand(kCmdMarkDone, 0);
+    const auto box = app_.WaitMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, L"Pelmora Error");
+    EXPECT_EQ(box->text, kInUse);
+    ASSERT_EQ(other.Run("COMMIT;"), SQLITE_OK);
+    ASSERT_TRUE(AnswerMessageBox(*box, IDOK));
+    EXPECT_TRUE(WaitUntil([&] {
+        return Shown() == std::vector<std::wstring>{L"one", L"two", L"from elsewhere"};
+    }));
+    EXPECT_EQ(Rows(Stored(L"Proj")),
+              (std::vector<std::string>{"one-0", "two-1", "from elsewhere-2"}));
+    // Once the file is free the same command works.
+    FirstCommand(kCmdMarkDone, 0);
+    EXPECT_TRUE(WaitRows(L"Proj", {"one+0", "two-1", "from elsewhere-2"}));
+    EXPECT_TRUE(CloseMain());
+    EXPECT_EQ(StatusEntry(L"Proj"), 1);
+}
+
+TEST_F(SharedFileTest, AFileHeldAtStartIsToldAsInUseNotAsDamaged) {
+    Seed(L"Proj", {{"kept"}});
+    OtherProgram other(DbPath());
+    ASSERT_EQ(other.Run("BEGIN EXCLUSIVE;"), SQLITE_OK);
+    ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
+    ASSERT_TRUE(ExpectBox(L"Pelmora Error", kInUseAtStart));
+    EXPECT_EQ(app_.WaitExit(), std::optional<DWORD>(0));
+    ASSERT_EQ(other.Run("ROLLBACK;"), SQLITE_OK);
+    EXPECT_TRUE(FileExists(DbPath()));
+    EXPECT_EQ(StoredTitles(L"Proj"), std::vector<std::string>{"kept"});
+}
+
+TEST_F(SharedFileTest, AProgramKilledDuringALargeRemovalLeavesAConsistentFile) {
+    constexpr int kTasks = 20000;
+    {
+        TaskStore store;
+        ASSERT_TRUE(OpenTaskStore(store, WideToUtf8(DbPath())));
+        store.table = TableOf(L"Proj");
+        ASSERT_TRUE(CreateTaskTable(store));
+        Transaction transaction(store);
+        for (int i = 0; i < kTasks; ++i) {
+            TaskRecord record;
+            record.title = "dGFzaw" + std::to_string(i);  // distinct, need not decode
+            record.done_date = "2020-01-02";
+            record.priority = i;
+            ASSERT_TRUE(InsertTask(store, record));
+        }
+        ASSERT_TRUE(transaction.Commit());
+    }
+    ASSERT_TRUE(Launch(L"Proj"));
+    FirstCommand(kCmdRemoveSelected, 0);
+    const auto box = app_.WaitMessageBox();
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(AnswerMessageBox(*box, IDYES));
+    app_.Kill();  // wherever the removal is, it stops there
+
+    OtherProgram after(DbPath());
+    EXPECT_EQ(after.One("PRAGMA integrity_check;"), "ok");
+    const std::string table = TableOf(L"Proj");
+    const int rows = std::stoi(after.One("select count(*) from " + table + ";"));
+    EXPECT_TRUE(rows == kTasks || rows == kTasks - 1) << rows;
+    // Whichever it is, the priorities are 0..rows-1, each once.
+    EXPECT_EQ(after.One("select count(distinct priority) from " + table + ";"),
+              std::to_string(rows));
+    EXPECT_EQ(after.One("select min(priority) || ',' || max(priority) from " + table + ";"),
+              "0," + std::to_string(rows - 1));
+}
+
+TEST_F(SharedFileTest, RemoveAllOfAListAnotherProgramAddedToRemovesNothingAndShowsTheFile) {
+    Seed(L"Proj", {{"one"}, {"two"}});
+    ASSERT_TRUE(Launch(L"Proj"));
+    Seed(L"Proj", {{"added elsewhere"}});  // not in the list the window shows
+    Command(kCmdRemoveAll);
+    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmAll, IDYES));
+    ASSERT_TRUE(ExpectBox(L"Pelmora Error", L"Cannot remove record from database!"));
+    EXPECT_TRUE(WaitUntil([&] {
+        return Shown() == std::vector<std::wstring>{L"one", L"two", L"added elsewhere"};
+    }));
+    EXPECT_EQ(StoredTitles(L"Proj"), (std::vector<std::string>{"one", "two", "added elsewhere"}));
+    // Now that the window shows every task, Remove All removes them.
+    Command(kCmdRemoveAll);
+    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmAll, IDYES));
+    EXPECT_TRUE(WaitUntil([&] { return StoredTitles(L"Proj").empty(); }));
+    EXPECT_TRUE(CloseMain());
+    EXPECT_EQ(StatusEntry(L"Proj"), 0);
+}
+
+}  // namespace
