@@ -221,6 +221,8 @@ TEST_F(SharedFileTest, AProgramKilledDuringALargeRemovalLeavesAConsistentFile) {
 TEST_F(SharedFileTest, RemoveAllOfAListAnotherProgramAddedToRemovesNothingAndShowsTheFile) {
     Seed(L"Proj", {{"one"}, {"two"}});
     ASSERT_TRUE(Launch(L"Proj"));
+    // The window exists before it has read the file: add the row only once the list is filled.
+    ASSERT_TRUE(WaitUntil([&] { return Shown() == std::vector<std::wstring>{L"one", L"two"}; }));
     Seed(L"Proj", {{"added elsewhere"}});  // not in the list the window shows
     Command(kCmdRemoveAll);
     ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmAll, IDYES));

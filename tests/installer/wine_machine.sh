@@ -51,6 +51,11 @@ pick_setup() {
             exit 1
         fi
     done
+    # Setup carries the built program; an older Setup would install something else.
+    if [ -n "${built_exe:-}" ] && [ "$built_exe" -nt "$1" ]; then
+        echo "FAIL: $1 is older than $built_exe (cmake --build --preset win64 --target installers)" >&2
+        exit 1
+    fi
     if [ "$PELMORA_WINE32" = yes ]; then
         echo "$1"
     else
