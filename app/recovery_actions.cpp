@@ -190,13 +190,15 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
     // The item's entry now reflects its merged list. The old key's table is gone, so its entry
     // reads 0, as the entry of an item whose tasks were all removed does.
     gApp.statusChanged = true;
-    WriteFolderStatus(gApp.statusFilePath, gApp.folderKey,
-                      GetFolderStatus(gApp.store, gApp.store.table));
+    // An entry that cannot be written shows a stale overlay until the next write; the tasks
+    // themselves are recovered either way.
+    (void)WriteFolderStatus(gApp.statusFilePath, gApp.folderKey,
+                            GetFolderStatus(gApp.store, gApp.store.table));
     const std::string oldKey = table.substr(4);
     if (result.status == RecoveryStatus::kDone) {
         const std::u16string statusFile =
             source.IsOwnFolder() ? gApp.statusFilePath : source.folder + kStatusFileName;
-        WriteFolderStatus(statusFile, oldKey, 0);
+        (void)WriteFolderStatus(statusFile, oldKey, FolderStatus::None);  // stale overlay at worst
     }
     NotifyShell();
 

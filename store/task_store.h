@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "store/folder_status_value.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -101,8 +103,8 @@ bool DeleteAllTasks(TaskStore& store, std::vector<int64_t> rowIds);
 bool RenumberTasks(TaskStore& store);
 // Rows in `table`; 0 also when the table cannot be read.
 int CountTasks(TaskStore& store, const std::string& table);
-// 0 no tasks (or unreadable), 1 fewer than half done, 2 at least half, 3 all done.
-int GetFolderStatus(TaskStore& store, const std::string& table);
+// None for no tasks (or unreadable), else by the share of tasks done.
+FolderStatus GetFolderStatus(TaskStore& store, const std::string& table);
 // The current table's tasks by ascending priority (rows of equal priority by key); absent when
 // they cannot all be read. A missing table reads as empty. A priority that is not a whole number
 // from 0 to 2^31-2 reads as -1, so no arithmetic on it can overflow.
