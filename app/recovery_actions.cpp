@@ -114,9 +114,7 @@ void TellFailure(HWND owner, RecoveryStatus status, const std::u16string& otherF
 }  // namespace
 
 std::u16string OwnDatabaseFolder() {
-    const size_t slash = gApp.statusFilePath.rfind(u'\\');
-    if (slash == std::u16string::npos) return std::u16string();
-    return gApp.statusFilePath.substr(0, slash + 1);
+    return std::u16string(ParentFolderOf(gApp.statusFilePath));
 }
 
 bool SameFolder(const std::u16string& a, const std::u16string& b) {

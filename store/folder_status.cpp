@@ -1,12 +1,11 @@
 #include "store/folder_status.h"
 
+#include "store/folder_key.h"
 #include "store/profile.h"
 #include "text/text_encoding.h"
 
 std::u16string StatusFilePath(std::u16string_view databasePath) {
-    const size_t slash = databasePath.rfind(u'\\');
-    std::u16string path(slash == std::u16string_view::npos ? std::u16string_view()
-                                                           : databasePath.substr(0, slash + 1));
+    std::u16string path(ParentFolderOf(databasePath));
     path += kStatusFileName;
     return path;
 }
