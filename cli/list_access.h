@@ -27,6 +27,5 @@ void WriteStatusEntries(TaskStore& store,
                         const FolderLocation& folder,
                         const std::vector<std::string>& keys);
 
-
 // The task at the 1-based position `n` as `list` shows it; ends the command when there is none.
 size_t TaskIndex(long long n, size_t count, const std::string& itemName);
