@@ -8,15 +8,14 @@
 #include "app/recovery_actions.h"
 #include "app/unreferenced_tables.h"
 #include "app/win_handles.h"
+#include "store/folder_key.h"
 #include "store/folder_status.h"
 
 namespace {
 
 // The folder that holds the database and the status file, with its trailing backslash.
 std::u16string DatabaseFolder() {
-    const size_t slash = gApp.statusFilePath.rfind(u'\\');
-    if (slash == std::u16string::npos) return std::u16string();
-    return gApp.statusFilePath.substr(0, slash + 1);
+    return std::u16string(ParentFolderOf(gApp.statusFilePath));
 }
 
 }  // namespace

@@ -64,8 +64,9 @@ void RunWithDatabase() {
     gApp.icon.reset();
 
     if (gApp.statusChanged) {
-        WriteFolderStatus(gApp.statusFilePath, gApp.folderKey,
-                          GetFolderStatus(gApp.store, gApp.store.table));
+        // The program is closing: a failed write leaves a stale overlay, nothing to tell.
+        (void)WriteFolderStatus(gApp.statusFilePath, gApp.folderKey,
+                                GetFolderStatus(gApp.store, gApp.store.table));
         NotifyShell();
     }
 }

@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/recovery_actions.h"
 #include "app/resource.h"
+#include "store/folder_key.h"
 
 namespace {
 
@@ -182,8 +183,8 @@ std::u16string PickFolder(HWND owner) {
     // Start one folder up from this one: items are most often moved between neighbouring folders.
     std::u16string start = OwnDatabaseFolder();
     if (start.size() > 3) start.pop_back();
-    const size_t slash = start.rfind(u'\\');
-    if (slash != std::u16string::npos && slash >= 2) start.resize(slash + 1);
+    const size_t parent = ParentFolderOf(start).size();
+    if (parent >= 3) start.resize(parent);
     std::u16string folder;
     if (auto picked = PickWithItemDialog(owner, start)) {
         folder = std::move(*picked);

@@ -114,9 +114,7 @@ void TellFailure(HWND owner, RecoveryStatus status, const std::u16string& otherF
 }  // namespace
 
 std::u16string OwnDatabaseFolder() {
-    const size_t slash = gApp.statusFilePath.rfind(u'\\');
-    if (slash == std::u16string::npos) return std::u16string();
-    return gApp.statusFilePath.substr(0, slash + 1);
+    return std::u16string(ParentFolderOf(gApp.statusFilePath));
 }
 
 bool SameFolder(const std::u16string& a, const std::u16string& b) {
@@ -190,13 +188,15 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
     // The item's entry now reflects its merged list. The old key's table is gone, so its entry
     // reads 0, as the entry of an item whose tasks were all removed does.
     gApp.statusChanged = true;
-    WriteFolderStatus(gApp.statusFilePath, gApp.folderKey,
-                      GetFolderStatus(gApp.store, gApp.store.table));
+    // An entry that cannot be written shows a stale overlay until the next write; the tasks
+    // themselves are recovered either way.
+    (void)WriteFolderStatus(gApp.statusFilePath, gApp.folderKey,
+                            GetFolderStatus(gApp.store, gApp.store.table));
     const std::string oldKey = table.substr(4);
     if (result.status == RecoveryStatus::kDone) {
         const std::u16string statusFile =
             source.IsOwnFolder() ? gApp.statusFilePath : source.folder + kStatusFileName;
-        WriteFolderStatus(statusFile, oldKey, 0);
+        (void)WriteFolderStatus(statusFile, oldKey, FolderStatus::None);  // stale overlay at worst
     }
     NotifyShell();
 

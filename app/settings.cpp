@@ -32,6 +32,7 @@ int ReadSetting(std::u16string_view key, int defaultValue) {
 void WriteSetting(std::u16string_view key, int value) {
     if (gApp.settingsPath.empty()) return;
     const std::string digits = std::to_string(value);
-    ProfileWriteString(gApp.settingsPath, kSettingsSection, key,
-                       std::u16string(digits.begin(), digits.end()));
+    // A setting that cannot be saved only means the next start uses the one saved before.
+    (void)ProfileWriteString(gApp.settingsPath, kSettingsSection, key,
+                             std::u16string(digits.begin(), digits.end()));
 }

@@ -11,12 +11,12 @@ void DropUnreferencedTables(TaskStore& store,
         for (size_t i = 0; i < tables.size(); ++i) {
             if (matched[i] || tables[i] != table) continue;
             // An existing item without tasks needs no table; it is made again when the item is
-            // next opened.
-            if (CountTasks(store, tables[i]) == 0) DropTable(store, tables[i]);
+            // next opened. A table that cannot be dropped now stays for the next clean.
+            if (CountTasks(store, tables[i]) == 0) (void)DropTable(store, tables[i]);
             matched[i] = true;
         }
     }
     for (size_t i = 0; i < tables.size(); ++i) {
-        if (!matched[i]) DropTable(store, tables[i]);
+        if (!matched[i]) (void)DropTable(store, tables[i]);  // else left for the next clean
     }
 }

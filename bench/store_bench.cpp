@@ -40,12 +40,14 @@ TaskRecord Task(int i) {
 // A database with `count` tasks in the table of the folder "abc".
 void Fill(TaskStore& store, const char* name, int count) {
     std::filesystem::remove(gDir / name);
-    OpenTaskStore(store, DbPath(name));
     store.table = TaskTableName(FolderKey(u"abc"));
-    CreateTaskTable(store);
+    bool filled = OpenTaskStore(store, DbPath(name)) && CreateTaskTable(store);
     Transaction transaction(store);
-    for (int i = 0; i < count; ++i) InsertTask(store, Task(i));
-    transaction.Commit();
+    for (int i = 0; filled && i < count; ++i) filled = InsertTask(store, Task(i)).has_value();
+    if (!filled || !transaction.Commit()) {
+        std::printf("%s: cannot fill the database\n", name);
+        std::exit(1);
+    }
 }
 
 template <typename F>

@@ -19,13 +19,14 @@ namespace fs = std::filesystem;
 namespace {
 
 // Which overlay Explorer draws for a status value.
-const char* OverlayName(int status) {
+// A value read from the status file may be anything; all but the four known ones draw none.
+const char* OverlayName(FolderStatus status) {
     switch (status) {
-        case 1:
+        case FolderStatus::LessThanHalf:
             return "zero";
-        case 2:
+        case FolderStatus::AtLeastHalf:
             return "half";
-        case 3:
+        case FolderStatus::AllDone:
             return "done";
         default:
             return "none";
@@ -37,7 +38,7 @@ struct ListSummary {
     std::optional<std::u16string> name;  // absent for a list no entry of the folder claims
     size_t tasks = 0;
     size_t done = 0;
-    int status = 0;      // by the program's rule, from the database
+    FolderStatus status = FolderStatus::None;  // by the program's rule, from the database
     int statusFile = 0;  // what the status file holds now (and Explorer shows)
 };
 
@@ -104,7 +105,7 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
                              {"tasks", list.tasks},
                              {"done", list.done},
                              {"overlay", OverlayName(list.status)},
-                             {"status", list.status},
+                             {"status", static_cast<int>(list.status)},
                              {"status_file", list.statusFile}});
         }
         nlohmann::ordered_json lost = nlohmann::ordered_json::array();
@@ -118,9 +119,10 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
         text += std::string(OverlayName(list.status)) + "  " + std::to_string(list.done) + "/" +
                 std::to_string(list.tasks) + "  " + OneLine(Utf16ToUtf8(*list.name));
         // Explorer draws what the status file says; say so when that is behind the database.
-        if (list.statusFile != list.status) {
-            text +=
-                "  (Explorer shows " + std::string(OverlayName(list.statusFile)) + "; run rebuild)";
+        if (list.statusFile != static_cast<int>(list.status)) {
+            text += "  (Explorer shows " +
+                    std::string(OverlayName(static_cast<FolderStatus>(list.statusFile))) +
+                    "; run rebuild)";
         }
         text += '\n';
     }

@@ -23,7 +23,7 @@ constexpr ULONGLONG kMaxStatusFileBytes = 1024 * 1024;
 
 }  // namespace
 
-COverlayIdentifier::COverlayIdentifier(UINT status, int iconIndex, int priority) noexcept
+COverlayIdentifier::COverlayIdentifier(FolderStatus status, int iconIndex, int priority) noexcept
     : status_(status), iconIndex_(iconIndex), priority_(priority) {
     gModule.Lock();
 }
@@ -84,7 +84,7 @@ IFACEMETHODIMP COverlayIdentifier::IsMemberOf(PCWSTR path, DWORD) noexcept {
     wchar_t key[33];
     for (size_t i = 0; i < 33; ++i) key[i] = static_cast<wchar_t>(hex[i]);
     const UINT status = GetPrivateProfileIntW(L"pelmora", key, 0, statusFile);
-    return status == status_ ? S_OK : S_FALSE;
+    return status == static_cast<UINT>(status_) ? S_OK : S_FALSE;
 }
 
 IFACEMETHODIMP COverlayIdentifier::GetOverlayInfo(PWSTR iconFile,

@@ -5,6 +5,8 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include "store/folder_status_value.h"
+
 class COverlayIdentifier : public IShellIconOverlayIdentifier {
 public:
     IFACEMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override;
@@ -19,12 +21,12 @@ public:
     IFACEMETHODIMP GetPriority(int* priority) noexcept override;
 
 protected:
-    COverlayIdentifier(UINT status, int iconIndex, int priority) noexcept;
+    COverlayIdentifier(FolderStatus status, int iconIndex, int priority) noexcept;
     virtual ~COverlayIdentifier();
 
 private:
     LONG refCount_ = 0;
-    const UINT status_;
+    const FolderStatus status_;
     const int iconIndex_;
     const int priority_;
 };
@@ -32,17 +34,17 @@ private:
 // Every task done: green ball with a check mark.
 class CPelmoraDoneOverlay final : public COverlayIdentifier {
 public:
-    CPelmoraDoneOverlay() noexcept : COverlayIdentifier(3, 0, 0) {}
+    CPelmoraDoneOverlay() noexcept : COverlayIdentifier(FolderStatus::AllDone, 0, 0) {}
 };
 
 // At least half of the tasks done, but not all: yellow ball with an exclamation mark.
 class CPelmoraHalfOverlay final : public COverlayIdentifier {
 public:
-    CPelmoraHalfOverlay() noexcept : COverlayIdentifier(2, 1, 1) {}
+    CPelmoraHalfOverlay() noexcept : COverlayIdentifier(FolderStatus::AtLeastHalf, 1, 1) {}
 };
 
 // Fewer than half done, possibly none: red ball with a cross.
 class CPelmoraZeroOverlay final : public COverlayIdentifier {
 public:
-    CPelmoraZeroOverlay() noexcept : COverlayIdentifier(1, 2, 2) {}
+    CPelmoraZeroOverlay() noexcept : COverlayIdentifier(FolderStatus::LessThanHalf, 2, 2) {}
 };

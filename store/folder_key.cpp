@@ -13,6 +13,10 @@ std::string TaskTableName(std::string_view folderKey) {
 }
 
 std::u16string_view FolderNameOf(std::u16string_view path) {
+    return path.substr(ParentFolderOf(path).size());
+}
+
+std::u16string_view ParentFolderOf(std::u16string_view path) {
     const size_t slash = path.rfind(u'\\');
-    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+    return slash == std::u16string_view::npos ? std::u16string_view() : path.substr(0, slash + 1);
 }

@@ -1,24 +1,24 @@
 #include "store/folder_status.h"
 
+#include "store/folder_key.h"
 #include "store/profile.h"
 #include "text/text_encoding.h"
 
 std::u16string StatusFilePath(std::u16string_view databasePath) {
-    const size_t slash = databasePath.rfind(u'\\');
-    std::u16string path(slash == std::u16string_view::npos ? std::u16string_view()
-                                                           : databasePath.substr(0, slash + 1));
+    std::u16string path(ParentFolderOf(databasePath));
     path += kStatusFileName;
     return path;
 }
 
-void WriteFolderStatus(const std::u16string& statusFile, std::string_view folderKey, int status) {
-    const char16_t value[2] = {static_cast<char16_t>(u'0' + status), 0};
-    // A failed write is not reported: the entry keeps its old value until a later write.
-    ProfileWriteString(statusFile, kStatusSection, Utf8ToUtf16(folderKey), value);
+bool WriteFolderStatus(const std::u16string& statusFile,
+                       std::string_view folderKey,
+                       FolderStatus status) {
+    const char16_t value[2] = {static_cast<char16_t>(u'0' + static_cast<int>(status)), 0};
+    return ProfileWriteString(statusFile, kStatusSection, Utf8ToUtf16(folderKey), value);
 }
 
-void StartFreshStatusFile(const std::u16string& statusFile) {
-    RemoveFile(statusFile);
+bool StartFreshStatusFile(const std::u16string& statusFile) {
+    return RemoveFile(statusFile);
 }
 
 bool StatusKeyOfTable(std::string_view table, std::string& key) {
@@ -35,11 +35,14 @@ bool RebuildStatusFile(TaskStore& store, const std::u16string& statusFile) {
     const auto tables = ListTables(store);
     if (!tables) return false;
     if (tables->empty()) return true;
-    StartFreshStatusFile(statusFile);
+    // The file is only the overlays' copy of the database: an old file that stays, or an entry
+    // that cannot be written, shows a stale overlay until the next rebuild, which the user can
+    // run; the database itself is untouched, so neither fails the rebuild.
+    (void)StartFreshStatusFile(statusFile);
     std::string key;
     for (const std::string& table : *tables) {
         if (!StatusKeyOfTable(table, key)) continue;
-        WriteFolderStatus(statusFile, key, GetFolderStatus(store, table));
+        (void)WriteFolderStatus(statusFile, key, GetFolderStatus(store, table));
     }
     NotifyShell();
     return true;

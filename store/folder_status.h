@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "store/folder_status_value.h"
 #include "store/task_store.h"
 
 inline constexpr char16_t kStatusSection[] = u"pelmora";
@@ -15,21 +16,24 @@ inline constexpr char16_t kStatusFileName[] = u"pelmora.ini";
 // `databasePath`, then "pelmora.ini".
 std::u16string StatusFilePath(std::u16string_view databasePath);
 
-// Writes (or replaces) one item's entry. `folderKey` is the 32-digit key.
-void WriteFolderStatus(const std::u16string& statusFile, std::string_view folderKey, int status);
+// Writes (or replaces) one item's entry. `folderKey` is the 32-digit key. False when the file
+// could not be written; the entry then keeps its old value.
+[[nodiscard]] bool WriteFolderStatus(const std::u16string& statusFile,
+                                     std::string_view folderKey,
+                                     FolderStatus status);
 
-// Deletes the file; a missing file is not an error.
-void StartFreshStatusFile(const std::u16string& statusFile);
+// Deletes the file; a missing file is not an error. False when a file is left.
+[[nodiscard]] bool StartFreshStatusFile(const std::u16string& statusFile);
 
 // Rewrites the whole file from the database: one entry for every item table, in the order
 // listed; other tables are passed over.
 // A database without tables leaves the file as it is and tells nobody. Returns false when the
 // tables could not be listed (the file is then untouched too).
-bool RebuildStatusFile(TaskStore& store, const std::u16string& statusFile);
+[[nodiscard]] bool RebuildStatusFile(TaskStore& store, const std::u16string& statusFile);
 
 // The key a table's entry is written under: the name without its "tbl_" prefix. False for every
 // name but the program's own ("tbl_" and 32 lower-case hexadecimal digits).
-bool StatusKeyOfTable(std::string_view table, std::string& key);
+[[nodiscard]] bool StatusKeyOfTable(std::string_view table, std::string& key);
 
 // Tells Explorer to ask the overlay identifiers again.
 void NotifyShell();

@@ -1,7 +1,8 @@
 // The few operating-system services the portable core needs: Windows profile files (section
 // headers, key=value lines, keys matched without regard to case), file existence and deletion,
 // and the shell's change notification. profile_win.cpp calls the Windows functions;
-// profile_posix.cpp is our own implementation of the same file format.
+// profile_posix.cpp applies our own implementation of the same file format (profile_format.h).
+// The build compiles the one for its platform.
 #pragma once
 
 #include <string>
@@ -9,34 +10,21 @@
 
 // The integer after `key` in `section`, or `defaultValue` when the file, the section, the key or
 // a value is missing. A value that is not a number reads as 0, as GetPrivateProfileIntW does.
-int ProfileReadInt(const std::u16string& path,
-                   std::u16string_view section,
-                   std::u16string_view key,
-                   int defaultValue);
+[[nodiscard]] int ProfileReadInt(const std::u16string& path,
+                                 std::u16string_view section,
+                                 std::u16string_view key,
+                                 int defaultValue);
 
 // Replaces the entry in place, or appends it; creates a missing section or file.
-bool ProfileWriteString(const std::u16string& path,
-                        std::u16string_view section,
-                        std::u16string_view key,
-                        std::u16string_view value);
+[[nodiscard]] bool ProfileWriteString(const std::u16string& path,
+                                      std::u16string_view section,
+                                      std::u16string_view key,
+                                      std::u16string_view value);
 
-bool PathExists(const std::u16string& path);
+[[nodiscard]] bool PathExists(const std::u16string& path);
 
 // True when the file is gone afterwards, including when it was never there.
-bool RemoveFile(const std::u16string& path);
+[[nodiscard]] bool RemoveFile(const std::u16string& path);
 
 // SHChangeNotify(SHCNE_ASSOCCHANGED): Explorer redraws its overlays. Nothing on POSIX.
 void NotifyShellAssocChanged();
-
-// Our own implementation of the profile format, always compiled, so that the Windows test
-// binary can check that each implementation reads what the other wrote.
-namespace portable_profile {
-int ReadInt(const std::u16string& path,
-            std::u16string_view section,
-            std::u16string_view key,
-            int defaultValue);
-bool WriteString(const std::u16string& path,
-                 std::u16string_view section,
-                 std::u16string_view key,
-                 std::u16string_view value);
-}  // namespace portable_profile

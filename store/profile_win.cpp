@@ -1,5 +1,4 @@
-#ifdef _WIN32
-
+// The platform layer on Windows: the system's profile functions and file calls.
 #include <shlobj.h>
 #include <windows.h>
 
@@ -47,5 +46,3 @@ bool RemoveFile(const std::u16string& path) {
 void NotifyShellAssocChanged() {
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
-
-#endif

@@ -38,13 +38,14 @@ struct TaskListSummary {
 
 // Reads `table` of `store`. Absent when the table cannot be read as a task list (missing, damaged,
 // or without the five task columns).
-std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store, const std::string& table);
+[[nodiscard]] std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store,
+                                                               const std::string& table);
 
 // The readable task lists of `store` that belong to no entry of `entryNames` (see
 // UnclaimedTables), empty ones included, in the order the file lists its tables. Absent when the
 // tables cannot be listed. Task tables that cannot be read are left out: they cannot be
 // recovered either.
-std::optional<std::vector<TaskListSummary>> FindUnclaimedLists(
+[[nodiscard]] std::optional<std::vector<TaskListSummary>> FindUnclaimedLists(
     TaskStore& store,
     const std::vector<std::u16string>& entryNames);
 
@@ -90,9 +91,9 @@ struct RecoveryResult {
 // - a recovered title that equals one the target already has is renamed (see RenamedTask).
 // A missing target table is created. `sourceTable` must be a task table name other than the
 // target; otherwise the result is kSourceUnreadable and nothing is touched.
-RecoveryResult AttachTaskList(TaskStore& store,
-                              const std::string& sourceTable,
-                              const std::string& targetTable);
+[[nodiscard]] RecoveryResult AttachTaskList(TaskStore& store,
+                                            const std::string& sourceTable,
+                                            const std::string& targetTable);
 
 // The same across two files, for an item moved out of the folder of `from`: the rows are copied
 // into `targetTable` of `to` by the rules of AttachTaskList, `to` commits, and only then is
@@ -100,10 +101,10 @@ RecoveryResult AttachTaskList(TaskStore& store,
 // so exactly the rows copied are removed. A failure before the commit of `to` changes nothing;
 // a failure after it leaves the tasks in both files (kCopiedNotRemoved, `recovered` and `renamed`
 // filled in). `from` and `to` must be connections to different files.
-RecoveryResult MoveTaskListAcross(TaskStore& from,
-                                  const std::string& sourceTable,
-                                  TaskStore& to,
-                                  const std::string& targetTable);
+[[nodiscard]] RecoveryResult MoveTaskListAcross(TaskStore& from,
+                                                const std::string& sourceTable,
+                                                TaskStore& to,
+                                                const std::string& targetTable);
 
 // The decoded form of a title with the collision suffix for attempt `n` (1 gives " (recovered)",
 // n > 1 gives " (recovered n)"), encoded again. Exposed for the messages and the tests.

@@ -18,8 +18,8 @@ enum class StoreFault {
 StoreFault LastStoreFault(const TaskStore& store);
 
 // True when the file's schema lists a table of this exact name.
-bool TableExists(TaskStore& store, const std::string& table);
+[[nodiscard]] bool TableExists(TaskStore& store, const std::string& table);
 
 // True when `table` can be read as a task table: it has the five columns the program writes.
 // A table of another shape (made by hand or by another program) must not be written to.
-bool HasTaskColumns(TaskStore& store, const std::string& table);
+[[nodiscard]] bool HasTaskColumns(TaskStore& store, const std::string& table);

@@ -366,16 +366,17 @@ int CountTasks(TaskStore& store, const std::string& table) {
     return result == QueryResult::kOk ? count : 0;
 }
 
-int GetFolderStatus(TaskStore& store, const std::string& table) {
+FolderStatus GetFolderStatus(TaskStore& store, const std::string& table) {
     int total = 0;
     int done = 0;
     const auto result = RunQuery(store, DoneQuery(table), [&](sqlite3_stmt* row) {
         ++total;
         if (sqlite3_column_int(row, 0) != 0) ++done;
     });
-    if (result != QueryResult::kOk || total == 0) return 0;
-    if (done == total) return 3;
-    return static_cast<double>(done) / total * 100.0 >= 50.0 ? 2 : 1;
+    if (result != QueryResult::kOk || total == 0) return FolderStatus::None;
+    if (done == total) return FolderStatus::AllDone;
+    return static_cast<double>(done) / total * 100.0 >= 50.0 ? FolderStatus::AtLeastHalf
+                                                             : FolderStatus::LessThanHalf;
 }
 
 std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store) {

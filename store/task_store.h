@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "store/folder_status_value.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -75,7 +77,7 @@ constexpr int kMaxStatementBytes = 2 * kMaxValueBytes + 1000;
 
 // Opens (or creates) the database at the UTF-8 path, read-write when the file system allows it,
 // and hardens the connection. False when it cannot be opened or hardened.
-bool OpenTaskStore(TaskStore& store, const std::string& utf8Path);
+[[nodiscard]] bool OpenTaskStore(TaskStore& store, const std::string& utf8Path);
 
 // True when SQLite could open the file only for reading.
 bool IsReadOnly(const TaskStore& store);
@@ -85,31 +87,31 @@ inline bool LastFailureWasBusy(const TaskStore& store) {
     return store.lastFailure == StoreFailure::kBusy;
 }
 
-bool CreateTaskTable(TaskStore& store);
+[[nodiscard]] bool CreateTaskTable(TaskStore& store);
 // Appends the record's row to the current table; the new row's key, or absent on failure.
-std::optional<int64_t> InsertTask(TaskStore& store, const TaskRecord& record);
+[[nodiscard]] std::optional<int64_t> InsertTask(TaskStore& store, const TaskRecord& record);
 // Rewrites all five columns of the record's row (found by `record.row_id`). Fails, changing
 // nothing, unless exactly that one row was changed.
-bool UpdateTask(TaskStore& store, const TaskRecord& record);
+[[nodiscard]] bool UpdateTask(TaskStore& store, const TaskRecord& record);
 // Deletes the row with this key; fails, changing nothing, unless exactly one row went.
-bool DeleteTask(TaskStore& store, int64_t rowId);
+[[nodiscard]] bool DeleteTask(TaskStore& store, int64_t rowId);
 // Deletes every row of the current table, provided the table holds exactly the rows with these
 // keys (the ones the user sees); otherwise fails and changes nothing.
-bool DeleteAllTasks(TaskStore& store, std::vector<int64_t> rowIds);
+[[nodiscard]] bool DeleteAllTasks(TaskStore& store, std::vector<int64_t> rowIds);
 // Sets the priorities of the current table to 0..n-1 in list order (priority, then key), all or
 // nothing, in one statement; rows already in place are not written.
-bool RenumberTasks(TaskStore& store);
+[[nodiscard]] bool RenumberTasks(TaskStore& store);
 // Rows in `table`; 0 also when the table cannot be read.
 int CountTasks(TaskStore& store, const std::string& table);
-// 0 no tasks (or unreadable), 1 fewer than half done, 2 at least half, 3 all done.
-int GetFolderStatus(TaskStore& store, const std::string& table);
+// None for no tasks (or unreadable), else by the share of tasks done.
+FolderStatus GetFolderStatus(TaskStore& store, const std::string& table);
 // The current table's tasks by ascending priority (rows of equal priority by key); absent when
 // they cannot all be read. A missing table reads as empty. A priority that is not a whole number
 // from 0 to 2^31-2 reads as -1, so no arithmetic on it can overflow.
-std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store);
+[[nodiscard]] std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store);
 // Every table the file holds, whatever its name.
-std::optional<std::vector<std::string>> ListTables(TaskStore& store);
-bool DropTable(TaskStore& store, const std::string& table);
+[[nodiscard]] std::optional<std::vector<std::string>> ListTables(TaskStore& store);
+[[nodiscard]] bool DropTable(TaskStore& store, const std::string& table);
 // Today's local date, "%Y-%m-%d".
 std::string TodayDate();
 
@@ -135,7 +137,7 @@ public:
 
     // False when the transaction could not be started (for example the file is locked).
     bool Active() const { return active_ || joined_; }
-    bool Commit();
+    [[nodiscard]] bool Commit();
 
 private:
     TaskStore& store_;

@@ -112,7 +112,7 @@ TEST_F(TaskEditsTest, RemoveTaskFailsWhenTheRowCannotBeDeleted) {
 TEST_F(TaskEditsTest, RemoveTasksDeletesAll) {
     ASSERT_TRUE(RemoveTasks(store_, AllIds()));
     EXPECT_TRUE(StoredRows().empty());
-    EXPECT_EQ(GetFolderStatus(store_, store_.table), 0);
+    EXPECT_EQ(GetFolderStatus(store_, store_.table), FolderStatus::None);
 }
 
 TEST_F(TaskEditsTest, RemoveTasksDeletesNothingWhenOneDeletionFails) {

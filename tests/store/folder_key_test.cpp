@@ -111,4 +111,14 @@ TEST(FolderKeyTest, NameIsTheLastPathComponent) {
     EXPECT_NE(FolderKey(FolderNameOf(u"C:\\Work\\abc")), FolderKey(u"C:\\Work\\abc"));
 }
 
+TEST(FolderKeyTest, ParentFolderKeepsItsBackslashAndJoinsTheName) {
+    EXPECT_EQ(ParentFolderOf(u"C:\\Work\\Alpha"), u"C:\\Work\\");
+    EXPECT_EQ(ParentFolderOf(u"C:\\"), u"C:\\");
+    EXPECT_EQ(ParentFolderOf(u"\\\\server\\share"), u"\\\\server\\");
+    EXPECT_EQ(ParentFolderOf(u"plain"), u"");
+    for (const std::u16string path : {u"C:\\Work\\Alpha", u"C:\\", u"plain", u"a\\b\\"}) {
+        EXPECT_EQ(std::u16string(ParentFolderOf(path)) + std::u16string(FolderNameOf(path)), path);
+    }
+}
+
 }  // namespace

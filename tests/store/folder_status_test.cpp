@@ -52,9 +52,9 @@ TEST_F(FolderStatusTest, PathIsBesideTheDatabase) {
 
 TEST_F(FolderStatusTest, WritingAnEntryReplacesItsOldValue) {
     const std::string key = FolderKey(u"Alpha");
-    WriteFolderStatus(statusFile, key, 1);
-    WriteFolderStatus(statusFile, FolderKey(u"Beta"), 3);
-    WriteFolderStatus(statusFile, key, 2);
+    ASSERT_TRUE(WriteFolderStatus(statusFile, key, FolderStatus::LessThanHalf));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, FolderKey(u"Beta"), FolderStatus::AllDone));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, key, FolderStatus::AtLeastHalf));
     EXPECT_EQ(StatusOf(key), 2);
     EXPECT_EQ(StatusOf(FolderKey(u"Beta")), 3);
     EXPECT_EQ(StatusOf(FolderKey(u"alpha")), -1);
@@ -63,10 +63,10 @@ TEST_F(FolderStatusTest, WritingAnEntryReplacesItsOldValue) {
 }
 
 TEST_F(FolderStatusTest, StartingFreshRemovesTheFileAndToleratesNone) {
-    WriteFolderStatus(statusFile, FolderKey(u"Alpha"), 1);
-    StartFreshStatusFile(statusFile);
+    ASSERT_TRUE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::LessThanHalf));
+    EXPECT_TRUE(StartFreshStatusFile(statusFile));
     EXPECT_FALSE(PathExists(statusFile));
-    StartFreshStatusFile(statusFile);
+    EXPECT_TRUE(StartFreshStatusFile(statusFile));
     EXPECT_FALSE(PathExists(statusFile));
 }
 
@@ -76,7 +76,7 @@ TEST_F(FolderStatusTest, RebuildWritesOneEntryPerTableAndDropsStaleOnes) {
     const std::string all = AddItem(u"report.txt", 2, 2);
     const std::string none = AddItem(u"Empty", 0, 0);
     const std::string gone = FolderKey(u"Renamed");
-    WriteFolderStatus(statusFile, gone, 3);
+    ASSERT_TRUE(WriteFolderStatus(statusFile, gone, FolderStatus::AllDone));
     ASSERT_TRUE(RebuildStatusFile(store, statusFile));
     EXPECT_EQ(StatusOf(half), 2);
     EXPECT_EQ(StatusOf(some), 1);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "store/profile_format.h"
+
 #include "store/test_support.h"
 #include "text/text_encoding.h"
 
@@ -18,40 +20,58 @@ protected:
     ScratchDir dir;
 };
 
+// Our own format applied to a file the way the POSIX layer does, on every platform, so that the
+// Windows build checks it against the system's functions.
+int PortableReadInt(const std::u16string& path,
+                    std::u16string_view section,
+                    std::u16string_view key,
+                    int defaultValue) {
+    return profile_format::ReadInt(ReadFileBytes(std::filesystem::path(path)), section, key,
+                                   defaultValue);
+}
+
+bool PortableWriteString(const std::u16string& path,
+                         std::u16string_view section,
+                         std::u16string_view key,
+                         std::u16string_view value) {
+    const std::filesystem::path file(path);
+    const auto bytes = profile_format::WithEntry(ReadFileBytes(file), section, key, value);
+    if (bytes) WriteFileBytes(file, *bytes);
+    return bytes.has_value();
+}
+
 TEST_F(ProfileTest, PortableWriterUsesTheWindowsLayout) {
-    using namespace portable_profile;
-    ASSERT_TRUE(WriteString(path(), u"pelmora", u"abc", u"1"));
-    ASSERT_TRUE(WriteString(path(), u"pelmora", u"def", u"2"));
+    ASSERT_TRUE(PortableWriteString(path(), u"pelmora", u"abc", u"1"));
+    ASSERT_TRUE(PortableWriteString(path(), u"pelmora", u"def", u"2"));
     EXPECT_EQ(ReadFileBytes(file()), "[pelmora]\r\nabc=1\r\ndef=2\r\n");
-    ASSERT_TRUE(WriteString(path(), u"PELMORA", u"ABC", u"3"));  // replaced in place
-    ASSERT_TRUE(WriteString(path(), u"other", u"x", u"4"));
+    ASSERT_TRUE(PortableWriteString(path(), u"PELMORA", u"ABC", u"3"));  // replaced in place
+    ASSERT_TRUE(PortableWriteString(path(), u"other", u"x", u"4"));
     EXPECT_EQ(ReadFileBytes(file()), "[pelmora]\r\nabc=3\r\ndef=2\r\n[other]\r\nx=4\r\n");
 }
 
 TEST_F(ProfileTest, PortableWriterAddsToTheRightSectionAndKeepsTheRest) {
     WriteFileBytes(file(), "; settings\n[a]\nk = 1\n\n[pelmora]\nold=0\n\n[z]\nk=9\n");
-    ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora", u"new", u"2"));
-    ASSERT_TRUE(portable_profile::WriteString(path(), u"a", u"K", u"5"));
+    ASSERT_TRUE(PortableWriteString(path(), u"pelmora", u"new", u"2"));
+    ASSERT_TRUE(PortableWriteString(path(), u"a", u"K", u"5"));
     EXPECT_EQ(ReadFileBytes(file()),
               "; settings\r\n[a]\r\nk=5\r\n\r\n[pelmora]\r\nold=0\r\nnew=2\r\n\r\n[z]\r\nk=9\r\n");
 }
 
 TEST_F(ProfileTest, PortableWriterRefusesEntriesThatWouldReadBackDifferently) {
-    using namespace portable_profile;
-    EXPECT_FALSE(WriteString(path(), u"pelmora", u"a\r\n[x]", u"1"));
-    EXPECT_FALSE(WriteString(path(), u"pelmora", u"a=b", u"1"));
-    EXPECT_FALSE(WriteString(path(), u"pel]mora", u"a", u"1"));
-    EXPECT_FALSE(WriteString(path(), u"pelmora", u"a", u"1\n[x]"));
-    EXPECT_FALSE(WriteString(path(), u"pelmora", u"  ", u"1"));
+    EXPECT_FALSE(PortableWriteString(path(), u"pelmora", u"a\r\n[x]", u"1"));
+    EXPECT_FALSE(PortableWriteString(path(), u"pelmora", u"a=b", u"1"));
+    EXPECT_FALSE(PortableWriteString(path(), u"pel]mora", u"a", u"1"));
+    EXPECT_FALSE(PortableWriteString(path(), u"pelmora", u"a", u"1\n[x]"));
+    EXPECT_FALSE(PortableWriteString(path(), u"pelmora", u"  ", u"1"));
     // Found by fuzzing: "[x=2" reads back as a section header, ";x=2" as a comment.
-    EXPECT_FALSE(WriteString(path(), u"pelmora", u"[pelmor", u"2"));
-    EXPECT_FALSE(WriteString(path(), u"pelmora", u" ;x", u"2"));
-    EXPECT_FALSE(WriteString(path(), u" pelmora", u"a", u"1"));
-    EXPECT_FALSE(WriteString(path(), u"pelmora", std::u16string{u'k', 0xD83D}, u"1"));
+    EXPECT_FALSE(PortableWriteString(path(), u"pelmora", u"[pelmor", u"2"));
+    EXPECT_FALSE(PortableWriteString(path(), u"pelmora", u" ;x", u"2"));
+    EXPECT_FALSE(PortableWriteString(path(), u" pelmora", u"a", u"1"));
+    EXPECT_FALSE(PortableWriteString(path(), u"pelmora", std::u16string{u'k', 0xD83D}, u"1"));
     EXPECT_FALSE(std::filesystem::exists(file()));
     // A key with those characters inside is an ordinary key.
-    ASSERT_TRUE(WriteString(path(), u"pelmora", u"a[b;c", u"2"));
-    EXPECT_EQ(ReadInt(path(), u"pelmora", u"a[b;c", -1), 2);
+    ASSERT_TRUE(PortableWriteString(path(), u"pelmora", u"a[b;c", u"2"));
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"a[b;c", -1), 2);
 }
 
 TEST_F(ProfileTest, PortableReaderFollowsTheSystemRules) {
@@ -59,17 +79,16 @@ TEST_F(ProfileTest, PortableReaderFollowsTheSystemRules) {
         file(),
         "[other]\r\nk=7\r\n[ Pelmora ]\r\n  Key = 12 \r\nneg=-3\r\ntext=abc\r\nmixed=4x\r\n"
         "empty=\r\nquoted=\"5\"\r\n;k=8\r\nk=1\r\nk=2\r\n");
-    using portable_profile::ReadInt;
-    EXPECT_EQ(ReadInt(path(), u"pelmora", u"KEY", -1), 12);
-    EXPECT_EQ(ReadInt(path(), u"pelmora", u"neg", -1), -3);
-    EXPECT_EQ(ReadInt(path(), u"pelmora", u"text", -1), 0);
-    EXPECT_EQ(ReadInt(path(), u"pelmora", u"mixed", -1), 4);
-    EXPECT_EQ(ReadInt(path(), u"pelmora", u"empty", -1), -1);
-    EXPECT_EQ(ReadInt(path(), u"pelmora", u"quoted", -1), 5);
-    EXPECT_EQ(ReadInt(path(), u"pelmora", u"k", -1), 1);  // the first entry wins
-    EXPECT_EQ(ReadInt(path(), u"pelmora", u"missing", 42), 42);
-    EXPECT_EQ(ReadInt(path(), u"nosection", u"k", 42), 42);
-    EXPECT_EQ(ReadInt(Utf16Path(dir / "none.ini"), u"pelmora", u"k", 42), 42);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"KEY", -1), 12);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"neg", -1), -3);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"text", -1), 0);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"mixed", -1), 4);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"empty", -1), -1);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"quoted", -1), 5);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"k", -1), 1);  // the first entry wins
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"missing", 42), 42);
+    EXPECT_EQ(PortableReadInt(path(), u"nosection", u"k", 42), 42);
+    EXPECT_EQ(PortableReadInt(Utf16Path(dir / "none.ini"), u"pelmora", u"k", 42), 42);
 }
 
 TEST_F(ProfileTest, PortableReaderHandlesUtf16Files) {
@@ -80,33 +99,33 @@ TEST_F(ProfileTest, PortableReaderHandlesUtf16Files) {
         bytes += static_cast<char>(c >> 8);
     }
     WriteFileBytes(file(), bytes);
-    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 3);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"abc", -1), 3);
 }
 
 TEST_F(ProfileTest, PortableReaderSkipsAUtf8ByteOrderMarkAtTheStart) {
     // Editors save a UTF-8 mark before "[pelmora]": the section must still be found, and the
     // mark must not be taken for part of the first line.
     WriteFileBytes(file(), "\xEF\xBB\xBF[pelmora]\r\nabc=2\r\n");
-    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 2);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"abc", -1), 2);
     WriteFileBytes(file(),
                    "\xEF\xBB\xBF"
                    "abc=1\r\n[pelmora]\r\nabc=3\r\n");
-    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 3);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"abc", -1), 3);
     // Only at the start: the same bytes elsewhere are text.
     WriteFileBytes(file(), "[x]\r\n\xEF\xBB\xBF[pelmora]\r\nabc=2\r\n");
-    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), -1);
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"abc", -1), -1);
     // The writer replaces the entry under the marked header rather than adding a second one.
     WriteFileBytes(file(), "\xEF\xBB\xBF[pelmora]\r\nabc=2\r\n");
-    ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora", u"abc", u"1"));
-    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 1);
+    ASSERT_TRUE(PortableWriteString(path(), u"pelmora", u"abc", u"1"));
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"abc", -1), 1);
     const std::string written = ReadFileBytes(file());
     EXPECT_EQ(written.find("[pelmora]"), written.rfind("[pelmora]")) << written;
     EXPECT_EQ(written.substr(0, 3), "\xEF\xBB\xBF");  // the mark stays
     // Found by fuzzing: two marks. The second is part of the first line, which is then no
     // section header; a rewrite must keep it so, or the entry would land in another section.
     WriteFileBytes(file(), "\xEF\xBB\xBF\xEF\xBB\xBF[pelmora]x");
-    ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora", u"abc", u"3"));
-    EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", u"abc", -1), 3);
+    ASSERT_TRUE(PortableWriteString(path(), u"pelmora", u"abc", u"3"));
+    EXPECT_EQ(PortableReadInt(path(), u"pelmora", u"abc", -1), 3);
 }
 
 TEST_F(ProfileTest, PlatformLayerReadsWhatItWrote) {
@@ -127,15 +146,15 @@ TEST_F(ProfileTest, PlatformLayerReadsWhatItWrote) {
 TEST_F(ProfileTest, EachImplementationReadsWhatTheOtherWrote) {
     for (int round = 0; round < 3; ++round) {
         const std::u16string value = std::u16string(1, static_cast<char16_t>(u'0' + round));
-        ASSERT_TRUE(portable_profile::WriteString(path(), u"pelmora",
-                                                  u"900150983cd24fb0d6963f7d28e17f72", value));
+        ASSERT_TRUE(
+            PortableWriteString(path(), u"pelmora", u"900150983cd24fb0d6963f7d28e17f72", value));
         ASSERT_TRUE(
             ProfileWriteString(path(), u"pelmora", u"d41d8cd98f00b204e9800998ecf8427e", value));
-        ASSERT_TRUE(portable_profile::WriteString(path(), u"second", u"k", value));
+        ASSERT_TRUE(PortableWriteString(path(), u"second", u"k", value));
         for (const char16_t* key :
              {u"900150983cd24fb0d6963f7d28e17f72", u"d41d8cd98f00b204e9800998ecf8427e"}) {
             EXPECT_EQ(ProfileReadInt(path(), u"pelmora", key, -1), round);
-            EXPECT_EQ(portable_profile::ReadInt(path(), u"pelmora", key, -1), round);
+            EXPECT_EQ(PortableReadInt(path(), u"pelmora", key, -1), round);
             EXPECT_EQ(static_cast<int>(GetPrivateProfileIntW(
                           L"pelmora", reinterpret_cast<const wchar_t*>(key), 99,
                           reinterpret_cast<const wchar_t*>(path().c_str()))),

@@ -199,7 +199,7 @@ TEST_F(RecoveryTest, AfterOwnTasksTheRecoveredOnesFollowInTheirOrder) {
               (std::vector<std::string>{"mine 1", "mine 2", "old 2", "old 3", "old 1"}));
     EXPECT_EQ(Priorities(store, newTable), (std::vector<int>{0, 1, 2, 3, 4}));
     store.table = newTable;
-    EXPECT_EQ(GetFolderStatus(store, newTable), 1);
+    EXPECT_EQ(GetFolderStatus(store, newTable), FolderStatus::LessThanHalf);
     EXPECT_EQ(LoadTasks(store).value()[2].done, 1u);
 }
 

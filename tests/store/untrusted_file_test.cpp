@@ -142,7 +142,7 @@ TEST_F(UntrustedFileTest, ATriggerInTheFileNeverRuns) {
     EXPECT_EQ(OtherRows(), before);
     EXPECT_EQ(ItemRows(), (std::vector<std::string>{Base64Encode("item 1") + "|0",
                                                     Base64Encode("item 2") + "|1"}));
-    EXPECT_EQ(GetFolderStatus(store, kItem), 2);
+    EXPECT_EQ(GetFolderStatus(store, kItem), FolderStatus::AtLeastHalf);
 }
 
 TEST_F(UntrustedFileTest, AViewStandingInForTheItemsTableIsNeitherReadNorWritten) {
