@@ -24,7 +24,8 @@ struct AppState {
     // Inputs of the editor, set just before it opens.
     bool editorAddMode = true;
     TaskRecord* currentTask = nullptr;
-    // Set by the editor when a save failed: the list is read again once it has closed.
+    // Set by the editor when a save failed or the list could not take a new task: the list is
+    // read again once it has closed.
     bool editFailed = false;
 };
 

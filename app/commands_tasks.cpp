@@ -12,12 +12,17 @@
 
 namespace {
 
+// Shows what the file holds after a failure the user was just told of. A list that cannot be
+// read now stays as it was: a second message about the same trouble would tell nothing new.
+void ReloadAfterReportedFailure(HWND list) {
+    static_cast<void>(ReloadTaskList(list));
+}
+
 // Reports a failed write and shows what the file holds now: the failed change is not shown as
 // made, and changes other programs made meanwhile appear.
 void FailedWrite(HWND window, HWND list, const wchar_t* text) {
     ShowStoreError(window, text);
-    // A list that cannot be read now stays as it was: the failure was just reported.
-    static_cast<void>(ReloadTaskList(list));
+    ReloadAfterReportedFailure(list);
 }
 
 // Shows what the file holds after the list lost an entry it could not take back (the file
@@ -72,7 +77,7 @@ void CmdEditSelected(HWND window) {
     gApp.currentTask = nullptr;
     if (gApp.editFailed) {
         gApp.editFailed = false;
-        ReloadAfterListFailure(window, list);
+        ReloadAfterReportedFailure(list);
         return;
     }
     if (!RefreshEntryText(list, *selected)) {

@@ -106,15 +106,14 @@ TEST(UniqueHandleWin32Test, GdiHoldersDeleteTheirObject) {
 
 TEST(UniqueHandleWin32Test, RegistryKeyHolderClosesTheKey) {
     UniqueHKey key;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()));
     EXPECT_TRUE(key);
     const HKEY raw = key.get();
     key.reset();
     DWORD subkeys = 0;
-    EXPECT_NE(ERROR_SUCCESS, RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &subkeys, nullptr,
-                                              nullptr, nullptr, nullptr, nullptr, nullptr,
-                                              nullptr));
+    EXPECT_NE(ERROR_SUCCESS,
+              RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr, nullptr));
 }
 
 }  // namespace
