@@ -3,8 +3,8 @@
 #include "app/app_state.h"
 #include "app/dpi.h"
 #include "app/resource.h"
-#include "app/win_handles.h"
 #include "app/window_dpi.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -29,9 +29,10 @@ BOOL OnInitDialog(HWND dialog) {
         BITMAP info{};
         if (gPicture && GetObjectW(gPicture.get(), sizeof(info), &info) != 0) {
             const HWND picture = GetDlgItem(dialog, IDC_ABOUT_PICTURE);
-            const auto old = reinterpret_cast<HBITMAP>(SendMessageW(
-                picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(gPicture.get())));
-            if (old != nullptr && old != gPicture.get()) DeleteObject(old);
+            // The control hands back the picture it showed before, which is ours to delete.
+            UniqueHBitmap previous(reinterpret_cast<HBITMAP>(SendMessageW(
+                picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(gPicture.get()))));
+            if (previous.get() == gPicture.get()) previous.release();
             size = SIZE{info.bmWidth, info.bmHeight};
             SetWindowPos(picture, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
         }

@@ -1,15 +1,18 @@
 // Commands on the database and the status file as a whole, the about box and leaving.
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/about_dialog.h"
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/messages.h"
 #include "app/recovery_actions.h"
+#include "app/text_util.h"
 #include "app/unreferenced_tables.h"
-#include "app/win_handles.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -18,57 +21,70 @@ std::u16string DatabaseFolder() {
     return std::u16string(ParentFolderOf(gApp.statusFilePath));
 }
 
-}  // namespace
-
-void CmdRebuildOverlays(HWND window) {
-    if (!RebuildStatusFile(gApp.store, gApp.statusFilePath)) {
-        ShowMessage(window, L"Cannot read database!", L"Pelmora Error", MB_ICONERROR);
-        return;
-    }
-    ShowMessage(window, L"Icon overlays successfully regenerated!", L"Success", MB_ICONINFORMATION);
+bool ConfirmClearing(HWND window) {
+    return AskYesNo(window,
+                    L"This will remove unreferenced records from the database. Are you sure you "
+                    L"want to continue?");
 }
 
-void CmdClearUnreferenced(HWND window) {
-    if (ShowMessage(window,
-                    L"This will remove unreferenced records from the database. Are you sure you "
-                    L"want to continue?",
-                    L"Confirm", MB_ICONQUESTION | MB_YESNO) == IDNO) {
-        return;
-    }
-    const auto tables = ListTables(gApp.store);
+// The item tables of the database; reports and gives nothing when there is none to clean or
+// they cannot be read.
+std::optional<std::vector<std::string>> TablesToClean(HWND window) {
+    auto tables = ListTables(gApp.store);
     if (!tables) {
-        ShowMessage(window, L"Cannot read database!", L"Pelmora Error", MB_ICONERROR);
-        return;
+        ShowError(window, L"Cannot read database!");
+        return std::nullopt;
     }
     if (tables->empty()) {
-        ShowMessage(window, L"Database is empty! Nothing to clean.", L"Warning", MB_ICONWARNING);
-        return;
+        ShowWarning(window, L"Database is empty! Nothing to clean.");
+        return std::nullopt;
     }
+    return tables;
+}
 
+// The names of every entry in the database's folder. A listing that broke off part-way would
+// make the items not yet listed look gone, and their tasks would be dropped with their tables:
+// only a complete listing counts, and anything less is reported and gives nothing.
+std::optional<std::vector<std::u16string>> FolderEntryNames(HWND window) {
     const std::u16string pattern = DatabaseFolder() + u"*";
     WIN32_FIND_DATAW found{};
     UniqueFindHandle listing(FindFirstFileW(WidePtr(pattern), &found));
     if (!listing) {
-        ShowMessage(window, L"Cannot get file list!", L"Pelmora Error", MB_ICONERROR);
-        return;
+        ShowError(window, L"Cannot get file list!");
+        return std::nullopt;
     }
     std::vector<std::u16string> names;
     do {
         names.push_back(FromWide(found.cFileName));
     } while (FindNextFileW(listing.get(), &found));
-    // A listing that broke off part-way would make the items not yet listed look gone, and
-    // their tasks would be dropped with their tables: only a complete listing counts.
     const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
     listing.reset();
     if (!complete) {
-        ShowMessage(window, L"Cannot get file list!", L"Pelmora Error", MB_ICONERROR);
+        ShowError(window, L"Cannot get file list!");
+        return std::nullopt;
+    }
+    return names;
+}
+
+}  // namespace
+
+void CmdRebuildOverlays(HWND window) {
+    if (!RebuildStatusFile(gApp.store, gApp.statusFilePath)) {
+        ShowError(window, L"Cannot read database!");
         return;
     }
+    ShowSuccess(window, L"Icon overlays successfully regenerated!");
+}
 
-    if (!ConfirmClearingOpenTasks(window, *tables, names)) return;
-    DropUnreferencedTables(gApp.store, *tables, names);
-    ShowMessage(window, L"Unreferenced data successfully removed! Application will close now.",
-                L"Success", MB_ICONINFORMATION);
+void CmdClearUnreferenced(HWND window) {
+    if (!ConfirmClearing(window)) return;
+    const auto tables = TablesToClean(window);
+    if (!tables) return;
+    const auto names = FolderEntryNames(window);
+    if (!names) return;
+    if (!ConfirmClearingOpenTasks(window, *tables, *names)) return;
+    DropUnreferencedTables(gApp.store, *tables, *names);
+    ShowSuccess(window, L"Unreferenced data successfully removed! Application will close now.");
     SendMessageW(window, WM_CLOSE, 0, 0);
 }
 

@@ -6,20 +6,29 @@
 #include "app/commands.h"
 #include "app/editor_dialog.h"
 #include "app/main_window.h"
+#include "app/messages.h"
 #include "app/task_edits.h"
 #include "app/task_list.h"
 
 namespace {
 
-bool Confirm(HWND window, const wchar_t* question) {
-    return ShowMessage(window, question, L"Confirm", MB_ICONQUESTION | MB_YESNO) == IDYES;
+// Shows what the file holds after a failure the user was just told of. A list that cannot be
+// read now stays as it was: a second message about the same trouble would tell nothing new.
+void ReloadAfterReportedFailure(HWND list) {
+    static_cast<void>(ReloadTaskList(list));
 }
 
 // Reports a failed write and shows what the file holds now: the failed change is not shown as
 // made, and changes other programs made meanwhile appear.
 void FailedWrite(HWND window, HWND list, const wchar_t* text) {
-    ShowStoreError(window, text, L"Pelmora Error");
-    ReloadTaskList(list);
+    ShowStoreError(window, text);
+    ReloadAfterReportedFailure(list);
+}
+
+// Shows what the file holds after the list lost an entry it could not take back (the file
+// already has the change); tells the user when even that fails.
+void ReloadAfterListFailure(HWND window, HWND list) {
+    if (!ReloadTaskList(list)) ShowError(window, L"Cannot read task list from database!");
 }
 
 // Exchanges the entries at `upperIndex` and the one below it, in the database and in the list,
@@ -35,7 +44,10 @@ void ExchangeEntries(HWND window, HWND list, int upperIndex, int selectAfter) {
         FailedWrite(window, list, L"Cannot update database!");
         return;
     }
-    SwapWithNext(list, upperIndex);
+    if (!SwapWithNext(list, upperIndex)) {
+        ReloadAfterListFailure(window, list);
+        return;
+    }
     if (renumbers) NumberEntries(list);
     RepaintList(list);
     SelectEntry(list, selectAfter);
@@ -47,6 +59,10 @@ void CmdAddTask(HWND window) {
     gApp.editorAddMode = true;
     gApp.currentTask = nullptr;
     RunEditor(window);
+    if (gApp.editFailed) {
+        gApp.editFailed = false;
+        ReloadAfterListFailure(window, TaskListOf(window));
+    }
 }
 
 void CmdEditSelected(HWND window) {
@@ -61,10 +77,13 @@ void CmdEditSelected(HWND window) {
     gApp.currentTask = nullptr;
     if (gApp.editFailed) {
         gApp.editFailed = false;
-        ReloadTaskList(list);
+        ReloadAfterReportedFailure(list);
         return;
     }
-    RefreshEntryText(list, *selected);
+    if (!RefreshEntryText(list, *selected)) {
+        ReloadAfterListFailure(window, list);
+        return;
+    }
     RepaintList(list);
 }
 
@@ -74,7 +93,7 @@ void CmdRemoveSelected(HWND window) {
     if (!selected) return;
     const TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
-    if (!Confirm(window, L"Are you sure you want delete the selected task?")) return;
+    if (!AskYesNo(window, L"Are you sure you want delete the selected task?")) return;
     // The deletion and the renumbering of the rest are one change: a removal that left a gap in
     // the stored priorities would make later moves exchange the wrong neighbours.
     if (!record->row_id || !RemoveTask(gApp.store, *record->row_id)) {
@@ -90,7 +109,7 @@ void CmdRemoveAll(HWND window) {
     const HWND list = TaskListOf(window);
     const int count = EntryCount(list);
     if (count == 0) return;
-    if (!Confirm(window, L"Are you sure you want delete all tasks?")) return;
+    if (!AskYesNo(window, L"Are you sure you want delete all tasks?")) return;
     std::vector<int64_t> rowIds;
     rowIds.reserve(static_cast<size_t>(count));
     bool allKeyed = true;

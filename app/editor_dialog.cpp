@@ -6,9 +6,11 @@
 #include "app/app_state.h"
 #include "app/editor_logic.h"
 #include "app/main_window.h"
+#include "app/messages.h"
 #include "app/resource.h"
 #include "app/settings.h"
 #include "app/task_list.h"
+#include "app/text_util.h"
 #include "app/window_dpi.h"
 #include "app/window_geometry.h"
 
@@ -24,10 +26,6 @@ int gEditorDpi = kDefaultDpi;
 // Posted after a density change, so that the layout comes after the system's own rescaling of
 // the dialog's controls.
 constexpr UINT kRelayout = WM_APP + 1;
-
-void Warn(HWND dialog, const wchar_t* text, const wchar_t* caption) {
-    ShowMessage(dialog, text, caption, MB_ICONWARNING);
-}
 
 void LayOut(HWND dialog) {
     RECT outer{};
@@ -57,7 +55,7 @@ bool DoneChecked(HWND dialog) {
 void SaveNewTask(HWND dialog, const EditedTitle& title) {
     const HWND list = TaskListOf(dialog);
     if (TitleExists(list, title.key)) {
-        Warn(dialog, L"Title already exists!", L"Warning");
+        ShowWarning(dialog, L"Title already exists!");
         return;
     }
     auto record = std::make_unique<TaskRecord>();
@@ -69,11 +67,12 @@ void SaveNewTask(HWND dialog, const EditedTitle& title) {
     record->done_date = TodayDate();
     const auto rowId = InsertTask(gApp.store, *record);
     if (!rowId) {
-        ShowStoreError(dialog, L"Cannot add record into database!", L"Error");
+        ShowEditorStoreError(dialog, L"Cannot add record into database!");
         return;
     }
     record->row_id = *rowId;
-    AppendListItem(list, std::move(record));
+    // The row is written; a list out of room is read again once the editor has closed.
+    if (!AppendListItem(list, std::move(record))) gApp.editFailed = true;
     gApp.statusChanged = true;
     SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
@@ -82,7 +81,7 @@ void SaveChangedTask(HWND dialog, const EditedTitle& title) {
     TaskRecord& task = *gApp.currentTask;
     // An unchanged title (also one that differs only in spaces at its ends) is the task's own.
     if (title.key != task.title && TitleExists(TaskListOf(dialog), title.key)) {
-        Warn(dialog, L"Title already exists!", L"Warning");
+        ShowWarning(dialog, L"Title already exists!");
         return;
     }
     // The edit is written from a copy and reaches the list's record only once its row has it:
@@ -99,7 +98,7 @@ void SaveChangedTask(HWND dialog, const EditedTitle& title) {
     }
     if (!UpdateTask(gApp.store, edited)) {
         gApp.editFailed = true;
-        ShowStoreError(dialog, L"Cannot update database!", L"Error");
+        ShowEditorStoreError(dialog, L"Cannot update database!");
         return;
     }
     if (edited.done != task.done) gApp.statusChanged = true;
@@ -110,12 +109,12 @@ void SaveChangedTask(HWND dialog, const EditedTitle& title) {
 void OnSave(HWND dialog) {
     const EditedTitle title = ReadTitleField(WindowText(GetDlgItem(dialog, IDC_TITLE)));
     if (title.problem == TitleProblem::kEmpty) {
-        Warn(dialog, L"Title of the task is empty!", L"Warning1");
+        ShowWarning(dialog, L"Title of the task is empty!", WarningCaption::kWarning1);
         return;
     }
     if (title.problem == TitleProblem::kOnlySpaces) {
-        Warn(dialog, L"Title of the task is empty!",
-             gApp.editorAddMode ? L"Warning2" : L"Warning1");
+        ShowWarning(dialog, L"Title of the task is empty!",
+                    gApp.editorAddMode ? WarningCaption::kWarning2 : WarningCaption::kWarning1);
         return;
     }
     if (gApp.editorAddMode) {

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/recovery_actions.h"
+#include "win/dc_selection.h"
 
 namespace {
 
@@ -22,6 +23,17 @@ int Scaled(HDC dc, int pixels96) {
     return MulDiv(pixels96, GetDeviceCaps(dc, LOGPIXELSY), 96);
 }
 
+void DrawHint(HDC dc, const RECT& client, HFONT font) {
+    const ScopedSelectObject selectedFont(dc, font);
+    const ScopedBkMode mode(dc, TRANSPARENT);
+    const ScopedTextColor colour(dc, GetSysColor(COLOR_GRAYTEXT));
+    RECT text{client.left + Scaled(dc, kHintSide96), client.top + Scaled(dc, kHintTop96),
+              client.right - Scaled(dc, kHintSide96), client.bottom};
+    // A narrow window wraps the sentence rather than cut it.
+    DrawTextW(dc, *gOfferRecovery ? kAddOrRecoverHint : kAddHint, -1, &text,
+              DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+}
+
 void PaintHint(HWND list, HBRUSH background) {
     if (!gOfferRecovery) gOfferRecovery = OwnFolderHasRecoverableLists();
     PAINTSTRUCT paint{};
@@ -29,18 +41,7 @@ void PaintHint(HWND list, HBRUSH background) {
     RECT client{};
     GetClientRect(list, &client);
     FillRect(dc, &client, background);
-    const HGDIOBJ oldFont =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    const COLORREF oldColour = SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-    RECT text{client.left + Scaled(dc, kHintSide96), client.top + Scaled(dc, kHintTop96),
-              client.right - Scaled(dc, kHintSide96), client.bottom};
-    // A narrow window wraps the sentence rather than cut it.
-    DrawTextW(dc, *gOfferRecovery ? kAddOrRecoverHint : kAddHint, -1, &text,
-              DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-    SetTextColor(dc, oldColour);
-    SetBkMode(dc, oldMode);
-    SelectObject(dc, oldFont);
+    DrawHint(dc, client, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
     EndPaint(list, &paint);
 }
 

@@ -8,8 +8,10 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/messages.h"
 #include "app/resource.h"
 #include "app/settings.h"
+#include "app/text_util.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
 #include "store/profile.h"
@@ -52,8 +54,7 @@ std::u16string StatusFileFor(const std::u16string& databasePath) {
 void RunWithDatabase() {
     // Opening the table also reads the file's schema, so a damaged file fails here.
     if (!CreateTaskTable(gApp.store)) {
-        ShowMessage(nullptr, LastFailureWasBusy(gApp.store) ? kTaskListInUse : kCannotModify,
-                    L"Pelmora Error", MB_ICONERROR);
+        ShowLoadError(nullptr, kCannotModify);
         return;
     }
     gApp.settingsPath = PrepareSettingsPath();
@@ -73,24 +74,6 @@ void RunWithDatabase() {
 
 }  // namespace
 
-std::u16string WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    if (length <= 0) return std::u16string();
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return FromWide(text.c_str());
-}
-
-int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
-    return MessageBoxW(owner, text, caption, type);
-}
-
-void ShowStoreError(HWND owner, const wchar_t* text, const wchar_t* caption) {
-    ShowMessage(owner, LastFailureWasBusy(gApp.store) ? kDatabaseInUse : text, caption,
-                MB_ICONERROR);
-}
-
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int argc = 0;
     UniqueLocalArgv argv(CommandLineToArgvW(GetCommandLineW(), &argc));
@@ -104,10 +87,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     gApp.folderName = FromWide(argv.get()[2]);
 
     if (PathExists(databasePath) && HasReadOnlyAttribute(databasePath)) {
-        ShowMessage(nullptr, kReadOnlyNotice, L"Pelmora Warning", MB_ICONWARNING);
+        ShowReadOnlyNotice(nullptr, kReadOnlyNotice);
     }
     if (!OpenTaskStore(gApp.store, Utf16ToUtf8(databasePath))) {
-        ShowMessage(nullptr, kCannotOpen, L"Pelmora Error", MB_ICONERROR);
+        ShowError(nullptr, kCannotOpen);
         return 0;
     }
     gApp.folderKey = FolderKey(gApp.folderName);

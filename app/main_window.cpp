@@ -7,10 +7,12 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/empty_list_hint.h"
+#include "app/messages.h"
 #include "app/resource.h"
 #include "app/settings.h"
 #include "app/task_list.h"
 #include "app/task_list_draw.h"
+#include "app/text_util.h"
 #include "app/window_dpi.h"
 #include "app/window_geometry.h"
 #include "text/text_encoding.h"
@@ -72,7 +74,8 @@ void PrepareDrawing(int dpi) {
     }
 }
 
-// False when the tasks could not be read; the list is then left as it is.
+// False when the tasks could not be read (the list is then left as it is) or the list could not
+// take them all (it then shows those it took).
 bool LoadTaskList(HWND list) {
     auto tasks = LoadTasks(gApp.store);
     if (!tasks) return false;
@@ -81,13 +84,19 @@ bool LoadTaskList(HWND list) {
     // update and redraw per entry: the window is already showing while the list fills.
     SendMessageW(list, LB_INITSTORAGE, tasks->size(), 0);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    bool complete = true;
     for (TaskRecord& task : *tasks) {
         task.display_title = Utf8ToUtf16(Base64Decode(task.title));
-        AppendListItem(list, std::make_unique<TaskRecord>(std::move(task)));
+        // A list that shows only some tasks must not pass for the whole list: a move or a
+        // renumbering would then write positions for the tasks it does show.
+        if (!AppendListItem(list, std::make_unique<TaskRecord>(std::move(task)))) {
+            complete = false;
+            break;
+        }
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     RepaintList(list);
-    return true;
+    return complete;
 }
 
 BOOL OnInitDialog(HWND window, HWND, LPARAM) {
@@ -119,10 +128,7 @@ BOOL OnInitDialog(HWND window, HWND, LPARAM) {
     MoveWindow(gMain.list, 0, 0, client.right, client.bottom, FALSE);
 
     if (!LoadTaskList(gMain.list)) {
-        ShowMessage(window,
-                    LastFailureWasBusy(gApp.store) ? kTaskListInUse
-                                                   : L"Cannot read task list from database!",
-                    L"Pelmora Error", MB_ICONERROR);
+        ShowLoadError(window, L"Cannot read task list from database!");
         SendMessageW(window, WM_CLOSE, 0, 0);
     }
     return TRUE;

@@ -17,4 +17,4 @@ HWND TaskListOf(HWND dialog);
 // Replaces the list's entries with what the database holds now, keeping the selected position.
 // Used after a failed write, so the list never shows a change the file does not hold. False
 // (and the entries left as they are) when the tasks cannot be read.
-bool ReloadTaskList(HWND list);
+[[nodiscard]] bool ReloadTaskList(HWND list);

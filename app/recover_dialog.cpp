@@ -12,9 +12,12 @@
 #include "app/commands.h"
 #include "app/empty_list_hint.h"
 #include "app/main_window.h"
+#include "app/messages.h"
 #include "app/recovery_actions.h"
 #include "app/resource.h"
+#include "app/text_util.h"
 #include "store/folder_key.h"
+#include "win/dc_selection.h"
 
 namespace {
 
@@ -98,7 +101,15 @@ void FillList(HWND dialog) {
     for (const TaskListSummary& summary : gRecover.lists) {
         // The entry's own text is the whole description in one line, for screen readers.
         const std::u16string text = CountsLine(summary) + u": " + TitlesLine(summary, u"; ");
-        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WidePtr(text)));
+        const LRESULT added =
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WidePtr(text)));
+        if (added == LB_ERR || added == LB_ERRSPACE) {
+            // Entry i draws gRecover.lists[i]: the lists the box could not take are dropped,
+            // so that every entry still shows and recovers its own list.
+            const LRESULT shown = SendMessageW(list, LB_GETCOUNT, 0, 0);
+            gRecover.lists.resize(shown > 0 ? static_cast<size_t>(shown) : 0);
+            break;
+        }
     }
     SetIntro(dialog);
     UpdateRecoverButton(dialog);
@@ -126,7 +137,7 @@ bool Load(HWND dialog, RecoverySource source, std::vector<TaskListSummary>& list
             break;
     }
     if (problem != nullptr) {
-        ShowMessage(dialog, problem, L"Pelmora Error", MB_ICONERROR);
+        ShowError(dialog, problem);
         return false;
     }
     gRecover.source = std::move(source);
@@ -207,13 +218,11 @@ void OnOtherFolder(HWND dialog) {
     }
     const ListingStatus opened = OpenOtherFolder(folder, source);
     if (opened != ListingStatus::kOk) {
-        ShowMessage(
-            dialog,
-            opened == ListingStatus::kNoDatabase
-                ? L"That folder holds no task database (\"pelmora.db\"), so it has no tasks "
-                  L"to recover."
-                : L"The task database in that folder cannot be opened. Nothing was changed.",
-            L"Pelmora Error", MB_ICONERROR);
+        ShowError(dialog,
+                  opened == ListingStatus::kNoDatabase
+                      ? L"That folder holds no task database (\"pelmora.db\"), so it has no "
+                        L"tasks to recover."
+                      : L"The task database in that folder cannot be opened. Nothing was changed.");
         return;
     }
     Load(dialog, std::move(source), lists);
@@ -234,11 +243,29 @@ int EntryHeight(HWND dialog) {
     TEXTMETRICW metrics{};
     const HDC dc = GetDC(dialog);
     const auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
-    const HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
-    GetTextMetricsW(dc, &metrics);
-    if (old != nullptr) SelectObject(dc, old);
+    {
+        const ScopedSelectObject selected(dc, font);
+        GetTextMetricsW(dc, &metrics);
+    }
     ReleaseDC(dialog, dc);
     return metrics.tmHeight * 2 + 2 * (metrics.tmHeight / 3) + 1;
+}
+
+void DrawEntryText(HDC dc, const RECT& item, const TaskListSummary& list, bool selected) {
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int gap = metrics.tmHeight / 3;
+    const int margin = metrics.tmAveCharWidth;
+    const ScopedBkMode mode(dc, TRANSPARENT);
+    ScopedTextColor colour(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    RECT line{item.left + margin, item.top + gap, item.right - margin,
+              item.top + gap + metrics.tmHeight};
+    const std::u16string counts = CountsLine(list);
+    DrawTextW(dc, WidePtr(counts), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    if (!selected) colour.Set(GetSysColor(COLOR_GRAYTEXT));
+    OffsetRect(&line, 0, metrics.tmHeight);
+    const std::u16string titles = TitlesLine(list, u"  \u00b7  ");
+    DrawTextW(dc, WidePtr(titles), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 // One entry: the counts and date on the first line, the first titles in grey on the second.
@@ -253,23 +280,8 @@ void OnDrawItem(const DRAWITEMSTRUCT* draw) {
     separator.top = separator.bottom - 1;
     FillRect(dc, &separator, GetSysColorBrush(COLOR_BTNFACE));
 
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    const int gap = metrics.tmHeight / 3;
-    const int margin = metrics.tmAveCharWidth;
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    const COLORREF oldColour =
-        SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    RECT line{draw->rcItem.left + margin, draw->rcItem.top + gap, draw->rcItem.right - margin,
-              draw->rcItem.top + gap + metrics.tmHeight};
-    const std::u16string counts = CountsLine(list);
-    DrawTextW(dc, WidePtr(counts), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
-    if (!selected) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-    OffsetRect(&line, 0, metrics.tmHeight);
-    const std::u16string titles = TitlesLine(list, u"  \u00b7  ");
-    DrawTextW(dc, WidePtr(titles), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
-    SetTextColor(dc, oldColour);
-    SetBkMode(dc, oldMode);
+    DrawEntryText(dc, draw->rcItem, list, selected);
+    // After the text colours are put back: the focus pattern takes them from the context.
     if ((draw->itemState & ODS_FOCUS) != 0) DrawFocusRect(dc, &draw->rcItem);
 }
 
@@ -339,8 +351,7 @@ void CmdRecoverTasks(HWND window) {
     if (recovered) {
         ResetEmptyListHint();
         if (!ReloadTaskList(TaskListOf(window))) {
-            ShowMessage(window, L"Cannot read task list from database!", L"Pelmora Error",
-                        MB_ICONERROR);
+            ShowError(window, L"Cannot read task list from database!");
         }
     }
 }

@@ -4,11 +4,13 @@
 #include <optional>
 
 #include "app/app_state.h"
-#include "app/win_handles.h"
+#include "app/messages.h"
+#include "app/text_util.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
 #include "store/profile.h"
 #include "text/text_encoding.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -49,10 +51,6 @@ std::u16string Shown(const std::u16string& folder) {
 std::u16string Count(int n, const char16_t* one, const char16_t* many) {
     const std::string digits = std::to_string(n);
     return std::u16string(digits.begin(), digits.end()) + u" " + (n == 1 ? one : many);
-}
-
-void Tell(HWND owner, const std::u16string& text, const wchar_t* caption, UINT icon) {
-    ShowMessage(owner, WidePtr(text), caption, icon);
 }
 
 std::u16string RenamedNote(const std::vector<RenamedTask>& renamed) {
@@ -108,7 +106,7 @@ void TellFailure(HWND owner, RecoveryStatus status, const std::u16string& otherF
                 u"changed.";
             break;
     }
-    Tell(owner, text, L"Pelmora Error", MB_ICONERROR);
+    ShowError(owner, text);
 }
 
 }  // namespace
@@ -202,20 +200,17 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
 
     const std::u16string tasks = Count(result.recovered, u"task", u"tasks");
     if (result.status == RecoveryStatus::kCopiedNotRemoved) {
-        Tell(owner,
-             tasks + (result.recovered == 1 ? u" was" : u" were") + u" added to the list of \"" +
-                 gApp.folderName + u"\", but could not be removed from the task database in \"" +
-                 Shown(source.folder) +
-                 u"\" (it is in use or cannot be written). They are now in both folders; "
-                 u"nothing was lost. The old list there can be removed later with \"Clear "
-                 u"Unreferenced Data...\"." +
-                 RenamedNote(result.renamed),
-             L"Warning", MB_ICONWARNING);
+        ShowWarning(owner, tasks + (result.recovered == 1 ? u" was" : u" were") +
+                               u" added to the list of \"" + gApp.folderName +
+                               u"\", but could not be removed from the task database in \"" +
+                               Shown(source.folder) +
+                               u"\" (it is in use or cannot be written). They are now in both "
+                               u"folders; nothing was lost. The old list there can be removed "
+                               u"later with \"Clear Unreferenced Data...\"." +
+                               RenamedNote(result.renamed));
     } else {
-        Tell(owner,
-             u"Recovered " + tasks + u" into the list of \"" + gApp.folderName + u"\"." +
-                 RenamedNote(result.renamed),
-             L"Success", MB_ICONINFORMATION);
+        ShowSuccess(owner, u"Recovered " + tasks + u" into the list of \"" + gApp.folderName +
+                               u"\"." + RenamedNote(result.renamed));
     }
     return true;
 }
@@ -232,6 +227,5 @@ bool ConfirmClearingOpenTasks(HWND owner,
         Count(loss.openTasks, u"task that is not done", u"tasks that are not done") +
         u".\n\nIf they belong to an item that was renamed or moved, answer No, open that item's "
         u"tasks and choose \"Recover Tasks...\" in the File menu.\n\nDestroy them anyway?";
-    return ShowMessage(owner, WidePtr(text), L"Confirm",
-                       MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2) == IDYES;
+    return AskYesNoDefaultNo(owner, text);
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/app_state.h"
+#include "app/text_util.h"
 #include "store/profile.h"
 
 namespace {

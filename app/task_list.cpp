@@ -10,8 +10,9 @@ const wchar_t* EntryText(const TaskRecord& record) {
                                                                  : kEmpty);
 }
 
-// Inserts the record's entry at `index` (-1 appends) and hands it the record.
-bool InsertEntry(HWND list, int index, std::unique_ptr<TaskRecord> record) {
+// Inserts the record's entry at `index` (-1 appends) and hands it the record; false, with the
+// record freed, when the list is out of room.
+[[nodiscard]] bool InsertEntry(HWND list, int index, std::unique_ptr<TaskRecord> record) {
     const LRESULT at = SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(index),
                                     reinterpret_cast<LPARAM>(EntryText(*record)));
     if (at == LB_ERR || at == LB_ERRSPACE) return false;
@@ -86,22 +87,23 @@ void RemoveAllEntries(HWND list) {
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
 }
 
-void SwapWithNext(HWND list, int index) {
+bool SwapWithNext(HWND list, int index) {
     // The upper entry is taken out and put back one place lower; its record travels with it.
     std::unique_ptr<TaskRecord> upper = DetachRecord(list, index);
     RemoveEntry(list, index);
-    InsertEntry(list, index + 1, std::move(upper));
+    return InsertEntry(list, index + 1, std::move(upper));
 }
 
-void RefreshEntryText(HWND list, int index) {
+bool RefreshEntryText(HWND list, int index) {
     const auto selected = SelectedIndex(list);
     std::unique_ptr<TaskRecord> record = DetachRecord(list, index);
-    if (!record) return;
+    if (!record) return true;  // no such entry: nothing to refresh
     // A list box keeps its own copy of each text; the only way to change one is to replace the
     // entry.
     SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
-    InsertEntry(list, index, std::move(record));
+    if (!InsertEntry(list, index, std::move(record))) return false;
     if (selected) SelectEntry(list, *selected);
+    return true;
 }
 
 void RepaintList(HWND list) {

@@ -13,7 +13,7 @@
 
 // Adds the record as the last entry; the list owns it from then on. False (and the record
 // freed) when the list could not take it.
-bool AppendListItem(HWND list, std::unique_ptr<TaskRecord> record);
+[[nodiscard]] bool AppendListItem(HWND list, std::unique_ptr<TaskRecord> record);
 
 // True when an entry's record has exactly this stored title (byte for byte, so with case).
 bool TitleExists(HWND list, const std::string& title);
@@ -29,12 +29,14 @@ void RemoveEntry(HWND list, int index);
 // Removes every entry and frees every record.
 void RemoveAllEntries(HWND list);
 
-// Exchanges the entries at `index` and `index + 1`, records and texts together.
-void SwapWithNext(HWND list, int index);
+// Exchanges the entries at `index` and `index + 1`, records and texts together. False when the
+// list could not take the moved entry back: it is then missing, and its record freed.
+[[nodiscard]] bool SwapWithNext(HWND list, int index);
 
 // Gives the entry at `index` its record's current display title as its text (after an edit
-// changed the title in place), keeping the record and the selection.
-void RefreshEntryText(HWND list, int index);
+// changed the title in place), keeping the record and the selection. False when the list could
+// not take the entry back: it is then missing, and its record freed.
+[[nodiscard]] bool RefreshEntryText(HWND list, int index);
 
 // Redraws every entry (after a record changed in place).
 void RepaintList(HWND list);

@@ -1,6 +1,7 @@
 #include "app/task_list_draw.h"
 
 #include "app/window_geometry.h"
+#include "win/dc_selection.h"
 
 namespace {
 
@@ -110,12 +111,12 @@ void DrawTaskEntry(HDC dc,
     const RECT card = ToRect(layout.card);
     FillRect(dc, &card, FillBrush(ChooseEntryFill(state.selected, done, state.index), resources));
 
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const ScopedBkMode mode(dc, TRANSPARENT);
     const COLORREF titleColour =
         state.selected ? (done ? colours.selectedDoneTitle : colours.selectedOpenTitle)
                        : colours.title;
-    const COLORREF oldColour = SetTextColor(dc, titleColour);
-    const HGDIOBJ oldFont = SelectObject(dc, resources.titleFont.get());
+    ScopedTextColor colour(dc, titleColour);
+    ScopedSelectObject font(dc, resources.titleFont.get());
 
     // DT_NOPREFIX: a title is shown as typed, so "&" stays an ampersand.
     RECT title = ToRect(layout.title);
@@ -127,19 +128,15 @@ void DrawTaskEntry(HDC dc,
 
     if (done) {
         RECT label = ToRect(layout.label);
-        SelectObject(dc, resources.labelFont.get());
-        SetTextColor(dc, state.selected ? colours.selectedLabel : colours.label);
+        font.Select(resources.labelFont.get());
+        colour.Set(state.selected ? colours.selectedLabel : colours.label);
         DrawTextW(dc, L"Done", -1, &label, DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
 
         RECT date = ToRect(layout.date);
-        SelectObject(dc, resources.dateFont.get());
-        SetTextColor(dc, state.selected ? colours.selectedDate : colours.date);
+        font.Select(resources.dateFont.get());
+        colour.Set(state.selected ? colours.selectedDate : colours.date);
         const std::string doneDate = record.done_date.value_or(std::string());
         DrawTextA(dc, doneDate.c_str(), static_cast<int>(doneDate.size()), &date,
                   DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
     }
-
-    SelectObject(dc, oldFont);
-    SetTextColor(dc, oldColour);
-    SetBkMode(dc, oldMode);
 }

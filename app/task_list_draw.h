@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "app/dpi.h"
-#include "app/win_handles.h"
 #include "store/task_store.h"
+#include "win/unique_handle.h"
 
 inline constexpr COLORREF kListBackground = RGB(241, 241, 241);
 

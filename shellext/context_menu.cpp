@@ -17,6 +17,11 @@ namespace {
 constexpr wchar_t kMenuText[] = L"Task Management...";
 constexpr wchar_t kHelpText[] = L"Manage Tasks";
 
+HBITMAP LoadMenuBitmap(int resource, int width, int height) noexcept {
+    return static_cast<HBITMAP>(LoadImageW(gModule.Instance(), MAKEINTRESOURCEW(resource),
+                                           IMAGE_BITMAP, width, height, LR_DEFAULTCOLOR));
+}
+
 }  // namespace
 
 CShellExt::CShellExt() noexcept {
@@ -26,17 +31,13 @@ CShellExt::CShellExt() noexcept {
     const int width = GetSystemMetrics(SM_CXMENUCHECK);
     const int height = GetSystemMetrics(SM_CYMENUCHECK);
     const int chosen = MenuBitmapFor(width, height);
-    menuBitmap_ = static_cast<HBITMAP>(LoadImageW(gModule.Instance(), MAKEINTRESOURCEW(chosen),
-                                                  IMAGE_BITMAP, width, height, LR_DEFAULTCOLOR));
-    if (menuBitmap_ == nullptr && chosen != IDB_MENU) {
-        menuBitmap_ =
-            static_cast<HBITMAP>(LoadImageW(gModule.Instance(), MAKEINTRESOURCEW(IDB_MENU),
-                                            IMAGE_BITMAP, width, height, LR_DEFAULTCOLOR));
+    menuBitmap_.reset(LoadMenuBitmap(chosen, width, height));
+    if (!menuBitmap_ && chosen != IDB_MENU) {
+        menuBitmap_.reset(LoadMenuBitmap(IDB_MENU, width, height));
     }
 }
 
 CShellExt::~CShellExt() {
-    if (menuBitmap_ != nullptr) DeleteObject(menuBitmap_);
     gModule.Unlock();
 }
 
@@ -95,7 +96,8 @@ IFACEMETHODIMP CShellExt::QueryContextMenu(HMENU menu,
                                            UINT flags) noexcept {
     if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 0);
     InsertMenuW(menu, position, MF_BYPOSITION | MF_STRING, firstCommand, kMenuText);
-    SetMenuItemBitmaps(menu, position, MF_BYPOSITION | MF_BITMAP, menuBitmap_, menuBitmap_);
+    SetMenuItemBitmaps(menu, position, MF_BYPOSITION | MF_BITMAP, menuBitmap_.get(),
+                       menuBitmap_.get());
     return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 1);
 }
 
@@ -131,46 +133,52 @@ IFACEMETHODIMP CShellExt::InvokeCommand(CMINVOKECOMMANDINFO* info) noexcept {
 // and the item's name. It starts nothing when either does not fit its buffer or the name is
 // empty (a drive root); the program is not watched and its start is not checked.
 HRESULT CShellExt::StartTaskManager() noexcept {
+    if (!BuildParameters()) return S_OK;
+    wchar_t program[kPathChars] = {};
+    if (!TaskManagerPath(program)) return S_OK;
+    ShellExecuteW(nullptr, L"open", program, parameters_, nullptr, SW_SHOW);
+    return S_OK;
+}
+
+// Fills parameters_ with the two quoted arguments for the selected item: its parent folder's
+// database and its name.
+// False when the item has no parent folder or no name, or an argument does not fit.
+bool CShellExt::BuildParameters() noexcept {
     const size_t length = wcsnlen(itemPath_, kPathChars);
     const size_t slash = LastBackslash(itemPath_, length);
-    if (slash == length) return S_OK;  // no parent folder to keep the database in
-    const wchar_t* name = itemPath_ + slash + 1;
+    if (slash == length) return false;  // no parent folder to keep the database in
     const size_t nameLength = length - slash - 1;
+    if (nameLength == 0) return false;  // a drive root has no name to keep tasks for
 
     size_t quotedLength = 0;
     quotedName_[0] = L'\0';
-    if (!AppendLiteral(quotedName_, kPathChars, quotedLength, L"\"") ||
-        !AppendText(quotedName_, kPathChars, quotedLength, name, nameLength) ||
-        !AppendLiteral(quotedName_, kPathChars, quotedLength, L"\"")) {
-        return S_OK;
+    if (!AppendQuoted(quotedName_, kPathChars, quotedLength, itemPath_ + slash + 1, nameLength)) {
+        return false;
     }
     size_t databaseLength = 0;
     databaseArgument_[0] = L'\0';
     if (!AppendLiteral(databaseArgument_, kPathChars, databaseLength, L"\"") ||
         !AppendText(databaseArgument_, kPathChars, databaseLength, itemPath_, slash + 1) ||
         !AppendLiteral(databaseArgument_, kPathChars, databaseLength, L"pelmora.db\"")) {
-        return S_OK;
+        return false;
     }
-    if (quotedLength <= 2) return S_OK;  // a drive root has no name to keep tasks for
 
     size_t parametersLength = 0;
     parameters_[0] = L'\0';
-    if (!AppendText(parameters_, kParameterChars, parametersLength, databaseArgument_,
-                    databaseLength) ||
-        !AppendLiteral(parameters_, kParameterChars, parametersLength, L" ") ||
-        !AppendText(parameters_, kParameterChars, parametersLength, quotedName_, quotedLength)) {
-        return S_OK;
-    }
+    return AppendText(parameters_, kParameterChars, parametersLength, databaseArgument_,
+                      databaseLength) &&
+           AppendLiteral(parameters_, kParameterChars, parametersLength, L" ") &&
+           AppendText(parameters_, kParameterChars, parametersLength, quotedName_, quotedLength);
+}
 
+// The installed program: "Pelmora\Pelmora.exe" in the Program Files folder. False when that
+// folder is unknown or the path does not fit.
+bool CShellExt::TaskManagerPath(wchar_t (&program)[kPathChars]) noexcept {
     wchar_t programFiles[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE)) return S_OK;
-    wchar_t program[kPathChars] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE)) return false;
     size_t programLength = 0;
-    if (!AppendText(program, kPathChars, programLength, programFiles,
-                    wcsnlen(programFiles, MAX_PATH)) ||
-        !AppendLiteral(program, kPathChars, programLength, L"\\Pelmora\\Pelmora.exe")) {
-        return S_OK;
-    }
-    ShellExecuteW(nullptr, L"open", program, parameters_, nullptr, SW_SHOW);
-    return S_OK;
+    program[0] = L'\0';
+    return AppendText(program, kPathChars, programLength, programFiles,
+                      wcsnlen(programFiles, MAX_PATH)) &&
+           AppendLiteral(program, kPathChars, programLength, L"\\Pelmora\\Pelmora.exe");
 }

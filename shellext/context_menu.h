@@ -5,6 +5,8 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include "win/unique_handle.h"
+
 class CShellExt final : public IShellExtInit, public IContextMenu {
 public:
     // The text buffers' sizes in UTF-16 units, as the shell's own path buffers.
@@ -36,11 +38,13 @@ public:
 private:
     ~CShellExt();
     HRESULT StartTaskManager() noexcept;
+    bool BuildParameters() noexcept;
+    static bool TaskManagerPath(wchar_t (&program)[kPathChars]) noexcept;
 
     LONG refCount_ = 0;
     wchar_t itemPath_[kPathChars] = {};
     wchar_t quotedName_[kPathChars] = {};
     wchar_t databaseArgument_[kPathChars] = {};
     wchar_t parameters_[kParameterChars] = {};
-    HBITMAP menuBitmap_ = nullptr;
+    UniqueHBitmap menuBitmap_;
 };

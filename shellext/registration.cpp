@@ -158,15 +158,15 @@ HRESULT RegisterKeys(HKEY parent, const RegNode* nodes, size_t count, const Repl
         }
         UniqueHKey key;
         RETURN_IF_FAILED(FromStatus(RegCreateKeyExW(
-            parent, name, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, key.Put(), nullptr)));
+            parent, name, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr)));
         if (node.defaultValue != nullptr) {
-            RETURN_IF_FAILED(SetString(key.Get(), nullptr, Resolve(node.defaultValue, with)));
+            RETURN_IF_FAILED(SetString(key.get(), nullptr, Resolve(node.defaultValue, with)));
         }
         if (node.valueName != nullptr) {
-            RETURN_IF_FAILED(SetString(key.Get(), node.valueName, Resolve(node.valueData, with)));
+            RETURN_IF_FAILED(SetString(key.get(), node.valueName, Resolve(node.valueData, with)));
         }
         const size_t end = SubtreeEnd(nodes, count, i);
-        RETURN_IF_FAILED(RegisterKeys(key.Get(), nodes + i + 1, end - i - 1, with));
+        RETURN_IF_FAILED(RegisterKeys(key.get(), nodes + i + 1, end - i - 1, with));
     }
     return S_OK;
 }
@@ -176,13 +176,13 @@ HRESULT UnregisterKeys(HKEY parent, const RegNode* nodes, size_t count, const Re
         const RegNode& node = nodes[i];
         const wchar_t* name = Resolve(node.name, with);
         UniqueHKey key;
-        const LSTATUS opened = RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE, key.Put());
+        const LSTATUS opened = RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE, key.put());
         if (opened == ERROR_FILE_NOT_FOUND) continue;  // nothing of it left to remove
         RETURN_IF_FAILED(FromStatus(opened));
         const size_t end = SubtreeEnd(nodes, count, i);
-        RETURN_IF_FAILED(UnregisterKeys(key.Get(), nodes + i + 1, end - i - 1, with));
+        RETURN_IF_FAILED(UnregisterKeys(key.get(), nodes + i + 1, end - i - 1, with));
         if (node.valueName != nullptr) {
-            const LSTATUS status = RegDeleteValueW(key.Get(), node.valueName);
+            const LSTATUS status = RegDeleteValueW(key.get(), node.valueName);
             if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
                 return FromStatus(status);
             }
@@ -190,9 +190,9 @@ HRESULT UnregisterKeys(HKEY parent, const RegNode* nodes, size_t count, const Re
         if (node.mark == KeyMark::kNoRemove) continue;
         DWORD subkeys = 0;
         RETURN_IF_FAILED(
-            FromStatus(RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
+            FromStatus(RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)));
-        key.Reset();
+        key.reset();
         if (subkeys != 0) continue;  // someone else's keys live below it
         const LSTATUS status = RegDeleteKeyW(parent, name);
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return FromStatus(status);
@@ -218,9 +218,9 @@ HRESULT OpenRoot(RegRoot root,
     const LSTATUS status =
         registering
             ? RegCreateKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                              nullptr, key.Put(), nullptr)
-            : RegOpenKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, KEY_READ | KEY_WRITE, key.Put());
-    handle = key.Get();
+                              nullptr, key.put(), nullptr)
+            : RegOpenKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, KEY_READ | KEY_WRITE, key.put());
+    handle = key.get();
     if (status == ERROR_FILE_NOT_FOUND) return S_FALSE;  // nothing there to unregister
     return FromStatus(status);
 }

@@ -26,6 +26,19 @@ inline bool AppendLiteral(wchar_t* buffer,
     return AppendText(buffer, capacity, used, text, N - 1);
 }
 
+// Appends `text` (`length` units) between double quotes; false, leaving the buffer as it was,
+// when the result would not fit.
+inline bool AppendQuoted(wchar_t* buffer,
+                         size_t capacity,
+                         size_t& used,
+                         const wchar_t* text,
+                         size_t length) noexcept {
+    if (used + length + 3 > capacity) return false;
+    return AppendLiteral(buffer, capacity, used, L"\"") &&
+           AppendText(buffer, capacity, used, text, length) &&
+           AppendLiteral(buffer, capacity, used, L"\"");
+}
+
 // The position of the last backslash in `path` (`length` units), or `length` when there is none.
 inline size_t LastBackslash(const wchar_t* path, size_t length) noexcept {
     for (size_t i = length; i > 0; --i) {

@@ -1,0 +1,90 @@
+#include "app/messages.h"
+
+#include "app/app_state.h"
+#include "app/text_util.h"
+
+namespace {
+
+constexpr wchar_t kErrorCaption[] = L"Pelmora Error";
+constexpr wchar_t kEditorErrorCaption[] = L"Error";
+constexpr wchar_t kReadOnlyCaption[] = L"Pelmora Warning";
+constexpr wchar_t kSuccessCaption[] = L"Success";
+constexpr wchar_t kQuestionCaption[] = L"Confirm";
+
+// Told when an operation fails because another program holds the database: nothing is wrong
+// with the file (deleting it, as the message for a damaged file advises, would lose every item's
+// tasks), and trying again later will do. The first is for the start, the second for a change.
+constexpr wchar_t kTaskListInUse[] =
+    L"Cannot open the task list: pelmora.db is in use by another program.\n\nPlease try again in "
+    L"a moment.";
+constexpr wchar_t kDatabaseInUse[] =
+    L"The change was not saved: pelmora.db is in use by another program.\n\nPlease try again in "
+    L"a moment.";
+
+int Show(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+    return MessageBoxW(owner, text, caption, type);
+}
+
+const wchar_t* WarningCaptionText(WarningCaption caption) {
+    switch (caption) {
+        case WarningCaption::kWarning1:
+            return L"Warning1";
+        case WarningCaption::kWarning2:
+            return L"Warning2";
+        case WarningCaption::kWarning:
+            break;
+    }
+    return L"Warning";
+}
+
+}  // namespace
+
+void ShowError(HWND owner, const wchar_t* text) {
+    Show(owner, text, kErrorCaption, MB_ICONERROR);
+}
+
+void ShowError(HWND owner, const std::u16string& text) {
+    ShowError(owner, WidePtr(text));
+}
+
+void ShowStoreError(HWND owner, const wchar_t* text) {
+    ShowError(owner, LastFailureWasBusy(gApp.store) ? kDatabaseInUse : text);
+}
+
+void ShowLoadError(HWND owner, const wchar_t* text) {
+    ShowError(owner, LastFailureWasBusy(gApp.store) ? kTaskListInUse : text);
+}
+
+void ShowEditorStoreError(HWND owner, const wchar_t* text) {
+    Show(owner, LastFailureWasBusy(gApp.store) ? kDatabaseInUse : text, kEditorErrorCaption,
+         MB_ICONERROR);
+}
+
+void ShowReadOnlyNotice(HWND owner, const wchar_t* text) {
+    Show(owner, text, kReadOnlyCaption, MB_ICONWARNING);
+}
+
+void ShowWarning(HWND owner, const wchar_t* text, WarningCaption caption) {
+    Show(owner, text, WarningCaptionText(caption), MB_ICONWARNING);
+}
+
+void ShowWarning(HWND owner, const std::u16string& text) {
+    ShowWarning(owner, WidePtr(text));
+}
+
+void ShowSuccess(HWND owner, const wchar_t* text) {
+    Show(owner, text, kSuccessCaption, MB_ICONINFORMATION);
+}
+
+void ShowSuccess(HWND owner, const std::u16string& text) {
+    ShowSuccess(owner, WidePtr(text));
+}
+
+bool AskYesNo(HWND owner, const wchar_t* text) {
+    return Show(owner, text, kQuestionCaption, MB_ICONQUESTION | MB_YESNO) == IDYES;
+}
+
+bool AskYesNoDefaultNo(HWND owner, const std::u16string& text) {
+    return Show(owner, WidePtr(text), kQuestionCaption,
+                MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2) == IDYES;
+}
