@@ -232,10 +232,15 @@ std::optional<DWORD> RunProcess(const std::wstring& commandLine) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return std::nullopt;
+    // Under Wine on a loaded machine, starting a process now and then fails once for no reason
+    // of ours; what is tested is the program started, so the start is tried again.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0) Sleep(250);
+        started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &process) != FALSE;
     }
+    if (!started) return std::nullopt;
     CloseHandle(process.hThread);
     std::optional<DWORD> result;
     DWORD code = 0;
