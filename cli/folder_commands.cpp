@@ -62,6 +62,13 @@ std::vector<std::u16string> FolderEntryNames(const FolderLocation& folder) {
     return names;
 }
 
+std::map<std::string, std::u16string> NamesByKey(const FolderLocation& folder) {
+    std::map<std::string, std::u16string> names;
+    for (const std::u16string& name : FolderEntryNames(folder))
+        names.emplace(FolderKey(name), name);
+    return names;
+}
+
 std::string CmdStatus(const std::string& folderPath, bool json) {
     const FolderLocation folder = LocateFolder(folderPath);
     std::vector<ListSummary> claimed;
@@ -69,10 +76,7 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
     if (auto store = OpenDatabase(folder, false)) {
         const auto tables = ListTables(*store);
         if (!tables) FailFromStore(*store, folder, "cannot read");
-        std::map<std::string, std::u16string> names;
-        for (const std::u16string& name : FolderEntryNames(folder)) {
-            names.emplace(FolderKey(name), name);
-        }
+        const std::map<std::string, std::u16string> names = NamesByKey(folder);
         for (const std::string& table : *tables) {
             if (!IsTaskTableName(table)) continue;
             ListSummary list;

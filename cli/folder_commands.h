@@ -2,6 +2,7 @@
 // rebuilt from the database.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,3 +15,6 @@ std::string CmdRebuild(const std::string& folderPath);
 // them too), sorted by their UTF-8 bytes. Names that are not valid Unicode cannot be any item's
 // key and are left out.
 std::vector<std::u16string> FolderEntryNames(const FolderLocation& folder);
+
+// The folder key of each of FolderEntryNames, with the name it belongs to.
+std::map<std::string, std::u16string> NamesByKey(const FolderLocation& folder);

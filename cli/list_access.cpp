@@ -1,5 +1,6 @@
 #include "cli/list_access.h"
 
+#include "app/task_edits.h"
 #include "cli/cli.h"
 #include "store/folder_status.h"
 #include "store/store_fault.h"
@@ -52,4 +53,17 @@ size_t TaskIndex(long long n, size_t count, const std::string& itemName) {
                                             (count == 1 ? " task" : " tasks"));
     }
     return static_cast<size_t>(n - 1);
+}
+
+void RemoveListedTasks(TaskStore& store,
+                       const FolderLocation& folder,
+                       const std::vector<TaskRecord>& tasks) {
+    if (tasks.empty()) return;
+    std::vector<int64_t> rowIds;
+    for (const TaskRecord& task : tasks) {
+        // A row without a key of its own (a foreign table hiding its rowid) is never written.
+        if (!task.row_id) FailFromStore(store, folder, "cannot write");
+        rowIds.push_back(*task.row_id);
+    }
+    if (!RemoveTasks(store, rowIds)) FailFromStore(store, folder, "cannot write");
 }

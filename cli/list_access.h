@@ -15,6 +15,12 @@ std::vector<TaskRecord> LoadListTasks(TaskStore& store,
                                       const FolderLocation& folder,
                                       const std::string& table);
 
+// Deletes every task of `tasks` (the whole list as just loaded) in one statement; ends the
+// command when one has no row key of its own or the delete fails. An empty list is no change.
+void RemoveListedTasks(TaskStore& store,
+                       const FolderLocation& folder,
+                       const std::vector<TaskRecord>& tasks);
+
 // Runs `change` in one transaction and commits it. A store call inside that fails ends the
 // command through FailFromStore, and then nothing of the change stays in the file.
 void RunInTransaction(TaskStore& store,

@@ -170,15 +170,8 @@ std::string CmdRemoveAll(const std::string& itemPath) {
     size_t removed = 0;
     RunInTransaction(*store, item.parent, [&] {
         const auto tasks = LoadListTasks(*store, item.parent, item.table);
-        std::vector<int64_t> rowIds;
-        for (const TaskRecord& task : tasks) {
-            if (!task.row_id) FailFromStore(*store, item.parent, "cannot write");
-            rowIds.push_back(*task.row_id);
-        }
-        if (!rowIds.empty() && !RemoveTasks(*store, rowIds)) {
-            FailFromStore(*store, item.parent, "cannot write");
-        }
-        removed = rowIds.size();
+        RemoveListedTasks(*store, item.parent, tasks);
+        removed = tasks.size();
     });
     // An empty list is left alone, as the window does: nothing changed, nothing to tell.
     if (removed > 0) WriteStatusEntries(*store, item.parent, {item.key});

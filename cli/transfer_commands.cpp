@@ -188,10 +188,7 @@ std::string CmdExport(const std::string& folderPath, const std::optional<std::st
     if (auto store = OpenDatabase(folder, false)) {
         const auto tables = ListTables(*store);
         if (!tables) FailFromStore(*store, folder, "cannot read");
-        std::map<std::string, std::u16string> names;
-        for (const std::u16string& name : FolderEntryNames(folder)) {
-            names.emplace(FolderKey(name), name);
-        }
+        const std::map<std::string, std::u16string> names = NamesByKey(folder);
         for (const std::string& table : *tables) {
             if (!IsTaskTableName(table)) continue;
             json tasks = json::array();
@@ -239,14 +236,8 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
                                          list.label +
                                          "; --replace puts the imported ones in their place");
                 }
-                std::vector<int64_t> rowIds;
-                for (const TaskRecord& task : existing) {
-                    if (!task.row_id) FailFromStore(*store, folder, "cannot write");
-                    rowIds.push_back(*task.row_id);
-                }
-                if ((!rowIds.empty() && !RemoveTasks(*store, rowIds)) || !CreateTaskTable(*store)) {
-                    FailFromStore(*store, folder, "cannot write");
-                }
+                RemoveListedTasks(*store, folder, existing);
+                if (!CreateTaskTable(*store)) FailFromStore(*store, folder, "cannot write");
                 for (const TaskRecord& task : list.tasks) {
                     if (!InsertTask(*store, task)) FailFromStore(*store, folder, "cannot write");
                     ++imported;
