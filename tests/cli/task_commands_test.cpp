@@ -282,3 +282,19 @@ TEST_F(TaskDatabaseFaultTest, ADatabaseAnotherProgramWritesToIsBusyAndUnchanged)
     RunSql(other, "ROLLBACK;");
     EXPECT_EQ(Cli({"add", Item("Alpha"), "two"}).code, kExitOk);
 }
+
+// Another program reads while the command commits: the write lock was granted at the start, but
+// the commit must wait for the reader and gives up. The command fails as busy and leaves both
+// files as they were, the status file too.
+TEST_F(TaskDatabaseFaultTest, ACommitThatAReaderHoldsUpIsBusyAndChangesNoFile) {
+    Seed("Alpha", {"one"});
+    ASSERT_EQ(Cli({"rebuild", ParentArg()}).code, kExitOk);
+    TaskStore reader;
+    ASSERT_TRUE(OpenTaskStore(reader, Utf8Path(DbPath())));
+    RunSql(reader, "BEGIN; SELECT count(*) FROM sqlite_master;");
+    const auto before = FolderBytes(Parent());
+    EXPECT_TRUE(FailedWith(Cli({"done", Item("Alpha"), "1"}), kExitBusy));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+    RunSql(reader, "COMMIT;");
+    EXPECT_EQ(Cli({"done", Item("Alpha"), "1"}).code, kExitOk);
+}
