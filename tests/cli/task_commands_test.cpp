@@ -201,8 +201,20 @@ TEST_F(TaskCommandsTest, NOutOfRangeIsNotFoundAndChangesNothing) {
         EXPECT_TRUE(FailedWith(Cli({"edit", Item("Alpha"), n, "--done"}), kExitNotFound)) << n;
     }
     EXPECT_TRUE(FailedWith(Cli({"done", Item("Alpha"), "one"}), kExitUsage));
-    // No database at all: every task number is out of range, and no file appears.
+    // An item without a list: every task number is out of range, and no file appears.
     EXPECT_TRUE(FailedWith(Cli({"done", Item("Übung"), "1"}), kExitNotFound));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+}
+
+// Without a database the item has no tasks: a change to one is refused before anything is
+// opened for writing, so no database (nor journal, nor status file) appears in the folder.
+TEST_F(TaskCommandsTest, ChangesInAFolderWithoutDatabaseLeaveNoFile) {
+    const auto before = FolderBytes(Parent());
+    EXPECT_TRUE(FailedWith(Cli({"edit", Item("Alpha"), "1", "--title", "x"}), kExitNotFound));
+    EXPECT_TRUE(FailedWith(Cli({"done", Item("Alpha"), "1"}), kExitNotFound));
+    EXPECT_TRUE(FailedWith(Cli({"remove", Item("Alpha"), "1"}), kExitNotFound));
+    EXPECT_TRUE(FailedWith(Cli({"move", Item("Alpha"), "1", "--down"}), kExitNotFound));
+    EXPECT_EQ(Cli({"remove", Item("Alpha"), "--all"}).out, "removed 0 tasks\n");
     EXPECT_EQ(FolderBytes(Parent()), before);
 }
 
