@@ -144,8 +144,10 @@ TEST_F(TaskCommandsTest, RemoveRenumbersTheRestAndWritesTheStatus) {
 }
 
 TEST_F(TaskCommandsTest, RemoveAllEmptiesTheListAndKeepsTheKeyAtZero) {
-    Seed("Alpha", {"one", "two"}, 2);
+    Seed("Alpha", {"one", "two", "three"}, 2);
     Seed("Übung", {"other"});
+    // Moved, so that the list's order is no longer the order the rows were stored in.
+    ASSERT_EQ(Cli({"move", Item("Alpha"), "1", "--down"}).code, kExitOk);
     ASSERT_EQ(Cli({"remove", Item("Alpha"), "--all"}).code, kExitOk);
     EXPECT_TRUE(Rows("Alpha").empty());
     EXPECT_EQ(Titles("Übung"), std::vector<std::string>{"other"});
