@@ -82,6 +82,16 @@ pelmora_is_32bit_pe() {
     [ "$machine" = 014c ]
 }
 
+# A program that crashes must end at once with its exception named. Wine's debugger would show
+# its crash dialog on the display and wait for a click, so a crashed test would hang to its time
+# limit; without the dialog the debugger writes the exception and a backtrace to standard error and
+# ends the program, whose exit code is then the exception's.
+pelmora_wine_crash_ends_program() {
+    env -u DISPLAY "$PELMORA_WINE_LOADER" reg add 'HKCU\Software\Wine\WineDbg' \
+        /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 && return 0
+    echo "wine: could not turn off the crash dialog in $WINEPREFIX: a crash there may hang" >&2
+}
+
 # Makes WINEPREFIX once (two callers may get here at the same time: one makes it, the other waits).
 # A prefix that cannot be made is reported with Wine's own words and a non-zero result.
 pelmora_wine_prefix() {
@@ -93,6 +103,7 @@ pelmora_wine_prefix() {
             if [ ! -f "$WINEPREFIX/system.reg" ]; then
                 # Off the display: the set-up shows a progress window that would take the focus.
                 env -u DISPLAY "$PELMORA_WINE_LOADER" wineboot -i >"$log" 2>&1 &&
+                    pelmora_wine_crash_ends_program &&
                     pelmora_wineserver -w >>"$log" 2>&1 &&
                     [ -f "$WINEPREFIX/system.reg" ]
             fi
@@ -103,6 +114,8 @@ pelmora_wine_prefix() {
             return 1
         fi
     fi
+    # Prefixes made before this setting existed get it here.
+    grep -qs '^"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" || pelmora_wine_crash_ends_program
     # Wine draws caption buttons with its own Marlett font and the task list asks for Tahoma;
     # Debian's Wine does not find its font files by itself, and letters would stand in for the
     # caption buttons.

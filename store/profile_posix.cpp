@@ -6,8 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -17,11 +15,24 @@
 
 namespace {
 
-// The whole file, or nothing when it cannot be opened (a missing file reads as an empty one).
+// The whole file, or nothing when it cannot be opened or read (a missing file reads as an empty
+// one). Plain reads, so that a folder in the file's place is a failed read, not an exception
+// thrown out of a function that reports failure by its result.
 std::optional<std::string> ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string bytes;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof(buffer));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            close(fd);
+            if (got < 0) return std::nullopt;
+            return bytes;
+        }
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
 }
 
 bool WriteAll(int fd, std::string_view bytes) {

@@ -110,6 +110,10 @@ TEST_F(TaskEditsTest, RemoveTaskFailsWhenTheRowCannotBeDeleted) {
 }
 
 TEST_F(TaskEditsTest, RemoveTasksDeletesAll) {
+    // After a move the list's order (B, A, C) is not the order the rows were stored in.
+    TaskRecord a = Loaded("A");
+    TaskRecord b = Loaded("B");
+    ASSERT_TRUE(ExchangePriorities(store_, a, b, 0));
     ASSERT_TRUE(RemoveTasks(store_, AllIds()));
     EXPECT_TRUE(StoredRows().empty());
     EXPECT_EQ(GetFolderStatus(store_, store_.table), FolderStatus::None);

@@ -2,6 +2,8 @@
 // window's "Rebuild Icon Overlays" does.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/cli.h"
 #include "store/folder_key.h"
 #include "tests/cli/cli_test_support.h"
@@ -64,4 +66,54 @@ TEST_F(FolderCommandsTest, RebuildWritesOneEntryPerTableAndDropsStaleOnes) {
     EXPECT_EQ(StatusEntry("Übung"), 3);
     EXPECT_EQ(StatusEntry("report.txt"), 0);
     EXPECT_EQ(StatusEntry("Gone"), -1);
+}
+
+// Scripts read the documents by type: a done mark is a boolean whatever number a foreign writer
+// stored, counts and priorities are numbers, texts are strings, and a missing date is left out
+// of an export. Every field of all three documents is compared, types included.
+TEST_F(FolderCommandsTest, JsonDocumentsHaveTheirTypesForAForeignFile) {
+    const auto table = [](const std::string& name) { return TaskTableName(KeyOf(name)); };
+    const std::string columns =
+        " (title TEXT, description TEXT, done INTEGER, done_date TEXT, priority INTEGER);";
+    Sql("CREATE TABLE " + table("Alpha") + columns + "insert into " + table("Alpha") + " values('" +
+        Base64Encode("first") + "',NULL,5,NULL,3);" + "insert into " + table("Alpha") +
+        " values('" + Base64Encode("second") + "','" + Base64Encode("d") + "',0,'2021-03-04',8);" +
+        "CREATE TABLE " + table("Website") + columns + "insert into " + table("Website") +
+        " values('" + Base64Encode("w") + "','',1,'2020-01-01',0);");
+    using nlohmann::json;
+    const auto document = [](const CliResult& result) {
+        EXPECT_EQ(result.code, kExitOk) << result.err;
+        return json::parse(result.out, nullptr, false);
+    };
+    const auto with = [](json fields, const json& more) {
+        fields.update(more);
+        return fields;
+    };
+    const json first = {{"title", "first"}, {"description", ""}, {"done", true}, {"priority", 3}};
+    const json second = {{"title", "second"},
+                         {"description", "d"},
+                         {"done", false},
+                         {"date", "2021-03-04"},
+                         {"priority", 8}};
+    const json alpha = {{"item", "Alpha"}, {"key", KeyOf("Alpha")}};
+    const json folder = {{"folder", ParentArg()}};
+
+    EXPECT_EQ(document(Cli({"list", Item("Alpha"), "--json"})),
+              with(with(alpha, folder),
+                   {{"tasks", {with(first, {{"n", 1}, {"date", ""}}), with(second, {{"n", 2}})}}}));
+    const json item = {
+        {"tasks", 2}, {"done", 1}, {"overlay", "half"}, {"status", 2}, {"status_file", 0}};
+    const json unclaimed = {{"key", KeyOf("Website")}, {"tasks", 1}, {"done", 1}};
+    EXPECT_EQ(document(Cli({"status", ParentArg(), "--json"})),
+              with(folder, {{"items", {with(alpha, item)}}, {"unclaimed", {unclaimed}}}));
+    const json website = {{"title", "w"},
+                          {"description", ""},
+                          {"done", true},
+                          {"date", "2020-01-01"},
+                          {"priority", 0}};
+    EXPECT_EQ(document(Cli({"export", ParentArg()})),
+              with(folder, {{"pelmora_export", 1},
+                            {"lists",
+                             {with(alpha, {{"tasks", {first, second}}}),
+                              {{"key", KeyOf("Website")}, {"tasks", {website}}}}}}));
 }

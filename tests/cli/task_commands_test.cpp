@@ -144,8 +144,10 @@ TEST_F(TaskCommandsTest, RemoveRenumbersTheRestAndWritesTheStatus) {
 }
 
 TEST_F(TaskCommandsTest, RemoveAllEmptiesTheListAndKeepsTheKeyAtZero) {
-    Seed("Alpha", {"one", "two"}, 2);
+    Seed("Alpha", {"one", "two", "three"}, 2);
     Seed("Übung", {"other"});
+    // Moved, so that the list's order is no longer the order the rows were stored in.
+    ASSERT_EQ(Cli({"move", Item("Alpha"), "1", "--down"}).code, kExitOk);
     ASSERT_EQ(Cli({"remove", Item("Alpha"), "--all"}).code, kExitOk);
     EXPECT_TRUE(Rows("Alpha").empty());
     EXPECT_EQ(Titles("Übung"), std::vector<std::string>{"other"});
@@ -201,8 +203,20 @@ TEST_F(TaskCommandsTest, NOutOfRangeIsNotFoundAndChangesNothing) {
         EXPECT_TRUE(FailedWith(Cli({"edit", Item("Alpha"), n, "--done"}), kExitNotFound)) << n;
     }
     EXPECT_TRUE(FailedWith(Cli({"done", Item("Alpha"), "one"}), kExitUsage));
-    // No database at all: every task number is out of range, and no file appears.
+    // An item without a list: every task number is out of range, and no file appears.
     EXPECT_TRUE(FailedWith(Cli({"done", Item("Übung"), "1"}), kExitNotFound));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+}
+
+// Without a database the item has no tasks: a change to one is refused before anything is
+// opened for writing, so no database (nor journal, nor status file) appears in the folder.
+TEST_F(TaskCommandsTest, ChangesInAFolderWithoutDatabaseLeaveNoFile) {
+    const auto before = FolderBytes(Parent());
+    EXPECT_TRUE(FailedWith(Cli({"edit", Item("Alpha"), "1", "--title", "x"}), kExitNotFound));
+    EXPECT_TRUE(FailedWith(Cli({"done", Item("Alpha"), "1"}), kExitNotFound));
+    EXPECT_TRUE(FailedWith(Cli({"remove", Item("Alpha"), "1"}), kExitNotFound));
+    EXPECT_TRUE(FailedWith(Cli({"move", Item("Alpha"), "1", "--down"}), kExitNotFound));
+    EXPECT_EQ(Cli({"remove", Item("Alpha"), "--all"}).out, "removed 0 tasks\n");
     EXPECT_EQ(FolderBytes(Parent()), before);
 }
 
@@ -281,4 +295,20 @@ TEST_F(TaskDatabaseFaultTest, ADatabaseAnotherProgramWritesToIsBusyAndUnchanged)
     EXPECT_EQ(FolderBytes(Parent()), before);
     RunSql(other, "ROLLBACK;");
     EXPECT_EQ(Cli({"add", Item("Alpha"), "two"}).code, kExitOk);
+}
+
+// Another program reads while the command commits: the write lock was granted at the start, but
+// the commit must wait for the reader and gives up. The command fails as busy and leaves both
+// files as they were, the status file too.
+TEST_F(TaskDatabaseFaultTest, ACommitThatAReaderHoldsUpIsBusyAndChangesNoFile) {
+    Seed("Alpha", {"one"});
+    ASSERT_EQ(Cli({"rebuild", ParentArg()}).code, kExitOk);
+    TaskStore reader;
+    ASSERT_TRUE(OpenTaskStore(reader, Utf8Path(DbPath())));
+    RunSql(reader, "BEGIN; SELECT count(*) FROM sqlite_master;");
+    const auto before = FolderBytes(Parent());
+    EXPECT_TRUE(FailedWith(Cli({"done", Item("Alpha"), "1"}), kExitBusy));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+    RunSql(reader, "COMMIT;");
+    EXPECT_EQ(Cli({"done", Item("Alpha"), "1"}).code, kExitOk);
 }

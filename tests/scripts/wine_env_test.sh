@@ -91,6 +91,8 @@ check "saying why" grep -q "^SKIPPED: x86.exe is a 32-bit program; PELMORA_HOST_
 check "and the program was never started" [ ! -e "$work/started" ]
 PELMORA_HOST_64BIT_ONLY=1 fresh "$root/scripts/wine-run.sh" "$work/x64.exe" >/dev/null
 check "a 64-bit program there is started by the 64-bit loader" grep -q "bin/wine64 $work/x64.exe" "$work/started"
+check "a prefix without it gets the setting that lets a crash end the program" \
+    grep -q "bin/wine64 reg add HKCU.Software.Wine.WineDbg /v ShowCrashDialog /t REG_DWORD /d 0" "$work/started"
 fresh "$root/scripts/wine-run.sh" "$work/x86.exe" >/dev/null
 check "where 32-bit programs run, it is started by the 32-bit loader" grep -q "bin/wine $work/x86.exe" "$work/started"
 

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "store/folder_key.h"
 #include "store/profile.h"
 #include "store/test_support.h"
@@ -60,6 +65,21 @@ TEST_F(FolderStatusTest, WritingAnEntryReplacesItsOldValue) {
     EXPECT_EQ(StatusOf(FolderKey(u"alpha")), -1);
     const std::string text = ReadFileBytes(dir / "pelmora.ini");
     EXPECT_EQ(text.find(key), text.rfind(key)) << "one line per key:\n" << text;
+}
+
+// A write that fails after its temporary file was made (here the final rename is refused: a
+// folder holds the file's name) fails and leaves nothing new in the user's folder.
+TEST_F(FolderStatusTest, AFailedWriteLeavesNoTemporaryFileBehind) {
+    std::filesystem::create_directories(dir / "pelmora.ini" / "kept");
+    EXPECT_FALSE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::AllDone));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+        names.push_back(Utf8Path(entry.path().lexically_relative(dir.path())));
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"pelmora.db", "pelmora.ini",
+                                        Utf8Path(std::filesystem::path("pelmora.ini") / "kept")}));
 }
 
 TEST_F(FolderStatusTest, StartingFreshRemovesTheFileAndToleratesNone) {
