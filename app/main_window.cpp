@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/empty_list_hint.h"
+#include "app/menu_keys.h"
 #include "app/messages.h"
 #include "app/resource.h"
 #include "app/settings.h"
@@ -27,6 +28,9 @@ struct MainWindowState {
     UniqueHMenu menuBar;
     UniqueHMenu contextMenu;
     DrawingResources resources;
+    // Whether the caret entry shows its focus rectangle: from the first key on, as Windows
+    // shows keyboard cues, or always when the user asked for them to be shown.
+    bool focusCues = false;
 };
 
 MainWindowState gMain;
@@ -50,8 +54,20 @@ bool IsContextMenuKey(UINT message, WPARAM key) {
 // The list's keys that are commands of the window: Insert (with any modifier) adds a task,
 // Shift with Up or Down moves the selected one. They never reach the list itself; plain arrows
 // do, so they still move the selection.
+// The first key (or the system's word that cues are now shown) brings the focus rectangle.
+void ShowFocusCues(HWND list) {
+    if (gMain.focusCues) return;
+    gMain.focusCues = true;
+    InvalidateRect(list, nullptr, FALSE);
+}
+
 LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
     const WNDPROC listProc = gMain.listProc;
+    if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN ||
+        (message == WM_UPDATEUISTATE && LOWORD(wParam) == UIS_CLEAR &&
+         (HIWORD(wParam) & UISF_HIDEFOCUS) != 0)) {
+        ShowFocusCues(list);
+    }
     if (IsContextMenuKey(message, wParam)) {
         if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
             SendMessageW(GetParent(list), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list),
@@ -138,6 +154,8 @@ BOOL OnInitDialog(HWND window, HWND, LPARAM) {
                 L"Mark As Done");
 
     gMain.list = GetDlgItem(window, IDC_TASKLIST);
+    BOOL cues = FALSE;
+    gMain.focusCues = SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0) && cues;
     AttachTaskListAccessible(gMain.list);
     gMain.listProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(gMain.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TaskListFilter)));
@@ -175,9 +193,10 @@ void OnDrawItem(HWND, const DRAWITEMSTRUCT* draw) {
     // Every action, a focus change too, draws the whole entry, so the focus rectangle below is
     // drawn once on a fresh card and never left behind.
     DrawTaskEntry(draw->hDC, draw->rcItem, *record, state, gMain.resources);
-    // The caret entry of a focused list, unless the system hides focus cues (a mouse user who
-    // has not touched the keyboard). Inside the outline, in every colour scheme.
-    if ((draw->itemState & ODS_FOCUS) != 0 && (draw->itemState & ODS_NOFOCUSRECT) == 0) {
+    // The caret entry of a focused list, unless focus cues are hidden (a mouse user who has not
+    // touched the keyboard). Inside the outline, in every colour scheme.
+    if ((draw->itemState & ODS_FOCUS) != 0 && (draw->itemState & ODS_NOFOCUSRECT) == 0 &&
+        gMain.focusCues) {
         RECT focus = draw->rcItem;
         const int inset = ScaleForDpi(2, gMain.resources.dpi);
         InflateRect(&focus, -inset, -inset);
@@ -348,6 +367,11 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_CONTEXTMENU:
             OnContextMenu(window, reinterpret_cast<HWND>(wParam), GET_X_LPARAM(lParam),
                           GET_Y_LPARAM(lParam));
+            return TRUE;
+        case WM_MENUCHAR:
+            SetWindowLongPtrW(window, DWLP_MSGRESULT,
+                              FirstLetterMenuChar(static_cast<wchar_t>(LOWORD(wParam)),
+                                                  reinterpret_cast<HMENU>(lParam)));
             return TRUE;
         case WM_COMMAND:
             return RunCommand(window, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;

@@ -324,4 +324,12 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
     PressKey(VK_RETURN);
     ASSERT_TRUE(ExpectBox(L"Confirm", L"Are you sure you want delete all tasks?", IDNO));
     EXPECT_EQ(2, ListCount(list_));
+
+    // Menu letters, though the menu texts mark none: Alt + E opens "Edit", M is "Mark As Done".
+    gAnnounced.clear();
+    PressInMain('E', {VK_MENU});
+    ASSERT_TRUE(app_.WaitWindow(IsPopupMenu));
+    PressKey('M');
+    ASSERT_TRUE(Announced(2)) << "Alt + E, M did not mark the selected task";
+    EXPECT_EQ(L"three!, done, " + Today(), NameOf(server_.get(), 2));
 }
