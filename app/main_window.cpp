@@ -28,8 +28,10 @@ struct MainWindowState {
     UniqueHMenu menuBar;
     UniqueHMenu contextMenu;
     DrawingResources resources;
-    // Whether the caret entry shows its focus rectangle: from the first key on, as Windows
-    // shows keyboard cues, or always when the user asked for them to be shown.
+    // Whether the caret entry shows its focus rectangle: from the first key in the list on, as
+    // Windows shows keyboard cues once the keyboard is used. The list's own word (ODS_NOFOCUSRECT)
+    // is honoured too, but not every system gives it, and a window opened by the mouse shows no
+    // focus rectangle.
     bool focusCues = false;
 };
 
@@ -154,8 +156,7 @@ BOOL OnInitDialog(HWND window, HWND, LPARAM) {
                 L"Mark As Done");
 
     gMain.list = GetDlgItem(window, IDC_TASKLIST);
-    BOOL cues = FALSE;
-    gMain.focusCues = SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0) && cues;
+    gMain.focusCues = false;
     AttachTaskListAccessible(gMain.list);
     gMain.listProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(gMain.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TaskListFilter)));

@@ -3,6 +3,7 @@
 // by keys alone with the focus where the keyboard expects it.
 #include <oleacc.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "tests/app/app_fixture.h"
@@ -147,6 +148,21 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
+    // Whether the top band of entry `index`, just inside its outline, shows the dotted focus
+    // rectangle: a uniform band is the entry's fill alone.
+    bool DottedFocusOn(int index) {
+        const int height = static_cast<int>(SendTo(list_, LB_GETITEMHEIGHT, 0));
+        const int top = static_cast<int>(SendTo(list_, LB_GETTOPINDEX));
+        RECT client{};
+        GetClientRect(list_, &client);
+        POINT corner{Px(20), (index - top) * height + Px(1)};
+        ClientToScreen(list_, &corner);
+        const RECT band{corner.x, corner.y, corner.x + client.right / 2, corner.y + Px(4)};
+        const std::vector<COLORREF> pixels = CaptureScreen(band);
+        return std::any_of(pixels.begin(), pixels.end(),
+                           [&](COLORREF pixel) { return pixel != pixels.back(); });
+    }
+
     bool OpenContextMenuWith(WORD key, std::initializer_list<WORD> modifiers = {}) {
         PressInMain(key, modifiers);
         return app_.WaitWindow(IsPopupMenu) != nullptr;
@@ -257,6 +273,7 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
     ASSERT_NE(nullptr, Server());
     ListenForNameChanges();
     ASSERT_TRUE(SelectEntry(0));
+    EXPECT_FALSE(DottedFocusOn(0)) << "a focus rectangle before any key was pressed";
 
     // The right-click menu from the keyboard, on the selected entry: Shift+F10, then Down and
     // Enter on "Mark As Done".
@@ -270,6 +287,7 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
     PressKey(VK_ESCAPE);
     ASSERT_TRUE(WaitUntil([&] { return !app_.WaitWindow(IsPopupMenu, 200); }));
     EXPECT_TRUE(FocusedOn(0));
+    EXPECT_TRUE(WaitUntil([&] { return DottedFocusOn(0); })) << "no focus rectangle after keys";
 
     // Moving keeps the moved entry selected; the children follow the list.
     PressInMain(VK_DOWN, {VK_SHIFT});
