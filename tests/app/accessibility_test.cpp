@@ -272,8 +272,14 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
     ASSERT_TRUE(Launch(L"Proj"));
     ASSERT_NE(nullptr, Server());
     ListenForNameChanges();
-    ASSERT_TRUE(SelectEntry(0));
+    BringToFront(main_);
     EXPECT_FALSE(DottedFocusOn(0)) << "a focus rectangle before any key was pressed";
+    // With nothing selected the menu key still opens the menu, at the top of the list.
+    ASSERT_TRUE(OpenContextMenuWith(VK_APPS));
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !app_.WaitWindow(IsPopupMenu, 200); }));
+    EXPECT_EQ(-1, ListSelection(list_));
+    ASSERT_TRUE(SelectEntry(0));
 
     // The right-click menu from the keyboard, on the selected entry: Shift+F10, then Down and
     // Enter on "Mark As Done".
