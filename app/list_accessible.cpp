@@ -1,6 +1,5 @@
 #include "app/list_accessible.h"
 
-#include <commctrl.h>
 #include <oleacc.h>
 #include <shlwapi.h>
 
@@ -9,8 +8,6 @@
 #include "app/text_util.h"
 
 namespace {
-
-constexpr UINT_PTR kSubclassId = 0x16a11;
 
 // Child ids: CHILDID_SELF (0) is the list, id k the entry at index k - 1. The server reads the
 // list box itself on every call (count, selection, caret, rectangles), so it never holds a stale
@@ -397,22 +394,31 @@ IFACEMETHODIMP CListAccessible::accDoDefaultAction(VARIANT child) noexcept {
     return S_OK;
 }
 
-LRESULT CALLBACK AccessibleListProc(HWND list,
-                                    UINT message,
-                                    WPARAM wParam,
-                                    LPARAM lParam,
-                                    UINT_PTR,
-                                    DWORD_PTR data) {
-    auto* server = reinterpret_cast<CListAccessible*>(data);
+// What the list's replaced window procedure needs; kept in the list's user data, which list
+// boxes leave to their owner. (The common controls' subclassing would look its data up in the
+// window's properties on every message, which costs a trip to the window server under Wine for
+// each of the thousands of messages that fill a long list.)
+struct AccessibleList {
+    CListAccessible* server = nullptr;
+    WNDPROC listProc = nullptr;
+};
+
+LRESULT CALLBACK AccessibleListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* attached = reinterpret_cast<AccessibleList*>(GetWindowLongPtrW(list, GWLP_USERDATA));
+    if (attached == nullptr) return DefWindowProcW(list, message, wParam, lParam);
+    const WNDPROC listProc = attached->listProc;
     if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
-        return LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(server));
+        return LresultFromObject(__uuidof(IAccessible), wParam,
+                                 static_cast<IAccessible*>(attached->server));
     }
     if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(list, &AccessibleListProc, kSubclassId);
-        server->Disconnect();
-        server->Release();
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc));
+        SetWindowLongPtrW(list, GWLP_USERDATA, 0);
+        attached->server->Disconnect();
+        attached->server->Release();
+        delete attached;
     }
-    return DefSubclassProc(list, message, wParam, lParam);
+    return CallWindowProcW(listProc, list, message, wParam, lParam);
 }
 
 }  // namespace
@@ -448,13 +454,17 @@ std::u16string ListEntryText(HWND list, int index) {
 }
 
 bool AttachListAccessible(HWND list, const ListAccessibleNames& names) {
-    auto* server = new (std::nothrow) CListAccessible(list, names);
-    if (server == nullptr) return false;
-    if (!SetWindowSubclass(list, &AccessibleListProc, kSubclassId,
-                           reinterpret_cast<DWORD_PTR>(server))) {
-        server->Release();
+    if (GetWindowLongPtrW(list, GWLP_USERDATA) != 0) return false;
+    auto* attached = new (std::nothrow) AccessibleList;
+    if (attached == nullptr) return false;
+    attached->server = new (std::nothrow) CListAccessible(list, names);
+    if (attached->server == nullptr) {
+        delete attached;
         return false;
     }
+    SetWindowLongPtrW(list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(attached));
+    attached->listProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AccessibleListProc)));
     return true;
 }
 
