@@ -53,15 +53,16 @@ bool IsContextMenuKey(UINT message, WPARAM key) {
     }
 }
 
-// The list's keys that are commands of the window: Insert (with any modifier) adds a task,
-// Shift with Up or Down moves the selected one. They never reach the list itself; plain arrows
-// do, so they still move the selection.
 // The first key (or the system's word that cues are now shown) brings the focus rectangle.
 void ShowFocusCues(HWND list) {
     if (gMain.focusCues) return;
     gMain.focusCues = true;
     InvalidateRect(list, nullptr, FALSE);
 }
+
+// The list's keys that are commands of the window: Insert (with any modifier) adds a task,
+// Shift with Up or Down moves the selected one. They never reach the list itself; plain arrows
+// do, so they still move the selection. Shift+F10 and the menu key open the right-click menu.
 
 LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
     const WNDPROC listProc = gMain.listProc;
