@@ -5,6 +5,8 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/editor_dialog.h"
+#include "app/entry_text.h"
+#include "app/list_accessible.h"
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/task_edits.h"
@@ -53,16 +55,28 @@ void ExchangeEntries(HWND window, HWND list, int upperIndex, int selectAfter) {
     SelectEntry(list, selectAfter);
 }
 
+// Gives the list the keyboard focus with `index` selected (and so the caret), as the dialog's
+// own focus moves do, so that the keyboard and a screen reader are on that entry.
+void FocusEntry(HWND window, HWND list, int index) {
+    if (index >= 0 && index < EntryCount(list)) SelectEntry(list, index);
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+}
+
 }  // namespace
 
 void CmdAddTask(HWND window) {
     gApp.editorAddMode = true;
     gApp.currentTask = nullptr;
+    const HWND list = TaskListOf(window);
+    const int before = EntryCount(list);
     RunEditor(window);
     if (gApp.editFailed) {
         gApp.editFailed = false;
-        ReloadAfterListFailure(window, TaskListOf(window));
+        ReloadAfterListFailure(window, list);
     }
+    // The new task is the last entry; after a cancelled editor the focus is where it was.
+    const int after = EntryCount(list);
+    FocusEntry(window, list, after > before ? after - 1 : -1);
 }
 
 void CmdEditSelected(HWND window) {
@@ -71,6 +85,7 @@ void CmdEditSelected(HWND window) {
     if (!selected) return;
     TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
+    const std::u16string nameBefore = TaskEntryName(*record);
     gApp.editorAddMode = false;
     gApp.currentTask = record;
     RunEditor(window);
@@ -85,6 +100,11 @@ void CmdEditSelected(HWND window) {
         return;
     }
     RepaintList(list);
+    const TaskRecord* edited = RecordAt(list, *selected);
+    if (edited != nullptr && TaskEntryName(*edited) != nameBefore) {
+        AnnounceEntryNameChange(list, *selected);
+    }
+    FocusEntry(window, list, *selected);
 }
 
 void CmdRemoveSelected(HWND window) {
@@ -103,6 +123,10 @@ void CmdRemoveSelected(HWND window) {
     RemoveEntry(list, *selected);
     NumberEntries(list);
     gApp.statusChanged = true;
+    // The keyboard stays in the list: on the entry that took the removed one's place, or on the
+    // one above when the last went.
+    const int count = EntryCount(list);
+    if (count > 0) FocusEntry(window, list, *selected < count ? *selected : count - 1);
 }
 
 void CmdRemoveAll(HWND window) {
@@ -147,6 +171,7 @@ void CmdMarkDone(HWND window) {
     }
     *record = std::move(marked);
     RepaintList(list);
+    AnnounceEntryNameChange(list, *selected);
     gApp.statusChanged = true;
 }
 

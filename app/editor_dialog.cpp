@@ -5,6 +5,7 @@
 
 #include "app/app_state.h"
 #include "app/editor_logic.h"
+#include "app/field_labels.h"
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/resource.h"
@@ -126,6 +127,8 @@ void OnSave(HWND dialog) {
 
 BOOL OnInitDialog(HWND dialog) {
     SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
+    AddUnseenLabel(dialog, IDC_TITLE, L"Title");
+    AddUnseenLabel(dialog, IDC_DESCRIPTION, L"Description");
     if (!gApp.editorAddMode && gApp.currentTask != nullptr) {
         const TaskRecord& task = *gApp.currentTask;
         SetDlgItemTextW(dialog, IDC_TITLE, WidePtr(task.display_title.value_or(std::u16string())));

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include "app/app_state.h"
@@ -20,6 +21,18 @@
 AppState gApp;
 
 namespace {
+
+struct ScopedComApartment {
+    ScopedComApartment()
+        : initialised(SUCCEEDED(
+              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~ScopedComApartment() {
+        if (initialised) CoUninitialize();
+    }
+    ScopedComApartment(const ScopedComApartment&) = delete;
+    ScopedComApartment& operator=(const ScopedComApartment&) = delete;
+    bool initialised;
+};
 
 constexpr wchar_t kReadOnlyNotice[] =
     L"Database opened in read only mode. Make sure the disk is not write protected or Pelmora "
@@ -80,6 +93,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (!argv || argc != 3) return 0;
 
     gApp.instance = instance;
+    // Screen readers reach the task list through COM: the window's thread is an apartment of
+    // its own before any window exists.
+    const ScopedComApartment apartment;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 

@@ -7,10 +7,12 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/empty_list_hint.h"
+#include "app/menu_keys.h"
 #include "app/messages.h"
 #include "app/resource.h"
 #include "app/settings.h"
 #include "app/task_list.h"
+#include "app/task_list_accessible.h"
 #include "app/task_list_draw.h"
 #include "app/text_util.h"
 #include "app/window_dpi.h"
@@ -26,15 +28,56 @@ struct MainWindowState {
     UniqueHMenu menuBar;
     UniqueHMenu contextMenu;
     DrawingResources resources;
+    // Whether the caret entry shows its focus rectangle: from the first key in the list on, as
+    // Windows shows keyboard cues once the keyboard is used. The list's own word (ODS_NOFOCUSRECT)
+    // is honoured too, but not every system gives it, and a window opened by the mouse shows no
+    // focus rectangle.
+    bool focusCues = false;
 };
 
 MainWindowState gMain;
 
+// The keyboard's two ways to the right-click menu, Shift+F10 and the menu key: the menu opens
+// when the key goes down, and both the press and the release are kept from the list, so the
+// system neither opens the menu a second time nor enters the menu bar on F10's release.
+bool IsContextMenuKey(UINT message, WPARAM key) {
+    switch (message) {
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            return key == VK_APPS;
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            return key == VK_F10 && GetKeyState(VK_SHIFT) < 0;
+        default:
+            return false;
+    }
+}
+
+// The first key (or the system's word that cues are now shown) brings the focus rectangle.
+void ShowFocusCues(HWND list) {
+    if (gMain.focusCues) return;
+    gMain.focusCues = true;
+    InvalidateRect(list, nullptr, FALSE);
+}
+
 // The list's keys that are commands of the window: Insert (with any modifier) adds a task,
 // Shift with Up or Down moves the selected one. They never reach the list itself; plain arrows
-// do, so they still move the selection.
+// do, so they still move the selection. Shift+F10 and the menu key open the right-click menu.
+
 LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
     const WNDPROC listProc = gMain.listProc;
+    if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN ||
+        (message == WM_UPDATEUISTATE && LOWORD(wParam) == UIS_CLEAR &&
+         (HIWORD(wParam) & UISF_HIDEFOCUS) != 0)) {
+        ShowFocusCues(list);
+    }
+    if (IsContextMenuKey(message, wParam)) {
+        if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
+            SendMessageW(GetParent(list), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list),
+                         MAKELPARAM(-1, -1));
+        }
+        return 0;
+    }
     if (message == WM_KEYDOWN) {
         const bool shift = GetKeyState(VK_SHIFT) < 0;
         int command = 0;
@@ -114,6 +157,8 @@ BOOL OnInitDialog(HWND window, HWND, LPARAM) {
                 L"Mark As Done");
 
     gMain.list = GetDlgItem(window, IDC_TASKLIST);
+    gMain.focusCues = false;
+    AttachTaskListAccessible(gMain.list);
     gMain.listProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(gMain.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TaskListFilter)));
 
@@ -141,15 +186,24 @@ void OnMeasureItem(HWND window, MEASUREITEMSTRUCT* measure) {
 
 void OnDrawItem(HWND, const DRAWITEMSTRUCT* draw) {
     if (draw->CtlID != IDC_TASKLIST || draw->itemID == static_cast<UINT>(-1)) return;
-    // A focus change alone draws nothing, so no focus rectangle ever appears.
-    if ((draw->itemAction & (ODA_DRAWENTIRE | ODA_SELECT)) == 0) return;
     const auto* record = reinterpret_cast<const TaskRecord*>(draw->itemData);
     if (record == nullptr) return;
     TaskEntryState state;
     state.index = static_cast<int>(draw->itemID);
     state.selected = (draw->itemState & ODS_SELECTED) != 0;
     state.isLast = state.index == EntryCount(draw->hwndItem) - 1;
+    // Every action, a focus change too, draws the whole entry, so the focus rectangle below is
+    // drawn once on a fresh card and never left behind.
     DrawTaskEntry(draw->hDC, draw->rcItem, *record, state, gMain.resources);
+    // The caret entry of a focused list, unless focus cues are hidden (a mouse user who has not
+    // touched the keyboard). Inside the outline, in every colour scheme.
+    if ((draw->itemState & ODS_FOCUS) != 0 && (draw->itemState & ODS_NOFOCUSRECT) == 0 &&
+        gMain.focusCues) {
+        RECT focus = draw->rcItem;
+        const int inset = ScaleForDpi(2, gMain.resources.dpi);
+        InflateRect(&focus, -inset, -inset);
+        DrawFocusRect(draw->hDC, &focus);
+    }
 }
 
 void OnDeleteItem(HWND, const DELETEITEMSTRUCT* item) {
@@ -192,15 +246,19 @@ void OnContextMenu(HWND window, HWND target, int x, int y) {
     POINT screen{x, y};
     int index = -1;
     if (x == -1 && y == -1) {
-        // The keyboard's menu key brings no point: offer the menu on the selected entry.
+        // The keyboard's menu key brings no point: offer the menu under the selected entry,
+        // scrolled into view, or at the top of the list when none is selected.
         const auto selected = SelectedIndex(gMain.list);
-        if (!selected) return;
         RECT entry{};
-        SendMessageW(gMain.list, LB_GETITEMRECT, static_cast<WPARAM>(*selected),
-                     reinterpret_cast<LPARAM>(&entry));
-        screen = POINT{entry.left + ScaleForDpi(10, gMain.resources.dpi), entry.bottom};
+        if (selected) {
+            SelectEntry(gMain.list, *selected);
+            SendMessageW(gMain.list, LB_GETITEMRECT, static_cast<WPARAM>(*selected),
+                         reinterpret_cast<LPARAM>(&entry));
+        }
+        screen = POINT{entry.left + ScaleForDpi(10, gMain.resources.dpi),
+                       selected ? entry.bottom : ScaleForDpi(10, gMain.resources.dpi)};
         ClientToScreen(gMain.list, &screen);
-        index = *selected;
+        index = selected.value_or(-1);
     } else {
         POINT client = screen;
         ScreenToClient(gMain.list, &client);
@@ -211,7 +269,10 @@ void OnContextMenu(HWND window, HWND target, int x, int y) {
         index = LOWORD(hit);
         if (index >= EntryCount(gMain.list)) return;
     }
-    SelectEntry(gMain.list, index);
+    if (index >= 0) SelectEntry(gMain.list, index);
+    // With nothing selected there is nothing to mark: the item says so rather than do nothing.
+    EnableMenuItem(gMain.contextMenu.get(), IDM_CONTEXT_MARK_DONE,
+                   MF_BYCOMMAND | (index >= 0 ? MF_ENABLED : MF_GRAYED));
     const int chosen = TrackPopupMenu(
         gMain.contextMenu.get(),
         TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x,
@@ -308,6 +369,11 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_CONTEXTMENU:
             OnContextMenu(window, reinterpret_cast<HWND>(wParam), GET_X_LPARAM(lParam),
                           GET_Y_LPARAM(lParam));
+            return TRUE;
+        case WM_MENUCHAR:
+            SetWindowLongPtrW(window, DWLP_MSGRESULT,
+                              FirstLetterMenuChar(static_cast<wchar_t>(LOWORD(wParam)),
+                                                  reinterpret_cast<HMENU>(lParam)));
             return TRUE;
         case WM_COMMAND:
             return RunCommand(window, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;

@@ -11,6 +11,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/empty_list_hint.h"
+#include "app/list_accessible.h"
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/recovery_actions.h"
@@ -289,6 +290,9 @@ BOOL OnInitDialog(HWND dialog) {
     SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
     // The list measured its entries while the dialog was being made, perhaps before its font.
     SendMessageW(List(dialog), LB_SETITEMHEIGHT, 0, EntryHeight(dialog));
+    // Named by the dialog's own words above it; each entry by its text, which says in one line
+    // what the entry draws in two.
+    AttachListAccessible(List(dialog), ListAccessibleNames{&LabelBefore, &ListEntryText});
     gRecover = RecoverDialogState();
     RecoverySource own;
     own.folder = OwnDatabaseFolder();

@@ -1,5 +1,6 @@
 #include "app/task_list_draw.h"
 
+#include "app/entry_text.h"
 #include "app/window_geometry.h"
 #include "win/dc_selection.h"
 
@@ -135,7 +136,7 @@ void DrawTaskEntry(HDC dc,
         RECT date = ToRect(layout.date);
         font.Select(resources.dateFont.get());
         colour.Set(state.selected ? colours.selectedDate : colours.date);
-        const std::string doneDate = record.done_date.value_or(std::string());
+        const std::string doneDate = DoneDateText(record);
         DrawTextA(dc, doneDate.c_str(), static_cast<int>(doneDate.size()), &date,
                   DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
     }

@@ -5,7 +5,7 @@
 set -euo pipefail
 objdump="$1"
 shift
-system='^(kernel32|user32|gdi32|shell32|shlwapi|advapi32|ole32|oleaut32|comctl32|comdlg32|uxtheme|version|msvcrt|ucrtbase|rpcrt4|bcrypt|userenv|ws2_32|msimg32|api-ms-win-[a-z0-9-]+)\.dll$'
+system='^(kernel32|user32|gdi32|shell32|shlwapi|advapi32|ole32|oleaut32|oleacc|comctl32|comdlg32|uxtheme|version|msvcrt|ucrtbase|rpcrt4|bcrypt|userenv|ws2_32|msimg32|api-ms-win-[a-z0-9-]+)\.dll$'
 status=0
 for binary in "$@"; do
     imports=$("$objdump" -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p')

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <oleacc.h>
 #include <sqlite3.h>
 
 #include "store/task_store.h"
@@ -107,6 +108,24 @@ int DarkPixels(HWND window) {
     return dark;
 }
 
+struct ComApartment {
+    ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComApartment() { CoUninitialize(); }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+};
+
+std::wstring AccessibleName(IAccessible* server, LONG id) {
+    VARIANT child;
+    child.vt = VT_I4;
+    child.lVal = id;
+    BSTR name = nullptr;
+    if (FAILED(server->get_accName(child, &name)) || name == nullptr) return L"<none>";
+    std::wstring text(name, SysStringLen(name));
+    SysFreeString(name);
+    return text;
+}
+
 }  // namespace
 
 class RecoverTasksTest : public PelmoraUiTest {
@@ -198,6 +217,25 @@ TEST_F(RecoverTasksTest, ARenamedFolderIsRecoveredIntoItsEmptyList) {
     EXPECT_NE(offered[0].find(L"Cut the roses") + offered[1].find(L"Cut the roses"),
               2 * std::wstring::npos);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog_, IDOK))) << "Recover before a choice";
+
+    // A screen reader hears the dialog's own words for the list and each entry's one line, and
+    // can choose an entry.
+    const LONG websiteId = static_cast<LONG>(website - offered.begin()) + 1;
+    {
+        const ComApartment apartment;
+        IAccessible* server = nullptr;
+        ASSERT_TRUE(SUCCEEDED(
+            AccessibleObjectFromWindow(recoverList_, static_cast<DWORD>(OBJID_CLIENT),
+                                       __uuidof(IAccessible), reinterpret_cast<void**>(&server))));
+        EXPECT_EQ(Intro(), AccessibleName(server, CHILDID_SELF));
+        EXPECT_EQ(*website, AccessibleName(server, websiteId));
+        VARIANT child;
+        child.vt = VT_I4;
+        child.lVal = websiteId;
+        EXPECT_EQ(S_OK, server->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, child));
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog_, IDOK)) != 0; }));
+        server->Release();
+    }
 
     Recover(static_cast<int>(website - offered.begin()));
     EXPECT_TRUE(ExpectBox(L"Success", L"Recovered 3 tasks into the list of \"Website 2025\"."));

@@ -1,0 +1,8 @@
+// The task list as a screen reader meets it: a list named "Tasks" whose entries say their title
+// and state, e.g. "Pay rent, done, 2024-05-02".
+#pragma once
+
+#include <windows.h>
+
+// Call before the list's key filter replaces its window procedure.
+bool AttachTaskListAccessible(HWND list);

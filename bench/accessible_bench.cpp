@@ -1,0 +1,196 @@
+// What a screen reader's questions cost on a long task list: the time of one round of questions
+// about an entry (name, state, place, role) asked of Pelmora.exe's accessible task list from
+// this process, for the first and the last entry of 50,000 tasks, against the first entry of a
+// list of 10. No question walks the list, so every ratio should stay near 1 (goal: at most 2).
+//
+// Run under Wine on a display: scripts/wine-run.sh build/win64/bench/accessible_bench.exe [rounds]
+#include <windows.h>
+
+#include <oleacc.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "store/folder_key.h"
+#include "store/task_store.h"
+#include "tests/app/wine_windows.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+constexpr int kLongList = 50000;
+constexpr int kShortList = 10;
+constexpr int kListId = 1001;
+constexpr DWORD kTimeoutMs = 120000;
+
+std::wstring WindowsPath(const char* path) {
+    std::wstring wide(path, path + std::char_traits<char>::length(path));  // build paths are ASCII
+    if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;  // Wine maps the root to Z:
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    return wide;
+}
+
+bool SeedDatabase(const std::wstring& dbPath, const std::u16string& folder, int tasks) {
+    TaskStore store;
+    if (!OpenTaskStore(store, Utf16ToUtf8(std::u16string(dbPath.begin(), dbPath.end())))) {
+        return false;
+    }
+    store.table = TaskTableName(FolderKey(folder));
+    if (!CreateTaskTable(store)) return false;
+    Transaction transaction(store);
+    for (int i = 0; i < tasks; ++i) {
+        TaskRecord record;
+        record.title = Base64Encode("Task number " + std::to_string(i) + " of the benchmark");
+        record.done = i % 3 == 0 ? 1 : 0;
+        record.done_date = "2024-05-06";
+        record.priority = i;
+        if (!InsertTask(store, record)) return false;
+    }
+    return transaction.Commit();
+}
+
+struct Search {
+    DWORD pid;
+    int entries;
+    HWND list;
+};
+
+BOOL CALLBACK FindList(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+    HWND list = GetDlgItem(window, kListId);
+    DWORD_PTR count = 0;
+    if (!list || !SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &count) ||
+        static_cast<int>(count) != search->entries)
+        return TRUE;
+    search->list = list;
+    return FALSE;
+}
+
+// Milliseconds for `rounds` rounds of questions about child `id`.
+double TimeQuestions(IAccessible* server, LONG id, int rounds) {
+    VARIANT child;
+    child.vt = VT_I4;
+    child.lVal = id;
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < rounds; ++i) {
+        BSTR name = nullptr;
+        server->get_accName(child, &name);
+        SysFreeString(name);
+        VARIANT value;
+        server->get_accState(child, &value);
+        server->get_accRole(child, &value);
+        LONG x = 0, y = 0, w = 0, h = 0;
+        server->accLocation(&x, &y, &w, &h, child);
+    }
+    QueryPerformanceCounter(&end);
+    return 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart;
+}
+
+struct Started {
+    PROCESS_INFORMATION info{};
+    HWND list = nullptr;
+};
+
+bool Start(const std::wstring& dbPath, const wchar_t* folder, int entries, Started& started) {
+    const std::wstring program = WindowsPath(PELMORA_EXE);
+    std::wstring commandLine = L"\"" + program + L"\" \"" + dbPath + L"\" \"" + folder + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &started.info))
+        return false;
+    Search search{started.info.dwProcessId, entries, nullptr};
+    const DWORD begin = GetTickCount();
+    while (search.list == nullptr && GetTickCount() - begin < kTimeoutMs) {
+        EnumWindows(FindList, reinterpret_cast<LPARAM>(&search));
+        Sleep(10);
+    }
+    started.list = search.list;
+    return started.list != nullptr;
+}
+
+void Stop(Started& started) {
+    if (started.list != nullptr) PostMessageW(GetParent(started.list), WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(started.info.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
+        TerminateProcess(started.info.hProcess, 1);
+    CloseHandle(started.info.hThread);
+    CloseHandle(started.info.hProcess);
+}
+
+IAccessible* ServerOf(HWND list) {
+    IAccessible* server = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT),
+                                          __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&server))))
+        return nullptr;
+    return server;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
+    UseUnmanagedWindowsUnderWine();
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"pelmora-accessible-bench";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring dbPath = folder + L"\\pelmora.db";
+    DeleteFileW(dbPath.c_str());
+    if (!SeedDatabase(dbPath, u"Long", kLongList) || !SeedDatabase(dbPath, u"Short", kShortList)) {
+        std::fprintf(stderr, "accessible_bench: cannot prepare the database\n");
+        return 1;
+    }
+
+    Started shortList;
+    Started longList;
+    double shortMs = -1;
+    double firstMs = -1;
+    double lastMs = -1;
+    if (Start(dbPath, L"Short", kShortList, shortList)) {
+        if (IAccessible* server = ServerOf(shortList.list)) {
+            TimeQuestions(server, 1, rounds / 10 + 1);  // the first calls set up the connection
+            shortMs = TimeQuestions(server, 1, rounds);
+            server->Release();
+        }
+    }
+    Stop(shortList);
+    if (Start(dbPath, L"Long", kLongList, longList)) {
+        if (IAccessible* server = ServerOf(longList.list)) {
+            TimeQuestions(server, 1, rounds / 10 + 1);
+            firstMs = TimeQuestions(server, 1, rounds);
+            lastMs = TimeQuestions(server, kLongList, rounds);
+            server->Release();
+        }
+    }
+    Stop(longList);
+    DeleteFileW(dbPath.c_str());
+    DeleteFileW((folder + L"\\pelmora.ini").c_str());
+    RemoveDirectoryW(folder.c_str());
+    CoUninitialize();
+    if (shortMs <= 0 || firstMs <= 0 || lastMs <= 0) {
+        std::fprintf(stderr, "accessible_bench: a list or its accessible server did not appear\n");
+        return 1;
+    }
+
+    const double worst = std::max(firstMs, lastMs) / shortMs;
+    std::printf("questions about one entry (name, state, role, place), %d rounds each\n", rounds);
+    std::printf("  %5d tasks, first entry : %8.1f ms\n", kShortList, shortMs);
+    std::printf("  %5d tasks, first entry : %8.1f ms  (ratio %.2f)\n", kLongList, firstMs,
+                firstMs / shortMs);
+    std::printf("  %5d tasks, last entry  : %8.1f ms  (ratio %.2f)\n", kLongList, lastMs,
+                lastMs / shortMs);
+    std::printf("  worst ratio               : %8.2f  (goal: at most 2.00) %s\n", worst,
+                worst <= 2.0 ? "met" : "NOT MET");
+    return 0;
+}

@@ -1,0 +1,374 @@
+// The program without sight and without a mouse: what a screen reader gets from the task list
+// through Active Accessibility (names, roles, states, places, events), and every command reached
+// by keys alone with the focus where the keyboard expects it.
+#include <oleacc.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+struct ComRelease {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename T>
+using ComPtr = std::unique_ptr<T, ComRelease>;
+
+VARIANT Child(LONG id) {
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = id;
+    return child;
+}
+
+std::wstring Today() {
+    const std::time_t now = std::time(nullptr);
+    wchar_t text[16] = {};
+    std::wcsftime(text, 16, L"%Y-%m-%d", std::localtime(&now));
+    return text;
+}
+
+std::wstring NameOf(IAccessible* server, LONG id) {
+    BSTR name = nullptr;
+    if (FAILED(server->get_accName(Child(id), &name)) || name == nullptr) return L"<none>";
+    std::wstring text(name, SysStringLen(name));
+    SysFreeString(name);
+    return text;
+}
+
+LONG IntOf(HRESULT hr, const VARIANT& value) {
+    return SUCCEEDED(hr) && value.vt == VT_I4 ? value.lVal : -1;
+}
+
+LONG RoleOf(IAccessible* server, LONG id) {
+    VARIANT role;
+    return IntOf(server->get_accRole(Child(id), &role), role);
+}
+
+LONG StateOf(IAccessible* server, LONG id) {
+    VARIANT state;
+    return IntOf(server->get_accState(Child(id), &state), state);
+}
+
+LONG FocusOf(IAccessible* server) {
+    VARIANT focus;
+    return IntOf(server->get_accFocus(&focus), focus);
+}
+
+// The window that has the keyboard focus in the thread that owns `window`.
+HWND FocusIn(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
+// Name changes the program announced, as (window, object, child).
+struct Announcement {
+    HWND window;
+    LONG object;
+    LONG child;
+};
+std::vector<Announcement> gAnnounced;
+
+void CALLBACK
+RecordEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    gAnnounced.push_back({window, object, child});
+}
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+bool IsPopupMenu(HWND window) {
+    return ClassOf(window) == L"#32768";
+}
+
+}  // namespace
+
+class AccessibilityTest : public PelmoraUiTest {
+protected:
+    void SetUp() override {
+        PelmoraUiTest::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        comReady_ = true;
+    }
+    void TearDown() override {
+        server_.reset();
+        if (hook_ != nullptr) UnhookWinEvent(hook_);
+        if (comReady_) CoUninitialize();
+        PelmoraUiTest::TearDown();
+    }
+
+    // The task list's server, as a screen reader gets it.
+    IAccessible* Server() {
+        IAccessible* raw = nullptr;
+        if (FAILED(AccessibleObjectFromWindow(list_, static_cast<DWORD>(OBJID_CLIENT),
+                                              __uuidof(IAccessible),
+                                              reinterpret_cast<void**>(&raw)))) {
+            return nullptr;
+        }
+        server_.reset(raw);
+        return raw;
+    }
+
+    void ListenForNameChanges() {
+        gAnnounced.clear();
+        hook_ = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                &RecordEvent, app_.Id(), 0, WINEVENT_OUTOFCONTEXT);
+        ASSERT_NE(nullptr, hook_);
+    }
+
+    bool Announced(LONG child) {
+        return WaitUntil([&] {
+            PumpMessages();
+            for (const Announcement& seen : gAnnounced) {
+                if (seen.window == list_ && seen.object == OBJID_CLIENT && seen.child == child) {
+                    return true;
+                }
+            }
+            return false;
+        });
+    }
+
+    // The list has the keyboard focus, with `index` selected and as the focused child.
+    ::testing::AssertionResult FocusedOn(int index) {
+        if (!WaitUntil([&] { return FocusIn(main_) == list_ && ListSelection(list_) == index; })) {
+            return ::testing::AssertionFailure() << "selection " << ListSelection(list_)
+                                                 << ", focus in list " << (FocusIn(main_) == list_);
+        }
+        if (FocusOf(server_.get()) != index + 1) {
+            return ::testing::AssertionFailure() << "focused child " << FocusOf(server_.get());
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    // Whether the top band of entry `index`, just inside its outline, shows the dotted focus
+    // rectangle: a uniform band is the entry's fill alone.
+    bool DottedFocusOn(int index) {
+        const int height = static_cast<int>(SendTo(list_, LB_GETITEMHEIGHT, 0));
+        const int top = static_cast<int>(SendTo(list_, LB_GETTOPINDEX));
+        RECT client{};
+        GetClientRect(list_, &client);
+        POINT corner{Px(20), (index - top) * height + Px(1)};
+        ClientToScreen(list_, &corner);
+        const RECT band{corner.x, corner.y, corner.x + client.right / 2, corner.y + Px(4)};
+        const std::vector<COLORREF> pixels = CaptureScreen(band);
+        return std::any_of(pixels.begin(), pixels.end(),
+                           [&](COLORREF pixel) { return pixel != pixels.back(); });
+    }
+
+    // F10, and the wait until the menu bar has taken the keyboard: keys pressed sooner would
+    // go to the list.
+    bool EnterMenuBar() {
+        PressInMain(VK_F10);
+        return WaitUntil([&] {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof(info);
+            return GetGUIThreadInfo(GetWindowThreadProcessId(main_, nullptr), &info) &&
+                   (info.flags & GUI_INMENUMODE) != 0;
+        });
+    }
+
+    bool OpenContextMenuWith(WORD key, std::initializer_list<WORD> modifiers = {}) {
+        PressInMain(key, modifiers);
+        return app_.WaitWindow(IsPopupMenu) != nullptr;
+    }
+
+    ComPtr<IAccessible> server_;
+    HWINEVENTHOOK hook_ = nullptr;
+    bool comReady_ = false;
+};
+
+TEST_F(AccessibilityTest, EveryEntrySaysItsTitleAndStateAndWhereItIs) {
+    const std::string longTitle(32767, 'x');
+    Seed(L"Proj", {{"Buy milk"},
+                   {"Pay rent", true, "2024-05-02"},
+                   {"line one\nline two"},
+                   {"\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d"},
+                   {longTitle}});
+    ASSERT_TRUE(Launch(L"Proj"));
+    IAccessible* server = Server();
+    ASSERT_NE(nullptr, server);
+    // Wine's own object for a list box has no window of this kind and no children.
+    IOleWindow* window = nullptr;
+    ASSERT_TRUE(
+        SUCCEEDED(server->QueryInterface(__uuidof(IOleWindow), reinterpret_cast<void**>(&window))));
+    HWND answered = nullptr;
+    window->GetWindow(&answered);
+    window->Release();
+    EXPECT_EQ(list_, answered);
+
+    LONG count = 0;
+    ASSERT_TRUE(SUCCEEDED(server->get_accChildCount(&count)));
+    EXPECT_EQ(ListCount(list_), count);
+    EXPECT_EQ(L"Tasks", NameOf(server, CHILDID_SELF));
+    EXPECT_EQ(ROLE_SYSTEM_LIST, RoleOf(server, CHILDID_SELF));
+    EXPECT_EQ(L"Buy milk, open", NameOf(server, 1));
+    EXPECT_EQ(L"Pay rent, done, 2024-05-02", NameOf(server, 2));
+    EXPECT_EQ(L"line one line two, open", NameOf(server, 3));
+    EXPECT_EQ(L"\u05e9\u05dc\u05d5\u05dd, open", NameOf(server, 4));
+    EXPECT_EQ(std::wstring(32767, L'x') + L", open", NameOf(server, 5));
+    // The list's own texts stay the titles.
+    EXPECT_EQ(L"Pay rent", ListText(list_, 1));
+    EXPECT_EQ(L"line one\nline two", ListText(list_, 2));
+    EXPECT_EQ(ROLE_SYSTEM_LISTITEM, RoleOf(server, 2));
+
+    ASSERT_TRUE(SelectEntry(1));
+    const LONG kEntry = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+    EXPECT_EQ(kEntry | STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED, StateOf(server, 2));
+    EXPECT_EQ(kEntry, StateOf(server, 1)) << "done or open never rides on the states";
+    EXPECT_EQ(2, FocusOf(server));
+    VARIANT selection;
+    EXPECT_EQ(2, IntOf(server->get_accSelection(&selection), selection));
+
+    // Places: the entry's rectangle on the screen, and the entry found at its centre.
+    const int height = static_cast<int>(SendTo(list_, LB_GETITEMHEIGHT, 0));
+    RECT client{};
+    GetClientRect(list_, &client);
+    POINT origin{0, height};
+    ClientToScreen(list_, &origin);
+    LONG x = 0, y = 0, width = 0, tall = 0;
+    ASSERT_TRUE(SUCCEEDED(server->accLocation(&x, &y, &width, &tall, Child(2))));
+    EXPECT_EQ(origin.x, x);
+    EXPECT_EQ(origin.y, y);
+    EXPECT_EQ(client.right, width);
+    EXPECT_EQ(height, tall);
+    const POINT centre = ListEntryCentre(list_, 2);
+    VARIANT hit;
+    EXPECT_EQ(3, IntOf(server->accHitTest(centre.x, centre.y, &hit), hit));
+    VARIANT next;
+    EXPECT_EQ(3, IntOf(server->accNavigate(NAVDIR_NEXT, Child(2), &next), next));
+    VARIANT last;
+    EXPECT_EQ(5, IntOf(server->accNavigate(NAVDIR_LASTCHILD, Child(CHILDID_SELF), &last), last));
+
+    // What an event handler reaches from the list's window and a child id.
+    IAccessible* fromEvent = nullptr;
+    VARIANT eventChild;
+    VariantInit(&eventChild);
+    ASSERT_TRUE(SUCCEEDED(AccessibleObjectFromEvent(list_, static_cast<DWORD>(OBJID_CLIENT), 2,
+                                                    &fromEvent, &eventChild)));
+    ASSERT_NE(nullptr, fromEvent);
+    BSTR eventName = nullptr;
+    EXPECT_TRUE(SUCCEEDED(fromEvent->get_accName(eventChild, &eventName)));
+    EXPECT_EQ(L"Pay rent, done, 2024-05-02", std::wstring(eventName ? eventName : L""));
+    SysFreeString(eventName);
+    fromEvent->Release();
+
+    // Ids that name no entry.
+    BSTR name = nullptr;
+    EXPECT_EQ(E_INVALIDARG, server->get_accName(Child(-1), &name));
+    EXPECT_EQ(E_INVALIDARG, server->get_accName(Child(count + 1), &name));
+    VARIANT text;
+    VariantInit(&text);
+    text.vt = VT_BSTR;
+    text.bstrVal = nullptr;
+    EXPECT_EQ(E_INVALIDARG, server->get_accName(text, &name));
+    IDispatch* child = nullptr;
+    EXPECT_EQ(E_INVALIDARG, server->get_accChild(Child(CHILDID_SELF), &child));
+
+    // A reader that still holds the list after the window closed gets an error, and the program
+    // ends normally.
+    ASSERT_TRUE(CloseMain());
+    EXPECT_TRUE(FAILED(server->get_accChildCount(&count)));
+    EXPECT_TRUE(FAILED(server->get_accName(Child(1), &name)));
+}
+
+TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
+    Seed(L"Proj", {{"one"}, {"two"}, {"three"}});
+    ASSERT_TRUE(Launch(L"Proj"));
+    ASSERT_NE(nullptr, Server());
+    ListenForNameChanges();
+    BringToFront(main_);
+    EXPECT_FALSE(DottedFocusOn(0)) << "a focus rectangle before any key was pressed";
+    // With nothing selected the menu key still opens the menu, at the top of the list.
+    ASSERT_TRUE(OpenContextMenuWith(VK_APPS));
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !app_.WaitWindow(IsPopupMenu, 200); }));
+    EXPECT_EQ(-1, ListSelection(list_));
+    ASSERT_TRUE(SelectEntry(0));
+
+    // The right-click menu from the keyboard, on the selected entry: Shift+F10, then Down and
+    // Enter on "Mark As Done".
+    ASSERT_TRUE(OpenContextMenuWith(VK_F10, {VK_SHIFT}));
+    PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(Announced(1)) << "no name change for the marked entry";
+    EXPECT_EQ(L"one, done, " + Today(), NameOf(server_.get(), 1));
+    EXPECT_EQ(L"one", ListText(list_, 0));
+    ASSERT_TRUE(OpenContextMenuWith(VK_APPS));
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !app_.WaitWindow(IsPopupMenu, 200); }));
+    EXPECT_TRUE(FocusedOn(0));
+    EXPECT_TRUE(WaitUntil([&] { return DottedFocusOn(0); })) << "no focus rectangle after keys";
+
+    // Moving keeps the moved entry selected; the children follow the list.
+    PressInMain(VK_DOWN, {VK_SHIFT});
+    ASSERT_TRUE(WaitUntil([&] { return ListText(list_, 1) == L"one"; }));
+    EXPECT_TRUE(FocusedOn(1));
+    EXPECT_EQ(L"two, open", NameOf(server_.get(), 1));
+    EXPECT_EQ(L"one, done, " + Today(), NameOf(server_.get(), 2));
+
+    // Removing: the next entry takes the place, selected and focused.
+    PressInMain(VK_DELETE);
+    ASSERT_TRUE(ExpectBox(L"Confirm", L"Are you sure you want delete the selected task?", IDYES));
+    ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 2; }));
+    LONG count = 0;
+    server_->get_accChildCount(&count);
+    EXPECT_EQ(2, count);
+    EXPECT_EQ(L"three, open", NameOf(server_.get(), 2));
+    EXPECT_TRUE(FocusedOn(1));
+
+    // Editing by Enter: the fields are named, the name changes, the focus comes back.
+    PressInMain(VK_RETURN);
+    ASSERT_TRUE(WaitEditor());
+    for (const auto& [id, label] :
+         {std::pair{kTitleFieldId, L"Title"}, std::pair{kDescriptionFieldId, L"Description"}}) {
+        const HWND before = GetWindow(GetDlgItem(editor_, id), GW_HWNDPREV);
+        EXPECT_EQ(L"Static", ClassOf(before));
+        EXPECT_EQ(label, WindowText(before));
+    }
+    SetField(kTitleFieldId, L"three!");
+    ClickSave();
+    ASSERT_TRUE(WaitEditorGone());
+    ASSERT_TRUE(Announced(2)) << "no name change for the edited entry";
+    EXPECT_EQ(L"three!, open", NameOf(server_.get(), 2));
+    EXPECT_TRUE(FocusedOn(1));
+
+    // Adding by Insert: the new entry is selected and focused.
+    ASSERT_TRUE(AddTask(L"four"));
+    EXPECT_TRUE(FocusedOn(2));
+    EXPECT_EQ(L"four, open", NameOf(server_.get(), 3));
+
+    // Removing the last entry moves to the one above.
+    PressInMain(VK_DELETE);
+    ASSERT_TRUE(ExpectBox(L"Confirm", L"Are you sure you want delete the selected task?", IDYES));
+    ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 2; }));
+    EXPECT_TRUE(FocusedOn(1));
+
+    // The menu bar by keys: F10, over to "Edit", down to "Remove All Tasks...".
+    ASSERT_TRUE(EnterMenuBar());
+    PressKey(VK_RIGHT);
+    PressKey(VK_DOWN);
+    PressKey(VK_DOWN);
+    PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(ExpectBox(L"Confirm", L"Are you sure you want delete all tasks?", IDNO));
+    EXPECT_EQ(2, ListCount(list_));
+    EXPECT_TRUE(FocusedOn(1)) << "after the question";
+
+    // Menu letters, though the menu texts mark none: E opens "Edit" (as Alt + E does), M is
+    // "Mark As Done".
+    gAnnounced.clear();
+    ASSERT_TRUE(EnterMenuBar());
+    PressKey('E');
+    ASSERT_TRUE(app_.WaitWindow(IsPopupMenu));
+    PressKey('M');
+    ASSERT_TRUE(Announced(2)) << "Alt + E, M did not mark the selected task";
+    EXPECT_EQ(L"three!, done, " + Today(), NameOf(server_.get(), 2));
+}
