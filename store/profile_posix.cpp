@@ -47,10 +47,36 @@ int CreateTempBeside(const std::filesystem::path& target, std::string& tempPath)
     return -1;
 }
 
-// Writes `bytes` to a temporary file of its own beside `target` and renames it over `target`,
-// so that a reader never sees half a file and two writers never write into the same temporary
-// file: whichever renames last leaves its complete file.
-bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes) {
+}  // namespace
+
+FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
+    bytes.clear();
+    const std::string name = std::filesystem::path(path).string();
+    int fd = -1;
+    do {
+        fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? FileRead::kMissing : FileRead::kFailed;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            close(fd);
+            bytes.clear();
+            return FileRead::kFailed;
+        }
+        if (got == 0) break;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    close(fd);
+    return FileRead::kRead;
+}
+
+// Writes `bytes` to a temporary file of its own beside the target and renames it over the
+// target: whichever of two writers renames last leaves its complete file.
+bool ReplaceFileContents(const std::u16string& path, std::string_view bytes) {
+    const std::filesystem::path target(path);
     std::string temp;
     const int fd = CreateTempBeside(target, temp);
     if (fd < 0) return false;
@@ -62,8 +88,6 @@ bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes) {
     }
     return true;
 }
-
-}  // namespace
 
 int ProfileReadInt(const std::u16string& path,
                    std::u16string_view section,
@@ -77,10 +101,12 @@ bool ProfileWriteString(const std::u16string& path,
                         std::u16string_view section,
                         std::u16string_view key,
                         std::u16string_view value) {
-    const std::filesystem::path target(path);
-    const auto updated =
-        profile_format::WithEntry(ReadBytes(target).value_or(std::string()), section, key, value);
-    return updated && ReplaceFile(target, *updated);
+    // A file that is there but cannot be read is not taken for an empty one: its other entries
+    // would be lost.
+    std::string bytes;
+    if (ReadWholeFile(path, bytes) == FileRead::kFailed) return false;
+    const auto updated = profile_format::WithEntry(bytes, section, key, value);
+    return updated && ReplaceFileContents(path, *updated);
 }
 
 bool PathExists(const std::u16string& path) {

@@ -1,0 +1,210 @@
+#include "store/status_table.h"
+
+namespace {
+
+// The file's text, unit by unit: UTF-16LE behind its mark, else bytes. Every character the rules
+// look at is ASCII, which UTF-8 and the ANSI code pages keep as single bytes, so a byte stands
+// for a unit of the decoded text wherever it matters.
+struct Text {
+    const unsigned char* bytes;
+    size_t length;  // in units
+    bool wide;
+
+    uint32_t At(size_t i) const noexcept {
+        return wide ? static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)) : bytes[i];
+    }
+};
+
+Text TextOf(const unsigned char* bytes, size_t size) noexcept {
+    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) return {bytes + 2, (size - 2) / 2, true};
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        return {bytes + 3, size - 3, false};
+    }
+    return {bytes, size, false};
+}
+
+struct Span {
+    size_t begin;
+    size_t end;
+    bool Empty() const noexcept { return begin == end; }
+};
+
+bool IsBlank(uint32_t c) noexcept {
+    return c == ' ' || c == '\t';
+}
+
+Span Trim(const Text& text, Span span) noexcept {
+    while (!span.Empty() && IsBlank(text.At(span.begin))) ++span.begin;
+    while (!span.Empty() && IsBlank(text.At(span.end - 1))) --span.end;
+    return span;
+}
+
+// The position of `c` in the span, or its end.
+size_t Find(const Text& text, Span span, uint32_t c) noexcept {
+    for (size_t i = span.begin; i < span.end; ++i) {
+        if (text.At(i) == c) return i;
+    }
+    return span.end;
+}
+
+uint32_t FoldCase(uint32_t c) noexcept {
+    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+}
+
+// True when the line is a section header; `name` is then its name.
+bool IsSectionHeader(const Text& text, Span line, Span& name) noexcept {
+    line = Trim(text, line);
+    if (line.Empty() || text.At(line.begin) != '[') return false;
+    name = Trim(text, {line.begin + 1, Find(text, {line.begin + 1, line.end}, ']')});
+    return true;
+}
+
+bool IsStatusSection(const Text& text, Span name) noexcept {
+    static const char kSection[] = "pelmora";
+    if (name.end - name.begin != sizeof kSection - 1) return false;
+    for (size_t i = 0; i < sizeof kSection - 1; ++i) {
+        if (FoldCase(text.At(name.begin + i)) != static_cast<uint32_t>(kSection[i])) return false;
+    }
+    return true;
+}
+
+int HexDigit(uint32_t c) noexcept {
+    c = FoldCase(c);
+    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+    if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+    return -1;
+}
+
+// The 16 bytes of a 32-digit key; false for anything else.
+bool KeyBytes(const Text& text, Span key, uint8_t (&out)[16]) noexcept {
+    if (key.end - key.begin != 32) return false;
+    for (size_t i = 0; i < 16; ++i) {
+        const int high = HexDigit(text.At(key.begin + 2 * i));
+        const int low = HexDigit(text.At(key.begin + 2 * i + 1));
+        if (high < 0 || low < 0) return false;
+        out[i] = static_cast<uint8_t>(high * 16 + low);
+    }
+    return true;
+}
+
+// The number at the start of a value, as the system converts it: quotes around it dropped, an
+// optional sign, then digits up to the first other character, wrapping on overflow. False for an
+// empty value, which reads as the caller's default.
+bool ValueOf(const Text& text, Span value, int32_t& number) noexcept {
+    if (value.end - value.begin >= 2 && text.At(value.begin) == '"' &&
+        text.At(value.end - 1) == '"') {
+        value = {value.begin + 1, value.end - 1};
+    }
+    if (value.Empty()) return false;
+    bool negative = false;
+    if (text.At(value.begin) == '-' || text.At(value.begin) == '+') {
+        negative = text.At(value.begin) == '-';
+        ++value.begin;
+    }
+    uint32_t magnitude = 0;
+    for (size_t i = value.begin; i < value.end; ++i) {
+        const uint32_t c = text.At(i);
+        if (c < '0' || c > '9') break;
+        magnitude = magnitude * 10 + (c - '0');
+    }
+    number = static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
+    return true;
+}
+
+int CompareKeys(const uint8_t (&a)[16], const uint8_t (&b)[16]) noexcept {
+    for (size_t i = 0; i < 16; ++i) {
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    }
+    return 0;
+}
+
+bool Before(const StatusTableEntry& a, const StatusTableEntry& b) noexcept {
+    const int order = CompareKeys(a.key, b.key);
+    return order < 0 || (order == 0 && a.line < b.line);
+}
+
+void SiftDown(StatusTableEntry* entries, size_t root, size_t count) noexcept {
+    for (;;) {
+        size_t child = 2 * root + 1;
+        if (child >= count) return;
+        if (child + 1 < count && Before(entries[child], entries[child + 1])) ++child;
+        if (!Before(entries[root], entries[child])) return;
+        const StatusTableEntry swap = entries[root];
+        entries[root] = entries[child];
+        entries[child] = swap;
+        root = child;
+    }
+}
+
+// Heap sort: no recursion, no extra memory, and the same time whatever the file holds.
+void SortEntries(StatusTableEntry* entries, size_t count) noexcept {
+    for (size_t i = count / 2; i > 0; --i) SiftDown(entries, i - 1, count);
+    for (size_t end = count; end > 1; --end) {
+        const StatusTableEntry swap = entries[0];
+        entries[0] = entries[end - 1];
+        entries[end - 1] = swap;
+        SiftDown(entries, 0, end - 1);
+    }
+}
+
+}  // namespace
+
+size_t ParseStatusTable(const unsigned char* bytes,
+                        size_t size,
+                        StatusTableEntry* entries,
+                        size_t capacity) noexcept {
+    const Text text = TextOf(bytes, size);
+    size_t count = 0;
+    bool inSection = false;
+    for (size_t start = 0; start < text.length;) {
+        Span line{start, Find(text, {start, text.length}, '\n')};
+        start = line.end + 1;
+        if (!line.Empty() && text.At(line.end - 1) == '\r') --line.end;
+        Span name{};
+        if (IsSectionHeader(text, line, name)) {
+            if (inSection) break;  // only the first section of that name counts
+            inSection = IsStatusSection(text, name);
+            continue;
+        }
+        const Span trimmed = Trim(text, line);
+        if (!inSection || trimmed.Empty() || text.At(trimmed.begin) == ';') continue;
+        const size_t eq = Find(text, line, '=');
+        if (eq == line.end || count == capacity) continue;
+        StatusTableEntry& entry = entries[count];
+        if (!KeyBytes(text, Trim(text, {line.begin, eq}), entry.key)) continue;
+        entry.hasValue = ValueOf(text, Trim(text, {eq + 1, line.end}), entry.value);
+        if (!entry.hasValue) entry.value = 0;
+        entry.line = static_cast<uint32_t>(count);
+        ++count;
+    }
+    SortEntries(entries, count);
+    // The first entry of each key stays.
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (kept > 0 && CompareKeys(entries[kept - 1].key, entries[i].key) == 0) continue;
+        entries[kept++] = entries[i];
+    }
+    return kept;
+}
+
+int32_t LookUpStatus(const StatusTableEntry* entries,
+                     size_t count,
+                     const char* hex,
+                     int32_t missing) noexcept {
+    uint8_t key[16];
+    const Text text{reinterpret_cast<const unsigned char*>(hex), 32, false};
+    if (!KeyBytes(text, {0, 32}, key)) return missing;
+    size_t low = 0;
+    size_t high = count;
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        const int order = CompareKeys(entries[middle].key, key);
+        if (order == 0) return entries[middle].hasValue ? entries[middle].value : missing;
+        if (order < 0) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return missing;
+}
