@@ -82,13 +82,22 @@ std::optional<std::u16string_view> SectionOf(std::u16string_view line) {
         line.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1));
 }
 
-// The key of an entry line; comment lines and lines without "=" have none.
+// The key of an entry line; comment lines and blank lines have none. A line without "=" is a
+// key without a value, as the system's reader takes it: it is found as its key (and reads as the
+// default), and a write to that key gives it a value.
 std::optional<std::u16string_view> KeyOf(std::u16string_view line) {
     const std::u16string_view trimmed = Trim(line);
     if (trimmed.empty() || trimmed.front() == u';') return std::nullopt;
     const size_t eq = line.find(u'=');
-    if (eq == std::u16string_view::npos) return std::nullopt;
+    if (eq == std::u16string_view::npos) return trimmed;
     return Trim(line.substr(0, eq));
+}
+
+// The value of an entry line, trimmed; none for a line without "=".
+std::optional<std::u16string_view> ValueOf(std::u16string_view line) {
+    const size_t eq = line.find(u'=');
+    if (eq == std::u16string_view::npos) return std::nullopt;
+    return Trim(line.substr(eq + 1));
 }
 
 // Index of the first line of `section`'s body and the end of that body.
@@ -119,22 +128,36 @@ std::optional<size_t> FindKey(const std::vector<std::u16string>& lines,
     return std::nullopt;
 }
 
-// The number at the start of a value, as the system converts it: an optional sign, then digits
-// up to the first other character, wrapping on overflow.
-int ParseInt(std::u16string_view value, int defaultValue) {
+// The number at the start of a value, as the system converts it: quotes around the value
+// dropped, then control characters and blanks, an optional sign, a "0x", "0o" or "0b" prefix for
+// another base, and digits of that base up to the first other character, wrapping on overflow.
+// An empty value reads as the default.
+int ParseInt(std::optional<std::u16string_view> text, int defaultValue) {
+    if (!text) return defaultValue;
+    std::u16string_view value = *text;
     if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"') {
         value = value.substr(1, value.size() - 2);
     }
     if (value.empty()) return defaultValue;
+    while (!value.empty() && value.front() <= u' ') value.remove_prefix(1);
     bool negative = false;
-    if (value.front() == u'-' || value.front() == u'+') {
+    if (!value.empty() && (value.front() == u'-' || value.front() == u'+')) {
         negative = value.front() == u'-';
         value.remove_prefix(1);
     }
+    uint32_t base = 10;
+    if (value.size() >= 2 && value[0] == u'0') {
+        base = value[1] == u'x' ? 16 : value[1] == u'o' ? 8 : value[1] == u'b' ? 2 : 10;
+        if (base != 10) value.remove_prefix(2);
+    }
     uint32_t number = 0;
     for (char16_t c : value) {
-        if (c < u'0' || c > u'9') break;
-        number = number * 10 + static_cast<uint32_t>(c - u'0');
+        uint32_t digit = 36;
+        if (c >= u'0' && c <= u'9') digit = c - u'0';
+        if (c >= u'a' && c <= u'z') digit = c - u'a' + 10;
+        if (c >= u'A' && c <= u'Z') digit = c - u'A' + 10;
+        if (digit >= base) break;
+        number = number * base + digit;
     }
     return static_cast<int>(negative ? 0u - number : number);
 }
@@ -261,8 +284,7 @@ int ReadInt(std::string_view bytes,
     if (!range) return defaultValue;
     const auto line = FindKey(lines, *range, key);
     if (!line) return defaultValue;
-    const std::u16string_view text = lines[*line];
-    return ParseInt(Trim(text.substr(text.find(u'=') + 1)), defaultValue);
+    return ParseInt(ValueOf(lines[*line]), defaultValue);
 }
 
 std::unordered_map<std::u16string, int> ReadInts(std::string_view bytes,
@@ -275,9 +297,8 @@ std::unordered_map<std::u16string, int> ReadInts(std::string_view bytes,
     for (size_t i = range->begin; i < range->end; ++i) {
         const auto name = KeyOf(lines[i]);
         if (!name || !seen.emplace(Folded(*name), true).second) continue;
-        const std::u16string_view text = lines[i];
         // Two defaults that differ tell a missing value from a number.
-        const std::u16string_view value = Trim(text.substr(text.find(u'=') + 1));
+        const auto value = ValueOf(lines[i]);
         const int number = ParseInt(value, 0);
         if (number == ParseInt(value, 1)) values.emplace(Folded(*name), number);
     }

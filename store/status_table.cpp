@@ -87,25 +87,37 @@ bool KeyBytes(const Text& text, Span key, uint8_t (&out)[16]) noexcept {
     return true;
 }
 
-// The number at the start of a value, as the system converts it: quotes around it dropped, an
-// optional sign, then digits up to the first other character, wrapping on overflow. False for an
-// empty value, which reads as the caller's default.
+// The number at the start of a value, as the system converts it (profile_format.cpp): quotes
+// dropped, then control characters and blanks, an optional sign, a "0x", "0o" or "0b" prefix for
+// another base, and digits of that base, wrapping on overflow. False for an empty value, which
+// reads as the caller's default.
 bool ValueOf(const Text& text, Span value, int32_t& number) noexcept {
     if (value.end - value.begin >= 2 && text.At(value.begin) == '"' &&
         text.At(value.end - 1) == '"') {
         value = {value.begin + 1, value.end - 1};
     }
     if (value.Empty()) return false;
+    while (!value.Empty() && text.At(value.begin) <= ' ') ++value.begin;
     bool negative = false;
-    if (text.At(value.begin) == '-' || text.At(value.begin) == '+') {
+    if (!value.Empty() && (text.At(value.begin) == '-' || text.At(value.begin) == '+')) {
         negative = text.At(value.begin) == '-';
         ++value.begin;
+    }
+    uint32_t base = 10;
+    if (value.end - value.begin >= 2 && text.At(value.begin) == '0') {
+        const uint32_t prefix = text.At(value.begin + 1);
+        base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+        if (base != 10) value.begin += 2;
     }
     uint32_t magnitude = 0;
     for (size_t i = value.begin; i < value.end; ++i) {
         const uint32_t c = text.At(i);
-        if (c < '0' || c > '9') break;
-        magnitude = magnitude * 10 + (c - '0');
+        uint32_t digit = 36;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        if (c >= 'a' && c <= 'z') digit = c - 'a' + 10;
+        if (c >= 'A' && c <= 'Z') digit = c - 'A' + 10;
+        if (digit >= base) break;
+        magnitude = magnitude * base + digit;
     }
     number = static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
     return true;
@@ -168,11 +180,16 @@ size_t ParseStatusTable(const unsigned char* bytes,
         }
         const Span trimmed = Trim(text, line);
         if (!inSection || trimmed.Empty() || text.At(trimmed.begin) == ';') continue;
+        if (count == capacity) continue;
+        // A line without "=" is a key without a value: it reads as the default, and it comes
+        // first should the key follow with a value.
         const size_t eq = Find(text, line, '=');
-        if (eq == line.end || count == capacity) continue;
         StatusTableEntry& entry = entries[count];
-        if (!KeyBytes(text, Trim(text, {line.begin, eq}), entry.key)) continue;
-        entry.hasValue = ValueOf(text, Trim(text, {eq + 1, line.end}), entry.value);
+        if (!KeyBytes(text, eq == line.end ? trimmed : Trim(text, {line.begin, eq}), entry.key)) {
+            continue;
+        }
+        entry.hasValue =
+            eq != line.end && ValueOf(text, Trim(text, {eq + 1, line.end}), entry.value);
         if (!entry.hasValue) entry.value = 0;
         entry.line = static_cast<uint32_t>(count);
         ++count;

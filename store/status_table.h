@@ -2,9 +2,9 @@
 // identifiers answer each item with a binary search instead of reading the file again. The rules
 // are the profile reader's (profile_format.h): the first "[pelmora]" section (name trimmed, any
 // letter case), "key=value" lines with blanks around key and value, comment lines, lines without
-// "=", the first entry of a key winning, a UTF-16LE file behind its byte-order mark and a UTF-8
-// mark skipped. Free of the C++ runtime and of the heap: the shell extension compiles it on its
-// own and hands in the memory.
+// "=" (a key without a value), the first entry of a key winning, a UTF-16LE file behind its
+// byte-order mark and a UTF-8 mark skipped. Free of the C++ runtime and of the heap: the shell
+// extension compiles it on its own and hands in the memory.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +19,7 @@ struct StatusTableEntry {
 };
 
 // An upper bound on the entries a file of `size` bytes can hold, for sizing the table: every
-// entry line holds at least a 32-digit key and "=".
+// entry line holds at least a 32-digit key and a line break (or is the last line).
 constexpr size_t MaxStatusEntries(size_t size) noexcept {
     return size / 33 + 1;
 }

@@ -4,6 +4,7 @@
 
 #include "store/folder_key.h"
 #include "store/profile.h"
+#include "store/profile_format.h"
 #include "store/test_support.h"
 #include "text/text_encoding.h"
 
@@ -139,6 +140,68 @@ TEST_F(FolderStatusTest, ADecoyTableCannotSetAnotherItemsEntry) {
     RunSql(store, "INSERT INTO zzzz" + alpha + " VALUES (1);");
     ASSERT_TRUE(RebuildStatusFile(store, statusFile));
     EXPECT_EQ(StatusOf(alpha), 1);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> FilesIn(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+// Every operation writes the file once, with the bytes the entries written one at a time would
+// give, keeping every other line as it was.
+TEST_F(FolderStatusTest, OneWriteOfManyEntriesIsTheirWritesOneAfterAnother) {
+    const std::string foreign = "\xEF\xBB\xBF; kept\r\n[a]\r\nk = 1\r\n\r\n[Pelmora]\r\n  " +
+                                FolderKey(u"Old") + " = 2 \r\n\r\n[z]\n";
+    std::vector<StatusEntry> entries;
+    for (const char16_t* name : {u"Alpha", u"OLD", u"Old", u"Beta", u"Alpha"}) {
+        entries.push_back({FolderKey(name), static_cast<FolderStatus>(entries.size() % 4)});
+    }
+    for (const std::string& start : {std::string(), foreign}) {
+        WriteFileBytes(dir / "pelmora.ini", start);
+        std::string oneByOne = start;
+        for (const StatusEntry& entry : entries) {
+            const std::u16string value(
+                1, static_cast<char16_t>(u'0' + static_cast<int>(entry.status)));
+            oneByOne =
+                *profile_format::WithEntry(oneByOne, kStatusSection, Utf8ToUtf16(entry.key), value);
+        }
+        ASSERT_TRUE(PublishStatusEntries(statusFile, entries, false));
+        EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), oneByOne);
+    }
+    EXPECT_EQ(FilesIn(dir.path()).size(), 2u) << "pelmora.db and pelmora.ini, nothing beside";
+}
+
+TEST_F(FolderStatusTest, AFailedWriteLeavesNoTemporaryFile) {
+    std::filesystem::create_directory(dir / "pelmora.ini");  // the file cannot be replaced
+    EXPECT_FALSE(
+        PublishStatusEntries(statusFile, {{FolderKey(u"Alpha"), FolderStatus::AllDone}}, false));
+    EXPECT_FALSE(
+        PublishStatusEntries(statusFile, {{FolderKey(u"Alpha"), FolderStatus::AllDone}}, true));
+    for (const std::string& name : FilesIn(dir.path())) {
+        EXPECT_TRUE(name == "pelmora.db" || name == "pelmora.ini") << name;
+    }
+}
+
+TEST_F(FolderStatusTest, WritersWaitForTheDatabaseWriteLockAndWriteNothingWithoutIt) {
+    const std::string alpha = AddItem(u"Alpha", 2, 2);
+    const std::string original = "[pelmora]\r\n" + alpha + "=1\r\n";
+    WriteFileBytes(dir / "pelmora.ini", original);
+    TaskStore other;
+    ASSERT_TRUE(OpenTaskStore(other, Utf8Path(dir / "pelmora.db")));
+    RunSql(other, "BEGIN IMMEDIATE;");
+    EXPECT_FALSE(RebuildStatusFile(store, statusFile));
+    EXPECT_TRUE(LastFailureWasBusy(store));
+    EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), original);
+    RunSql(other, "COMMIT;");
+    ASSERT_TRUE(RefreshStatusEntries(store, statusFile, {alpha}));
+    EXPECT_EQ(StatusOf(alpha), 3);
 }
 
 }  // namespace
