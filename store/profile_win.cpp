@@ -19,9 +19,11 @@ const wchar_t* WidePtr(const std::u16string& text) {
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
-// How long a replace waits in all for a reader or a scanner to let go of the old file.
-constexpr int kReplaceAttempts = 50;
-constexpr DWORD kReplacePauseMs = 20;
+// How long a replace waits in all for a reader or a scanner to let go of the old file (the
+// system refuses to replace a file that is open), and the pause between attempts: readers hold
+// the file for one read, so short pauses find it free soonest.
+constexpr ULONGLONG kReplaceWaitMs = 1000;
+constexpr DWORD kReplacePauseMs = 2;
 
 bool IsFolder(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(WidePtr(path));
@@ -64,18 +66,22 @@ FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
     // Writers replace the file rather than write into it, so sharing everything never shows a
     // half-written one; a moment's retry rides out a program that holds it exclusively.
     UniqueFileHandle file;
-    for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
         file.reset(CreateFileW(WidePtr(path), GENERIC_READ,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) break;
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             return FileRead::kMissing;
-        if (!IsHeldByAnother(error) || IsFolder(path)) return FileRead::kFailed;
+        }
+        if (!IsHeldByAnother(error) || IsFolder(path) ||
+            GetTickCount64() - start >= kReplaceWaitMs) {
+            return FileRead::kFailed;
+        }
         Sleep(kReplacePauseMs);
     }
-    if (!file) return FileRead::kFailed;
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
@@ -96,11 +102,15 @@ bool ReplaceFileContents(const std::u16string& path, std::string_view bytes) {
     const bool written = WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
     file.reset();
     bool replaced = false;
-    for (int attempt = 0; written && !replaced && attempt < kReplaceAttempts; ++attempt) {
-        if (attempt > 0) Sleep(kReplacePauseMs);
+    const ULONGLONG start = GetTickCount64();
+    while (written) {
         replaced = MoveFileExW(temp.c_str(), WidePtr(path),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-        if (!replaced && (!IsHeldByAnother(GetLastError()) || IsFolder(path))) break;
+        if (replaced || !IsHeldByAnother(GetLastError()) || IsFolder(path) ||
+            GetTickCount64() - start >= kReplaceWaitMs) {
+            break;
+        }
+        Sleep(kReplacePauseMs);
     }
     if (!replaced) DeleteFileW(temp.c_str());
     return replaced;
