@@ -149,17 +149,20 @@ StatusTable* Load(const wchar_t* path,
                   const WIN32_FILE_ATTRIBUTE_DATA& attributes,
                   bool& stable) noexcept {
     stable = false;
+    // Without backup semantics a folder cannot be opened at all; GetFileType turns away a pipe or
+    // a device that a link may lead to, whose reads could block.
     UniqueFileHandle file(CreateFileW(path, GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return nullptr;
-    BY_HANDLE_FILE_INFORMATION before;
-    if (!GetFileInformationByHandle(file.get(), &before) ||
-        (before.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    LARGE_INTEGER sizeBefore;
+    FILETIME timeBefore;
+    if (!GetFileSizeEx(file.get(), &sizeBefore) ||
+        !GetFileTime(file.get(), nullptr, nullptr, &timeBefore)) {
         return nullptr;
     }
-    const ULONGLONG size = SizeOf(before.nFileSizeHigh, before.nFileSizeLow);
-    if (size > kMaxStatusFileBytes) return nullptr;
+    const ULONGLONG size = static_cast<ULONGLONG>(sizeBefore.QuadPart);
+    if (sizeBefore.QuadPart < 0 || size > kMaxStatusFileBytes) return nullptr;
 
     HeapBlock bytes(HeapAlloc(GetProcessHeap(), 0, static_cast<size_t>(size) + 1));
     if (!bytes) return nullptr;
@@ -176,11 +179,13 @@ StatusTable* Load(const wchar_t* path,
                                     table->entries, capacity);
 
     // A file written while it was read may be torn: it answers this call but is not kept.
-    BY_HANDLE_FILE_INFORMATION after;
-    stable = got == size && GetFileInformationByHandle(file.get(), &after) &&
-             SizeOf(after.nFileSizeHigh, after.nFileSizeLow) == size &&
-             CompareFileTime(&after.ftLastWriteTime, &before.ftLastWriteTime) == 0 &&
-             CompareFileTime(&before.ftLastWriteTime, &attributes.ftLastWriteTime) == 0 &&
+    LARGE_INTEGER sizeAfter;
+    FILETIME timeAfter;
+    stable = got == size && GetFileSizeEx(file.get(), &sizeAfter) &&
+             GetFileTime(file.get(), nullptr, nullptr, &timeAfter) &&
+             static_cast<ULONGLONG>(sizeAfter.QuadPart) == size &&
+             CompareFileTime(&timeAfter, &timeBefore) == 0 &&
+             CompareFileTime(&timeBefore, &attributes.ftLastWriteTime) == 0 &&
              SizeOf(attributes.nFileSizeHigh, attributes.nFileSizeLow) == size;
     return table;
 }

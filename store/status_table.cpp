@@ -5,23 +5,22 @@ namespace {
 // The file's text, unit by unit: UTF-16LE behind its mark, else bytes. Every character the rules
 // look at is ASCII, which UTF-8 and the ANSI code pages keep as single bytes, so a byte stands
 // for a unit of the decoded text wherever it matters.
+// The parser is compiled for each kind, so reading a unit is one load.
+template <bool kWide>
 struct Text {
     const unsigned char* bytes;
     size_t length;  // in units
-    bool wide;
 
     uint32_t At(size_t i) const noexcept {
-        return wide ? static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)) : bytes[i];
+        if constexpr (kWide) {
+            return static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        } else {
+            return bytes[i];
+        }
     }
 };
-
-Text TextOf(const unsigned char* bytes, size_t size) noexcept {
-    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) return {bytes + 2, (size - 2) / 2, true};
-    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        return {bytes + 3, size - 3, false};
-    }
-    return {bytes, size, false};
-}
+using ByteText = Text<false>;
+using WideText = Text<true>;
 
 struct Span {
     size_t begin;
@@ -33,14 +32,16 @@ bool IsBlank(uint32_t c) noexcept {
     return c == ' ' || c == '\t';
 }
 
-Span Trim(const Text& text, Span span) noexcept {
+template <class T>
+Span Trim(const T& text, Span span) noexcept {
     while (!span.Empty() && IsBlank(text.At(span.begin))) ++span.begin;
     while (!span.Empty() && IsBlank(text.At(span.end - 1))) --span.end;
     return span;
 }
 
 // The position of `c` in the span, or its end.
-size_t Find(const Text& text, Span span, uint32_t c) noexcept {
+template <class T>
+size_t Find(const T& text, Span span, uint32_t c) noexcept {
     for (size_t i = span.begin; i < span.end; ++i) {
         if (text.At(i) == c) return i;
     }
@@ -52,14 +53,16 @@ uint32_t FoldCase(uint32_t c) noexcept {
 }
 
 // True when the line is a section header; `name` is then its name.
-bool IsSectionHeader(const Text& text, Span line, Span& name) noexcept {
+template <class T>
+bool IsSectionHeader(const T& text, Span line, Span& name) noexcept {
     line = Trim(text, line);
     if (line.Empty() || text.At(line.begin) != '[') return false;
     name = Trim(text, {line.begin + 1, Find(text, {line.begin + 1, line.end}, ']')});
     return true;
 }
 
-bool IsStatusSection(const Text& text, Span name) noexcept {
+template <class T>
+bool IsStatusSection(const T& text, Span name) noexcept {
     static const char kSection[] = "pelmora";
     if (name.end - name.begin != sizeof kSection - 1) return false;
     for (size_t i = 0; i < sizeof kSection - 1; ++i) {
@@ -76,14 +79,16 @@ int HexDigit(uint32_t c) noexcept {
 }
 
 // The 16 bytes of a 32-digit key; false for anything else.
-bool KeyBytes(const Text& text, Span key, uint8_t (&out)[16]) noexcept {
+template <class T>
+bool KeyBytes(const T& text, Span key, StatusTableKey& out) noexcept {
     if (key.end - key.begin != 32) return false;
-    for (size_t i = 0; i < 16; ++i) {
-        const int high = HexDigit(text.At(key.begin + 2 * i));
-        const int low = HexDigit(text.At(key.begin + 2 * i + 1));
-        if (high < 0 || low < 0) return false;
-        out[i] = static_cast<uint8_t>(high * 16 + low);
+    uint64_t halves[2] = {0, 0};
+    for (size_t i = 0; i < 32; ++i) {
+        const int digit = HexDigit(text.At(key.begin + i));
+        if (digit < 0) return false;
+        halves[i / 16] = (halves[i / 16] << 4) | static_cast<uint64_t>(digit);
     }
+    out = {halves[0], halves[1]};
     return true;
 }
 
@@ -91,7 +96,8 @@ bool KeyBytes(const Text& text, Span key, uint8_t (&out)[16]) noexcept {
 // dropped, then control characters and blanks, an optional sign, a "0x", "0o" or "0b" prefix for
 // another base, and digits of that base, wrapping on overflow. False for an empty value, which
 // reads as the caller's default.
-bool ValueOf(const Text& text, Span value, int32_t& number) noexcept {
+template <class T>
+bool ValueOf(const T& text, Span value, int32_t& number) noexcept {
     if (value.end - value.begin >= 2 && text.At(value.begin) == '"' &&
         text.At(value.end - 1) == '"') {
         value = {value.begin + 1, value.end - 1};
@@ -123,10 +129,9 @@ bool ValueOf(const Text& text, Span value, int32_t& number) noexcept {
     return true;
 }
 
-int CompareKeys(const uint8_t (&a)[16], const uint8_t (&b)[16]) noexcept {
-    for (size_t i = 0; i < 16; ++i) {
-        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-    }
+int CompareKeys(const StatusTableKey& a, const StatusTableKey& b) noexcept {
+    if (a.high != b.high) return a.high < b.high ? -1 : 1;
+    if (a.low != b.low) return a.low < b.low ? -1 : 1;
     return 0;
 }
 
@@ -159,13 +164,8 @@ void SortEntries(StatusTableEntry* entries, size_t count) noexcept {
     }
 }
 
-}  // namespace
-
-size_t ParseStatusTable(const unsigned char* bytes,
-                        size_t size,
-                        StatusTableEntry* entries,
-                        size_t capacity) noexcept {
-    const Text text = TextOf(bytes, size);
+template <class T>
+size_t ParseLines(const T& text, StatusTableEntry* entries, size_t capacity) noexcept {
     size_t count = 0;
     bool inSection = false;
     for (size_t start = 0; start < text.length;) {
@@ -194,6 +194,23 @@ size_t ParseStatusTable(const unsigned char* bytes,
         entry.line = static_cast<uint32_t>(count);
         ++count;
     }
+    return count;
+}
+
+}  // namespace
+
+size_t ParseStatusTable(const unsigned char* bytes,
+                        size_t size,
+                        StatusTableEntry* entries,
+                        size_t capacity) noexcept {
+    size_t count = 0;
+    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        count = ParseLines(WideText{bytes + 2, (size - 2) / 2}, entries, capacity);
+    } else if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        count = ParseLines(ByteText{bytes + 3, size - 3}, entries, capacity);
+    } else {
+        count = ParseLines(ByteText{bytes, size}, entries, capacity);
+    }
     SortEntries(entries, count);
     // The first entry of each key stays.
     size_t kept = 0;
@@ -208,8 +225,8 @@ int32_t LookUpStatus(const StatusTableEntry* entries,
                      size_t count,
                      const char* hex,
                      int32_t missing) noexcept {
-    uint8_t key[16];
-    const Text text{reinterpret_cast<const unsigned char*>(hex), 32, false};
+    StatusTableKey key;
+    const ByteText text{reinterpret_cast<const unsigned char*>(hex), 32};
     if (!KeyBytes(text, {0, 32}, key)) return missing;
     size_t low = 0;
     size_t high = count;

@@ -10,9 +10,15 @@
 #include <cstddef>
 #include <cstdint>
 
-// One item's entry: the folder key as its 16 bytes, and the value as the reader converts it.
+// One item's entry: the folder key as its 16 bytes (two numbers, the first byte highest, so they
+// compare as the bytes do), and the value as the reader converts it.
+struct StatusTableKey {
+    uint64_t high;
+    uint64_t low;
+};
+
 struct StatusTableEntry {
-    uint8_t key[16];
+    StatusTableKey key;
     int32_t value;
     uint32_t line;  // which entry of the file came first; only used while sorting
     bool hasValue;  // false for "key=" with nothing after it, which reads as the default
