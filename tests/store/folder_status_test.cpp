@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "store/folder_key.h"
 #include "store/profile.h"
 #include "store/profile_format.h"
@@ -186,6 +189,36 @@ TEST_F(FolderStatusTest, AFailedWriteLeavesNoTemporaryFile) {
         PublishStatusEntries(statusFile, {{FolderKey(u"Alpha"), FolderStatus::AllDone}}, true));
     for (const std::string& name : FilesIn(dir.path())) {
         EXPECT_TRUE(name == "pelmora.db" || name == "pelmora.ini") << name;
+    }
+}
+
+// Two connections, as two programs have: each writes entries of its own items, one operation
+// after another. Without the shared lock one would read the file, the other replace it, and the
+// first then write back a file without the other's new entry.
+TEST_F(FolderStatusTest, WritersOnTwoConnectionsLoseNoEntry) {
+    constexpr int kEach = 40;
+    std::vector<std::string> keys[2];
+    for (int i = 0; i < kEach; ++i) {
+        keys[0].push_back(AddItem(u"A" + Utf8ToUtf16(std::to_string(i)), 1, 1));
+        keys[1].push_back(AddItem(u"B" + Utf8ToUtf16(std::to_string(i)), 1, 1));
+    }
+    std::atomic<int> failures{0};
+    const auto writer = [&](const std::vector<std::string>& own) {
+        TaskStore connection;
+        if (!OpenTaskStore(connection, Utf8Path(dir / "pelmora.db"))) ++failures;
+        for (const std::string& key : own) {
+            if (!RefreshStatusEntries(connection, statusFile, {key})) ++failures;
+        }
+    };
+    std::thread first(writer, keys[0]);
+    std::thread second(writer, keys[1]);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
+    const auto entries = ReadStatusEntries(statusFile);
+    EXPECT_EQ(entries.size(), 2u * kEach);
+    for (const auto& own : keys) {
+        for (const std::string& key : own) EXPECT_EQ(StatusOf(key), 3) << key;
     }
 }
 
