@@ -139,8 +139,8 @@ void SetAge(const std::wstring& path, int seconds) {
 }
 
 // A status file as the program writes it: one entry for every `step`-th item, values 0 to 3,
-// then `filler` entries of keys no item has, to `total` entries in all.
-std::string StatusText(const ItemFolder& folder, int step, int total) {
+// then entries of other names' keys, to `total` entries in all.
+std::string StatusText(const ItemFolder& folder, int step, int total, HCRYPTPROV provider) {
     std::string text = "[pelmora]\r\n";
     int count = 0;
     for (int i = 0; i < kItems && count < total; i += step, ++count) {
@@ -148,9 +148,8 @@ std::string StatusText(const ItemFolder& folder, int step, int total) {
                 std::to_string(i % 4) + "\r\n";
     }
     for (; count < total; ++count) {
-        char key[40];
-        std::snprintf(key, sizeof key, "%032x=1\r\n", count * 2654435761u);
-        text += key;
+        const std::wstring key = FolderKeyOf(L"Other " + std::to_wstring(count), provider);
+        text += std::string(key.begin(), key.end()) + "=1\r\n";
     }
     return text;
 }
@@ -206,10 +205,10 @@ int main() {
         WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         CloseHandle(file);
     }
-    WriteBytes(tracked.statusFile, StatusText(tracked, kItems / kEntries, kEntries));
+    WriteBytes(tracked.statusFile, StatusText(tracked, kItems / kEntries, kEntries, provider));
     SetAge(tracked.statusFile, 3600);
     const ItemFolder crowded = MakeFolder(root, L"crowded", provider);
-    WriteBytes(crowded.statusFile, StatusText(crowded, 1, kManyEntries));
+    WriteBytes(crowded.statusFile, StatusText(crowded, 1, kManyEntries, provider));
     SetAge(crowded.statusFile, 3600);
 
     volatile long sink = 0;

@@ -230,8 +230,19 @@ int32_t LookUpStatus(const StatusTableEntry* entries,
     if (!KeyBytes(text, {0, 32}, key)) return missing;
     size_t low = 0;
     size_t high = count;
-    while (low < high) {
-        const size_t middle = low + (high - low) / 2;
+    // Keys are MD5 digests, spread evenly over their range: the first probes go where the key
+    // would sit by its value, which finds it in a large table in a few steps instead of a cache
+    // miss per halving. A file whose keys are not spread so still ends in a binary search.
+    for (int guesses = 0; low < high; ++guesses) {
+        size_t middle = low + (high - low) / 2;
+        const uint64_t first = entries[low].key.high;
+        const uint64_t last = entries[high - 1].key.high;
+        if (guesses < 3 && high - low > 8 && first < last && key.high >= first &&
+            key.high <= last) {
+            const double share =
+                static_cast<double>(key.high - first) / static_cast<double>(last - first);
+            middle = low + static_cast<size_t>(share * static_cast<double>(high - 1 - low));
+        }
         const int order = CompareKeys(entries[middle].key, key);
         if (order == 0) return entries[middle].hasValue ? entries[middle].value : missing;
         if (order < 0) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "store/folder_key.h"
 #include "store/profile_format.h"
 #include "store/test_support.h"
 #include "text/text_encoding.h"
@@ -97,19 +98,22 @@ TEST(StatusTableTest, ReadsEveryFileAsTheProfileReadersDo) {
 
 TEST(StatusTableTest, FindsEveryKeyOfALargeFileAndNothingElse) {
     // Keys in descending order with a duplicate of each: the sort must keep the first of each.
+    // Half are folder keys, spread evenly, half are crowded at the low end, so the search meets
+    // both kinds of spread.
     std::string bytes = "[pelmora]\r\n";
     std::vector<std::string> keys;
     for (int i = 999; i >= 0; --i) {
         char key[33];
         std::snprintf(key, sizeof key, "%032x", i * 7919);
-        keys.emplace_back(key);
-        bytes += std::string(key) + "=" + std::to_string(i % 4) + "\r\n";
+        keys.emplace_back(i % 2 == 0 ? FolderKey(Utf8ToUtf16(std::to_string(i))) : key);
+        bytes += keys.back() + "=" + std::to_string(i % 4) + "\r\n";
     }
     for (const std::string& key : keys) bytes += key + "=9\r\n";
     for (size_t i = 0; i < keys.size(); ++i) {
         ASSERT_EQ(TableValue(bytes, keys[i].c_str()), static_cast<int>((999 - i) % 4)) << keys[i];
     }
     EXPECT_EQ(TableValue(bytes, kA), kMissing);
+    EXPECT_EQ(TableValue(bytes, "ffffffffffffffffffffffffffffffff"), kMissing);
     EXPECT_EQ(TableValue("", kA), kMissing);
 }
 
