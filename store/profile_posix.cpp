@@ -1,5 +1,6 @@
 // The platform layer on POSIX: our own profile-file format (profile_format.h) on files.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -52,11 +53,18 @@ int CreateTempBeside(const std::filesystem::path& target, std::string& tempPath)
 FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
     bytes.clear();
     const std::string name = std::filesystem::path(path).string();
+    // Not blocking, and only a regular file is read: a pipe put in the file's place would
+    // otherwise hold the writer forever.
     int fd = -1;
     do {
-        fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? FileRead::kMissing : FileRead::kFailed;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return FileRead::kFailed;
+    }
     char buffer[65536];
     for (;;) {
         const ssize_t got = read(fd, buffer, sizeof buffer);
