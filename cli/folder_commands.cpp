@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <system_error>
+#include <unordered_set>
 
 #include <nlohmann/json.hpp>
 
@@ -74,20 +75,22 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
     std::vector<ListSummary> claimed;
     std::vector<ListSummary> unclaimed;
     if (auto store = OpenDatabase(folder, false)) {
-        const auto tables = ListTables(*store);
-        if (!tables) FailFromStore(*store, folder, "cannot read");
+        const std::vector<std::string> tables = ListFolderTables(*store, folder);
+        const std::unordered_set<std::string> known(tables.begin(), tables.end());
         const std::map<std::string, std::u16string> names = NamesByKey(folder);
-        for (const std::string& table : *tables) {
+        // Read once: the keys are the program's own lower-case ones, as the entries are found.
+        const auto shown = ProfileReadInts(folder.statusFile, kStatusSection);
+        for (const std::string& table : tables) {
             if (!IsTaskTableName(table)) continue;
             ListSummary list;
             list.key = table.substr(4);
-            for (const TaskRecord& task : LoadListTasks(*store, folder, table)) {
+            for (const TaskRecord& task : LoadListTasks(*store, folder, table, known)) {
                 ++list.tasks;
                 if (task.done != 0) ++list.done;
             }
             list.status = GetFolderStatus(*store, table);
-            list.statusFile =
-                ProfileReadInt(folder.statusFile, kStatusSection, Utf8ToUtf16(list.key), 0);
+            const auto entry = shown.find(Utf8ToUtf16(list.key));
+            list.statusFile = entry == shown.end() ? 0 : entry->second;
             const auto owner = names.find(list.key);
             if (owner == names.end()) {
                 unclaimed.push_back(std::move(list));

@@ -5,16 +5,27 @@
 #include "store/folder_status.h"
 #include "store/store_fault.h"
 
+std::vector<std::string> ListFolderTables(TaskStore& store, const FolderLocation& folder) {
+    auto tables = ListTables(store);
+    if (!tables) FailFromStore(store, folder, "cannot read");
+    return std::move(*tables);
+}
+
 std::vector<TaskRecord> LoadListTasks(TaskStore& store,
                                       const FolderLocation& folder,
                                       const std::string& table) {
     // Listing the tables reads the schema first: a file that is not a database fails here
     // instead of reading as an empty list.
-    const auto tables = ListTables(store);
-    if (!tables) FailFromStore(store, folder, "cannot read");
-    bool exists = false;
-    for (const std::string& name : *tables) exists = exists || name == table;
-    if (!exists) return {};
+    const std::vector<std::string> tables = ListFolderTables(store, folder);
+    return LoadListTasks(store, folder, table,
+                         std::unordered_set<std::string>(tables.begin(), tables.end()));
+}
+
+std::vector<TaskRecord> LoadListTasks(TaskStore& store,
+                                      const FolderLocation& folder,
+                                      const std::string& table,
+                                      const std::unordered_set<std::string>& tables) {
+    if (tables.count(table) == 0) return {};
     if (!HasTaskColumns(store, table)) {
         throw CliFailure(kExitUnreadable, "cannot read " + Utf8Of(folder.database) + ": " + table +
                                               " is not a task list");

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 #include <system_error>
+#include <unordered_set>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -186,13 +187,13 @@ std::string CmdExport(const std::string& folderPath, const std::optional<std::st
     const FolderLocation folder = LocateFolder(folderPath);
     json lists = json::array();
     if (auto store = OpenDatabase(folder, false)) {
-        const auto tables = ListTables(*store);
-        if (!tables) FailFromStore(*store, folder, "cannot read");
+        const std::vector<std::string> tables = ListFolderTables(*store, folder);
+        const std::unordered_set<std::string> known(tables.begin(), tables.end());
         const std::map<std::string, std::u16string> names = NamesByKey(folder);
-        for (const std::string& table : *tables) {
+        for (const std::string& table : tables) {
             if (!IsTaskTableName(table)) continue;
             json tasks = json::array();
-            for (const TaskRecord& task : LoadListTasks(*store, folder, table)) {
+            for (const TaskRecord& task : LoadListTasks(*store, folder, table, known)) {
                 json entry = {{"title", DecodedText(task.title)},
                               {"description", DecodedText(task.description)},
                               {"done", task.done != 0},
@@ -226,9 +227,11 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
     size_t imported = 0;
     try {
         RunInTransaction(*store, folder, [&] {
+            const std::vector<std::string> tables = ListFolderTables(*store, folder);
+            std::unordered_set<std::string> known(tables.begin(), tables.end());
             for (const ImportedList& list : lists) {
                 store->table = "tbl_" + list.key;
-                const auto existing = LoadListTasks(*store, folder, store->table);
+                const auto existing = LoadListTasks(*store, folder, store->table, known);
                 if (!existing.empty() && !replace) {
                     throw CliFailure(kExitRefused,
                                      Utf8Of(folder.folder) + " already has " +
@@ -238,6 +241,7 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
                 }
                 RemoveListedTasks(*store, folder, existing);
                 if (!CreateTaskTable(*store)) FailFromStore(*store, folder, "cannot write");
+                known.insert(store->table);
                 for (const TaskRecord& task : list.tasks) {
                     if (!InsertTask(*store, task)) FailFromStore(*store, folder, "cannot write");
                     ++imported;

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 // The integer after `key` in `section`, or `defaultValue` when the file, the section, the key or
 // a value is missing. A value that is not a number reads as 0, as GetPrivateProfileIntW does.
@@ -14,6 +15,11 @@
                                  std::u16string_view section,
                                  std::u16string_view key,
                                  int defaultValue);
+
+// Every integer of `section` by its key with A-Z folded to a-z, read in one pass: for a caller
+// that looks up many keys. Empty when the file or the section is missing.
+[[nodiscard]] std::unordered_map<std::u16string, int> ProfileReadInts(const std::u16string& path,
+                                                                      std::u16string_view section);
 
 // Replaces the entry in place, or appends it; creates a missing section or file.
 [[nodiscard]] bool ProfileWriteString(const std::u16string& path,

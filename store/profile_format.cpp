@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "text/text_encoding.h"
@@ -221,6 +222,24 @@ int ReadInt(std::string_view bytes,
     if (!line) return defaultValue;
     const std::u16string_view text = lines[*line];
     return ParseInt(Trim(text.substr(text.find(u'=') + 1)), defaultValue);
+}
+
+std::unordered_map<std::u16string, int> ReadInts(std::string_view bytes,
+                                                 std::u16string_view section) {
+    std::unordered_map<std::u16string, int> values;
+    const std::vector<std::u16string> lines = SplitLines(bytes);
+    const auto range = FindSection(lines, section);
+    if (!range) return values;
+    for (size_t i = range->begin; i < range->end; ++i) {
+        const auto key = KeyOf(lines[i]);
+        if (!key) continue;
+        std::u16string folded(*key);
+        for (char16_t& c : folded) c = FoldCase(c);
+        const std::u16string_view text = lines[i];
+        // The first entry of a key is the one ReadInt finds.
+        values.emplace(std::move(folded), ParseInt(Trim(text.substr(text.find(u'=') + 1)), 0));
+    }
+    return values;
 }
 
 std::optional<std::string> WithEntry(std::string_view bytes,

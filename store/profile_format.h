@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace profile_format {
 
@@ -17,6 +18,11 @@ namespace profile_format {
                           std::u16string_view section,
                           std::u16string_view key,
                           int defaultValue);
+
+// Every entry of `section` as ReadInt reads it, by its key with A-Z folded to a-z: the whole
+// section in one pass, for a caller that looks up many keys.
+[[nodiscard]] std::unordered_map<std::u16string, int> ReadInts(std::string_view bytes,
+                                                               std::u16string_view section);
 
 // The file `bytes` with the entry replaced in place, or appended to its section, or in a new
 // section at the end; written as UTF-8 with CRLF line ends. Nothing when the entry would not

@@ -73,6 +73,13 @@ int ProfileReadInt(const std::u16string& path,
     return bytes ? profile_format::ReadInt(*bytes, section, key, defaultValue) : defaultValue;
 }
 
+std::unordered_map<std::u16string, int> ProfileReadInts(const std::u16string& path,
+                                                        std::u16string_view section) {
+    const auto bytes = ReadBytes(std::filesystem::path(path));
+    return bytes ? profile_format::ReadInts(*bytes, section)
+                 : std::unordered_map<std::u16string, int>();
+}
+
 bool ProfileWriteString(const std::u16string& path,
                         std::u16string_view section,
                         std::u16string_view key,

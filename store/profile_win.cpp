@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "store/profile.h"
+#include "store/profile_format.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -23,6 +25,28 @@ int ProfileReadInt(const std::u16string& path,
                    int defaultValue) {
     return static_cast<int>(GetPrivateProfileIntW(Wide(section).c_str(), Wide(key).c_str(),
                                                   defaultValue, WidePtr(path)));
+}
+
+std::unordered_map<std::u16string, int> ProfileReadInts(const std::u16string& path,
+                                                        std::u16string_view section) {
+    // The system hands the section over as "key=value" strings, each ended by a NUL, with one
+    // more NUL at the end; it says the buffer was too small by filling it to two units short.
+    std::wstring buffer(4096, L'\0');
+    DWORD length = 0;
+    for (;;) {
+        length = GetPrivateProfileSectionW(Wide(section).c_str(), buffer.data(),
+                                           static_cast<DWORD>(buffer.size()), WidePtr(path));
+        if (length + 2 < buffer.size() || buffer.size() >= (1u << 26)) break;
+        buffer.assign(buffer.size() * 4, L'\0');
+    }
+    // The same entries as lines of a file, read by the same rules as on every other platform.
+    std::u16string text = u"[";
+    text += section;
+    text += u"]\n";
+    for (DWORD i = 0; i < length; ++i) {
+        text += buffer[i] == L'\0' ? u'\n' : static_cast<char16_t>(buffer[i]);
+    }
+    return profile_format::ReadInts(Utf16ToUtf8(text), section);
 }
 
 bool ProfileWriteString(const std::u16string& path,

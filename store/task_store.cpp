@@ -111,6 +111,14 @@ std::optional<std::string> ColumnText(sqlite3_stmt* statement, int column) {
     return std::string(text);
 }
 
+// ASCII case folding, as SQL compares names.
+std::string LowerCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    return text;
+}
+
 std::string DoneQuery(const std::string& table) {
     return "select done from " + SqlTableName(table) + ";";
 }
@@ -439,6 +447,25 @@ std::optional<std::vector<std::string>> ListTables(TaskStore& store) {
                  [&](sqlite3_stmt* row) { names.push_back(ColumnText(row, 0).value_or("")); });
     if (result != QueryResult::kOk) return std::nullopt;
     return names;
+}
+
+std::optional<SchemaIndex> ReadSchema(TaskStore& store) {
+    SchemaIndex schema;
+    const auto result =
+        RunQuery(store, "SELECT type, name FROM sqlite_master;", [&](sqlite3_stmt* row) {
+            std::string type = ColumnText(row, 0).value_or("");
+            std::string name = ColumnText(row, 1).value_or("");
+            if (type == "table") schema.tables.push_back(name);
+            const auto [entry, added] = schema.typeByName.emplace(LowerCase(name), type);
+            if (!added) entry->second = "?";
+        });
+    if (result != QueryResult::kOk) return std::nullopt;
+    return schema;
+}
+
+std::string SchemaTypeOf(const SchemaIndex& schema, std::string_view name) {
+    const auto found = schema.typeByName.find(LowerCase(std::string(name)));
+    return found == schema.typeByName.end() ? std::string() : found->second;
 }
 
 bool DropTable(TaskStore& store, const std::string& table) {

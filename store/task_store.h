@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "store/folder_status_value.h"
@@ -111,6 +112,18 @@ FolderStatus GetFolderStatus(TaskStore& store, const std::string& table);
 [[nodiscard]] std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store);
 // Every table the file holds, whatever its name.
 [[nodiscard]] std::optional<std::vector<std::string>> ListTables(TaskStore& store);
+
+// The schema as one read gives it, for operations over many tables: each lookup is then a hash
+// lookup instead of another scan of the schema, so an operation over n lists stays linear in n.
+struct SchemaIndex {
+    std::vector<std::string> tables;  // every table, whatever its name, in the file's order
+    // Objects by their lower-cased name (SQL names ignore case): "table", "view", ...; "?" when
+    // a crafted schema lists two objects under one name.
+    std::unordered_map<std::string, std::string> typeByName;
+};
+[[nodiscard]] std::optional<SchemaIndex> ReadSchema(TaskStore& store);
+// What the schema lists under `name` (any case): "table", "view", ..., or "" for nothing.
+std::string SchemaTypeOf(const SchemaIndex& schema, std::string_view name);
 [[nodiscard]] bool DropTable(TaskStore& store, const std::string& table);
 // Today's local date, "%Y-%m-%d".
 std::string TodayDate();
