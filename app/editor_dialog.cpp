@@ -63,9 +63,10 @@ void SaveNewTask(HWND dialog, const EditedTitle& title) {
     record->display_title = title.displayTitle;
     record->description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
     record->done = DoneChecked(dialog) ? 1 : 0;
-    record->priority = EntryCount(list);
     record->done_date = TodayDate();
-    const auto rowId = InsertTask(gApp.store, *record);
+    // The place comes from the file, not from the list: another program may have added tasks
+    // since the list was read.
+    const auto rowId = AppendTask(gApp.store, *record);
     if (!rowId) {
         ShowEditorStoreError(dialog, L"Cannot add record into database!");
         return;

@@ -37,11 +37,14 @@ std::filesystem::path MakeFolder(const std::filesystem::path& root, int lists) {
     sqlite3_open(Utf8(folder / "pelmora.db").c_str(), &db);
     std::string sql = "BEGIN;";
     for (int i = 0; i < lists; ++i) {
-        const std::string table = TaskTableName(FolderKey(u"item " + Utf8ToUtf16(std::to_string(i))));
+        const std::string table =
+            TaskTableName(FolderKey(u"item " + Utf8ToUtf16(std::to_string(i))));
         sql += "CREATE TABLE " + table +
                " (title TEXT, description TEXT, done INTEGER, done_date TEXT, priority INTEGER);";
-        sql += "insert into " + table + " values('" + Base64Encode("first") + "','',1,'2024-01-01',0);";
-        sql += "insert into " + table + " values('" + Base64Encode("second") + "','',0,'2024-01-02',1);";
+        sql += "insert into " + table + " values('" + Base64Encode("first") +
+               "','',1,'2024-01-01',0);";
+        sql += "insert into " + table + " values('" + Base64Encode("second") +
+               "','',0,'2024-01-02',1);";
     }
     sql += "COMMIT;";
     const bool made = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -116,17 +119,17 @@ Figures Measure(const std::filesystem::path& folder, int lists) {
     std::printf(
         "%6d lists: bare schema read %.2f ms; status %.1f ms (%.1fx), rebuild %.1f ms (%.1fx), "
         "unclaimed lists %.1f ms (%.1fx) (goal <= 3x)\n",
-        lists, f.bare * 1e3, f.status * 1e3, f.status / f.bare, f.rebuild * 1e3,
-        f.rebuild / f.bare, f.unclaimed * 1e3, f.unclaimed / f.bare);
+        lists, f.bare * 1e3, f.status * 1e3, f.status / f.bare, f.rebuild * 1e3, f.rebuild / f.bare,
+        f.unclaimed * 1e3, f.unclaimed / f.bare);
     return f;
 }
 
 }  // namespace
 
 int main() {
-    const auto root = std::filesystem::temp_directory_path() /
-                      ("pelmora-folder-bench-" +
-                       std::to_string(Clock::now().time_since_epoch().count()));
+    const auto root =
+        std::filesystem::temp_directory_path() /
+        ("pelmora-folder-bench-" + std::to_string(Clock::now().time_since_epoch().count()));
     std::printf("SQLite %s, files in %s\n", sqlite3_libversion(), Utf8(root).c_str());
     const Figures small = Measure(MakeFolder(root, 1000), 1000);
     const Figures large = Measure(MakeFolder(root, 10000), 10000);

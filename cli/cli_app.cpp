@@ -145,6 +145,19 @@ int RunCli(const std::vector<std::string>& arguments, const CliOutput& output) {
 
     std::string printed;
     try {
+        // A first word that names no command is said to be one, rather than reported as a
+        // missing command.
+        if (arguments.size() > 1 && !arguments[1].empty() && arguments[1][0] != '-') {
+            bool known = false;
+            for (const CLI::App* command : app.get_subcommands({})) {
+                known = known || command->check_name(arguments[1]);
+            }
+            if (!known) {
+                throw CliFailure(kExitUsage, "\"" + arguments[1] +
+                                                 "\" is not a command (pelmora-cli --help lists "
+                                                 "the commands)");
+            }
+        }
         std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
         if (!reversed.empty()) reversed.pop_back();  // the program's own name
         app.parse(std::move(reversed));

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <map>
 #include <system_error>
-#include <unordered_set>
 
 #include <nlohmann/json.hpp>
 
@@ -75,16 +74,15 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
     std::vector<ListSummary> claimed;
     std::vector<ListSummary> unclaimed;
     if (auto store = OpenDatabase(folder, false)) {
-        const std::vector<std::string> tables = ListFolderTables(*store, folder);
-        const std::unordered_set<std::string> known(tables.begin(), tables.end());
+        const SchemaIndex schema = ReadFolderSchema(*store, folder);
         const std::map<std::string, std::u16string> names = NamesByKey(folder);
         // Read once: the keys are the program's own lower-case ones, as the entries are found.
         const auto shown = ProfileReadInts(folder.statusFile, kStatusSection);
-        for (const std::string& table : tables) {
+        for (const std::string& table : schema.tables) {
             if (!IsTaskTableName(table)) continue;
             ListSummary list;
             list.key = table.substr(4);
-            for (const TaskRecord& task : LoadListTasks(*store, folder, table, known)) {
+            for (const TaskRecord& task : LoadListTasks(*store, folder, table, schema)) {
                 ++list.tasks;
                 if (task.done != 0) ++list.done;
             }

@@ -68,8 +68,13 @@ private:
 
 bool Fail(TaskStore& store, int rc) {
     const int primary = rc & 0xff;
-    store.lastFailure = primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? StoreFailure::kBusy
-                                                                           : StoreFailure::kOther;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        store.lastFailure = StoreFailure::kBusy;
+    } else if (primary == SQLITE_TOOBIG) {
+        store.lastFailure = StoreFailure::kTooLarge;
+    } else {
+        store.lastFailure = StoreFailure::kOther;
+    }
     return false;
 }
 
@@ -267,6 +272,25 @@ std::optional<int64_t> InsertTask(TaskStore& store, const TaskRecord& record) {
     return rowId;
 }
 
+std::optional<int64_t> AppendTask(TaskStore& store, TaskRecord& record) {
+    Transaction transaction(store);
+    if (!transaction.Active()) return std::nullopt;
+    int64_t count = -1;
+    if (RunQuery(store, "select count(*) from " + SqlTableName(store.table) + ";",
+                 [&](sqlite3_stmt* row) { count = sqlite3_column_int64(row, 0); }) !=
+        QueryResult::kOk) {
+        return std::nullopt;
+    }
+    if (count < 0 || count >= INT32_MAX) {
+        store.lastFailure = StoreFailure::kOther;
+        return std::nullopt;
+    }
+    record.priority = static_cast<int32_t>(count);
+    const auto rowId = InsertTask(store, record);
+    if (!rowId || !transaction.Commit()) return std::nullopt;
+    return rowId;
+}
+
 bool UpdateTask(TaskStore& store, const TaskRecord& record) {
     if (!record.row_id) {
         store.lastFailure = StoreFailure::kOther;
@@ -447,6 +471,27 @@ std::optional<std::vector<std::string>> ListTables(TaskStore& store) {
                  [&](sqlite3_stmt* row) { names.push_back(ColumnText(row, 0).value_or("")); });
     if (result != QueryResult::kOk) return std::nullopt;
     return names;
+}
+
+std::optional<int64_t> LongestValueBytes(TaskStore& store, const std::string& table) {
+    // The limit is raised for this one read only, and only so far that measuring stays cheap:
+    // every value is read once as bytes and let go.
+    sqlite3* db = store.db.get();
+    if (db == nullptr) return std::nullopt;
+    const int limit = sqlite3_limit(db, SQLITE_LIMIT_LENGTH, static_cast<int>(kMeasurableBytes));
+    std::string sql = "select max(";
+    for (const char* column : {"title", "description", "done", "done_date", "priority"}) {
+        sql += std::string("coalesce(length(cast(") + column + " as blob)),0),";
+    }
+    sql.back() = ')';
+    sql = "select max(longest) from (" + sql + " as longest from " + SqlTableName(table) + ");";
+    int64_t longest = 0;
+    const auto result =
+        RunQuery(store, sql, [&](sqlite3_stmt* row) { longest = sqlite3_column_int64(row, 0); });
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, limit);
+    if (result == QueryResult::kOk) return longest;
+    if (store.lastFailure == StoreFailure::kTooLarge) return kMeasurableBytes + 1;
+    return std::nullopt;
 }
 
 std::optional<SchemaIndex> ReadSchema(TaskStore& store) {

@@ -46,9 +46,10 @@ struct TaskRecord {
     std::optional<int64_t> row_id;
 };
 
-// Why the last operation failed: another program holds the file (worth trying again), or
+// Why the last operation failed: another program holds the file (worth trying again), a value
+// longer than kMaxValueBytes (the file was made or damaged elsewhere; see LongestValueBytes), or
 // anything else (a damaged or foreign file, a refused or runaway statement, a missing row).
-enum class StoreFailure { kNone, kBusy, kOther };
+enum class StoreFailure { kNone, kBusy, kTooLarge, kOther };
 
 // The time one statement may run before it is stopped and fails. A crafted file can make a
 // statement very expensive; a budget keeps the window responsive and the write lock short.
@@ -83,6 +84,16 @@ constexpr int kMaxStatementBytes = 2 * kMaxValueBytes + 1000;
 // True when SQLite could open the file only for reading.
 bool IsReadOnly(const TaskStore& store);
 
+// The length in bytes of the longest value in `table`, for telling the user why a list that
+// holds a value over kMaxValueBytes cannot be read. Values up to kMeasurableBytes are measured;
+// anything longer reads as kMeasurableBytes + 1. Absent when the table cannot be read at all.
+constexpr int64_t kMeasurableBytes = 64 * 1024 * 1024;
+[[nodiscard]] std::optional<int64_t> LongestValueBytes(TaskStore& store, const std::string& table);
+
+inline bool LastFailureWasTooLarge(const TaskStore& store) {
+    return store.lastFailure == StoreFailure::kTooLarge;
+}
+
 // True when the last failed operation failed because another program holds the file.
 inline bool LastFailureWasBusy(const TaskStore& store) {
     return store.lastFailure == StoreFailure::kBusy;
@@ -91,6 +102,10 @@ inline bool LastFailureWasBusy(const TaskStore& store) {
 [[nodiscard]] bool CreateTaskTable(TaskStore& store);
 // Appends the record's row to the current table; the new row's key, or absent on failure.
 [[nodiscard]] std::optional<int64_t> InsertTask(TaskStore& store, const TaskRecord& record);
+// Appends the record as the last task of the current table: its priority is the number of rows
+// the table holds, counted inside the insert's own write transaction, so two programs adding at
+// once get two different places. Sets `record.priority`; the new row's key, or absent on failure.
+[[nodiscard]] std::optional<int64_t> AppendTask(TaskStore& store, TaskRecord& record);
 // Rewrites all five columns of the record's row (found by `record.row_id`). Fails, changing
 // nothing, unless exactly that one row was changed.
 [[nodiscard]] bool UpdateTask(TaskStore& store, const TaskRecord& record);
