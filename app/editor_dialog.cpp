@@ -136,12 +136,9 @@ BOOL OnInitDialog(HWND dialog) {
     }
     // The settings file keeps 96-DPI sizes; a stored size below the minimum is used as it is.
     gEditorDpi = WindowDpi(dialog);
-    const Size size = ScaleSize(Size{ReadSetting(kEditorWidthKey, kEditorSize.width),
-                                     ReadSetting(kEditorHeightKey, kEditorSize.height)},
-                                gEditorDpi);
-    const Point origin =
-        CentredOrigin(Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, size);
-    SetWindowPos(dialog, nullptr, origin.x, origin.y, size.width, size.height, SWP_NOZORDER);
+    const Size stored{ReadSetting(kEditorWidthKey, kEditorSize.width),
+                      ReadSetting(kEditorHeightKey, kEditorSize.height)};
+    PlaceOnScreen(dialog, ScaleSize(SaneStoredSize(stored, kEditorSize), gEditorDpi));
     // A stored size equal to the template's sends no size change; lay out regardless.
     LayOut(dialog);
     ShowWindow(dialog, SW_SHOW);

@@ -255,6 +255,8 @@ void ContinueUnclaimedListing(TaskStore& store, UnclaimedListing& listing, size_
         const std::string& table = listing.tables[listing.next++];
         if (auto summary = SummarizeTaskList(store, table, listing.schema)) {
             listing.lists.push_back(std::move(*summary));
+        } else if (sqlite3_errcode(store.db.get()) == SQLITE_TOOBIG) {
+            listing.tooLarge.push_back(table);
         }
     }
 }

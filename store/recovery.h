@@ -62,6 +62,9 @@ struct UnclaimedListing {
     std::vector<std::string> tables;  // the unclaimed task tables, in the file's order
     size_t next = 0;                  // the first table not read yet
     std::vector<TaskListSummary> lists;
+    // Task tables left out because they hold a value over kMaxValueBytes, which no statement of
+    // the store reads: a file made or damaged elsewhere. Nothing of them is changed.
+    std::vector<std::string> tooLarge;
     bool Finished() const { return next >= tables.size(); }
 };
 [[nodiscard]] std::optional<UnclaimedListing> StartUnclaimedListing(
