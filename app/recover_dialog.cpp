@@ -150,6 +150,9 @@ void ShowProgress(HWND dialog) {
 void FillList(HWND dialog) {
     const HWND list = List(dialog);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    // Hundreds of entries: one allocation and one repaint at the end, not one per entry.
+    SendMessageW(list, LB_INITSTORAGE, gRecover.lists.size(), gRecover.lists.size() * 128);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (const TaskListSummary& summary : gRecover.lists) {
         // The entry's own text is the whole description in one line, for screen readers.
         const std::u16string text = CountsLine(summary) + u": " + TitlesLine(summary, u"; ");
@@ -163,6 +166,8 @@ void FillList(HWND dialog) {
             break;
         }
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
     SetIntro(dialog);
     UpdateRecoverButton(dialog);
 }

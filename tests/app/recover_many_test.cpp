@@ -51,7 +51,10 @@ TEST_F(RecoverManyTest, ThousandsOfListsElsewhereKeepTheWindowAnsweringAndClosab
         [&] {
             const DWORD start = GetTickCount();
             answering = answering && Answers(dialog_) && Answers(main_);
-            if (!answering) std::printf("no answer after %lu ms\n", GetTickCount() - start);
+            if (!answering) {
+                std::printf("no answer after %lu ms: %s\n", GetTickCount() - start,
+                            WideToUtf8(Intro()).c_str());
+            }
             return Intro().find(L"pelmora-cli status") != std::wstring::npos;
         },
         60000))
