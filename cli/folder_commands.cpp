@@ -86,7 +86,8 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
                 ++list.tasks;
                 if (task.done != 0) ++list.done;
             }
-            list.status = GetFolderStatus(*store, table);
+            // The rule the program applies at exit, on the tasks just read.
+            list.status = FolderStatusOfCounts(list.tasks, list.done);
             const auto entry = shown.find(Utf8ToUtf16(list.key));
             list.statusFile = entry == shown.end() ? 0 : entry->second;
             const auto owner = names.find(list.key);

@@ -405,10 +405,16 @@ FolderStatus GetFolderStatus(TaskStore& store, const std::string& table) {
         ++total;
         if (sqlite3_column_int(row, 0) != 0) ++done;
     });
-    if (result != QueryResult::kOk || total == 0) return FolderStatus::None;
+    if (result != QueryResult::kOk) return FolderStatus::None;
+    return FolderStatusOfCounts(static_cast<size_t>(total), static_cast<size_t>(done));
+}
+
+FolderStatus FolderStatusOfCounts(size_t total, size_t done) {
+    if (total == 0) return FolderStatus::None;
     if (done == total) return FolderStatus::AllDone;
-    return static_cast<double>(done) / total * 100.0 >= 50.0 ? FolderStatus::AtLeastHalf
-                                                             : FolderStatus::LessThanHalf;
+    return static_cast<double>(done) / static_cast<double>(total) * 100.0 >= 50.0
+               ? FolderStatus::AtLeastHalf
+               : FolderStatus::LessThanHalf;
 }
 
 std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store) {

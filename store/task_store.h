@@ -121,6 +121,8 @@ inline bool LastFailureWasBusy(const TaskStore& store) {
 int CountTasks(TaskStore& store, const std::string& table);
 // None for no tasks (or unreadable), else by the share of tasks done.
 FolderStatus GetFolderStatus(TaskStore& store, const std::string& table);
+// The same rule for counts already known: `done` of `total` tasks.
+FolderStatus FolderStatusOfCounts(size_t total, size_t done);
 // The current table's tasks by ascending priority (rows of equal priority by key); absent when
 // they cannot all be read. A missing table reads as empty. A priority that is not a whole number
 // from 0 to 2^31-2 reads as -1, so no arithmetic on it can overflow.
