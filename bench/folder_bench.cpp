@@ -31,7 +31,7 @@ std::string Utf8(const std::filesystem::path& path) {
 // A folder whose database holds `lists` lists of two tasks each, none of them claimed by an
 // entry of the folder (the items were renamed or moved away).
 std::filesystem::path MakeFolder(const std::filesystem::path& root, int lists) {
-    const std::filesystem::path folder = root / ("lists-" + std::to_string(lists));
+    std::filesystem::path folder = root / ("lists-" + std::to_string(lists));
     std::filesystem::create_directories(folder);
     sqlite3* db = nullptr;
     sqlite3_open(Utf8(folder / "pelmora.db").c_str(), &db);
