@@ -14,6 +14,7 @@ about text) and zlib. Those come from Debian's packages (python3-pil, fonts-deja
 import io
 import math
 import os
+import re
 import struct
 import sys
 import tempfile
@@ -348,6 +349,16 @@ def font(name, size):
 ABOUT_SIZE = (245, 189)
 
 
+def project_version():
+    """The product's version as the top-level CMakeLists.txt declares it; the about picture shows it,
+    so a new version needs the pictures drawn again (the check below says so)."""
+    with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as f:
+        match = re.search(r"project\(Pelmora\s+VERSION\s+([0-9]+\.[0-9]+\.[0-9]+)\b", f.read())
+    if not match:
+        sys.exit("draw_artwork: no three-number project version in CMakeLists.txt")
+    return match.group(1)
+
+
 def about_size(scale):
     """The about picture's size for a display at scale percent: the 100% size scaled, rounded."""
     return tuple((v * scale + 50) // 100 for v in ABOUT_SIZE)
@@ -373,7 +384,7 @@ def draw_about(scale=100):
     icon.putdata(draw_app_vector(icon_size).rgba())
     image.paste(icon, (px(18), px(11)), icon)
     d.text((px(94), px(20)), "Pelmora", font=font("DejaVuSans-Bold.ttf", px(26)), fill=(255, 255, 255))
-    d.text((px(96), px(56)), "Version 1.0.0.1", font=font("DejaVuSans.ttf", px(11)), fill=hexrgb("dbe7f6"))
+    d.text((px(96), px(56)), "Version " + project_version(), font=font("DejaVuSans.ttf", px(11)), fill=hexrgb("dbe7f6"))
     d.text((w // 2, px(111)), "A task list for every folder", font=font("DejaVuSans.ttf", px(12)),
            fill=hexrgb("23364f"), anchor="mm")
     # The three overlay balls, as Explorer shows a folder's progress.
