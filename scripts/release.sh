@@ -83,6 +83,7 @@ cleanup() {
     [ "$status" -eq 0 ] || echo "release: failed; nothing was left in dist/" >&2
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
 rm -rf "$partial"
 
 # ---------------------------------------------------------------------------------------------
@@ -240,37 +241,43 @@ homepage="$(sed -n 's/^ *HOMEPAGE_URL "\(.*\)"/\1/p' CMakeLists.txt)"
 
 # ---------------------------------------------------------------------------------------------
 
-if [ "$verify" = no ]; then
-    echo "release: building Pelmora $version from $commit"
-    release_build "$scratch/build" "$partial"
-else
-    # Two directories of different names and depths; the second build must not find anything of
-    # the first.
-    echo "release: building Pelmora $version from $commit twice, to compare"
-    echo " first build"
-    release_build "$scratch/a" "$scratch/a-dist"
-    rm -rf "$scratch/a/src"
-    echo " second build"
-    release_build "$scratch/second/build/of/the/release" "$scratch/b-dist"
-    differ=()
-    while read -r file; do
-        cmp -s "$scratch/a-dist/$file" "$scratch/b-dist/$file" 2>/dev/null || differ+=("$file")
-    done < <( (cd "$scratch/a-dist" && find . -type f; cd "$scratch/b-dist" && find . -type f) |
-        sed 's|^\./||' | sort -u)
-    if [ ${#differ[@]} -gt 0 ]; then
-        keep_scratch=yes
-        echo "release: NOT reproducible: ${#differ[@]} file(s) differ between the two builds:" >&2
-        printf '  %s\n' "${differ[@]}" >&2
-        echo "release: both builds are kept in $scratch/a-dist and $scratch/b-dist; dist/ was not written" >&2
-        trap - EXIT
-        rm -rf "$partial"
-        exit 1
+# The script is read whole before it starts (an edit of the file during a long build cannot change
+# what runs).
+main() {
+    if [ "$verify" = no ]; then
+        echo "release: building Pelmora $version from $commit"
+        release_build "$scratch/build" "$partial"
+    else
+        # Two directories of different names and depths; the second build must not find anything of
+        # the first.
+        echo "release: building Pelmora $version from $commit twice, to compare"
+        echo " first build"
+        release_build "$scratch/a" "$scratch/a-dist"
+        rm -rf "$scratch/a/src"
+        echo " second build"
+        release_build "$scratch/second/build/of/the/release" "$scratch/b-dist"
+        rm -rf "$scratch/second"
+        differ=()
+        while read -r file; do
+            cmp -s "$scratch/a-dist/$file" "$scratch/b-dist/$file" 2>/dev/null || differ+=("$file")
+        done < <( (cd "$scratch/a-dist" && find . -type f; cd "$scratch/b-dist" && find . -type f) |
+            sed 's|^\./||' | sort -u)
+        if [ ${#differ[@]} -gt 0 ]; then
+            keep_scratch=yes
+            echo "release: NOT reproducible: ${#differ[@]} file(s) differ between the two builds:" >&2
+            printf '  %s\n' "${differ[@]}" >&2
+            echo "release: both builds are kept in $scratch/a-dist and $scratch/b-dist; dist/ was not written" >&2
+            trap - EXIT
+            rm -rf "$partial"
+            exit 1
+        fi
+        echo "release: reproducible: the two builds agree in every file ($(cd "$scratch/a-dist" && find . -type f | wc -l) files)"
+        mv "$scratch/a-dist" "$partial"
     fi
-    echo "release: reproducible: the two builds agree in every file ($(cd "$scratch/a-dist" && find . -type f | wc -l) files)"
-    mv "$scratch/a-dist" "$partial"
-fi
 
-rm -rf dist
-mv "$partial" dist
-echo "release: dist/ holds Pelmora $version:"
-(cd dist && sed 's/^/  /' SHA256SUMS)
+    rm -rf dist
+    mv "$partial" dist
+    echo "release: dist/ holds Pelmora $version:"
+    (cd dist && sed 's/^/  /' SHA256SUMS)
+}
+main; exit $?
