@@ -9,8 +9,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-. scripts/virtual_display.sh
-. scripts/wine-env.sh
 . scripts/window_capture.sh
 demo="${1:-$HOME/PelmoraDemo}"
 

@@ -14,8 +14,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-. scripts/virtual_display.sh
-. scripts/wine-env.sh
 . scripts/window_capture.sh
 out="${1:-build/screenshots}"
 build="${PELMORA_BUILD_DIR:-build/win64}"

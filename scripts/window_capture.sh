@@ -2,9 +2,13 @@
 # show driver runs on a Wine virtual desktop; at each state worth a picture it leaves NAME.ready in
 # a sync folder and waits for NAME.taken before it goes on.
 #
+# It brings in the virtual display (virtual_display.sh) and the Wine helpers (wine-env.sh) too.
 # The caller sets driver_pid to the driver it started, xvfb_pid when it started a virtual display,
 # and scratch to its temporary folder; capture_cleanup (for `trap ... EXIT`) stops the first two and
 # removes the third.
+. "$(dirname "${BASH_SOURCE[0]}")/virtual_display.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
 scratch=""
 xvfb_pid=""
 driver_pid=""
