@@ -8,9 +8,8 @@
 # The Windows tiers spend most of their time waiting on windows, so they run beside the builds,
 # clang-tidy and fuzzing, which want the processors: each Windows tier starts as soon as what it
 # tests is built, in a Wine prefix and on a virtual display of its own (each made once, up front,
-# and kept for the whole tier), and the processor-heavy steps run at a lower priority so that
-# waiting tests are not starved. A step that runs beside others writes to a log of its own, which
-# is shown when the step ends; a failing step fails the command.
+# and kept for the whole tier). A step that runs beside others writes to a log of its own, which is
+# shown when the step ends; a failing step fails the command.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/virtual_display.sh
@@ -66,9 +65,6 @@ await() {
     fi
     [ -z "$show" ] || cat "$scratch/step-$name.log"
 }
-# Lower priority for the steps that keep the processors busy.
-busy() { nice -n 10 "$@"; }
-
 timed setup ./scripts/setup.sh
 
 # Decide once how Windows programs start here; a host where Wine cannot run at all stops here, with
@@ -98,7 +94,7 @@ for preset in linux linux-asan win32 win64 fuzz; do await "configure $preset"; d
 
 build() {
     echo "== build $1"
-    busy cmake --build --preset "$1" -j "$jobs"
+    cmake --build --preset "$1" -j "$jobs"
 }
 
 # tier LABEL PRESET [CTEST ARGS...]: runs one preset's tests and notes what ran and what skipped
@@ -139,7 +135,7 @@ new_display
 beside "tests win32" windows_tier "win32 under Wine (WoW64)" win32 "$scratch/prefix-win32" "$DISPLAY"
 timed "build win64" build win64
 echo "== build the installers"
-timed "build installers" busy cmake --build --preset win64 -j "$jobs" --target installers
+timed "build installers" cmake --build --preset win64 -j "$jobs" --target installers
 # The win64 tier takes the display the caller gave, when there is one.
 if [ -n "$caller_display" ]; then export DISPLAY="$caller_display"; else new_display; fi
 beside "tests win64" windows_tier "win64 under Wine" win64 "$scratch/prefix" "$DISPLAY"
@@ -147,10 +143,10 @@ beside "tests win64" windows_tier "win64 under Wine" win64 "$scratch/prefix" "$D
 timed "build linux" build linux
 timed "build linux-asan" build linux-asan
 echo "== clang-tidy"
-timed clang-tidy env PELMORA_JOBS="$jobs" nice -n 10 ./scripts/tidy.sh
+timed clang-tidy env PELMORA_JOBS="$jobs" ./scripts/tidy.sh
 
 echo "== fuzzing: each libFuzzer target for a short bounded run"
-timed fuzzing env PELMORA_JOBS="$jobs" nice -n 10 ./scripts/fuzz.sh "${PELMORA_FUZZ_SECONDS:-20}"
+timed fuzzing env PELMORA_JOBS="$jobs" ./scripts/fuzz.sh "${PELMORA_FUZZ_SECONDS:-20}"
 echo "ran      fuzzing: each libFuzzer target for ${PELMORA_FUZZ_SECONDS:-20} s" >"$scratch/summary-fuzz"
 
 timed "tests linux" tier "linux (native)" linux -j "$jobs"
