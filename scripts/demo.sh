@@ -9,8 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-. scripts/virtual_display.sh
-. scripts/wine-env.sh
+. scripts/window_capture.sh
 demo="${1:-$HOME/PelmoraDemo}"
 
 ./scripts/setup.sh
@@ -39,34 +38,18 @@ fi
 
 # No display: a virtual one, a Wine desktop on it, and a picture of the program's window.
 scratch="$(mktemp -d /tmp/pelmora-demo.XXXXXX)"
-xvfb_pid=""
-driver_pid=""
-cleanup() {
-    [ -n "$driver_pid" ] && kill "$driver_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+trap capture_cleanup EXIT
 start_virtual_display
 
 desktop="demo$$"
 ./scripts/wine-run.sh explorer "/desktop=$desktop,1024x768" "$driver" demo \
     "$(winpath "$demo")" "$(winpath "$scratch")" >"$scratch/driver.log" 2>&1 &
 driver_pid=$!
-for _ in $(seq 600); do
-    [ -e "$scratch/demo.ready" ] && break
-    kill -0 "$driver_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if [ ! -e "$scratch/demo.ready" ]; then
+shot="$demo/pelmora-demo.png"
+if ! capture_state "$scratch" demo "$desktop" "$shot"; then
     echo "demo: Pelmora's window did not appear" >&2
     cat "$scratch/driver.log" >&2
     exit 1
 fi
-window="$(xwininfo -root -tree 2>/dev/null | awk -v name="\"$desktop - Wine desktop\"" \
-    'index($0, name) { print $1; exit }')"
-shot="$demo/pelmora-demo.png"
-import -window "${window:-root}" "$shot"
-touch "$scratch/demo.taken"
-for _ in $(seq 100); do kill -0 "$driver_pid" 2>/dev/null || break; sleep 0.1; done
+capture_wait_driver
 echo "demo: no display here, so Pelmora ran on a virtual one; screenshot: $shot"

@@ -14,8 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-. scripts/virtual_display.sh
-. scripts/wine-env.sh
+. scripts/window_capture.sh
 out="${1:-build/screenshots}"
 build="${PELMORA_BUILD_DIR:-build/win64}"
 
@@ -26,19 +25,11 @@ cmake --build "$build" --target Pelmora show_driver high_contrast_hook >/dev/nul
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 
 scratch="$(mktemp -d /tmp/pelmora-shots.XXXXXX)"
-xvfb_pid=""
-driver_pid=""
-cleanup() {
-    [ -n "$driver_pid" ] && kill "$driver_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+trap capture_cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
     start_virtual_display
 fi
-
 
 pelmora_wine_probe || exit 1
 pelmora_wine_prefix || exit 1
@@ -70,23 +61,13 @@ take() {
         "$(winpath "$items")" "$(winpath "$sync")" >"$scratch/driver.log" 2>&1 &
     driver_pid=$!
     for name in "${shots[@]}"; do
-        for _ in $(seq 600); do
-            [ -e "$sync/$name.ready" ] && break
-            kill -0 "$driver_pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        if [ ! -e "$sync/$name.ready" ]; then
+        if ! capture_state "$sync" "$name" "$desktop" "$folder/$name.png"; then
             echo "screenshots: the program never reached the state \"$name\" (${1:-96 DPI})" >&2
             cat "$scratch/driver.log" >&2
             exit 1
         fi
-        # The virtual desktop is one X window; pictures are taken of it alone.
-        window="$(xwininfo -root -tree 2>/dev/null | awk -v name="\"$desktop - Wine desktop\"" \
-            'index($0, name) { print $1; exit }')"
-        import -window "${window:-root}" "$folder/$name.png"
-        touch "$sync/$name.taken"
     done
-    for _ in $(seq 100); do kill -0 "$driver_pid" 2>/dev/null || break; sleep 0.1; done
+    capture_wait_driver
     driver_pid=""
     WINEPREFIX="$prefix" pelmora_wineserver -w 2>/dev/null || true
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the portable core natively and under the sanitizers, and
 # the Windows binaries under Wine (a fresh temporary prefix, on a virtual X display). Ends with a
-# summary of the tiers that ran and of those skipped, and why.
+# summary of the tiers that ran and of those skipped, and why, and of the time each step took.
 #
 # PELMORA_HOST_64BIT_ONLY=1 makes a host that can run 32-bit programs behave as one that cannot.
 set -euo pipefail
@@ -9,7 +9,21 @@ cd "$(dirname "$0")/.."
 . scripts/virtual_display.sh
 . scripts/wine-env.sh
 
-./scripts/setup.sh
+# timed NAME COMMAND...: runs a step and notes how long it took, for the summary (a failing step
+# ends the command, as before).
+timings=()
+note_time() {
+    local took=$((SECONDS - $2))
+    timings+=("$(printf '%-22s %3dm%02ds' "$1" $((took / 60)) $((took % 60)))")
+}
+timed() {
+    local name="$1" start=$SECONDS
+    shift
+    "$@"
+    note_time "$name" "$start"
+}
+
+timed setup ./scripts/setup.sh
 
 scratch="$(mktemp -d /tmp/pelmora-test.XXXXXX)"
 xvfb_pid=""
@@ -26,29 +40,37 @@ echo "== Wine"
 export WINEPREFIX="$scratch/prefix"
 pelmora_wine_probe || { echo "test.sh: stopping: Wine cannot run programs on this host" >&2; exit 1; }
 pelmora_wine_describe
+start=$SECONDS
 pelmora_wine_prefix || { echo "test.sh: stopping: no Wine prefix, so no Windows test can run" >&2; exit 1; }
+note_time "Wine prefix" "$start"
 
 echo "== format check"
-git ls-files -co --exclude-standard -- '*.cpp' '*.h' | grep -v '^build/' \
-    | xargs -r clang-format --dry-run --Werror
+format_check() {
+    git ls-files -co --exclude-standard -- '*.cpp' '*.h' | grep -v '^build/' \
+        | xargs -r clang-format --dry-run --Werror
+}
+timed "format check" format_check
 
 jobs="${PELMORA_JOBS:-$(nproc)}"
+build() {
+    echo "== build $1"
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j "$jobs"
+}
 for preset in linux linux-asan win32 win64; do
-    echo "== build $preset"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$jobs"
+    timed "build $preset" build "$preset"
 done
 echo "== build the installers"
-cmake --build --preset win64 -j "$jobs" --target installers
+timed "build installers" cmake --build --preset win64 -j "$jobs" --target installers
 echo "== clang-tidy"
-PELMORA_JOBS="$jobs" ./scripts/tidy.sh
+timed clang-tidy env PELMORA_JOBS="$jobs" ./scripts/tidy.sh
 
 if [ -z "${DISPLAY:-}" ]; then
     start_virtual_display
 fi
 
 echo "== fuzzing: each libFuzzer target for a short bounded run"
-PELMORA_JOBS="$jobs" ./scripts/fuzz.sh "${PELMORA_FUZZ_SECONDS:-20}"
+timed fuzzing env PELMORA_JOBS="$jobs" ./scripts/fuzz.sh "${PELMORA_FUZZ_SECONDS:-20}"
 summary=("ran      fuzzing: each libFuzzer target for ${PELMORA_FUZZ_SECONDS:-20} s")
 
 # tier LABEL PRESET [CTEST ARGS...]: runs one preset's tests and notes what ran and what skipped.
@@ -68,14 +90,16 @@ tier() {
     fi
 }
 
-tier "linux (native)" linux -j "$jobs"
-tier "linux-asan (AddressSanitizer, UndefinedBehaviorSanitizer)" linux-asan -j "$jobs"
-tier "win64 under Wine" win64 -j "$jobs"
+timed "tests linux" tier "linux (native)" linux -j "$jobs"
+timed "tests linux-asan" tier "linux-asan (AddressSanitizer, UndefinedBehaviorSanitizer)" linux-asan -j "$jobs"
+timed "tests win64" tier "win64 under Wine" win64 -j "$jobs"
 if [ "$PELMORA_WINE32" = no ]; then
     summary+=("note     win64 under Wine: the installer tests used Setup built with the 64-bit stub; the shipped 32-bit one cannot run here")
 fi
-tier "win32 under Wine (WoW64)" win32
+timed "tests win32" tier "win32 under Wine (WoW64)" win32
 
 echo "== summary ($(pelmora_wine_describe))"
 printf '  %s\n' "${summary[@]}"
+echo "== time per step (total $((SECONDS / 60))m$((SECONDS % 60))s)"
+printf '  time     %s\n' "${timings[@]}"
 echo "== all tests passed"
