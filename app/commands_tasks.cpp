@@ -9,7 +9,7 @@
 #include "app/list_accessible.h"
 #include "app/main_window.h"
 #include "app/messages.h"
-#include "app/task_edits.h"
+#include "tasks/task_edits.h"
 #include "app/task_list.h"
 
 namespace {

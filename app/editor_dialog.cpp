@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "app/editor_logic.h"
+#include "tasks/task_fields.h"
 #include "app/field_labels.h"
 #include "app/main_window.h"
 #include "app/messages.h"

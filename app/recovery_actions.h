@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "store/recovery.h"
+#include "tasks/recovery.h"
 #include "store/task_store.h"
 
 // Where the offered lists come from: the item's own folder, or another folder's database.

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/task_edits.h"
+#include "tasks/task_edits.h"
 #include "store/folder_key.h"
 #include "store/task_store.h"
 #include "text/text_encoding.h"

@@ -1,6 +1,6 @@
 #include "cli/list_access.h"
 
-#include "app/task_edits.h"
+#include "tasks/task_edits.h"
 #include "cli/cli.h"
 #include "store/folder_status.h"
 #include "store/store_fault.h"

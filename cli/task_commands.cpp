@@ -3,8 +3,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/editor_logic.h"
-#include "app/task_edits.h"
+#include "tasks/task_fields.h"
+#include "tasks/task_edits.h"
 #include "cli/cli.h"
 #include "cli/list_access.h"
 #include "cli/task_text.h"

@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/editor_logic.h"
-#include "app/task_edits.h"
+#include "tasks/task_fields.h"
+#include "tasks/task_edits.h"
 #include "cli/cli.h"
 #include "cli/folder_commands.h"
 #include "cli/list_access.h"

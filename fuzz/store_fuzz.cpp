@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "app/task_edits.h"
-#include "app/unreferenced_tables.h"
+#include "tasks/task_edits.h"
+#include "tasks/unreferenced_tables.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
 #include "store/task_store.h"

@@ -9,7 +9,7 @@
 #include <random>
 #include <thread>
 
-#include "app/task_edits.h"
+#include "tasks/task_edits.h"
 #include "store/folder_key.h"
 #include "store/task_store.h"
 #include "store/test_support.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/task_edits.h"
-#include "app/unreferenced_tables.h"
+#include "tasks/task_edits.h"
+#include "tasks/unreferenced_tables.h"
 #include "store/folder_key.h"
 #include "text/text_encoding.h"
 
