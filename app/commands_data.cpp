@@ -70,7 +70,8 @@ std::optional<std::vector<std::u16string>> FolderEntryNames(HWND window) {
 
 void CmdRebuildOverlays(HWND window) {
     if (!RebuildStatusFile(gApp.store, gApp.statusFilePath)) {
-        ShowError(window, L"Cannot read database!");
+        // Another program holding the database is not a damaged file: say it is in use.
+        ShowStoreError(window, L"Cannot read database!");
         return;
     }
     ShowSuccess(window, L"Icon overlays successfully regenerated!");

@@ -78,9 +78,10 @@ void RunWithDatabase() {
     gApp.icon.reset();
 
     if (gApp.statusChanged) {
-        // The program is closing: a failed write leaves a stale overlay, nothing to tell.
-        (void)WriteFolderStatus(gApp.statusFilePath, gApp.folderKey,
-                                GetFolderStatus(gApp.store, gApp.store.table));
+        // The program is closing: a failed write leaves a stale overlay, nothing to tell. The
+        // status is computed and written under the database's write lock, so a sibling program
+        // writing its own entry at the same moment neither loses it nor makes this one lose ours.
+        (void)RefreshStatusEntries(gApp.store, gApp.statusFilePath, {gApp.folderKey});
         NotifyShell();
     }
 }

@@ -188,13 +188,17 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
     gApp.statusChanged = true;
     // An entry that cannot be written shows a stale overlay until the next write; the tasks
     // themselves are recovered either way.
-    (void)WriteFolderStatus(gApp.statusFilePath, gApp.folderKey,
-                            GetFolderStatus(gApp.store, gApp.store.table));
+    // Each file is written under the write lock of the database beside it.
     const std::string oldKey = table.substr(4);
-    if (result.status == RecoveryStatus::kDone) {
-        const std::u16string statusFile =
-            source.IsOwnFolder() ? gApp.statusFilePath : source.folder + kStatusFileName;
-        (void)WriteFolderStatus(statusFile, oldKey, FolderStatus::None);  // stale overlay at worst
+    const bool oldEntryGone = result.status == RecoveryStatus::kDone;
+    if (oldEntryGone && source.IsOwnFolder()) {
+        (void)RefreshStatusEntries(gApp.store, gApp.statusFilePath, {gApp.folderKey, oldKey});
+    } else {
+        (void)RefreshStatusEntries(gApp.store, gApp.statusFilePath, {gApp.folderKey});
+    }
+    if (oldEntryGone && !source.IsOwnFolder()) {
+        (void)WriteStatusEntries(source.other, source.folder + kStatusFileName,
+                                 {StatusEntry{oldKey, FolderStatus::None}});  // stale at worst
     }
     NotifyShell();
 

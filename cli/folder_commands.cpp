@@ -77,6 +77,8 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
         const auto tables = ListTables(*store);
         if (!tables) FailFromStore(*store, folder, "cannot read");
         const std::map<std::string, std::u16string> names = NamesByKey(folder);
+        // Read once: a folder may hold thousands of lists.
+        const auto statusEntries = ReadStatusEntries(folder.statusFile);
         for (const std::string& table : *tables) {
             if (!IsTaskTableName(table)) continue;
             ListSummary list;
@@ -86,8 +88,8 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
                 if (task.done != 0) ++list.done;
             }
             list.status = GetFolderStatus(*store, table);
-            list.statusFile =
-                ProfileReadInt(folder.statusFile, kStatusSection, Utf8ToUtf16(list.key), 0);
+            const auto entry = statusEntries.find(list.key);
+            list.statusFile = entry == statusEntries.end() ? 0 : entry->second;
             const auto owner = names.find(list.key);
             if (owner == names.end()) {
                 unclaimed.push_back(std::move(list));

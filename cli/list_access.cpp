@@ -39,11 +39,12 @@ void RunInTransaction(TaskStore& store,
 void WriteStatusEntries(TaskStore& store,
                         const FolderLocation& folder,
                         const std::vector<std::string>& keys) {
-    for (const std::string& key : keys) {
-        // The tasks are written; an entry that cannot be is a stale overlay that "rebuild" fixes.
-        (void)WriteFolderStatus(folder.statusFile, key, GetFolderStatus(store, "tbl_" + key));
-    }
-    if (!keys.empty()) NotifyShell();
+    if (keys.empty()) return;
+    // The tasks are written; entries that cannot be (the database busy beyond its timeout, the
+    // file not writable) are a stale overlay that "rebuild" fixes. All of them go in one write,
+    // under the database's write lock, so a writer in another process loses none of them.
+    (void)RefreshStatusEntries(store, folder.statusFile, keys);
+    NotifyShell();
 }
 
 size_t TaskIndex(long long n, size_t count, const std::string& itemName) {

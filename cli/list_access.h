@@ -28,7 +28,7 @@ void RunInTransaction(TaskStore& store,
                       const std::function<void()>& change);
 
 // Writes each key's status, computed from its table as the program does at exit, into the
-// folder's status file, then tells the shell once.
+// folder's status file in one write under the database's write lock, then tells the shell once.
 void WriteStatusEntries(TaskStore& store,
                         const FolderLocation& folder,
                         const std::vector<std::string>& keys);

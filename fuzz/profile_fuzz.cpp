@@ -1,11 +1,13 @@
-// The profile-file format on arbitrary file contents: no crash, and an entry the writer accepts
-// reads back as written.
+// The profile-file format on arbitrary file contents: no crash, an entry the writer accepts
+// reads back as written, and the overlays' parser reads every file as the profile reader does.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/profile_format.h"
+#include "store/status_table.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -23,6 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)profile_format::ReadInt(file, u"pelmora", key, -1);
     (void)profile_format::ReadInt(file, u"pelmora", u"", -1);
     (void)profile_format::ReadInt(file, u"", key, -1);
+    std::vector<StatusTableEntry> entries(MaxStatusEntries(size));
+    const size_t count = ParseStatusTable(data, size, entries.data(), entries.size());
+    Require(LookUpStatus(entries.data(), count, "900150983cd24fb0d6963f7d28e17f72", -1) ==
+            profile_format::ReadInt(file, u"pelmora", key, -1));
 
     // The last byte picks the value; the key is the program's kind of key.
     const char16_t value[2] = {static_cast<char16_t>(u'0' + (size ? data[size - 1] % 4 : 0)), 0};

@@ -9,6 +9,7 @@
 #include "shellext/overlay.h"
 #include "shellext/registration.h"
 #include "shellext/resource.h"
+#include "shellext/status_cache.h"
 
 CPelmoraExtModule gModule;
 
@@ -114,7 +115,11 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
 }
 
 STDAPI DllCanUnloadNow() {
-    return gModule.LockCount() == 0 ? S_OK : S_FALSE;
+    if (gModule.LockCount() != 0) return S_FALSE;
+    // No identifier is alive to read the status tables, and the library may go: free them now,
+    // since nothing runs at unload.
+    ReleaseStatusCache();
+    return S_OK;
 }
 
 STDAPI DllRegisterServer() {

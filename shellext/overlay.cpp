@@ -7,6 +7,7 @@
 
 #include "shellext/com_util.h"
 #include "shellext/module.h"
+#include "shellext/status_cache.h"
 #include "shellext/text_buffer.h"
 #include "store/folder_key_hex.h"
 
@@ -16,10 +17,6 @@ namespace {
 constexpr size_t kPathChars = 520;
 // The longest path Windows hands out, with its terminator.
 constexpr size_t kLongestPath = 32768;
-// The largest status file the overlays read. An entry is about 36 bytes, so this serves some
-// 29,000 items; a larger file is not one the program wrote, and parsing it on every call for
-// every item Explorer shows would stall the shell.
-constexpr ULONGLONG kMaxStatusFileBytes = 1024 * 1024;
 
 }  // namespace
 
@@ -53,8 +50,9 @@ IFACEMETHODIMP_(ULONG) COverlayIdentifier::Release() noexcept {
 }
 
 // Asked for every item Explorer shows, once per identifier: one attribute query of the status
-// file comes first and answers both whether it exists and how large it is, so a folder without
-// one (or with an oversized one) costs nothing more. Every doubt answers S_FALSE.
+// file comes first and answers whether it exists, how large it is and which version it is, so a
+// folder without one (or with an oversized one) costs nothing more, and one whose file was parsed
+// before costs a search of its table. Every doubt answers S_FALSE.
 IFACEMETHODIMP COverlayIdentifier::IsMemberOf(PCWSTR path, DWORD) noexcept {
     if (path == nullptr) return S_FALSE;
     const size_t length = wcsnlen(path, kLongestPath);
@@ -81,10 +79,9 @@ IFACEMETHODIMP COverlayIdentifier::IsMemberOf(PCWSTR path, DWORD) noexcept {
     char hex[33];
     FolderKeyHex(
         std::u16string_view(reinterpret_cast<const char16_t*>(path + slash + 1), nameLength), hex);
-    wchar_t key[33];
-    for (size_t i = 0; i < 33; ++i) key[i] = static_cast<wchar_t>(hex[i]);
-    const UINT status = GetPrivateProfileIntW(L"pelmora", key, 0, statusFile);
-    return status == static_cast<UINT>(status_) ? S_OK : S_FALSE;
+    // The attributes just read say whether the folder's parsed file is still this file.
+    const int status = CachedStatusValue(statusFile, used, file, hex);
+    return status == static_cast<int>(status_) ? S_OK : S_FALSE;
 }
 
 IFACEMETHODIMP COverlayIdentifier::GetOverlayInfo(PWSTR iconFile,

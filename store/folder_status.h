@@ -5,6 +5,8 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "store/folder_status_value.h"
 #include "store/task_store.h"
@@ -16,11 +18,44 @@ inline constexpr char16_t kStatusFileName[] = u"pelmora.ini";
 // `databasePath`, then "pelmora.ini".
 std::u16string StatusFilePath(std::u16string_view databasePath);
 
+struct StatusEntry {
+    std::string key;  // the 32-digit folder key
+    FolderStatus status = FolderStatus::None;
+};
+
 // Writes (or replaces) one item's entry. `folderKey` is the 32-digit key. False when the file
-// could not be written; the entry then keeps its old value.
+// could not be written; the entry then keeps its old value. The caller holds the database's
+// write lock (see WriteStatusEntries).
 [[nodiscard]] bool WriteFolderStatus(const std::u16string& statusFile,
                                      std::string_view folderKey,
                                      FolderStatus status);
+
+// Writes every entry in one pass: the file is read once (or, when `fresh`, its old entries are
+// dropped), the entries are put in as WriteFolderStatus would put them one after another, and
+// the result replaces the file in one step, so a reader sees the old file or the new one. Every
+// other line stays as it was. False, leaving the file as it was, when it could not be read or
+// written. The caller holds the database's write lock.
+[[nodiscard]] bool PublishStatusEntries(const std::u16string& statusFile,
+                                        const std::vector<StatusEntry>& entries,
+                                        bool fresh);
+
+// Every writer of the status file goes through these: each takes the database's write lock
+// (the one every change to it takes) for the whole update, so two programs writing entries of
+// one folder at the same moment are serialised and neither loses the other's entry. False when
+// the lock could not be had (LastFailureWasBusy tells a busy file) or the file not written.
+//
+// Writes the given entries.
+[[nodiscard]] bool WriteStatusEntries(TaskStore& store,
+                                      const std::u16string& statusFile,
+                                      const std::vector<StatusEntry>& entries);
+// Writes each key's status, computed from its table under the lock.
+[[nodiscard]] bool RefreshStatusEntries(TaskStore& store,
+                                        const std::u16string& statusFile,
+                                        const std::vector<std::string>& keys);
+
+// The value of every entry in the file, read once, by the key in lower case; an item without an
+// entry (or a file that cannot be read) is not in the map and reads as 0.
+std::unordered_map<std::string, int> ReadStatusEntries(const std::u16string& statusFile);
 
 // Deletes the file; a missing file is not an error. False when a file is left.
 [[nodiscard]] bool StartFreshStatusFile(const std::u16string& statusFile);
@@ -28,7 +63,8 @@ std::u16string StatusFilePath(std::u16string_view databasePath);
 // Rewrites the whole file from the database: one entry for every item table, in the order
 // listed; other tables are passed over.
 // A database without tables leaves the file as it is and tells nobody. Returns false when the
-// tables could not be listed (the file is then untouched too).
+// tables could not be listed, the lock not had or the file not written (the file is then
+// untouched too).
 [[nodiscard]] bool RebuildStatusFile(TaskStore& store, const std::u16string& statusFile);
 
 // The key a table's entry is written under: the name without its "tbl_" prefix. False for every

@@ -23,6 +23,20 @@
 
 [[nodiscard]] bool PathExists(const std::u16string& path);
 
+enum class FileRead { kRead, kMissing, kFailed };
+
+// The whole file into `bytes`. kMissing when there is no such file (`bytes` is then empty);
+// kFailed when one is there but cannot be read (held by another program, a folder, ...), which a
+// writer must not take for an empty file.
+[[nodiscard]] FileRead ReadWholeFile(const std::u16string& path, std::string& bytes);
+
+// Puts `bytes` in the file's place in one step: they go to a new temporary file beside it, which
+// then replaces the file, so a reader sees the old file or the new one and never part of either,
+// and two writers never share a temporary file. Replacing is tried again for a moment while
+// another program holds the old file open. On failure the file is as it was and the temporary
+// file is gone.
+[[nodiscard]] bool ReplaceFileContents(const std::u16string& path, std::string_view bytes);
+
 // True when the file is gone afterwards, including when it was never there.
 [[nodiscard]] bool RemoveFile(const std::u16string& path);
 

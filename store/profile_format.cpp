@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "text/text_encoding.h"
@@ -13,6 +14,12 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 char16_t FoldCase(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+std::u16string Folded(std::u16string_view text) {
+    std::u16string folded(text);
+    for (char16_t& c : folded) c = FoldCase(c);
+    return folded;
 }
 
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
@@ -32,10 +39,14 @@ std::u16string_view Trim(std::u16string_view text) {
 
 // The file's text. A UTF-16LE byte-order mark is honoured, as Windows does; anything else is read
 // as UTF-8 (the files hold ASCII), without one UTF-8 mark at the start.
+bool IsUtf16(std::string_view bytes) {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xFE;
+}
+
 std::u16string DecodeText(std::string_view bytes) {
     std::u16string text;
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    if (IsUtf16(bytes)) {
         for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
             text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                           (static_cast<unsigned char>(bytes[i + 1]) << 8));
@@ -71,13 +82,22 @@ std::optional<std::u16string_view> SectionOf(std::u16string_view line) {
         line.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1));
 }
 
-// The key of an entry line; comment lines and lines without "=" have none.
+// The key of an entry line; comment lines and blank lines have none. A line without "=" is a
+// key without a value, as the system's reader takes it: it is found as its key (and reads as the
+// default), and a write to that key gives it a value.
 std::optional<std::u16string_view> KeyOf(std::u16string_view line) {
     const std::u16string_view trimmed = Trim(line);
     if (trimmed.empty() || trimmed.front() == u';') return std::nullopt;
     const size_t eq = line.find(u'=');
-    if (eq == std::u16string_view::npos) return std::nullopt;
+    if (eq == std::u16string_view::npos) return trimmed;
     return Trim(line.substr(0, eq));
+}
+
+// The value of an entry line, trimmed; none for a line without "=".
+std::optional<std::u16string_view> ValueOf(std::u16string_view line) {
+    const size_t eq = line.find(u'=');
+    if (eq == std::u16string_view::npos) return std::nullopt;
+    return Trim(line.substr(eq + 1));
 }
 
 // Index of the first line of `section`'s body and the end of that body.
@@ -108,22 +128,36 @@ std::optional<size_t> FindKey(const std::vector<std::u16string>& lines,
     return std::nullopt;
 }
 
-// The number at the start of a value, as the system converts it: an optional sign, then digits
-// up to the first other character, wrapping on overflow.
-int ParseInt(std::u16string_view value, int defaultValue) {
+// The number at the start of a value, as the system converts it: quotes around the value
+// dropped, then control characters and blanks, an optional sign, a "0x", "0o" or "0b" prefix for
+// another base, and digits of that base up to the first other character, wrapping on overflow.
+// An empty value reads as the default.
+int ParseInt(std::optional<std::u16string_view> text, int defaultValue) {
+    if (!text) return defaultValue;
+    std::u16string_view value = *text;
     if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"') {
         value = value.substr(1, value.size() - 2);
     }
     if (value.empty()) return defaultValue;
+    while (!value.empty() && value.front() <= u' ') value.remove_prefix(1);
     bool negative = false;
-    if (value.front() == u'-' || value.front() == u'+') {
+    if (!value.empty() && (value.front() == u'-' || value.front() == u'+')) {
         negative = value.front() == u'-';
         value.remove_prefix(1);
     }
+    uint32_t base = 10;
+    if (value.size() >= 2 && value[0] == u'0') {
+        base = value[1] == u'x' ? 16 : value[1] == u'o' ? 8 : value[1] == u'b' ? 2 : 10;
+        if (base != 10) value.remove_prefix(2);
+    }
     uint32_t number = 0;
     for (char16_t c : value) {
-        if (c < u'0' || c > u'9') break;
-        number = number * 10 + static_cast<uint32_t>(c - u'0');
+        uint32_t digit = 36;
+        if (c >= u'0' && c <= u'9') digit = c - u'0';
+        if (c >= u'a' && c <= u'z') digit = c - u'a' + 10;
+        if (c >= u'A' && c <= u'Z') digit = c - u'A' + 10;
+        if (digit >= base) break;
+        number = number * base + digit;
     }
     return static_cast<int>(negative ? 0u - number : number);
 }
@@ -168,38 +202,69 @@ std::optional<NewLines> LinesFor(std::u16string_view section,
     return lines;
 }
 
-// Replaces the key's entry in its section, or adds it after the section's last non-blank line,
-// or adds the section at the end.
-void PutEntry(std::vector<std::u16string>& lines,
-              const NewLines& added,
-              std::u16string_view section,
-              std::u16string_view key,
-              std::u16string_view value) {
+// Puts every entry into `section` as one WithEntry call after another would, in one pass: an
+// existing key (its first entry in the section) is replaced in place and keeps its own spelling,
+// new keys follow the section's last non-blank line in the order given, and a missing section is
+// added at the end. A key given twice ends with its last value.
+void PutEntries(std::vector<std::u16string>& lines,
+                const std::vector<NewLines>& added,
+                std::u16string_view section,
+                const std::vector<Entry>& entries) {
+    if (added.empty()) return;
     const auto range = FindSection(lines, section);
-    if (!range) {
-        lines.push_back(added.header);
-        lines.push_back(added.entry);
-        return;
+    std::unordered_map<std::u16string, size_t> lineOfKey;  // folded key -> line in `lines`
+    size_t at = lines.size();
+    if (range) {
+        for (size_t i = range->begin; i < range->end; ++i) {
+            if (const auto name = KeyOf(lines[i])) lineOfKey.emplace(Folded(*name), i);
+        }
+        at = range->end;
+        while (at > range->begin && Trim(lines[at - 1]).empty()) --at;
     }
-    if (const auto line = FindKey(lines, *range, key)) {
-        // The existing entry keeps its own spelling of the key, as the system's writer does.
-        std::u16string replaced(*KeyOf(lines[*line]));
-        replaced += u'=';
-        replaced += value;
-        lines[*line] = std::move(replaced);
-        return;
+    std::vector<std::u16string> inserted;
+    std::unordered_map<std::u16string, size_t> insertedOfKey;  // folded key -> index in `inserted`
+    if (!range) inserted.push_back(added.front().header);
+    for (size_t e = 0; e < entries.size(); ++e) {
+        const std::u16string folded = Folded(Trim(entries[e].key));
+        if (const auto found = lineOfKey.find(folded); found != lineOfKey.end()) {
+            std::u16string replaced(*KeyOf(lines[found->second]));
+            replaced += u'=';
+            replaced += entries[e].value;
+            lines[found->second] = std::move(replaced);
+        } else if (const auto again = insertedOfKey.find(folded); again != insertedOfKey.end()) {
+            std::u16string replaced(*KeyOf(inserted[again->second]));
+            replaced += u'=';
+            replaced += entries[e].value;
+            inserted[again->second] = std::move(replaced);
+        } else {
+            insertedOfKey.emplace(folded, inserted.size());
+            inserted.push_back(added[e].entry);
+        }
     }
-    size_t at = range->end;
-    while (at > range->begin && Trim(lines[at - 1]).empty()) --at;
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), added.entry);
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), inserted.begin(), inserted.end());
 }
 
-// The lines as UTF-8 with CRLF ends. The reader drops one UTF-8 mark at the start: a file that
-// had one keeps it, and a first line that itself begins with U+FEFF gets one, so that it still
-// reads as the same line.
-std::string EncodeLines(const std::vector<std::u16string>& lines, bool hadMark) {
+// The lines with CRLF ends, in the file's own encoding: UTF-16LE with its mark when the file had
+// that mark (as the system's writer keeps it), else UTF-8. The reader drops one UTF-8 mark at the
+// start: a file that had one keeps it, and a first line that itself begins with U+FEFF gets one,
+// so that it still reads as the same line.
+std::string EncodeLines(const std::vector<std::u16string>& lines, std::string_view original) {
+    if (IsUtf16(original)) {
+        std::string bytes = "\xFF\xFE";
+        const auto put = [&bytes](char16_t c) {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
+        };
+        for (const auto& line : lines) {
+            for (char16_t c : line) put(c);
+            put(u'\r');
+            put(u'\n');
+        }
+        return bytes;
+    }
     const bool marked =
-        hadMark || (!lines.empty() && !lines.front().empty() && lines.front().front() == 0xFEFF);
+        original.substr(0, 3) == kUtf8Mark ||
+        (!lines.empty() && !lines.front().empty() && lines.front().front() == 0xFEFF);
     std::string bytes(marked ? kUtf8Mark : std::string_view());
     for (const auto& line : lines) {
         bytes += Utf16ToUtf8(line);
@@ -219,19 +284,47 @@ int ReadInt(std::string_view bytes,
     if (!range) return defaultValue;
     const auto line = FindKey(lines, *range, key);
     if (!line) return defaultValue;
-    const std::u16string_view text = lines[*line];
-    return ParseInt(Trim(text.substr(text.find(u'=') + 1)), defaultValue);
+    return ParseInt(ValueOf(lines[*line]), defaultValue);
+}
+
+std::unordered_map<std::u16string, int> ReadInts(std::string_view bytes,
+                                                 std::u16string_view section) {
+    std::unordered_map<std::u16string, int> values;
+    const std::vector<std::u16string> lines = SplitLines(bytes);
+    const auto range = FindSection(lines, section);
+    if (!range) return values;
+    std::unordered_map<std::u16string, bool> seen;  // the first entry of a key wins
+    for (size_t i = range->begin; i < range->end; ++i) {
+        const auto name = KeyOf(lines[i]);
+        if (!name || !seen.emplace(Folded(*name), true).second) continue;
+        // Two defaults that differ tell a missing value from a number.
+        const auto value = ValueOf(lines[i]);
+        const int number = ParseInt(value, 0);
+        if (number == ParseInt(value, 1)) values.emplace(Folded(*name), number);
+    }
+    return values;
 }
 
 std::optional<std::string> WithEntry(std::string_view bytes,
                                      std::u16string_view section,
                                      std::u16string_view key,
                                      std::u16string_view value) {
-    const auto added = LinesFor(section, key, value);
-    if (!added) return std::nullopt;
+    return WithEntries(bytes, section, {Entry{std::u16string(key), std::u16string(value)}});
+}
+
+std::optional<std::string> WithEntries(std::string_view bytes,
+                                       std::u16string_view section,
+                                       const std::vector<Entry>& entries) {
+    std::vector<NewLines> added;
+    added.reserve(entries.size());
+    for (const Entry& entry : entries) {
+        auto lines = LinesFor(section, entry.key, entry.value);
+        if (!lines) return std::nullopt;
+        added.push_back(std::move(*lines));
+    }
     std::vector<std::u16string> lines = SplitLines(bytes);
-    PutEntry(lines, *added, section, key, value);
-    return EncodeLines(lines, bytes.substr(0, 3) == kUtf8Mark);
+    PutEntries(lines, added, section, entries);
+    return EncodeLines(lines, bytes);
 }
 
 }  // namespace profile_format

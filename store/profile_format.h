@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace profile_format {
 
@@ -19,11 +21,30 @@ namespace profile_format {
                           int defaultValue);
 
 // The file `bytes` with the entry replaced in place, or appended to its section, or in a new
-// section at the end; written as UTF-8 with CRLF line ends. Nothing when the entry would not
+// section at the end; written with CRLF line ends, as UTF-16LE when the file was (with its
+// byte-order mark), else as UTF-8. Nothing when the entry would not
 // read back as written (a line break, "=" in the key, "]" in the section, ...).
 [[nodiscard]] std::optional<std::string> WithEntry(std::string_view bytes,
                                                    std::u16string_view section,
                                                    std::u16string_view key,
                                                    std::u16string_view value);
+
+// Every entry of `section` with the integer ReadInt would read for its key, keyed by the key
+// folded to lower case; a key whose value is missing (ReadInt's default) is left out. For a
+// reader of many keys, which would otherwise parse the file once per key.
+[[nodiscard]] std::unordered_map<std::u16string, int> ReadInts(std::string_view bytes,
+                                                               std::u16string_view section);
+
+struct Entry {
+    std::u16string key;
+    std::u16string value;
+};
+
+// The file `bytes` with every entry put in as one WithEntry after another would put them, but
+// read and written once: what a writer of many entries uses, since one call per entry would
+// parse and write the whole file each time. Nothing when any entry would not read back.
+[[nodiscard]] std::optional<std::string> WithEntries(std::string_view bytes,
+                                                     std::u16string_view section,
+                                                     const std::vector<Entry>& entries);
 
 }  // namespace profile_format

@@ -1,5 +1,6 @@
 // The platform layer on POSIX: our own profile-file format (profile_format.h) on files.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -58,10 +59,43 @@ int CreateTempBeside(const std::filesystem::path& target, std::string& tempPath)
     return -1;
 }
 
-// Writes `bytes` to a temporary file of its own beside `target` and renames it over `target`,
-// so that a reader never sees half a file and two writers never write into the same temporary
-// file: whichever renames last leaves its complete file.
-bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes) {
+}  // namespace
+
+FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
+    bytes.clear();
+    const std::string name = std::filesystem::path(path).string();
+    // Not blocking, and only a regular file is read: a pipe put in the file's place would
+    // otherwise hold the writer forever.
+    int fd = -1;
+    do {
+        fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? FileRead::kMissing : FileRead::kFailed;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return FileRead::kFailed;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            close(fd);
+            bytes.clear();
+            return FileRead::kFailed;
+        }
+        if (got == 0) break;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    close(fd);
+    return FileRead::kRead;
+}
+
+// Writes `bytes` to a temporary file of its own beside the target and renames it over the
+// target: whichever of two writers renames last leaves its complete file.
+bool ReplaceFileContents(const std::u16string& path, std::string_view bytes) {
+    const std::filesystem::path target(path);
     std::string temp;
     const int fd = CreateTempBeside(target, temp);
     if (fd < 0) return false;
@@ -73,8 +107,6 @@ bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes) {
     }
     return true;
 }
-
-}  // namespace
 
 int ProfileReadInt(const std::u16string& path,
                    std::u16string_view section,
@@ -88,10 +120,12 @@ bool ProfileWriteString(const std::u16string& path,
                         std::u16string_view section,
                         std::u16string_view key,
                         std::u16string_view value) {
-    const std::filesystem::path target(path);
-    const auto updated =
-        profile_format::WithEntry(ReadBytes(target).value_or(std::string()), section, key, value);
-    return updated && ReplaceFile(target, *updated);
+    // A file that is there but cannot be read is not taken for an empty one: its other entries
+    // would be lost.
+    std::string bytes;
+    if (ReadWholeFile(path, bytes) == FileRead::kFailed) return false;
+    const auto updated = profile_format::WithEntry(bytes, section, key, value);
+    return updated && ReplaceFileContents(path, *updated);
 }
 
 bool PathExists(const std::u16string& path) {

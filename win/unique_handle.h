@@ -66,6 +66,13 @@ struct FindHandleTraits {
     static void Close(Handle handle) noexcept { FindClose(handle); }
 };
 
+// CreateFile reports failure with INVALID_HANDLE_VALUE as well.
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle handle) noexcept { CloseHandle(handle); }
+};
+
 // DeleteObject takes any GDI object; one name for the brush, font and bitmap holders.
 inline void DeleteGdiObject(HGDIOBJ object) noexcept {
     DeleteObject(object);
@@ -82,4 +89,5 @@ using UniqueHBrush = UniqueHandle<NullHandleTraits<HBRUSH, DeleteGdiObject>>;
 using UniqueHBitmap = UniqueHandle<NullHandleTraits<HBITMAP, DeleteGdiObject>>;
 using UniqueHIcon = UniqueHandle<NullHandleTraits<HICON, DestroyIcon>>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
+using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueLocalArgv = UniqueHandle<NullHandleTraits<LPWSTR*, LocalFree>>;

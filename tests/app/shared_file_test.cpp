@@ -170,6 +170,29 @@ TEST_F(SharedFileTest, AWriteWhileAnotherProgramHoldsTheFileIsToldAsInUseAndNotS
     EXPECT_EQ(StatusEntry(L"Proj"), 1);
 }
 
+// The rebuild writes the status file under the database's write lock: while another program
+// holds it the rebuild is told as in use (not as an unreadable database) and the file stays.
+TEST_F(SharedFileTest, ARebuildWhileAnotherProgramHoldsTheFileIsToldAsInUse) {
+    Seed(L"Proj", {{"one", true}});
+    const std::string before = "[pelmora]\r\n" + KeyOf(L"Proj") + "=1\r\n";
+    WriteBytes(StatusPath(), before);
+    ASSERT_TRUE(Launch(L"Proj"));
+    OtherProgram other(DbPath());
+    ASSERT_EQ(other.Run("BEGIN IMMEDIATE;"), SQLITE_OK);
+    Command(kCmdRebuildOverlays);
+    const auto box = app_.WaitMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, L"Pelmora Error");
+    EXPECT_EQ(box->text, kInUse);
+    EXPECT_EQ(ReadBytes(StatusPath()), before);
+    ASSERT_EQ(other.Run("COMMIT;"), SQLITE_OK);
+    ASSERT_TRUE(AnswerMessageBox(*box, IDOK));
+    Command(kCmdRebuildOverlays);
+    EXPECT_TRUE(ExpectBox(L"Success", L"Icon overlays successfully regenerated!"));
+    EXPECT_EQ(StatusEntry(L"Proj"), 3);
+    EXPECT_TRUE(CloseMain());
+}
+
 TEST_F(SharedFileTest, AFileHeldAtStartIsToldAsInUseNotAsDamaged) {
     Seed(L"Proj", {{"kept"}});
     OtherProgram other(DbPath());

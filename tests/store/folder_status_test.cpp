@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/folder_key.h"
 #include "store/profile.h"
+#include "store/profile_format.h"
 #include "store/test_support.h"
 #include "text/text_encoding.h"
 
@@ -72,6 +75,10 @@ TEST_F(FolderStatusTest, WritingAnEntryReplacesItsOldValue) {
 TEST_F(FolderStatusTest, AFailedWriteLeavesNoTemporaryFileBehind) {
     std::filesystem::create_directories(dir / "pelmora.ini" / "kept");
     EXPECT_FALSE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::AllDone));
+    for (const bool replace : {false, true}) {
+        EXPECT_FALSE(PublishStatusEntries(statusFile,
+                                          {{FolderKey(u"Alpha"), FolderStatus::AllDone}}, replace));
+    }
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
         names.push_back(Utf8Path(entry.path().lexically_relative(dir.path())));
@@ -159,6 +166,87 @@ TEST_F(FolderStatusTest, ADecoyTableCannotSetAnotherItemsEntry) {
     RunSql(store, "INSERT INTO zzzz" + alpha + " VALUES (1);");
     ASSERT_TRUE(RebuildStatusFile(store, statusFile));
     EXPECT_EQ(StatusOf(alpha), 1);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> FilesIn(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+// Every operation writes the file once, with the bytes the entries written one at a time would
+// give, keeping every other line as it was.
+TEST_F(FolderStatusTest, OneWriteOfManyEntriesIsTheirWritesOneAfterAnother) {
+    const std::string foreign = "\xEF\xBB\xBF; kept\r\n[a]\r\nk = 1\r\n\r\n[Pelmora]\r\n  " +
+                                FolderKey(u"Old") + " = 2 \r\n\r\n[z]\n";
+    std::vector<StatusEntry> entries;
+    for (const char16_t* name : {u"Alpha", u"OLD", u"Old", u"Beta", u"Alpha"}) {
+        entries.push_back({FolderKey(name), static_cast<FolderStatus>(entries.size() % 4)});
+    }
+    for (const std::string& start : {std::string(), foreign}) {
+        WriteFileBytes(dir / "pelmora.ini", start);
+        std::string oneByOne = start;
+        for (const StatusEntry& entry : entries) {
+            const std::u16string value(
+                1, static_cast<char16_t>(u'0' + static_cast<int>(entry.status)));
+            oneByOne =
+                *profile_format::WithEntry(oneByOne, kStatusSection, Utf8ToUtf16(entry.key), value);
+        }
+        ASSERT_TRUE(PublishStatusEntries(statusFile, entries, false));
+        EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), oneByOne);
+    }
+    EXPECT_EQ(FilesIn(dir.path()).size(), 2u) << "pelmora.db and pelmora.ini, nothing beside";
+}
+
+// Two connections, as two programs have: each writes entries of its own items, one operation
+// after another. Without the shared lock one would read the file, the other replace it, and the
+// first then write back a file without the other's new entry.
+TEST_F(FolderStatusTest, WritersOnTwoConnectionsLoseNoEntry) {
+    constexpr int kEach = 40;
+    std::vector<std::string> keys[2];
+    for (int i = 0; i < kEach; ++i) {
+        keys[0].push_back(AddItem(u"A" + Utf8ToUtf16(std::to_string(i)), 1, 1));
+        keys[1].push_back(AddItem(u"B" + Utf8ToUtf16(std::to_string(i)), 1, 1));
+    }
+    std::atomic<int> failures{0};
+    const auto writer = [&](const std::vector<std::string>& own) {
+        TaskStore connection;
+        if (!OpenTaskStore(connection, Utf8Path(dir / "pelmora.db"))) ++failures;
+        for (const std::string& key : own) {
+            if (!RefreshStatusEntries(connection, statusFile, {key})) ++failures;
+        }
+    };
+    std::thread first(writer, keys[0]);
+    std::thread second(writer, keys[1]);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
+    const auto entries = ReadStatusEntries(statusFile);
+    EXPECT_EQ(entries.size(), 2u * kEach);
+    for (const auto& own : keys) {
+        for (const std::string& key : own) EXPECT_EQ(StatusOf(key), 3) << key;
+    }
+}
+
+TEST_F(FolderStatusTest, WritersWaitForTheDatabaseWriteLockAndWriteNothingWithoutIt) {
+    const std::string alpha = AddItem(u"Alpha", 2, 2);
+    const std::string original = "[pelmora]\r\n" + alpha + "=1\r\n";
+    WriteFileBytes(dir / "pelmora.ini", original);
+    TaskStore other;
+    ASSERT_TRUE(OpenTaskStore(other, Utf8Path(dir / "pelmora.db")));
+    RunSql(other, "BEGIN IMMEDIATE;");
+    EXPECT_FALSE(RebuildStatusFile(store, statusFile));
+    EXPECT_TRUE(LastFailureWasBusy(store));
+    EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), original);
+    RunSql(other, "COMMIT;");
+    ASSERT_TRUE(RefreshStatusEntries(store, statusFile, {alpha}));
+    EXPECT_EQ(StatusOf(alpha), 3);
 }
 
 }  // namespace

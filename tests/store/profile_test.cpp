@@ -167,6 +167,39 @@ TEST_F(ProfileTest, EachImplementationReadsWhatTheOtherWrote) {
               text.rfind("900150983cd24fb0d6963f7d28e17f72"));
 }
 
+// The status writers write the file themselves now; for the files the program makes, the bytes
+// are the system writer's, including a UTF-16 file that a person saved from an editor.
+TEST_F(ProfileTest, BatchWriterWritesTheBytesOfTheSystemWriter) {
+    const std::u16string keys[] = {u"900150983cd24fb0d6963f7d28e17f72",
+                                   u"d41d8cd98f00b204e9800998ecf8427e",
+                                   u"900150983CD24FB0D6963F7D28E17F72"};
+    std::string utf16 = "\xFF\xFE";
+    for (char16_t c : std::u16string(u"[pelmora]\r\nabc=1\r\n")) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+    }
+    const std::filesystem::path systemFile = dir / "system.ini";
+    const std::u16string systemPath = Utf16Path(systemFile);
+    // A key without "=" is the key the system's writer gives the value to.
+    const std::string valueless = "[pelmora]\r\n900150983cd24fb0d6963f7d28e17f72\r\n";
+    for (const std::string& start : {std::string(), utf16, valueless}) {
+        WriteFileBytes(systemFile, start);
+        std::vector<profile_format::Entry> entries;
+        for (size_t i = 0; i < 3; ++i) {
+            const std::u16string value(1, static_cast<char16_t>(u'1' + i));
+            entries.push_back({keys[i], value});
+            ASSERT_TRUE(WritePrivateProfileStringW(
+                L"pelmora", reinterpret_cast<const wchar_t*>(keys[i].c_str()),
+                reinterpret_cast<const wchar_t*>(value.c_str()),
+                reinterpret_cast<const wchar_t*>(systemPath.c_str())));
+        }
+        WritePrivateProfileStringW(nullptr, nullptr, nullptr,
+                                   reinterpret_cast<const wchar_t*>(systemPath.c_str()));
+        EXPECT_EQ(profile_format::WithEntries(start, u"pelmora", entries),
+                  ReadFileBytes(systemFile));
+    }
+}
+
 TEST_F(ProfileTest, ConversionsAgreeWithThePlatformConverter) {
     const std::u16string samples[] = {u"abc",
                                       u"\u00DCbung",
