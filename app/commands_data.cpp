@@ -9,9 +9,9 @@
 #include "app/messages.h"
 #include "app/recovery_actions.h"
 #include "app/text_util.h"
-#include "tasks/unreferenced_tables.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
+#include "tasks/unreferenced_tables.h"
 #include "win/unique_handle.h"
 
 namespace {
