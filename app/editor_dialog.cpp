@@ -63,9 +63,10 @@ void SaveNewTask(HWND dialog, const EditedTitle& title) {
     record->display_title = title.displayTitle;
     record->description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
     record->done = DoneChecked(dialog) ? 1 : 0;
-    record->priority = EntryCount(list);
     record->done_date = TodayDate();
-    const auto rowId = InsertTask(gApp.store, *record);
+    // The place comes from the file, not from the list: another program may have added tasks
+    // since the list was read.
+    const auto rowId = AppendTask(gApp.store, *record);
     if (!rowId) {
         ShowEditorStoreError(dialog, L"Cannot add record into database!");
         return;
@@ -137,12 +138,9 @@ BOOL OnInitDialog(HWND dialog) {
     }
     // The settings file keeps 96-DPI sizes; a stored size below the minimum is used as it is.
     gEditorDpi = WindowDpi(dialog);
-    const Size size = ScaleSize(Size{ReadSetting(kEditorWidthKey, kEditorSize.width),
-                                     ReadSetting(kEditorHeightKey, kEditorSize.height)},
-                                gEditorDpi);
-    const Point origin =
-        CentredOrigin(Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, size);
-    SetWindowPos(dialog, nullptr, origin.x, origin.y, size.width, size.height, SWP_NOZORDER);
+    const Size stored{ReadSetting(kEditorWidthKey, kEditorSize.width),
+                      ReadSetting(kEditorHeightKey, kEditorSize.height)};
+    PlaceOnScreen(dialog, ScaleSize(SaneStoredSize(stored, kEditorSize), gEditorDpi));
     // A stored size equal to the template's sends no size change; lay out regardless.
     LayOut(dialog);
     ShowWindow(dialog, SW_SHOW);

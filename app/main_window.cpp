@@ -101,13 +101,6 @@ LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM l
     return CallWindowProcW(listProc, list, message, wParam, lParam);
 }
 
-void PlaceWindow(HWND window, Size size) {
-    const Point origin =
-        CentredOrigin(Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, size);
-    SetWindowPos(window, nullptr, origin.x, origin.y, size.width, size.height, SWP_NOZORDER);
-    ShowWindow(window, SW_SHOW);
-}
-
 // Makes the brushes and fonts for `dpi` and the current colour scheme, and gives the list the
 // entry height for that density.
 void PrepareDrawing(int dpi) {
@@ -137,10 +130,12 @@ BOOL OnInitDialog(HWND window, HWND, LPARAM) {
     gMain.listProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(gMain.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TaskListFilter)));
 
-    // The settings file keeps 96-DPI sizes; a stored size below the minimum is used as it is.
-    PlaceWindow(window, ScaleSize(Size{ReadSetting(kMainWidthKey, kMainWindowSize.width),
-                                       ReadSetting(kMainHeightKey, kMainWindowSize.height)},
-                                  dpi));
+    // The settings file keeps 96-DPI sizes; a stored size below the minimum is used as it is,
+    // one no window could have counts as absent, and the window always opens on screen.
+    const Size stored{ReadSetting(kMainWidthKey, kMainWindowSize.width),
+                      ReadSetting(kMainHeightKey, kMainWindowSize.height)};
+    PlaceOnScreen(window, ScaleSize(SaneStoredSize(stored, kMainWindowSize), dpi));
+    ShowWindow(window, SW_SHOW);
     // The menu bar took its height from the client area. When the window already had the
     // stored size no WM_SIZE follows, and the list would reach under the bottom frame.
     RECT client;

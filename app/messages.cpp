@@ -52,6 +52,23 @@ void ShowStoreError(HWND owner, const wchar_t* text) {
 }
 
 void ShowLoadError(HWND owner, const wchar_t* text) {
+    if (LastFailureWasTooLarge(gApp.store)) {
+        // The file holds a value no statement of the program reads: it was made or damaged
+        // elsewhere. Saying how large it is tells the user this is no passing fault.
+        const int64_t longest = LongestValueBytes(gApp.store, gApp.store.table).value_or(0);
+        const std::string size =
+            longest > kMeasurableBytes
+                ? "more than " + std::to_string(kMeasurableBytes / (1024 * 1024)) + " MB"
+                : std::to_string(longest) + " bytes";
+        const std::string limit = std::to_string(kMaxValueBytes);
+        ShowError(owner, u"The task list of \"" + gApp.folderName +
+                             u"\" cannot be opened: one of its tasks holds a text of " +
+                             std::u16string(size.begin(), size.end()) +
+                             u", and Pelmora reads texts of up to " +
+                             std::u16string(limit.begin(), limit.end()) +
+                             u" bytes. The list was left as it is.");
+        return;
+    }
     ShowError(owner, LastFailureWasBusy(gApp.store) ? kTaskListInUse : text);
 }
 

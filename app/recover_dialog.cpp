@@ -5,8 +5,11 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "app/app_state.h"
 #include "app/commands.h"
@@ -17,16 +20,44 @@
 #include "app/resource.h"
 #include "app/task_list.h"
 #include "app/text_util.h"
+#include "app/window_dpi.h"
 #include "store/folder_key.h"
 #include "win/dc_selection.h"
 
 namespace {
 
+// The most lists the dialog offers at once. A folder can hold thousands of lists whose items are
+// gone; beyond a few hundred nobody reads them, and the box only gets slow. When there are more,
+// those with the latest dates are offered (the ones a person is most likely looking for), and
+// the intro says how many there are and where to see every one.
+constexpr size_t kMostListsShown = 500;
+
+// How long one step of a listing may keep the dialog from answering.
+constexpr std::chrono::milliseconds kListingSlice{40};
+// A listing that finishes within this time shows its result straight away.
+constexpr std::chrono::milliseconds kFirstListingSlice{50};
+constexpr UINT_PTR kListingTimer = 1;
+
+// A listing under way: read a slice at a time from a timer, so the dialog keeps answering
+// (input and painting come before timer messages) and Close stops it at once.
+struct PendingListing {
+    RecoverySource source;
+    UnclaimedListing listing;
+    bool active = false;
+};
+
 struct RecoverDialogState {
     RecoverySource source;
     std::vector<TaskListSummary> lists;  // entry i describes lists[i]
+    size_t unclaimed = 0;                // lists on offer before the cap
+    PendingListing pending;
+    std::vector<std::string> tooLarge;  // lists of the last listing that could not be read
     bool recovered = false;
 };
+
+// Sent to itself when a listing left lists out for their size: the warning comes once the
+// dialog is up, also when the listing completed while it was being made.
+constexpr UINT kTellTooLargeMessage = WM_APP + 1;
 
 RecoverDialogState gRecover;
 
@@ -72,10 +103,23 @@ void UpdateRecoverButton(HWND dialog) {
     EnableWindow(GetDlgItem(dialog, IDOK), selected != LB_ERR);
 }
 
+std::u16string FolderShown(const RecoverySource& source) {
+    std::u16string folder = source.folder;
+    if (folder.size() > 3) folder.pop_back();
+    return folder;
+}
+
 void SetIntro(HWND dialog) {
     const std::u16string item = u"\"" + gApp.folderName + u"\"";
     std::u16string text;
-    if (gRecover.source.IsOwnFolder()) {
+    if (gRecover.unclaimed > gRecover.lists.size()) {
+        text = u"Shown are the " + Number(static_cast<int>(gRecover.lists.size())) +
+               u" with the latest dates of " + Number(static_cast<int>(gRecover.unclaimed)) +
+               u" task lists in \"" + FolderShown(gRecover.source) +
+               u"\" that belong to no item (\"pelmora-cli status\" lists them all). Choose the "
+               u"one that belongs to " +
+               item + u" and press Recover.";
+    } else if (gRecover.source.IsOwnFolder()) {
         text = gRecover.lists.empty()
                    ? u"Every task list of this folder belongs to an item in it. If " + item +
                          u" was moved here from another folder, choose \"Other Folder...\" and "
@@ -84,8 +128,7 @@ void SetIntro(HWND dialog) {
                      u"items that were renamed. Choose the one that belongs to " +
                          item + u" and press Recover to add its tasks to this list.";
     } else {
-        std::u16string folder = gRecover.source.folder;
-        if (folder.size() > 3) folder.pop_back();
+        const std::u16string folder = FolderShown(gRecover.source);
         text = gRecover.lists.empty()
                    ? u"Every task list in \"" + folder +
                          u"\" belongs to an item there; none is left to recover."
@@ -96,9 +139,21 @@ void SetIntro(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_RECOVER_INTRO, WidePtr(text));
 }
 
+void ShowProgress(HWND dialog) {
+    const UnclaimedListing& listing = gRecover.pending.listing;
+    const std::u16string text =
+        u"Reading the task lists of \"" + FolderShown(gRecover.pending.source) + u"\": " +
+        Number(static_cast<int>(listing.next)) + u" of " +
+        Number(static_cast<int>(listing.tables.size())) + u" read. Close stops reading.";
+    SetDlgItemTextW(dialog, IDC_RECOVER_INTRO, WidePtr(text));
+}
+
 void FillList(HWND dialog) {
     const HWND list = List(dialog);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    // Hundreds of entries: one allocation and one repaint at the end, not one per entry.
+    SendMessageW(list, LB_INITSTORAGE, gRecover.lists.size(), gRecover.lists.size() * 128);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (const TaskListSummary& summary : gRecover.lists) {
         // The entry's own text is the whole description in one line, for screen readers.
         const std::u16string text = CountsLine(summary) + u": " + TitlesLine(summary, u"; ");
@@ -112,13 +167,77 @@ void FillList(HWND dialog) {
             break;
         }
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
     SetIntro(dialog);
     UpdateRecoverButton(dialog);
 }
 
-// Lists what `source` offers; false (with the user told why) when it cannot be read.
-bool Load(HWND dialog, RecoverySource source, std::vector<TaskListSummary>& lists) {
-    const ListingStatus status = FindRecoverableLists(source, lists);
+void StopListing(HWND dialog) {
+    KillTimer(dialog, kListingTimer);
+    gRecover.pending = PendingListing();
+}
+
+// Lists that hold a text over the store's limit cannot be offered; the user hears which size
+// kept them out, and that they were left alone.
+void TellTooLarge(HWND dialog, RecoverySource& source, const std::vector<std::string>& tables) {
+    if (tables.empty() || gRecover.pending.active) return;
+    TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
+    int64_t longest = 0;
+    for (const std::string& table : tables) {
+        longest = std::max(longest, LongestValueBytes(store, table).value_or(0));
+    }
+    const std::u16string size =
+        longest > kMeasurableBytes
+            ? u"more than " + Number(static_cast<int>(kMeasurableBytes / (1024 * 1024))) + u" MB"
+            : Number(static_cast<int>(longest)) + u" bytes";
+    ShowWarning(dialog,
+                Number(static_cast<int>(tables.size())) +
+                    (tables.size() == 1 ? u" task list here holds" : u" task lists here hold") +
+                    u" a text too long to be read (the longest is " + size +
+                    u"; Pelmora reads texts of up to " + Number(kMaxValueBytes) +
+                    u" bytes), so it cannot be offered. It was left as it is.");
+}
+
+// The listing is complete: offers its lists, at most kMostListsShown of them.
+void FinishListing(HWND dialog) {
+    KillTimer(dialog, kListingTimer);
+    PendingListing done = std::move(gRecover.pending);
+    gRecover.pending = PendingListing();
+    std::vector<TaskListSummary> lists = OfferedLists(done.source, done.listing);
+    gRecover.unclaimed = lists.size();
+    if (lists.size() > kMostListsShown) {
+        std::stable_sort(lists.begin(), lists.end(),
+                         [](const TaskListSummary& a, const TaskListSummary& b) {
+                             return a.latestDate > b.latestDate;
+                         });
+        lists.resize(kMostListsShown);
+    }
+    gRecover.source = std::move(done.source);
+    gRecover.lists = std::move(lists);
+    FillList(dialog);
+    gRecover.tooLarge = std::move(done.listing.tooLarge);
+    if (!gRecover.tooLarge.empty()) PostMessageW(dialog, kTellTooLargeMessage, 0, 0);
+}
+
+void OnListingTimer(HWND dialog) {
+    if (!gRecover.pending.active) {
+        KillTimer(dialog, kListingTimer);
+        return;
+    }
+    if (ContinueRecoverableListing(gRecover.pending.source, gRecover.pending.listing,
+                                   kListingSlice)) {
+        FinishListing(dialog);
+    } else {
+        ShowProgress(dialog);
+    }
+}
+
+// Starts listing what `source` offers; false (with the user told why) when it cannot be read.
+// A small folder is listed at once; a large one goes on from a timer, showing its progress.
+bool Load(HWND dialog, RecoverySource source) {
+    UnclaimedListing listing;
+    const ListingStatus status = StartRecoverableListing(source, listing);
     const wchar_t* problem = nullptr;
     switch (status) {
         case ListingStatus::kOk:
@@ -141,9 +260,19 @@ bool Load(HWND dialog, RecoverySource source, std::vector<TaskListSummary>& list
         ShowError(dialog, problem);
         return false;
     }
-    gRecover.source = std::move(source);
-    gRecover.lists = std::move(lists);
-    FillList(dialog);
+    StopListing(dialog);
+    gRecover.pending = PendingListing{std::move(source), std::move(listing), true};
+    if (ContinueRecoverableListing(gRecover.pending.source, gRecover.pending.listing,
+                                   kFirstListingSlice)) {
+        FinishListing(dialog);
+        return true;
+    }
+    // The old offer goes: it belongs to another folder than the one being read.
+    gRecover.lists.clear();
+    SendMessageW(List(dialog), LB_RESETCONTENT, 0, 0);
+    UpdateRecoverButton(dialog);
+    ShowProgress(dialog);
+    SetTimer(dialog, kListingTimer, 0, nullptr);
     return true;
 }
 
@@ -211,10 +340,9 @@ void OnOtherFolder(HWND dialog) {
     const std::u16string folder = PickFolder(dialog);
     if (folder.empty()) return;
     RecoverySource source;
-    std::vector<TaskListSummary> lists;
     if (SameFolder(folder, OwnDatabaseFolder())) {
         source.folder = OwnDatabaseFolder();
-        Load(dialog, std::move(source), lists);
+        Load(dialog, std::move(source));
         return;
     }
     const ListingStatus opened = OpenOtherFolder(folder, source);
@@ -226,7 +354,7 @@ void OnOtherFolder(HWND dialog) {
                       : L"The task database in that folder cannot be opened. Nothing was changed.");
         return;
     }
-    Load(dialog, std::move(source), lists);
+    Load(dialog, std::move(source));
 }
 
 void OnRecover(HWND dialog) {
@@ -293,11 +421,12 @@ BOOL OnInitDialog(HWND dialog) {
     // Named by the dialog's own words above it; each entry by its text, which says in one line
     // what the entry draws in two.
     AttachListAccessible(List(dialog), ListAccessibleNames{&LabelBefore, &ListEntryText});
+    // Centred by its template; on a display too small for it at this density, kept on screen.
+    KeepInWorkArea(dialog);
     gRecover = RecoverDialogState();
     RecoverySource own;
     own.folder = OwnDatabaseFolder();
-    std::vector<TaskListSummary> lists;
-    if (!Load(dialog, std::move(own), lists)) {
+    if (!Load(dialog, std::move(own))) {
         gRecover.source.folder = OwnDatabaseFolder();
         FillList(dialog);
     }
@@ -310,6 +439,8 @@ bool OnCommand(HWND dialog, int id, int notification) {
             OnRecover(dialog);
             return true;
         case IDCANCEL:
+            // Also stops a listing under way.
+            StopListing(dialog);
             EndDialog(dialog, IDCANCEL);
             return true;
         case IDC_RECOVER_OTHER:
@@ -337,7 +468,16 @@ INT_PTR CALLBACK RecoverProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             return TRUE;
         case WM_COMMAND:
             return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        case kTellTooLargeMessage:
+            // A modal dialog shows itself once its queue is idle; the warning comes after it.
+            ShowWindow(dialog, SW_SHOW);
+            TellTooLarge(dialog, gRecover.source, std::exchange(gRecover.tooLarge, {}));
+            return TRUE;
+        case WM_TIMER:
+            if (wParam == kListingTimer) OnListingTimer(dialog);
+            return TRUE;
         case WM_CLOSE:
+            StopListing(dialog);
             EndDialog(dialog, IDCANCEL);
             return TRUE;
         default:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
 #include "app/app_state.h"
 #include "app/messages.h"
@@ -115,13 +116,37 @@ std::u16string OwnDatabaseFolder() {
     return std::u16string(ParentFolderOf(gApp.statusFilePath));
 }
 
+namespace {
+
+// The volume and the file index of the folder or file at `path`, as its open handle tells them.
+std::optional<std::tuple<DWORD, DWORD, DWORD>> FileIdentity(const std::u16string& path) {
+    UniqueFileHandle file(CreateFileW(WidePtr(path), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return std::make_tuple(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
+}
+
+}  // namespace
+
 bool SameFolder(const std::u16string& a, const std::u16string& b) {
     std::u16string left = FullPath(a);
     std::u16string right = FullPath(b);
     for (std::u16string* path : {&left, &right}) {
         if (path->empty() || path->back() != u'\\') *path += u'\\';
     }
-    return CompareStringOrdinal(WidePtr(left), -1, WidePtr(right), -1, TRUE) == CSTR_EQUAL;
+    if (CompareStringOrdinal(WidePtr(left), -1, WidePtr(right), -1, TRUE) == CSTR_EQUAL) {
+        return true;
+    }
+    // Another spelling of the same folder: a link, a short name, another mapping of the drive.
+    // Either folder, or the database in it, seen through an open handle.
+    for (const char16_t* inside : {u"", kDatabaseFileName}) {
+        const auto one = FileIdentity(left + inside);
+        if (one && one == FileIdentity(right + inside)) return true;
+    }
+    return false;
 }
 
 ListingStatus OpenOtherFolder(const std::u16string& folder, RecoverySource& source) {
@@ -138,29 +163,65 @@ ListingStatus OpenOtherFolder(const std::u16string& folder, RecoverySource& sour
     return ListingStatus::kOk;
 }
 
-ListingStatus FindRecoverableLists(RecoverySource& source, std::vector<TaskListSummary>& lists) {
-    lists.clear();
+ListingStatus StartRecoverableListing(RecoverySource& source, UnclaimedListing& listing) {
+    listing = UnclaimedListing();
     const auto names = ListEntryNames(source.folder);
     if (!names) return ListingStatus::kNoFileList;
     TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
-    auto found = FindUnclaimedLists(store, *names);
-    if (!found) return ListingStatus::kUnreadable;
-    for (TaskListSummary& summary : *found) {
+    auto started = StartUnclaimedListing(store, *names);
+    if (!started) return ListingStatus::kUnreadable;
+    listing = std::move(*started);
+    return ListingStatus::kOk;
+}
+
+bool ContinueRecoverableListing(RecoverySource& source,
+                                UnclaimedListing& listing,
+                                std::chrono::milliseconds slice) {
+    TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
+    const auto end = std::chrono::steady_clock::now() + slice;
+    // A few lists at a time between looks at the clock: one list is a query or two.
+    while (!listing.Finished() && std::chrono::steady_clock::now() < end) {
+        ContinueUnclaimedListing(store, listing, 8);
+    }
+    return listing.Finished();
+}
+
+std::vector<TaskListSummary> OfferedLists(const RecoverySource& source, UnclaimedListing& listing) {
+    std::vector<TaskListSummary> lists;
+    for (TaskListSummary& summary : listing.lists) {
         // An empty list has nothing to give; in its own folder the item's table is what
         // receives (a moved item's old table elsewhere has the same name, and is the one wanted).
         if (summary.tasks == 0) continue;
         if (source.IsOwnFolder() && summary.table == gApp.store.table) continue;
         lists.push_back(std::move(summary));
     }
+    return lists;
+}
+
+ListingStatus FindRecoverableLists(RecoverySource& source, std::vector<TaskListSummary>& lists) {
+    lists.clear();
+    UnclaimedListing listing;
+    const ListingStatus status = StartRecoverableListing(source, listing);
+    if (status != ListingStatus::kOk) return status;
+    TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
+    ContinueUnclaimedListing(store, listing, listing.tables.size());
+    lists = OfferedLists(source, listing);
     return ListingStatus::kOk;
 }
 
 bool OwnFolderHasRecoverableLists() {
     RecoverySource own;
     own.folder = OwnDatabaseFolder();
-    std::vector<TaskListSummary> lists;
-    return !own.folder.empty() && FindRecoverableLists(own, lists) == ListingStatus::kOk &&
-           !lists.empty();
+    if (own.folder.empty()) return false;
+    UnclaimedListing listing;
+    if (StartRecoverableListing(own, listing) != ListingStatus::kOk) return false;
+    // The first list on offer answers the question; the rest need not be read.
+    while (!listing.Finished()) {
+        ContinueUnclaimedListing(gApp.store, listing, 1);
+        if (!OfferedLists(own, listing).empty()) return true;
+        listing.lists.clear();
+    }
+    return false;
 }
 
 bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,15 @@ ListingStatus OpenOtherFolder(const std::u16string& folder, RecoverySource& sour
 // table left out.
 ListingStatus FindRecoverableLists(RecoverySource& source, std::vector<TaskListSummary>& lists);
 
+// The same a slice at a time, for a dialog that keeps answering while a folder with thousands
+// of lists is read: Start lists the folder and reads the schema; each Continue reads lists for
+// about `slice` and says whether the listing is complete; OfferedLists then picks what to offer.
+ListingStatus StartRecoverableListing(RecoverySource& source, UnclaimedListing& listing);
+bool ContinueRecoverableListing(RecoverySource& source,
+                                UnclaimedListing& listing,
+                                std::chrono::milliseconds slice);
+std::vector<TaskListSummary> OfferedLists(const RecoverySource& source, UnclaimedListing& listing);
+
 // Whether the item's own folder offers anything to recover (for the empty list's hint).
 bool OwnFolderHasRecoverableLists();
 
@@ -48,5 +58,6 @@ bool ConfirmClearingOpenTasks(HWND owner,
                               const std::vector<std::string>& tables,
                               const std::vector<std::u16string>& entryNames);
 
-// True when both paths name the same folder (so the same database file).
+// True when both paths name the same folder (so the same database file): the same volume and
+// file identity, whatever the path's spelling (a link, a short 8.3 name, another drive letter).
 bool SameFolder(const std::u16string& a, const std::u16string& b);

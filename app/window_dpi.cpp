@@ -64,3 +64,45 @@ bool HighContrastOn() {
     if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0)) return false;
     return (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
+
+namespace {
+
+Box BoxOf(const RECT& rect) {
+    return Box{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+// The work area of the monitor that holds most of `rect`, or of the one nearest to it.
+Box WorkAreaFor(const RECT& rect) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetMonitorInfoW(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &info)) {
+        RECT area{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+        return BoxOf(area);
+    }
+    return BoxOf(info.rcWork);
+}
+
+}  // namespace
+
+void PlaceOnScreen(HWND window, Size size) {
+    const Point origin =
+        CentredOrigin(Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, size);
+    const RECT centred{origin.x, origin.y, origin.x + size.width, origin.y + size.height};
+    const Box placed = FitInWorkArea(BoxOf(centred), WorkAreaFor(centred));
+    SetWindowPos(window, nullptr, placed.left, placed.top, placed.Width(), placed.Height(),
+                 SWP_NOZORDER);
+}
+
+void KeepInWorkArea(HWND window) {
+    RECT rect{};
+    if (!GetWindowRect(window, &rect)) return;
+    const Box now = BoxOf(rect);
+    const Box placed = FitInWorkArea(now, WorkAreaFor(rect));
+    if (placed.left == now.left && placed.top == now.top && placed.Width() == now.Width() &&
+        placed.Height() == now.Height()) {
+        return;
+    }
+    SetWindowPos(window, nullptr, placed.left, placed.top, placed.Width(), placed.Height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}

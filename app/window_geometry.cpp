@@ -1,7 +1,30 @@
 #include "app/window_geometry.h"
 
+#include <utility>
+
 Point CentredOrigin(Size screen, Size window) {
     return Point{(screen.width - window.width) / 2, (screen.height - window.height) / 2};
+}
+
+Size SaneStoredSize(Size stored, Size designed) {
+    const auto sane = [](int side, int fallback) {
+        return side >= kSmallestStoredSide && side <= kLargestStoredSide ? side : fallback;
+    };
+    return Size{sane(stored.width, designed.width), sane(stored.height, designed.height)};
+}
+
+Box FitInWorkArea(const Box& window, const Box& workArea) {
+    // Each axis on its own: the size first, then the position. The far edge is checked before
+    // the near one, so a window at least as large as the area starts at the area's top left.
+    const auto fit = [](int start, int length, int areaStart, int areaEnd) {
+        length = length < areaEnd - areaStart ? length : areaEnd - areaStart;
+        if (start > areaEnd - length) start = areaEnd - length;
+        if (start < areaStart) start = areaStart;
+        return std::pair<int, int>(start, length);
+    };
+    const auto [left, width] = fit(window.left, window.Width(), workArea.left, workArea.right);
+    const auto [top, height] = fit(window.top, window.Height(), workArea.top, workArea.bottom);
+    return Box{left, top, left + width, top + height};
 }
 
 Size ScaleSize(Size size, int dpi) {

@@ -29,6 +29,17 @@ struct Size {
 inline constexpr Size kMainWindowSize{380, 414};
 inline constexpr Size kEditorSize{383, 349};
 
+// The stored 96-DPI sizes the windows take. Anything outside (0, negative or not a number, which
+// all read as 0 or less, or a number no display holds) counts as absent: the designed size is used.
+inline constexpr int kSmallestStoredSide = 100;
+inline constexpr int kLargestStoredSide = 10000;
+Size SaneStoredSize(Size stored, Size designed);
+
+// The window rectangle `window` moved and cut down until it lies wholly inside `workArea` (the
+// part of a monitor that the taskbar leaves): never larger than the work area, never past its
+// edges, so the title bar is always on screen. A rectangle already inside is returned as it is.
+Box FitInWorkArea(const Box& window, const Box& workArea);
+
 // A 96-DPI size in pixels at `dpi`, and back.
 Size ScaleSize(Size size, int dpi);
 Size UnscaleSize(Size size, int dpi);

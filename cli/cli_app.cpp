@@ -22,11 +22,13 @@ constexpr char kExitCodes[] =
     "  1  the database or the status file could not be written (read-only, disk full)\n"
     "  2  usage error: unknown command or option, missing or extra argument\n"
     "  3  not found: no such file or folder, no task N, no import file\n"
-    "  4  refused: a title that exists already or is empty, an import file that is not\n"
-    "     valid JSON or names no lists, lists that would be overwritten without --replace\n"
+    "  4  refused: a title that exists already, is empty or too long, an import file that\n"
+    "     is not valid JSON, names no lists or holds a task that cannot be stored, lists\n"
+    "     that would be overwritten without --replace\n"
     "  5  database busy: another program is writing to it; try again\n"
-    "  6  database unreadable or crafted: not a task database, damaged, or a folder\n"
-    "     where \"pelmora.db\" should be\n"
+    "  6  database unreadable or crafted: not a task database, damaged, a text longer than\n"
+    "     Pelmora reads, a view where a list should be, or a folder where \"pelmora.db\"\n"
+    "     should be\n"
     "A command that fails prints one line on standard error and changes no file.";
 
 struct Arguments {
@@ -145,6 +147,19 @@ int RunCli(const std::vector<std::string>& arguments, const CliOutput& output) {
 
     std::string printed;
     try {
+        // A first word that names no command is said to be one, rather than reported as a
+        // missing command.
+        if (arguments.size() > 1 && !arguments[1].empty() && arguments[1][0] != '-') {
+            bool known = false;
+            for (const CLI::App* command : app.get_subcommands({})) {
+                known = known || command->check_name(arguments[1]);
+            }
+            if (!known) {
+                throw CliFailure(kExitUsage, "\"" + arguments[1] +
+                                                 "\" is not a command (pelmora-cli --help lists "
+                                                 "the commands)");
+            }
+        }
         std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
         if (!reversed.empty()) reversed.pop_back();  // the program's own name
         app.parse(std::move(reversed));

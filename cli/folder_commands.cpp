@@ -74,20 +74,20 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
     std::vector<ListSummary> claimed;
     std::vector<ListSummary> unclaimed;
     if (auto store = OpenDatabase(folder, false)) {
-        const auto tables = ListTables(*store);
-        if (!tables) FailFromStore(*store, folder, "cannot read");
+        const SchemaIndex schema = ReadFolderSchema(*store, folder);
         const std::map<std::string, std::u16string> names = NamesByKey(folder);
         // Read once: a folder may hold thousands of lists.
         const auto statusEntries = ReadStatusEntries(folder.statusFile);
-        for (const std::string& table : *tables) {
+        for (const std::string& table : schema.tables) {
             if (!IsTaskTableName(table)) continue;
             ListSummary list;
             list.key = table.substr(4);
-            for (const TaskRecord& task : LoadListTasks(*store, folder, table)) {
+            for (const TaskRecord& task : LoadListTasks(*store, folder, table, schema)) {
                 ++list.tasks;
                 if (task.done != 0) ++list.done;
             }
-            list.status = GetFolderStatus(*store, table);
+            // The rule the program applies at exit, on the tasks just read.
+            list.status = FolderStatusOfCounts(list.tasks, list.done);
             const auto entry = statusEntries.find(list.key);
             list.statusFile = entry == statusEntries.end() ? 0 : entry->second;
             const auto owner = names.find(list.key);

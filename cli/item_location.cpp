@@ -95,6 +95,11 @@ void FailFromStore(const TaskStore& store, const FolderLocation& folder, const s
             throw CliFailure(kExitBusy, file + " is in use by another program; try again");
         case StoreFault::kReadOnly:
             throw CliFailure(kExitFailed, doing + " " + file + ": it may only be read");
+        case StoreFault::kTooLarge:
+            throw CliFailure(kExitUnreadable,
+                             doing + " " + file + ": it holds a value longer than the " +
+                                 std::to_string(kMaxValueBytes) +
+                                 " bytes Pelmora reads (damaged, or made by another program)");
         case StoreFault::kUnreadable:
             throw CliFailure(kExitUnreadable,
                              doing + " " + file + ": not a task database, or damaged");

@@ -5,17 +5,29 @@
 #include "store/store_fault.h"
 #include "tasks/task_edits.h"
 
+SchemaIndex ReadFolderSchema(TaskStore& store, const FolderLocation& folder) {
+    auto schema = ReadSchema(store);
+    if (!schema) FailFromStore(store, folder, "cannot read");
+    return std::move(*schema);
+}
+
 std::vector<TaskRecord> LoadListTasks(TaskStore& store,
                                       const FolderLocation& folder,
                                       const std::string& table) {
-    // Listing the tables reads the schema first: a file that is not a database fails here
-    // instead of reading as an empty list.
-    const auto tables = ListTables(store);
-    if (!tables) FailFromStore(store, folder, "cannot read");
-    bool exists = false;
-    for (const std::string& name : *tables) exists = exists || name == table;
-    if (!exists) return {};
-    if (!HasTaskColumns(store, table)) {
+    // Reading the schema first: a file that is not a database fails here instead of reading as
+    // an empty list.
+    return LoadListTasks(store, folder, table, ReadFolderSchema(store, folder));
+}
+
+std::vector<TaskRecord> LoadListTasks(TaskStore& store,
+                                      const FolderLocation& folder,
+                                      const std::string& table,
+                                      const SchemaIndex& schema) {
+    const std::string type = SchemaTypeOf(schema, table);
+    if (type.empty()) return {};
+    // A view, an index or anything else under the list's name is no list, and certainly not
+    // an empty one.
+    if (type != "table" || !HasTaskColumns(store, table)) {
         throw CliFailure(kExitUnreadable, "cannot read " + Utf8Of(folder.database) + ": " + table +
                                               " is not a task list");
     }

@@ -15,6 +15,16 @@ std::vector<TaskRecord> LoadListTasks(TaskStore& store,
                                       const FolderLocation& folder,
                                       const std::string& table);
 
+// The same for a command that reads many lists: `schema` is what ReadFolderSchema gave once, so
+// each list costs a lookup instead of another read of the schema.
+std::vector<TaskRecord> LoadListTasks(TaskStore& store,
+                                      const FolderLocation& folder,
+                                      const std::string& table,
+                                      const SchemaIndex& schema);
+
+// The file's schema, read once; a file that is not a database ends the command.
+SchemaIndex ReadFolderSchema(TaskStore& store, const FolderLocation& folder);
+
 // Deletes every task of `tasks` (the whole list as just loaded) in one statement; ends the
 // command when one has no row key of its own or the delete fails. An empty list is no change.
 void RemoveListedTasks(TaskStore& store,

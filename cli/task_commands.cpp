@@ -24,12 +24,23 @@ TaskStore OpenForChange(const ItemLocation& item, long long n) {
     return std::move(*store);
 }
 
+// A text the store could not keep is refused before anything is written.
+void RefuseOverlong(const std::optional<std::string>& stored, const char* what) {
+    if (stored && stored->size() > static_cast<size_t>(kMaxValueBytes)) {
+        throw CliFailure(kExitRefused, std::string("the ") + what + " is " +
+                                           std::to_string(stored->size()) +
+                                           " bytes as stored; at most " +
+                                           std::to_string(kMaxValueBytes) + " can be kept");
+    }
+}
+
 // The stored title the editor would make of `title`; empty or all-blank titles are refused.
 std::string StoredTitle(const std::string& title) {
     const EditedTitle edited = ReadTitleField(Utf8ToUtf16(title));
     if (edited.problem != TitleProblem::kNone) {
         throw CliFailure(kExitRefused, "Title of the task is empty!");
     }
+    RefuseOverlong(edited.key, "title");
     return edited.key;
 }
 
@@ -78,6 +89,7 @@ std::string CmdAdd(const std::string& itemPath,
     TaskRecord record;
     record.title = StoredTitle(title);
     if (description) record.description = EncodeDescription(Utf8ToUtf16(*description));
+    RefuseOverlong(record.description, "description");
     record.done = done ? 1 : 0;
     record.done_date = TodayDate();
 
@@ -90,8 +102,7 @@ std::string CmdAdd(const std::string& itemPath,
             if (!CreateTaskTable(*store)) FailFromStore(*store, item.parent, "cannot write");
             const auto tasks = LoadListTasks(*store, item.parent, item.table);
             RefuseTakenTitle(tasks, record.title, NameOf(item));
-            record.priority = static_cast<int32_t>(tasks.size());
-            if (!InsertTask(*store, record)) FailFromStore(*store, item.parent, "cannot write");
+            if (!AppendTask(*store, record)) FailFromStore(*store, item.parent, "cannot write");
         });
     } catch (const CliFailure&) {
         // A database this command created for nothing would be a change left behind.
@@ -119,6 +130,7 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
         if (newTitle && *newTitle != task.title) RefuseTakenTitle(tasks, *newTitle, NameOf(item));
         if (newTitle) task.title = *newTitle;
         if (edit.description) task.description = EncodeDescription(Utf8ToUtf16(*edit.description));
+        RefuseOverlong(task.description, "description");
         if (edit.done && *edit.done != (task.done != 0)) {
             task.done = *edit.done ? 1 : 0;
             task.done_date = TodayDate();

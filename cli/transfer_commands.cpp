@@ -95,6 +95,19 @@ TaskRecord ReadTask(const json& entry,
             Invalid(file, at + ": \"priority\" must be a whole number");
         task.priority = priority.get<int32_t>();
     }
+    // What the store could not keep is refused here, as bad input, before anything is written:
+    // a value over the limit cannot be stored at all.
+    for (const auto& [name, value] : {std::pair<const char*, std::string_view>{"title", task.title},
+                                      {"description", task.description.value_or("")}}) {
+        // The title is the task's identity: a NUL would make it equal its own first part.
+        if (name == std::string_view("title") && value.find('\0') != std::string_view::npos)
+            Invalid(file, at + ": the stored " + std::string(name) + " holds a NUL character");
+        if (value.size() > static_cast<size_t>(kMaxValueBytes)) {
+            Invalid(file, at + ": the " + std::string(name) + " is " +
+                              std::to_string(value.size()) + " bytes as stored; at most " +
+                              std::to_string(kMaxValueBytes) + " can be kept");
+        }
+    }
     return task;
 }
 
@@ -186,13 +199,12 @@ std::string CmdExport(const std::string& folderPath, const std::optional<std::st
     const FolderLocation folder = LocateFolder(folderPath);
     json lists = json::array();
     if (auto store = OpenDatabase(folder, false)) {
-        const auto tables = ListTables(*store);
-        if (!tables) FailFromStore(*store, folder, "cannot read");
+        const SchemaIndex schema = ReadFolderSchema(*store, folder);
         const std::map<std::string, std::u16string> names = NamesByKey(folder);
-        for (const std::string& table : *tables) {
+        for (const std::string& table : schema.tables) {
             if (!IsTaskTableName(table)) continue;
             json tasks = json::array();
-            for (const TaskRecord& task : LoadListTasks(*store, folder, table)) {
+            for (const TaskRecord& task : LoadListTasks(*store, folder, table, schema)) {
                 json entry = {{"title", DecodedText(task.title)},
                               {"description", DecodedText(task.description)},
                               {"done", task.done != 0},
@@ -226,9 +238,10 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
     size_t imported = 0;
     try {
         RunInTransaction(*store, folder, [&] {
+            SchemaIndex schema = ReadFolderSchema(*store, folder);
             for (const ImportedList& list : lists) {
                 store->table = "tbl_" + list.key;
-                const auto existing = LoadListTasks(*store, folder, store->table);
+                const auto existing = LoadListTasks(*store, folder, store->table, schema);
                 if (!existing.empty() && !replace) {
                     throw CliFailure(kExitRefused,
                                      Utf8Of(folder.folder) + " already has " +
@@ -238,6 +251,7 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
                 }
                 RemoveListedTasks(*store, folder, existing);
                 if (!CreateTaskTable(*store)) FailFromStore(*store, folder, "cannot write");
+                schema.typeByName.emplace(store->table, "table");
                 for (const TaskRecord& task : list.tasks) {
                     if (!InsertTask(*store, task)) FailFromStore(*store, folder, "cannot write");
                     ++imported;

@@ -3,7 +3,8 @@
 // short when they carry it; this helper edits the registry value at whatever length it has and
 // changes nothing in it but the one entry.
 //
-//   PathEntry add DIR      appends ";DIR" unless an entry names DIR already
+//   PathEntry add DIR      appends ";DIR" (";"DIR"" when DIR holds ";") unless an entry names
+//                          DIR already
 //   PathEntry remove DIR   takes out every entry that names DIR, and nothing else
 //
 // Exit codes: 0 the value was changed, 3 there was nothing to change, 1 the value could not be
@@ -43,15 +44,20 @@ std::wstring Canonical(std::wstring entry) {
     return entry;
 }
 
+// The entries as Windows reads PATH: ";" separates them, except between double quotes, which
+// is how an entry holding ";" is written.
 std::vector<std::wstring> Split(const std::wstring& value) {
-    std::vector<std::wstring> entries;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = value.find(L';', start);
-        entries.push_back(value.substr(start, end == std::wstring::npos ? end : end - start));
-        if (end == std::wstring::npos) return entries;
-        start = end + 1;
+    std::vector<std::wstring> entries(1);
+    bool quoted = false;
+    for (wchar_t c : value) {
+        if (c == L'"') quoted = !quoted;
+        if (c == L';' && !quoted) {
+            entries.emplace_back();
+        } else {
+            entries.back() += c;
+        }
     }
+    return entries;
 }
 
 bool ReadPath(HKEY key, std::wstring& value, DWORD& type) {
@@ -89,7 +95,8 @@ void AnnounceChange() {
 
 int Run(const std::wstring& action, const std::wstring& dir) {
     const std::wstring wanted = Canonical(dir);
-    if (wanted.empty()) return kUsage;
+    // A quote cannot be part of a folder's name; one here would unbalance the quoting above.
+    if (wanted.empty() || dir.find(L'"') != std::wstring::npos) return kUsage;
     KeyCloser key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0,
                       KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
@@ -106,9 +113,12 @@ int Run(const std::wstring& action, const std::wstring& dir) {
         for (const std::wstring& entry : entries) {
             if (Canonical(entry) == wanted) return kUnchanged;
         }
+        // A folder holding ";" goes between quotes, as Windows writes such an entry: bare, it
+        // would read as two entries, one of them a folder that is not ours.
+        const std::wstring added = dir.find(L';') == std::wstring::npos ? dir : L"\"" + dir + L"\"";
         // Always a separator of our own, even after a trailing ";", so that taking the entry out
         // again gives back the value exactly as it was.
-        updated = value.empty() ? dir : value + L";" + dir;
+        updated = value.empty() ? added : value + L";" + added;
     } else if (action == L"remove") {
         bool removed = false;
         bool first = true;

@@ -12,6 +12,8 @@ StoreFault LastStoreFault(const TaskStore& store) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
             return StoreFault::kBusy;
+        case SQLITE_TOOBIG:
+            return StoreFault::kTooLarge;
         case SQLITE_READONLY:
         case SQLITE_PERM:
             return StoreFault::kReadOnly;

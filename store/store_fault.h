@@ -10,6 +10,7 @@ enum class StoreFault {
     kBusy,        // another connection holds a conflicting lock
     kReadOnly,    // the file, its folder or the medium allows reading only
     kUnreadable,  // not a database, damaged, or tables of an unexpected shape
+    kTooLarge,    // a value over the store's length limit: made or damaged elsewhere
     kOther,       // anything else: full disk, I/O error, no connection
 };
 

@@ -68,8 +68,13 @@ private:
 
 bool Fail(TaskStore& store, int rc) {
     const int primary = rc & 0xff;
-    store.lastFailure = primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? StoreFailure::kBusy
-                                                                           : StoreFailure::kOther;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        store.lastFailure = StoreFailure::kBusy;
+    } else if (primary == SQLITE_TOOBIG) {
+        store.lastFailure = StoreFailure::kTooLarge;
+    } else {
+        store.lastFailure = StoreFailure::kOther;
+    }
     return false;
 }
 
@@ -109,6 +114,14 @@ std::optional<std::string> ColumnText(sqlite3_stmt* statement, int column) {
     if (text == nullptr) return std::nullopt;
     // Stored texts hold no NUL, so strlen gives the length without another locked API call.
     return std::string(text);
+}
+
+// ASCII case folding, as SQL compares names.
+std::string LowerCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    return text;
 }
 
 std::string DoneQuery(const std::string& table) {
@@ -259,6 +272,25 @@ std::optional<int64_t> InsertTask(TaskStore& store, const TaskRecord& record) {
     return rowId;
 }
 
+std::optional<int64_t> AppendTask(TaskStore& store, TaskRecord& record) {
+    Transaction transaction(store);
+    if (!transaction.Active()) return std::nullopt;
+    int64_t count = -1;
+    if (RunQuery(store, "select count(*) from " + SqlTableName(store.table) + ";",
+                 [&](sqlite3_stmt* row) { count = sqlite3_column_int64(row, 0); }) !=
+        QueryResult::kOk) {
+        return std::nullopt;
+    }
+    if (count < 0 || count >= INT32_MAX) {
+        store.lastFailure = StoreFailure::kOther;
+        return std::nullopt;
+    }
+    record.priority = static_cast<int32_t>(count);
+    const auto rowId = InsertTask(store, record);
+    if (!rowId || !transaction.Commit()) return std::nullopt;
+    return rowId;
+}
+
 bool UpdateTask(TaskStore& store, const TaskRecord& record) {
     if (!record.row_id) {
         store.lastFailure = StoreFailure::kOther;
@@ -373,10 +405,16 @@ FolderStatus GetFolderStatus(TaskStore& store, const std::string& table) {
         ++total;
         if (sqlite3_column_int(row, 0) != 0) ++done;
     });
-    if (result != QueryResult::kOk || total == 0) return FolderStatus::None;
+    if (result != QueryResult::kOk) return FolderStatus::None;
+    return FolderStatusOfCounts(static_cast<size_t>(total), static_cast<size_t>(done));
+}
+
+FolderStatus FolderStatusOfCounts(size_t total, size_t done) {
+    if (total == 0) return FolderStatus::None;
     if (done == total) return FolderStatus::AllDone;
-    return static_cast<double>(done) / total * 100.0 >= 50.0 ? FolderStatus::AtLeastHalf
-                                                             : FolderStatus::LessThanHalf;
+    return static_cast<double>(done) / static_cast<double>(total) * 100.0 >= 50.0
+               ? FolderStatus::AtLeastHalf
+               : FolderStatus::LessThanHalf;
 }
 
 std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store) {
@@ -439,6 +477,46 @@ std::optional<std::vector<std::string>> ListTables(TaskStore& store) {
                  [&](sqlite3_stmt* row) { names.push_back(ColumnText(row, 0).value_or("")); });
     if (result != QueryResult::kOk) return std::nullopt;
     return names;
+}
+
+std::optional<int64_t> LongestValueBytes(TaskStore& store, const std::string& table) {
+    // The limit is raised for this one read only, and only so far that measuring stays cheap:
+    // every value is read once as bytes and let go.
+    sqlite3* db = store.db.get();
+    if (db == nullptr) return std::nullopt;
+    const int limit = sqlite3_limit(db, SQLITE_LIMIT_LENGTH, static_cast<int>(kMeasurableBytes));
+    std::string sql = "select max(";
+    for (const char* column : {"title", "description", "done", "done_date", "priority"}) {
+        sql += std::string("coalesce(length(cast(") + column + " as blob)),0),";
+    }
+    sql.back() = ')';
+    sql = "select max(longest) from (" + sql + " as longest from " + SqlTableName(table) + ");";
+    int64_t longest = 0;
+    const auto result =
+        RunQuery(store, sql, [&](sqlite3_stmt* row) { longest = sqlite3_column_int64(row, 0); });
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, limit);
+    if (result == QueryResult::kOk) return longest;
+    if (store.lastFailure == StoreFailure::kTooLarge) return kMeasurableBytes + 1;
+    return std::nullopt;
+}
+
+std::optional<SchemaIndex> ReadSchema(TaskStore& store) {
+    SchemaIndex schema;
+    const auto result =
+        RunQuery(store, "SELECT type, name FROM sqlite_master;", [&](sqlite3_stmt* row) {
+            std::string type = ColumnText(row, 0).value_or("");
+            std::string name = ColumnText(row, 1).value_or("");
+            if (type == "table") schema.tables.push_back(name);
+            const auto [entry, added] = schema.typeByName.emplace(LowerCase(name), type);
+            if (!added) entry->second = "?";
+        });
+    if (result != QueryResult::kOk) return std::nullopt;
+    return schema;
+}
+
+std::string SchemaTypeOf(const SchemaIndex& schema, std::string_view name) {
+    const auto found = schema.typeByName.find(LowerCase(std::string(name)));
+    return found == schema.typeByName.end() ? std::string() : found->second;
 }
 
 bool DropTable(TaskStore& store, const std::string& table) {

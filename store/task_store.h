@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "store/folder_status_value.h"
@@ -45,9 +46,10 @@ struct TaskRecord {
     std::optional<int64_t> row_id;
 };
 
-// Why the last operation failed: another program holds the file (worth trying again), or
+// Why the last operation failed: another program holds the file (worth trying again), a value
+// longer than kMaxValueBytes (the file was made or damaged elsewhere; see LongestValueBytes), or
 // anything else (a damaged or foreign file, a refused or runaway statement, a missing row).
-enum class StoreFailure { kNone, kBusy, kOther };
+enum class StoreFailure { kNone, kBusy, kTooLarge, kOther };
 
 // The time one statement may run before it is stopped and fails. A crafted file can make a
 // statement very expensive; a budget keeps the window responsive and the write lock short.
@@ -82,6 +84,16 @@ constexpr int kMaxStatementBytes = 2 * kMaxValueBytes + 1000;
 // True when SQLite could open the file only for reading.
 bool IsReadOnly(const TaskStore& store);
 
+// The length in bytes of the longest value in `table`, for telling the user why a list that
+// holds a value over kMaxValueBytes cannot be read. Values up to kMeasurableBytes are measured;
+// anything longer reads as kMeasurableBytes + 1. Absent when the table cannot be read at all.
+constexpr int64_t kMeasurableBytes = 64 * 1024 * 1024;
+[[nodiscard]] std::optional<int64_t> LongestValueBytes(TaskStore& store, const std::string& table);
+
+inline bool LastFailureWasTooLarge(const TaskStore& store) {
+    return store.lastFailure == StoreFailure::kTooLarge;
+}
+
 // True when the last failed operation failed because another program holds the file.
 inline bool LastFailureWasBusy(const TaskStore& store) {
     return store.lastFailure == StoreFailure::kBusy;
@@ -90,6 +102,10 @@ inline bool LastFailureWasBusy(const TaskStore& store) {
 [[nodiscard]] bool CreateTaskTable(TaskStore& store);
 // Appends the record's row to the current table; the new row's key, or absent on failure.
 [[nodiscard]] std::optional<int64_t> InsertTask(TaskStore& store, const TaskRecord& record);
+// Appends the record as the last task of the current table: its priority is the number of rows
+// the table holds, counted inside the insert's own write transaction, so two programs adding at
+// once get two different places. Sets `record.priority`; the new row's key, or absent on failure.
+[[nodiscard]] std::optional<int64_t> AppendTask(TaskStore& store, TaskRecord& record);
 // Rewrites all five columns of the record's row (found by `record.row_id`). Fails, changing
 // nothing, unless exactly that one row was changed.
 [[nodiscard]] bool UpdateTask(TaskStore& store, const TaskRecord& record);
@@ -105,12 +121,26 @@ inline bool LastFailureWasBusy(const TaskStore& store) {
 int CountTasks(TaskStore& store, const std::string& table);
 // None for no tasks (or unreadable), else by the share of tasks done.
 FolderStatus GetFolderStatus(TaskStore& store, const std::string& table);
+// The same rule for counts already known: `done` of `total` tasks.
+FolderStatus FolderStatusOfCounts(size_t total, size_t done);
 // The current table's tasks by ascending priority (rows of equal priority by key); absent when
 // they cannot all be read. A missing table reads as empty. A priority that is not a whole number
 // from 0 to 2^31-2 reads as -1, so no arithmetic on it can overflow.
 [[nodiscard]] std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store);
 // Every table the file holds, whatever its name.
 [[nodiscard]] std::optional<std::vector<std::string>> ListTables(TaskStore& store);
+
+// The schema as one read gives it, for operations over many tables: each lookup is then a hash
+// lookup instead of another scan of the schema, so an operation over n lists stays linear in n.
+struct SchemaIndex {
+    std::vector<std::string> tables;  // every table, whatever its name, in the file's order
+    // Objects by their lower-cased name (SQL names ignore case): "table", "view", ...; "?" when
+    // a crafted schema lists two objects under one name.
+    std::unordered_map<std::string, std::string> typeByName;
+};
+[[nodiscard]] std::optional<SchemaIndex> ReadSchema(TaskStore& store);
+// What the schema lists under `name` (any case): "table", "view", ..., or "" for nothing.
+std::string SchemaTypeOf(const SchemaIndex& schema, std::string_view name);
 [[nodiscard]] bool DropTable(TaskStore& store, const std::string& table);
 // Today's local date, "%Y-%m-%d".
 std::string TodayDate();

@@ -207,7 +207,15 @@ std::vector<std::string> UnclaimedTables(const std::vector<std::string>& tables,
 }
 
 std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store, const std::string& table) {
-    if (!IsTaskTableName(table) || SchemaType(store, table) != "table") return std::nullopt;
+    const auto schema = ReadSchema(store);
+    if (!schema) return std::nullopt;
+    return SummarizeTaskList(store, table, *schema);
+}
+
+std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store,
+                                                 const std::string& table,
+                                                 const SchemaIndex& schema) {
+    if (!IsTaskTableName(table) || SchemaTypeOf(schema, table) != "table") return std::nullopt;
     UniqueStatement statement = Prepare(store, "select title, done, done_date from " + table +
                                                    " order by priority asc, rowid asc;");
     if (!statement) return std::nullopt;
@@ -229,17 +237,37 @@ std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store, const std::st
     return summary;
 }
 
+std::optional<UnclaimedListing> StartUnclaimedListing(
+    TaskStore& store,
+    const std::vector<std::u16string>& entryNames) {
+    auto schema = ReadSchema(store);
+    if (!schema) return std::nullopt;
+    UnclaimedListing listing;
+    for (std::string& table : UnclaimedTables(schema->tables, entryNames)) {
+        if (IsTaskTableName(table)) listing.tables.push_back(std::move(table));
+    }
+    listing.schema = std::move(*schema);
+    return listing;
+}
+
+void ContinueUnclaimedListing(TaskStore& store, UnclaimedListing& listing, size_t count) {
+    for (; count > 0 && !listing.Finished(); --count) {
+        const std::string& table = listing.tables[listing.next++];
+        if (auto summary = SummarizeTaskList(store, table, listing.schema)) {
+            listing.lists.push_back(std::move(*summary));
+        } else if (sqlite3_errcode(store.db.get()) == SQLITE_TOOBIG) {
+            listing.tooLarge.push_back(table);
+        }
+    }
+}
+
 std::optional<std::vector<TaskListSummary>> FindUnclaimedLists(
     TaskStore& store,
     const std::vector<std::u16string>& entryNames) {
-    const auto tables = ListTables(store);
-    if (!tables) return std::nullopt;
-    std::vector<TaskListSummary> lists;
-    for (const std::string& table : UnclaimedTables(*tables, entryNames)) {
-        if (!IsTaskTableName(table)) continue;
-        if (auto summary = SummarizeTaskList(store, table)) lists.push_back(std::move(*summary));
-    }
-    return lists;
+    auto listing = StartUnclaimedListing(store, entryNames);
+    if (!listing) return std::nullopt;
+    ContinueUnclaimedListing(store, *listing, listing->tables.size());
+    return std::move(listing->lists);
 }
 
 ClearLoss UnclaimedTaskLoss(TaskStore& store,

@@ -41,6 +41,11 @@ struct TaskListSummary {
 [[nodiscard]] std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store,
                                                                const std::string& table);
 
+// The same, with the schema read once by the caller (see ReadSchema): for many tables.
+[[nodiscard]] std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store,
+                                                               const std::string& table,
+                                                               const SchemaIndex& schema);
+
 // The readable task lists of `store` that belong to no entry of `entryNames` (see
 // UnclaimedTables), empty ones included, in the order the file lists its tables. Absent when the
 // tables cannot be listed. Task tables that cannot be read are left out: they cannot be
@@ -48,6 +53,24 @@ struct TaskListSummary {
 [[nodiscard]] std::optional<std::vector<TaskListSummary>> FindUnclaimedLists(
     TaskStore& store,
     const std::vector<std::u16string>& entryNames);
+
+// FindUnclaimedLists a few tables at a time, for a window that must keep answering and may stop
+// part-way: StartUnclaimedListing reads the schema once, each ContinueUnclaimedListing call reads
+// up to `count` more tables into `lists`.
+struct UnclaimedListing {
+    SchemaIndex schema;
+    std::vector<std::string> tables;  // the unclaimed task tables, in the file's order
+    size_t next = 0;                  // the first table not read yet
+    std::vector<TaskListSummary> lists;
+    // Task tables left out because they hold a value over kMaxValueBytes, which no statement of
+    // the store reads: a file made or damaged elsewhere. Nothing of them is changed.
+    std::vector<std::string> tooLarge;
+    bool Finished() const { return next >= tables.size(); }
+};
+[[nodiscard]] std::optional<UnclaimedListing> StartUnclaimedListing(
+    TaskStore& store,
+    const std::vector<std::u16string>& entryNames);
+void ContinueUnclaimedListing(TaskStore& store, UnclaimedListing& listing, size_t count);
 
 // What "Clear Unreferenced Data..." would destroy beyond empty tables: the tables of `tables`
 // that no entry claims and that hold tasks, and how many of those tasks are not done.

@@ -8,16 +8,10 @@
 #include <sqlite3.h>
 
 #include "store/task_store.h"
-#include "tests/app/app_fixture.h"
+#include "tests/app/recover_fixture.h"
 #include "text/text_encoding.h"
 
 namespace {
-
-constexpr int kCmdRecoverTasks = 40020;
-constexpr int kRecoverListId = 1102;
-constexpr int kOtherFolderId = 1103;
-constexpr wchar_t kRecoverCaption[] = L"Recover Tasks";
-constexpr wchar_t kPickerTitle[] = L"Choose the folder the item was moved out of";
 
 const wchar_t kClearQuestion[] =
     L"This will remove unreferenced records from the database. Are you sure you want to continue?";
@@ -127,67 +121,6 @@ std::wstring AccessibleName(IAccessible* server, LONG id) {
 }
 
 }  // namespace
-
-class RecoverTasksTest : public PelmoraUiTest {
-protected:
-    // A folder of this parent, as Explorer leaves it after a rename.
-    void MakeFolder(const std::wstring& name) {
-        ASSERT_TRUE(CreateDirectoryW((Parent() + name).c_str(), nullptr));
-    }
-
-    // From the File menu, or with Ctrl + R in the task list.
-    HWND OpenDialog(bool byKey = false) {
-        if (byKey) {
-            PressInMain('R', {VK_CONTROL});
-        } else {
-            Command(kCmdRecoverTasks);
-        }
-        dialog_ =
-            app_.WaitWindow([](HWND window) { return WindowText(window) == kRecoverCaption; });
-        recoverList_ = dialog_ ? GetDlgItem(dialog_, kRecoverListId) : nullptr;
-        return dialog_;
-    }
-
-    std::vector<std::wstring> Offered() const { return ListTexts(recoverList_); }
-
-    // Clicks entry `index` and then "Recover".
-    void Recover(int index) {
-        BringToFront(dialog_);
-        ClickAt(ListEntryCentre(recoverList_, index));
-        ASSERT_TRUE(WaitUntil([&] { return ListSelection(recoverList_) == index; }));
-        ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog_, IDOK)) != 0; }));
-        ClickAt(CentreOf(GetDlgItem(dialog_, IDOK)));
-    }
-
-    // "Other Folder...", the folder's path typed into the picker, and Open.
-    ::testing::AssertionResult PickOtherFolder(const std::wstring& folder) {
-        BringToFront(dialog_);
-        ClickAt(CentreOf(GetDlgItem(dialog_, kOtherFolderId)));
-        HWND picker =
-            app_.WaitWindow([](HWND window) { return WindowText(window) == kPickerTitle; });
-        if (!picker) return ::testing::AssertionFailure() << "no folder picker";
-        // The item dialog's name field; the older folder browser has one edit field too.
-        HWND field = GetDlgItem(picker, 1152);
-        if (!field) field = FindWindowExW(picker, nullptr, L"Edit", nullptr);
-        if (!field) return ::testing::AssertionFailure() << "the picker has no name field";
-        SendTo(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
-        BringToFront(picker);
-        ClickAt(CentreOf(GetDlgItem(picker, IDOK)));
-        if (!WaitUntil([&] { return !IsWindow(picker); }))
-            return ::testing::AssertionFailure() << "the picker stayed open";
-        return ::testing::AssertionSuccess();
-    }
-
-    std::wstring Intro() const { return WindowText(GetDlgItem(dialog_, 1101)); }
-
-    bool WaitDialogGone() {
-        HWND dialog = dialog_;
-        return WaitUntil([&] { return !IsWindow(dialog); });
-    }
-
-    HWND dialog_ = nullptr;
-    HWND recoverList_ = nullptr;
-};
 
 TEST_F(RecoverTasksTest, ARenamedFolderIsRecoveredIntoItsEmptyList) {
     // "Website" was renamed "Website 2025" in Explorer; "garden" was "Garden" (only the case

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/window_geometry.h"
 
 namespace {
@@ -18,6 +20,45 @@ TEST(WindowPlacementTest, WindowLargerThanScreenStartsLeftOfAndAboveIt) {
     const Point origin = CentredOrigin(Size{800, 600}, Size{1001, 701});
     EXPECT_EQ(origin.x, -100);  // -201 / 2 truncates toward zero
     EXPECT_EQ(origin.y, -50);
+}
+
+TEST(WindowPlacementTest, StoredSizesNoWindowCouldHaveCountAsAbsentAndEveryWindowFitsItsArea) {
+    // 0 (also what a word reads as), negative and overflowing sides fall back per side.
+    EXPECT_EQ(SaneStoredSize(Size{0, -5}, kMainWindowSize).width, kMainWindowSize.width);
+    EXPECT_EQ(SaneStoredSize(Size{0, -5}, kMainWindowSize).height, kMainWindowSize.height);
+    EXPECT_EQ(SaneStoredSize(Size{2147483647, 300}, kEditorSize).width, kEditorSize.width);
+    EXPECT_EQ(SaneStoredSize(Size{2147483647, 300}, kEditorSize).height, 300);
+    EXPECT_EQ(SaneStoredSize(Size{1600, 1200}, kMainWindowSize).width, 1600);
+
+    const Box work{0, 0, 1280, 984};  // a 1280 x 1024 screen less a 40-pixel taskbar
+    const auto fitted = [&](Size size) {
+        const Point origin = CentredOrigin(Size{1280, 1024}, size);
+        return FitInWorkArea(Box{origin.x, origin.y, origin.x + size.width, origin.y + size.height},
+                             work);
+    };
+    // A designed size that fits stays exactly where centring puts it.
+    const Box designed = fitted(kMainWindowSize);
+    EXPECT_EQ(designed.left, 450);
+    EXPECT_EQ(designed.top, 305);
+    EXPECT_EQ(designed.Width(), kMainWindowSize.width);
+    // Too large for the area, too wide, or far off it: always inside, title bar at or below the
+    // area's top.
+    for (const Size size : {Size{1600, 1200}, Size{5000, 300}, Size{380, 1000}}) {
+        const Box box = fitted(size);
+        EXPECT_GE(box.left, work.left);
+        EXPECT_GE(box.top, work.top);
+        EXPECT_LE(box.right, work.right);
+        EXPECT_LE(box.bottom, work.bottom);
+        EXPECT_EQ(box.Width(), std::min(size.width, work.Width()));
+        EXPECT_EQ(box.Height(), std::min(size.height, work.Height()));
+    }
+    const Box far = FitInWorkArea(Box{32767, 32767, 32767 + 570, 32767 + 621}, work);
+    EXPECT_EQ(far.right, work.right);
+    EXPECT_EQ(far.bottom, work.bottom);
+    // A second monitor to the left of the primary one: its own area, negative coordinates.
+    const Box left = FitInWorkArea(Box{-300, -50, 200, 400}, Box{-1024, 0, 0, 768});
+    EXPECT_EQ(left.left, -500);
+    EXPECT_EQ(left.top, 0);
 }
 
 TEST(MinimumSizeTest, DraggingAnyEdgeInwardsMovesTheRightAndBottomEdges) {

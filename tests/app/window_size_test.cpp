@@ -123,6 +123,49 @@ TEST_F(MainWindowSizeTest, StoredSizeBelowTheMinimumIsUsedAsItIs) {
     EXPECT_TRUE(IsCentred(main_));
 }
 
+// Stored sizes from another display, a hand or another program: each window opens wholly inside
+// the work area, title bar on screen; a size no window could have gives the designed one.
+TEST_F(MainWindowSizeTest, EveryStoredSizeOpensWhollyOnScreen) {
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    const struct {
+        const wchar_t* width;
+        const wchar_t* height;
+        bool designed;
+    } cases[] = {{L"5000", L"300", false},
+                 {L"2147483647", L"2147483647", true},
+                 {L"0", L"-40", true},
+                 {L"wide", L"tall", true}};
+    for (const auto& c : cases) {
+        const std::wstring settings = SettingsFilePath();
+        CreateDirectoryW(settings.substr(0, settings.rfind(L'\\')).c_str(), nullptr);
+        for (const auto& [key, value] :
+             {std::pair{L"wnd_main_width", c.width}, std::pair{L"wnd_main_height", c.height},
+              std::pair{L"wnd_add_width", c.width}, std::pair{L"wnd_add_height", c.height}}) {
+            WritePrivateProfileStringW(L"pelmora", key, value, settings.c_str());
+        }
+        ASSERT_TRUE(Launch(L"Proj"));
+        PressInMain(VK_INSERT);
+        ASSERT_TRUE(WaitEditor());
+        for (HWND window : {main_, editor_}) {
+            const RECT rect = OuterRect(window);
+            EXPECT_TRUE(rect.left >= work.left && rect.top >= work.top &&
+                        rect.right <= work.right && rect.bottom <= work.bottom)
+                << WideToUtf8(c.width) << " x " << WideToUtf8(c.height) << ": at " << rect.left
+                << ", " << rect.top << ", " << rect.right << ", " << rect.bottom;
+        }
+        if (c.designed) {
+            EXPECT_TRUE(HasSize(main_, Px(kMainWidth), Px(kMainHeight)));
+            EXPECT_TRUE(IsCentred(main_));
+            EXPECT_TRUE(HasSize(editor_, Px(kEditorWidth), Px(kEditorHeight)));
+        }
+        BringToFront(editor_);
+        PressKey(VK_ESCAPE);
+        ASSERT_TRUE(WaitEditorGone());
+        ASSERT_TRUE(CloseMain());
+    }
+}
+
 class EditorSizeTest : public PelmoraUiTest {
 protected:
     void SetUp() override {

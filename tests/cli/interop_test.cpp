@@ -2,7 +2,9 @@
 // is driven as a person uses it (tests/app), the command-line program runs as its own process.
 #include "tests/app/app_fixture.h"
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "tests/cli/cli_test_support.h"
 
@@ -78,4 +80,38 @@ TEST_F(CliInteropTest, ATaskAddedInTheWindowIsListedByTheCli) {
     ASSERT_TRUE(Launch(L"Proj"));
     EXPECT_TRUE(Shown().empty());
     ASSERT_TRUE(CloseMain());
+}
+
+// The window's editor and two command-line writers adding to one item at the same time: every
+// task is kept, and the places are 0..n-1, one each, whoever wrote it.
+TEST_F(CliInteropTest, TheWindowAndTwoCliWritersAddingAtOnceGetAPlaceEach) {
+    ASSERT_TRUE(Launch(L"Proj"));
+    constexpr int kEach = 5;
+    std::atomic<int> cliAdded{0};
+    const auto writer = [&](const std::string& name) {
+        const std::filesystem::path scratch = outputs_ / name;
+        std::filesystem::create_directories(scratch);
+        for (int i = 0; i < kEach; ++i) {
+            const CliResult result =
+                RunProgram({"add", ItemArg(), name + " " + std::to_string(i)}, scratch);
+            if (result.code == 0) ++cliAdded;
+            EXPECT_TRUE(result.code == 0 || result.code == 5) << result.err;
+        }
+    };
+    std::thread first(writer, "first");
+    std::thread second(writer, "second");
+    int windowAdded = 0;
+    for (int i = 0; i < kEach; ++i) {
+        if (AddTask(L"window " + std::to_wstring(i))) ++windowAdded;
+    }
+    first.join();
+    second.join();
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(windowAdded, kEach);
+    std::vector<int> priorities;
+    for (const StoredTask& task : Stored(L"Proj")) priorities.push_back(task.priority);
+    std::vector<int> places(priorities.size());
+    for (size_t i = 0; i < places.size(); ++i) places[i] = static_cast<int>(i);
+    EXPECT_EQ(priorities.size(), static_cast<size_t>(windowAdded + cliAdded.load()));
+    EXPECT_EQ(priorities, places);
 }
