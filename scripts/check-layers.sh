@@ -4,7 +4,8 @@
 # key; its Windows bindings may use win/); tasks/ (the rules of a task list); then the front ends
 # app/, cli/ and shellext/, which never include one another. win/ holds header-only Win32 helpers
 # for the Windows parts.
-# bench/ and fuzz/ measure and shake the portable layers; tests/ may include anything.
+# bench/ measures the portable layers and the command line, fuzz/ shakes the portable layers;
+# tests/ may include anything.
 #
 #   check-layers.sh [ROOT]     ROOT defaults to the repository this script belongs to
 set -euo pipefail
@@ -20,7 +21,7 @@ allowed() {
         cli) echo "text store tasks cli" ;;
         shellext) echo "text store win shellext" ;;
         installer) echo "text win installer" ;;
-        bench) echo "text store tasks win bench tests" ;;
+        bench) echo "text store tasks cli win bench tests" ;;
         fuzz) echo "text store tasks fuzz" ;;
         *) echo "*" ;;
     esac
