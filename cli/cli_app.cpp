@@ -8,7 +8,7 @@
 #include "cli/transfer_commands.h"
 
 #ifndef PELMORA_VERSION
-#define PELMORA_VERSION "0.0.0"
+#error "PELMORA_VERSION comes from the project version (cli/CMakeLists.txt)"
 #endif
 
 namespace {

@@ -4,7 +4,10 @@
 ; Explorer loads only 64-bit extensions); on 32-bit Windows it installs the x86 build.
 ;
 ; Defined by the build (installer/CMakeLists.txt):
-;   PELMORA_VERSION  three-part product version, e.g. 1.0.0
+;   PELMORA_VERSION  three-part product version, e.g. 1.0.0 (the project version)
+;   PELMORA_VERSION_MAJOR, PELMORA_VERSION_MINOR  its first two parts
+;   PELMORA_HOMEPAGE the product's web page, shown by Apps & features
+;   PELMORA_COPYRIGHT the copyright line of every binary's version block
 ;   X64_EXE, X64_DLL Pelmora.exe and PelmoraExt.dll of the x64 build
 ;   X86_EXE, X86_DLL the same of the x86 build
 ;   X64_CLI, X86_CLI pelmora-cli.exe of the x64 and of the x86 build
@@ -45,6 +48,9 @@ OutFile "${OUTFILE}"
 RequestExecutionLevel admin
 ManifestSupportedOS all
 SetCompressor /SOLID lzma
+; The installed files get the time of installation rather than that of the build, so the same
+; sources make the same installer on every day.
+SetDateSave off
 AllowSkipFiles off
 ShowInstDetails show
 ShowUninstDetails show
@@ -62,7 +68,9 @@ VIAddVersionKey /LANG=1033 CompanyName "${PUBLISHER}"
 VIAddVersionKey /LANG=1033 FileDescription "${PRODUCT} Setup"
 VIAddVersionKey /LANG=1033 FileVersion "${PELMORA_VERSION}"
 VIAddVersionKey /LANG=1033 ProductVersion "${PELMORA_VERSION}"
-VIAddVersionKey /LANG=1033 LegalCopyright "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 InternalName "Pelmora-${PELMORA_VERSION}-Setup.exe"
+VIAddVersionKey /LANG=1033 OriginalFilename "Pelmora-${PELMORA_VERSION}-Setup.exe"
+VIAddVersionKey /LANG=1033 LegalCopyright "${PELMORA_COPYRIGHT}"
 
 Page instfiles
 UninstPage uninstConfirm
@@ -250,7 +258,10 @@ Section "Install"
     ${GetSize} "$INSTDIR" "/S=0K /G=0" $1 $2 $3
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${PELMORA_VERSION}"
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "VersionMajor" ${PELMORA_VERSION_MAJOR}
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "VersionMinor" ${PELMORA_VERSION_MINOR}
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "${PELMORA_HOMEPAGE}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Pelmora.exe,0"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'

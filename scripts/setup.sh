@@ -13,6 +13,7 @@ PACKAGES=(
     libsqlite3-dev sqlite3 googletest libcli11-dev nlohmann-json3-dev
     dpkg-dev tcl python3 clang-format clang-tidy python3-pil fonts-dejavu-core fonts-wine
     clang libclang-rt-14-dev
+    zip help2man lintian python3-yaml python3-jsonschema
 )
 
 missing=()

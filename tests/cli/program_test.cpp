@@ -59,7 +59,7 @@ TEST_F(ProgramTest, EveryCommandHasHelpThatDocumentsTheExitCodes) {
 TEST_F(ProgramTest, VersionNamesTheProgram) {
     const CliResult version = Run({"--version"});
     EXPECT_EQ(version.code, kExitOk);
-    EXPECT_EQ(version.out.rfind("pelmora-cli ", 0), 0u) << version.out;
+    EXPECT_EQ(version.out, "pelmora-cli " PELMORA_EXPECTED_VERSION "\n");
     EXPECT_EQ(version.err, "");
 }
 

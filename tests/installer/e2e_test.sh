@@ -34,6 +34,17 @@ check "pelmora-cli.exe installed beside them" same_file "$install_dir/pelmora-cl
 check "the PATH is what it was, with the installation folder once at its end" \
     [ "$(machine_path)" = "$long_path;$install_dir_win" ]
 check "uninstaller written" [ -f "$install_dir/Uninstall.exe" ]
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pelmora'
+display_version() { # DisplayVersion as Apps & features and winget read it
+    pelmora_wine reg query "$uninstall_key" /v DisplayVersion /reg:64 | tr -d '\r' |
+        sed -n 's/^ *DisplayVersion \{1,\}REG_SZ \{4\}//p'
+}
+check "Apps & features shows version $PELMORA_EXPECTED_VERSION" \
+    [ "$(display_version)" = "$PELMORA_EXPECTED_VERSION" ]
+check "every installed binary, the uninstaller too, carries that version in its version block" \
+    python3 "$PELMORA_PE_VERSION" check "$PELMORA_EXPECTED_VERSION" "$install_dir/Pelmora.exe" \
+    "$install_dir/PelmoraExt.dll" "$install_dir/pelmora-cli.exe" \
+    "$install_dir/Uninstall.exe=Pelmora-$PELMORA_EXPECTED_VERSION-Setup.exe"
 check "registry entries of the registration and of Apps & features" \
     driver registered "$install_dir_win"
 

@@ -44,7 +44,7 @@ check "the PATH names the folder once" path_once
 # Here, on the machine's own short PATH: Wine cuts longer PATH values when it builds a new
 # process's environment (Windows does not), so the end-to-end test's long PATH could not show this.
 check "a new terminal finds pelmora-cli through the PATH" \
-    [ "$(pelmora_wine cmd /c pelmora-cli --version | tr -d '\r')" = "pelmora-cli 1.0.0" ]
+    [ "$(pelmora_wine cmd /c pelmora-cli --version | tr -d '\r')" = "pelmora-cli $PELMORA_EXPECTED_VERSION" ]
 
 step "a failed registration over an installation"
 check "Setup reports the failure (exit code 2)" [ "$(exit_code "$failing_setup_exe" /S)" = 2 ]

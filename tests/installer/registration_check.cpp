@@ -52,8 +52,9 @@ void ExpectPresent(HKEY root, const std::wstring& key) {
 void CheckUninstallEntry(const std::wstring& installDir) {
     const std::wstring uninstaller = L"\"" + installDir + L"\\Uninstall.exe\"";
     ExpectString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName", L"Pelmora");
-    ExpectString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", L"1.0.0");
+    ExpectString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", PELMORA_VERSION);
     ExpectString(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher", L"Pelmora");
+    ExpectString(HKEY_LOCAL_MACHINE, kUninstallKey, L"URLInfoAbout", PELMORA_HOMEPAGE);
     ExpectString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayIcon",
                  installDir + L"\\Pelmora.exe,0");
     ExpectString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", uninstaller);
