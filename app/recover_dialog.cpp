@@ -370,13 +370,10 @@ void OnRecover(HWND dialog) {
 // follows the font, so it grows with the display's scale.
 int EntryHeight(HWND dialog) {
     TEXTMETRICW metrics{};
-    const HDC dc = GetDC(dialog);
+    const ScopedWindowDC dc(dialog);
     const auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
-    {
-        const ScopedSelectObject selected(dc, font);
-        GetTextMetricsW(dc, &metrics);
-    }
-    ReleaseDC(dialog, dc);
+    const ScopedSelectObject selected(dc.get(), font);
+    GetTextMetricsW(dc.get(), &metrics);
     return metrics.tmHeight * 2 + 2 * (metrics.tmHeight / 3) + 1;
 }
 
