@@ -9,17 +9,12 @@
 #include "app/messages.h"
 #include "app/recovery_actions.h"
 #include "app/text_util.h"
-#include "app/unreferenced_tables.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
+#include "tasks/unreferenced_tables.h"
 #include "win/unique_handle.h"
 
 namespace {
-
-// The folder that holds the database and the status file, with its trailing backslash.
-std::u16string DatabaseFolder() {
-    return std::u16string(ParentFolderOf(gApp.statusFilePath));
-}
 
 bool ConfirmClearing(HWND window) {
     return AskYesNo(window,
@@ -46,7 +41,7 @@ std::optional<std::vector<std::string>> TablesToClean(HWND window) {
 // make the items not yet listed look gone, and their tasks would be dropped with their tables:
 // only a complete listing counts, and anything less is reported and gives nothing.
 std::optional<std::vector<std::u16string>> FolderEntryNames(HWND window) {
-    const std::u16string pattern = DatabaseFolder() + u"*";
+    const std::u16string pattern = OwnDatabaseFolder() + u"*";
     WIN32_FIND_DATAW found{};
     UniqueFindHandle listing(FindFirstFileW(WidePtr(pattern), &found));
     if (!listing) {

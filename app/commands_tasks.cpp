@@ -7,10 +7,9 @@
 #include "app/editor_dialog.h"
 #include "app/entry_text.h"
 #include "app/list_accessible.h"
-#include "app/main_window.h"
 #include "app/messages.h"
-#include "app/task_edits.h"
 #include "app/task_list.h"
+#include "tasks/task_edits.h"
 
 namespace {
 

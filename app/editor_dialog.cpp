@@ -4,9 +4,7 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "app/editor_logic.h"
 #include "app/field_labels.h"
-#include "app/main_window.h"
 #include "app/messages.h"
 #include "app/resource.h"
 #include "app/settings.h"
@@ -14,6 +12,7 @@
 #include "app/text_util.h"
 #include "app/window_dpi.h"
 #include "app/window_geometry.h"
+#include "tasks/task_fields.h"
 
 namespace {
 
@@ -161,7 +160,8 @@ HBRUSH OnCtlColorEdit(HDC dc) {
     if (HighContrastOn()) return nullptr;
     SetTextColor(dc, kFieldText);
     SetBkColor(dc, kFieldBackground);
-    return ListBackgroundBrush();
+    static const UniqueHBrush fieldBrush(CreateSolidBrush(kFieldBackground));
+    return fieldBrush.get();
 }
 
 // The editor moved to a display of another density: it takes the suggested rectangle and lays

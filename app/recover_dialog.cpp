@@ -15,10 +15,10 @@
 #include "app/commands.h"
 #include "app/empty_list_hint.h"
 #include "app/list_accessible.h"
-#include "app/main_window.h"
 #include "app/messages.h"
 #include "app/recovery_actions.h"
 #include "app/resource.h"
+#include "app/task_list.h"
 #include "app/text_util.h"
 #include "app/window_dpi.h"
 #include "store/folder_key.h"
@@ -370,13 +370,10 @@ void OnRecover(HWND dialog) {
 // follows the font, so it grows with the display's scale.
 int EntryHeight(HWND dialog) {
     TEXTMETRICW metrics{};
-    const HDC dc = GetDC(dialog);
+    const ScopedWindowDC dc(dialog);
     const auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
-    {
-        const ScopedSelectObject selected(dc, font);
-        GetTextMetricsW(dc, &metrics);
-    }
-    ReleaseDC(dialog, dc);
+    const ScopedSelectObject selected(dc.get(), font);
+    GetTextMetricsW(dc.get(), &metrics);
     return metrics.tmHeight * 2 + 2 * (metrics.tmHeight / 3) + 1;
 }
 

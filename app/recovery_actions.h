@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "store/recovery.h"
 #include "store/task_store.h"
+#include "tasks/recovery.h"
 
 // Where the offered lists come from: the item's own folder, or another folder's database.
 struct RecoverySource {

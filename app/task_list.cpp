@@ -1,6 +1,8 @@
 #include "app/task_list.h"
 
 #include "app/app_state.h"
+#include "app/resource.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -119,4 +121,43 @@ void NumberEntries(HWND list) {
 
 void ReleaseEntryRecord(const DELETEITEMSTRUCT& item) {
     delete reinterpret_cast<TaskRecord*>(item.itemData);
+}
+
+bool LoadTaskList(HWND list) {
+    auto tasks = LoadTasks(gApp.store);
+    if (!tasks) return false;
+    RemoveAllEntries(list);
+    // One allocation for all entries, and one repaint at the end rather than one scroll-bar
+    // update and redraw per entry: the window is already showing while the list fills.
+    SendMessageW(list, LB_INITSTORAGE, tasks->size(), 0);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    bool complete = true;
+    for (TaskRecord& task : *tasks) {
+        task.display_title = Utf8ToUtf16(Base64Decode(task.title));
+        // A list that shows only some tasks must not pass for the whole list: a move or a
+        // renumbering would then write positions for the tasks it does show.
+        if (!AppendListItem(list, std::make_unique<TaskRecord>(std::move(task)))) {
+            complete = false;
+            break;
+        }
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    RepaintList(list);
+    return complete;
+}
+
+bool ReloadTaskList(HWND list) {
+    const auto selected = SelectedIndex(list);
+    if (!LoadTaskList(list)) return false;
+    const int count = EntryCount(list);
+    if (selected && count > 0) SelectEntry(list, *selected < count ? *selected : count - 1);
+    return true;
+}
+
+HWND TaskListOf(HWND dialog) {
+    HWND main = dialog;
+    while (GetDlgItem(main, IDC_TASKLIST) == nullptr && GetWindow(main, GW_OWNER) != nullptr) {
+        main = GetWindow(main, GW_OWNER);
+    }
+    return GetDlgItem(main, IDC_TASKLIST);
 }

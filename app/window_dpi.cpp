@@ -1,6 +1,7 @@
 #include "app/window_dpi.h"
 
 #include "app/dpi.h"
+#include "win/dc_selection.h"
 
 namespace {
 
@@ -35,11 +36,9 @@ int MonitorDpi(HWND window) {
 
 // Windows 7 and 8 have one density for the whole session, which the screen reports.
 int ScreenDpi() {
-    const HDC screen = GetDC(nullptr);
-    if (screen == nullptr) return kDefaultDpi;
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
+    const ScopedWindowDC screen(nullptr);
+    if (screen.get() == nullptr) return kDefaultDpi;
+    return GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
 }  // namespace

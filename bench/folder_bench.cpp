@@ -15,8 +15,8 @@
 
 #include "cli/cli.h"
 #include "store/folder_key.h"
-#include "store/recovery.h"
 #include "store/task_store.h"
+#include "tasks/recovery.h"
 #include "text/text_encoding.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/task_edits.h"
 #include "store/folder_key.h"
 #include "store/task_store.h"
+#include "tasks/task_edits.h"
 #include "text/text_encoding.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include "cli/list_access.h"
 
-#include "app/task_edits.h"
 #include "cli/cli.h"
 #include "store/folder_status.h"
 #include "store/store_fault.h"
+#include "tasks/task_edits.h"
 
 SchemaIndex ReadFolderSchema(TaskStore& store, const FolderLocation& folder) {
     auto schema = ReadSchema(store);

@@ -9,13 +9,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/editor_logic.h"
-#include "app/task_edits.h"
 #include "cli/cli.h"
 #include "cli/folder_commands.h"
 #include "cli/list_access.h"
 #include "cli/task_text.h"
 #include "store/folder_key.h"
+#include "tasks/task_edits.h"
+#include "tasks/task_fields.h"
 #include "text/text_encoding.h"
 
 namespace fs = std::filesystem;

@@ -10,11 +10,11 @@
 #include <fstream>
 #include <string>
 
-#include "app/task_edits.h"
-#include "app/unreferenced_tables.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
 #include "store/task_store.h"
+#include "tasks/task_edits.h"
+#include "tasks/unreferenced_tables.h"
 #include "text/text_encoding.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "shellext/com_util.h"
+#include "shellext/server_lock.h"
 
 IFACEMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** ppv) noexcept {
     static const QITAB kInterfaces[] = {
@@ -18,13 +19,13 @@ IFACEMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** ppv) noexcept {
 // the count's transitions alone (1 to 2 and back) leaves a moment in which the count says "held"
 // and the lock does not.
 IFACEMETHODIMP_(ULONG) CClassFactory::AddRef() noexcept {
-    gModule.Lock();
+    ServerLock();
     return static_cast<ULONG>(InterlockedIncrement(&refCount_));
 }
 
 IFACEMETHODIMP_(ULONG) CClassFactory::Release() noexcept {
     const LONG count = InterlockedDecrement(&refCount_);
-    gModule.Unlock();
+    ServerUnlock();
     if (count == 0) delete this;
     return static_cast<ULONG>(count);
 }
@@ -42,9 +43,9 @@ IFACEMETHODIMP CClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void*
 
 IFACEMETHODIMP CClassFactory::LockServer(BOOL lock) noexcept {
     if (lock) {
-        gModule.Lock();
+        ServerLock();
     } else {
-        gModule.Unlock();
+        ServerUnlock();
     }
     return S_OK;
 }

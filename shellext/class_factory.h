@@ -1,9 +1,10 @@
 // The standard class object of every class of the extension.
 #pragma once
 
+#include <objbase.h>
 #include <windows.h>
 
-#include "shellext/module.h"
+using CreateInstanceFn = HRESULT (*)(REFIID riid, void** ppv);
 
 class CClassFactory final : public IClassFactory {
 public:

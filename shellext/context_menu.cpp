@@ -8,8 +8,8 @@
 
 #include "shellext/com_util.h"
 #include "shellext/menu_bitmap.h"
-#include "shellext/module.h"
 #include "shellext/resource.h"
+#include "shellext/server_lock.h"
 #include "shellext/text_buffer.h"
 
 namespace {
@@ -18,14 +18,14 @@ constexpr wchar_t kMenuText[] = L"Task Management...";
 constexpr wchar_t kHelpText[] = L"Manage Tasks";
 
 HBITMAP LoadMenuBitmap(int resource, int width, int height) noexcept {
-    return static_cast<HBITMAP>(LoadImageW(gModule.Instance(), MAKEINTRESOURCEW(resource),
+    return static_cast<HBITMAP>(LoadImageW(ServerInstance(), MAKEINTRESOURCEW(resource),
                                            IMAGE_BITMAP, width, height, LR_DEFAULTCOLOR));
 }
 
 }  // namespace
 
 CShellExt::CShellExt() noexcept {
-    gModule.Lock();
+    ServerLock();
     // The picture is scaled to the size of a menu check mark, starting from the one drawn for
     // the nearest size below it, so that it stays crisp on dense displays.
     const int width = GetSystemMetrics(SM_CXMENUCHECK);
@@ -38,7 +38,7 @@ CShellExt::CShellExt() noexcept {
 }
 
 CShellExt::~CShellExt() {
-    gModule.Unlock();
+    ServerUnlock();
 }
 
 IFACEMETHODIMP CShellExt::QueryInterface(REFIID riid, void** ppv) noexcept {

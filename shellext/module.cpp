@@ -9,12 +9,14 @@
 #include "shellext/overlay.h"
 #include "shellext/registration.h"
 #include "shellext/resource.h"
+#include "shellext/server_lock.h"
 #include "shellext/status_cache.h"
 
 CPelmoraExtModule gModule;
 
 bool CPelmoraExtModule::Init(HINSTANCE instance) noexcept {
     instance_ = instance;
+    SetServerInstance(instance);
     // The map's order is the order of registration and unregistration.
     objectMap_[0] = {&CLSID_ShellExt, &CreateComObject<CShellExt>, IDR_SHELLEXT, nullptr};
     objectMap_[1] = {&CLSID_PelmoraDoneOverlay, &CreateComObject<CPelmoraDoneOverlay>,
@@ -115,7 +117,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
 }
 
 STDAPI DllCanUnloadNow() {
-    if (gModule.LockCount() != 0) return S_FALSE;
+    if (ServerLockCount() != 0) return S_FALSE;
     // No identifier is alive to read the status tables, and the library may go: free them now,
     // since nothing runs at unload.
     ReleaseStatusCache();

@@ -1,13 +1,12 @@
-// The in-process server's frame: the lock count that decides when the library may unload, the
-// per-user registration flag, and the object map with one cached class object per class.
+// The in-process server's frame: the per-user registration flag and the object map with one cached
+// class object per class. The count that decides when the library may unload is server_lock's,
+// which the objects share without depending on this frame.
 #pragma once
 
 #include <objbase.h>
 #include <windows.h>
 
-class CClassFactory;
-
-using CreateInstanceFn = HRESULT (*)(REFIID riid, void** ppv);
+#include "shellext/class_factory.h"
 
 struct ObjectMapEntry {
     const CLSID* clsid;
@@ -21,11 +20,6 @@ public:
     bool Init(HINSTANCE instance) noexcept;
     void Term() noexcept;
 
-    LONG Lock() noexcept { return InterlockedIncrement(&lockCount_); }
-    LONG Unlock() noexcept { return InterlockedDecrement(&lockCount_); }
-    LONG LockCount() const noexcept { return lockCount_; }
-
-    HINSTANCE Instance() const noexcept { return instance_; }
     bool PerUser() const noexcept { return perUser_; }
     void SetPerUser() noexcept { perUser_ = true; }
 
@@ -34,7 +28,6 @@ public:
     HRESULT UnregisterServer() noexcept;
 
 private:
-    volatile LONG lockCount_ = 0;
     bool perUser_ = false;
     bool initialised_ = false;
     HINSTANCE instance_ = nullptr;

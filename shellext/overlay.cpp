@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "shellext/com_util.h"
-#include "shellext/module.h"
+#include "shellext/server_lock.h"
 #include "shellext/status_cache.h"
 #include "shellext/text_buffer.h"
 #include "store/folder_key_hex.h"
@@ -22,11 +22,11 @@ constexpr size_t kLongestPath = 32768;
 
 COverlayIdentifier::COverlayIdentifier(FolderStatus status, int iconIndex, int priority) noexcept
     : status_(status), iconIndex_(iconIndex), priority_(priority) {
-    gModule.Lock();
+    ServerLock();
 }
 
 COverlayIdentifier::~COverlayIdentifier() {
-    gModule.Unlock();
+    ServerUnlock();
 }
 
 IFACEMETHODIMP COverlayIdentifier::QueryInterface(REFIID riid, void** ppv) noexcept {
@@ -92,7 +92,7 @@ IFACEMETHODIMP COverlayIdentifier::GetOverlayInfo(PWSTR iconFile,
     if (iconFileChars <= 0) return S_FALSE;
     // The pictures are this library's own icon groups; a cut path would name another file.
     const DWORD length =
-        GetModuleFileNameW(gModule.Instance(), iconFile, static_cast<DWORD>(iconFileChars));
+        GetModuleFileNameW(ServerInstance(), iconFile, static_cast<DWORD>(iconFileChars));
     if (length == 0 || length >= static_cast<DWORD>(iconFileChars)) {
         iconFile[0] = L'\0';
         return S_FALSE;

@@ -5,6 +5,24 @@
 
 #include <windows.h>
 
+// A window's device context from GetDC (the screen's for a null window), released with
+// ReleaseDC when the holder goes out of scope. Null when the system gave none.
+class ScopedWindowDC {
+public:
+    explicit ScopedWindowDC(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+    ~ScopedWindowDC() {
+        if (dc_ != nullptr) ReleaseDC(window_, dc_);
+    }
+    ScopedWindowDC(const ScopedWindowDC&) = delete;
+    ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
+
+    HDC get() const noexcept { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
 // Selects `object` into `dc` and selects the previous object back again.
 class ScopedSelectObject {
 public:

@@ -9,10 +9,10 @@
 #include <random>
 #include <thread>
 
-#include "app/task_edits.h"
 #include "store/folder_key.h"
 #include "store/task_store.h"
 #include "store/test_support.h"
+#include "tasks/task_edits.h"
 #include "text/text_encoding.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/task_edits.h"
+#include "tasks/task_edits.h"
 
 #include <climits>
 

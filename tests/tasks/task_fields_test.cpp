@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/editor_logic.h"
+#include "tasks/task_fields.h"
 #include "text/text_encoding.h"
 
 namespace {

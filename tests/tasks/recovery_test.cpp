@@ -1,4 +1,4 @@
-#include "store/recovery.h"
+#include "tasks/recovery.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

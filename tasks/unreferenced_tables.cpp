@@ -1,4 +1,4 @@
-#include "app/unreferenced_tables.h"
+#include "tasks/unreferenced_tables.h"
 
 #include "store/folder_key.h"
 

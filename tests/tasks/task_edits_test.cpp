@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/task_edits.h"
-#include "app/unreferenced_tables.h"
 #include "store/folder_key.h"
+#include "tasks/task_edits.h"
+#include "tasks/unreferenced_tables.h"
 #include "text/text_encoding.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/editor_logic.h"
+#include "tasks/task_fields.h"
 
 #include "text/text_encoding.h"
 

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Fails when a source file includes a project header from a layer it must not depend on. The
+# layers, bottom up: text/ (text conversions); store/ (SQLite, the status-file format, the folder
+# key; its Windows bindings may use win/); tasks/ (the rules of a task list); then the front ends
+# app/, cli/ and shellext/, which never include one another. win/ holds header-only Win32 helpers
+# for the Windows parts.
+# bench/ measures the portable layers and the command line, fuzz/ shakes the portable layers;
+# tests/ may include anything.
+#
+#   check-layers.sh [ROOT]     ROOT defaults to the repository this script belongs to
+set -euo pipefail
+root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
+
+allowed() {
+    case "$1" in
+        text) echo "text" ;;
+        store) echo "text store win" ;;
+        tasks) echo "text store tasks" ;;
+        win) echo "win" ;;
+        app) echo "text store tasks win app" ;;
+        cli) echo "text store tasks cli" ;;
+        shellext) echo "text store win shellext" ;;
+        installer) echo "text win installer" ;;
+        bench) echo "text store tasks cli win bench tests" ;;
+        fuzz) echo "text store tasks fuzz" ;;
+        *) echo "*" ;;
+    esac
+}
+
+status=0
+while IFS= read -r -d '' file; do
+    rel="${file#"$root"/}"
+    layer="${rel%%/*}"
+    may="$(allowed "$layer")"
+    [ "$may" = "*" ] && continue
+    while IFS= read -r hit; do
+        line="${hit%%:*}"
+        target="$(printf '%s' "$hit" | sed -n 's/.*#[[:space:]]*include[[:space:]]*"\([A-Za-z0-9_.-]*\)\/.*/\1/p')"
+        [ -n "$target" ] || continue
+        [ -d "$root/$target" ] || continue
+        case " $may " in
+            *" $target "*) ;;
+            *)
+                echo "$rel:$line: $layer/ must not include $target/ (it may include: $may)" >&2
+                status=1
+                ;;
+        esac
+    done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" || true)
+done < <(find "$root" \( -path "$root/build" -o -path "$root/.git" \) -prune -o \
+    -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.rc' \) -print0)
+
+if [ "$status" -eq 0 ]; then echo "layers: every include goes downwards"; fi
+exit "$status"
