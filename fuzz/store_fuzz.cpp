@@ -66,7 +66,7 @@ void Session(TaskStore& store, const std::u16string& statusFile) {
     if (!tasks->empty() && tasks->back().row_id) RemoveTask(store, *tasks->back().row_id);
     CountTasks(store, store.table);
     (void)GetFolderStatus(store, store.table);  // only has to survive the file
-    RebuildStatusFile(store, statusFile);
+    (void)RebuildStatusFile(store, statusFile);  // a crafted file may refuse it
     if (auto reloaded = LoadTasks(store)) {
         std::vector<int64_t> ids;
         for (const TaskRecord& task : *reloaded) ids.push_back(task.row_id.value_or(-1));
