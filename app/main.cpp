@@ -63,6 +63,16 @@ std::u16string StatusFileFor(const std::u16string& databasePath) {
     return StatusFilePath(FromWide(full.c_str()));
 }
 
+// True when the item's entry in an existing status file disagrees with its list: a writer could
+// not update it (another program held the database beyond the wait). This run writes the entry
+// again when it closes, as after a change, so a lost update heals at the next start.
+bool StatusEntryIsStale() {
+    if (!PathExists(gApp.statusFilePath)) return false;
+    const std::u16string key(gApp.folderKey.begin(), gApp.folderKey.end());
+    const int shown = ProfileReadInt(gApp.statusFilePath, kStatusSection, key, 0);
+    return shown != static_cast<int>(GetFolderStatus(gApp.store, gApp.store.table));
+}
+
 // Everything between opening the database and closing it; the caller closes it.
 void RunWithDatabase() {
     // Opening the table also reads the file's schema, so a damaged file fails here.
@@ -70,6 +80,7 @@ void RunWithDatabase() {
         ShowLoadError(nullptr, kCannotModify);
         return;
     }
+    if (StatusEntryIsStale()) gApp.statusChanged = true;
     gApp.settingsPath = PrepareSettingsPath();
     gApp.icon.reset(static_cast<HICON>(LoadImageW(gApp.instance, MAKEINTRESOURCEW(IDI_PELMORA),
                                                   IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));

@@ -53,6 +53,24 @@ TEST_F(RebuildOverlaysTest, WritesOneEntryPerSiblingTableAndDropsStaleOnes) {
     EXPECT_EQ(rebuilt, ReadBytes(StatusPath()));
 }
 
+// An entry a writer could not update (the database was busy beyond the wait) is written again by
+// the next run of the item, even one that changes nothing; a folder without a status file still
+// gets none from a run that changes nothing.
+TEST_F(RebuildOverlaysTest, AStaleEntryIsWrittenAgainWhenTheItemsProgramCloses) {
+    Seed(L"Half", {{"c", true}, {"d"}});
+    ASSERT_TRUE(Launch(L"Half"));
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(StatusPath().c_str()));
+
+    const std::string other = "0123456789abcdef0123456789abcdef";
+    WriteBytes(StatusPath(), "[pelmora]\r\n" + other + "=3\r\n" + KeyOf(L"Half") + "=1\r\n");
+    ASSERT_TRUE(Launch(L"Half"));
+    ASSERT_TRUE(CloseMain());
+    EXPECT_EQ(2, StatusEntry(L"Half"));
+    EXPECT_EQ(3, static_cast<int>(GetPrivateProfileIntW(L"pelmora", Utf8ToWideText(other).c_str(),
+                                                        -1, StatusPath().c_str())));
+}
+
 class ClearUnreferencedTest : public PelmoraUiTest {
 protected:
     void SetUp() override {
