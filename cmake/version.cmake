@@ -3,6 +3,10 @@
 if(NOT PROJECT_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$")
     message(FATAL_ERROR "The project version must be three numbers, MAJOR.MINOR.PATCH: ${PROJECT_VERSION}")
 endif()
+# The version blocks of the Windows binaries have a fourth number, the build: fixed at 1 for every
+# file of a release, so the extension keeps the file version 1.0.0.1 it has always carried.
+set(PELMORA_VERSION_BUILD 1)
+set(PELMORA_FILE_VERSION ${PROJECT_VERSION}.${PELMORA_VERSION_BUILD})
 set(PELMORA_COMPANY "Pelmora")
 set(PELMORA_COPYRIGHT "Copyright (C) Pelmora")
 

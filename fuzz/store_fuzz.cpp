@@ -65,7 +65,7 @@ void Session(TaskStore& store, const std::u16string& statusFile) {
     if (tasks->size() >= 2) ExchangePriorities(store, (*tasks)[0], (*tasks)[1], 0);
     if (!tasks->empty() && tasks->back().row_id) RemoveTask(store, *tasks->back().row_id);
     CountTasks(store, store.table);
-    (void)GetFolderStatus(store, store.table);  // only has to survive the file
+    (void)GetFolderStatus(store, store.table);   // only has to survive the file
     (void)RebuildStatusFile(store, statusFile);  // a crafted file may refuse it
     if (auto reloaded = LoadTasks(store)) {
         std::vector<int64_t> ids;

@@ -18,6 +18,8 @@ import sys
 RT_VERSION = 16
 RESOURCE_DIRECTORY = 2
 PRODUCT = "Pelmora"
+# The fourth number of every version block, fixed for a release (cmake/version.cmake).
+BUILD = 1
 
 
 class NotPe(Exception):
@@ -138,14 +140,15 @@ def read(path):
 
 def faults(info, version, name):
     """What is wrong with one file's version block, as short phrases."""
-    numbers = tuple(int(v) for v in version.split(".")) + (0,)
+    numbers = tuple(int(v) for v in version.split(".")) + (BUILD,)
+    file_version = "%s.%d" % (version, BUILD)
     found = []
     for kind in ("file", "product"):
         if info[kind] != numbers:
             found.append("%s version %s, not %s" % (kind, ".".join(map(str, info[kind])),
                                                      ".".join(map(str, numbers))))
     strings = info["strings"]
-    expected = {"FileVersion": version, "ProductVersion": version, "ProductName": PRODUCT,
+    expected = {"FileVersion": file_version, "ProductVersion": file_version, "ProductName": PRODUCT,
                 "CompanyName": PRODUCT, "OriginalFilename": name}
     for key, value in expected.items():
         if strings.get(key, "").lower() != value.lower():

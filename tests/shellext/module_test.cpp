@@ -208,8 +208,8 @@ std::wstring VersionString(const std::wstring& file, const wchar_t* name) {
 TEST_F(ResourcesTest, VersionBlockCarriesTheProductStrings) {
     const std::wstring file = ExtensionPath();
     EXPECT_EQ(VersionString(file, L"FileDescription"), L"Pelmora Shell Extension");
-    EXPECT_EQ(VersionString(file, L"FileVersion"), PELMORA_VERSION);
-    EXPECT_EQ(VersionString(file, L"ProductVersion"), PELMORA_VERSION);
+    EXPECT_EQ(VersionString(file, L"FileVersion"), PELMORA_FILE_VERSION);
+    EXPECT_EQ(VersionString(file, L"ProductVersion"), PELMORA_FILE_VERSION);
     EXPECT_EQ(VersionString(file, L"InternalName"), L"PelmoraExt.dll");
     EXPECT_EQ(VersionString(file, L"OriginalFilename"), L"PelmoraExt.dll");
     EXPECT_EQ(VersionString(file, L"ProductName"), L"Pelmora");
