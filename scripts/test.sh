@@ -75,7 +75,7 @@ summary=("ran      fuzzing: each libFuzzer target for ${PELMORA_FUZZ_SECONDS:-20
 
 # tier LABEL PRESET [CTEST ARGS...]: runs one preset's tests and notes what ran and what skipped.
 tier() {
-    local label="$1" preset="$2" log="$scratch/ctest-$2.log" total skipped names
+    local label="$1" preset="$2" log="$scratch/ctest-$2.log" total skipped
     shift 2
     echo "== tests: $label"
     ctest --preset "$preset" "$@" 2>&1 | tee "$log"
@@ -84,9 +84,13 @@ tier() {
     if [ "$skipped" -eq 0 ]; then
         summary+=("ran      $label: ${total:-0} tests")
     else
-        names="$(sed -n 's/.* - \([^ ]*\) (Skipped).*/\1/p' "$log" | tr '\n' ' ')"
         summary+=("ran      $label: $((total - skipped)) of $total tests")
-        summary+=("SKIPPED  $label: ${names% } ($PELMORA_WINE32_WHY)")
+        # Each skipped test says why on its first "SKIPPED:" line; ask it again (it skips at once).
+        local name why
+        for name in $(sed -n 's/.* - \([^ ]*\) (Skipped).*/\1/p' "$log"); do
+            why="$(ctest --preset "$preset" -R "^$name\$" -V 2>&1 | sed -n 's/.*SKIPPED: //p' | head -n 1)"
+            summary+=("SKIPPED  $label: $name (${why:-no reason given})")
+        done
     fi
 }
 
