@@ -359,6 +359,12 @@ def project_version():
     return match.group(1)
 
 
+def file_version():
+    """The version every binary's version block carries and the about picture shows: the project
+    version and the build number, fixed at 1 (cmake/version.cmake)."""
+    return project_version() + ".1"
+
+
 def about_size(scale):
     """The about picture's size for a display at scale percent: the 100% size scaled, rounded."""
     return tuple((v * scale + 50) // 100 for v in ABOUT_SIZE)
@@ -384,7 +390,7 @@ def draw_about(scale=100):
     icon.putdata(draw_app_vector(icon_size).rgba())
     image.paste(icon, (px(18), px(11)), icon)
     d.text((px(94), px(20)), "Pelmora", font=font("DejaVuSans-Bold.ttf", px(26)), fill=(255, 255, 255))
-    d.text((px(96), px(56)), "Version " + project_version(), font=font("DejaVuSans.ttf", px(11)), fill=hexrgb("dbe7f6"))
+    d.text((px(96), px(56)), "Version " + file_version(), font=font("DejaVuSans.ttf", px(11)), fill=hexrgb("dbe7f6"))
     d.text((w // 2, px(111)), "A task list for every folder", font=font("DejaVuSans.ttf", px(12)),
            fill=hexrgb("23364f"), anchor="mm")
     # The three overlay balls, as Explorer shows a folder's progress.
@@ -537,7 +543,7 @@ def check(root):
             if drawn != data and name == "about" and not pictures_alike(data, drawn, version_box(scale)):
                 # The version line is small: rasteriser noise over the whole picture could hide a
                 # changed digit, so that line must match on its own.
-                problems.append("%s: does not show version %s (run scripts/draw_artwork.py)" % (path, project_version()))
+                problems.append("%s: does not show version %s (run scripts/draw_artwork.py)" % (path, file_version()))
             elif drawn != data:
                 if pictures_alike(data, drawn):
                     # Another release of Pillow or FreeType rasterises a few edge pixels

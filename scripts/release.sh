@@ -61,7 +61,7 @@ schemas="${PELMORA_WINGET_SCHEMAS:-$root/../shared/winget-schemas}"
     die "no winget schemas in $schemas/1.12.0: put them beside the repository or set PELMORA_WINGET_SCHEMAS"
 export PELMORA_WINGET_SCHEMAS="$schemas"
 "$system_python" scripts/draw_artwork.py --check >/dev/null 2>&1 ||
-    die "the committed pictures are not what scripts/draw_artwork.py draws (the about box shows the version, $version): run it and commit them"
+    die "the committed pictures are not what scripts/draw_artwork.py draws (the about box shows the version, $version.1): run it and commit them"
 
 commit="$(git rev-parse HEAD)"
 export SOURCE_DATE_EPOCH="$(git log -1 --format=%ct HEAD)"
