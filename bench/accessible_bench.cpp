@@ -14,10 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "store/folder_key.h"
-#include "store/task_store.h"
+#include "bench/bench_list.h"
 #include "tests/app/wine_windows.h"
-#include "text/text_encoding.h"
 
 namespace {
 
@@ -25,32 +23,6 @@ constexpr int kLongList = 50000;
 constexpr int kShortList = 10;
 constexpr int kListId = 1001;
 constexpr DWORD kTimeoutMs = 120000;
-
-std::wstring WindowsPath(const char* path) {
-    std::wstring wide(path, path + std::char_traits<char>::length(path));  // build paths are ASCII
-    if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;  // Wine maps the root to Z:
-    std::replace(wide.begin(), wide.end(), L'/', L'\\');
-    return wide;
-}
-
-bool SeedDatabase(const std::wstring& dbPath, const std::u16string& folder, int tasks) {
-    TaskStore store;
-    if (!OpenTaskStore(store, Utf16ToUtf8(std::u16string(dbPath.begin(), dbPath.end())))) {
-        return false;
-    }
-    store.table = TaskTableName(FolderKey(folder));
-    if (!CreateTaskTable(store)) return false;
-    Transaction transaction(store);
-    for (int i = 0; i < tasks; ++i) {
-        TaskRecord record;
-        record.title = Base64Encode("Task number " + std::to_string(i) + " of the benchmark");
-        record.done = i % 3 == 0 ? 1 : 0;
-        record.done_date = "2024-05-06";
-        record.priority = i;
-        if (!InsertTask(store, record)) return false;
-    }
-    return transaction.Commit();
-}
 
 struct Search {
     DWORD pid;
@@ -147,7 +119,8 @@ int main(int argc, char** argv) {
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring dbPath = folder + L"\\pelmora.db";
     DeleteFileW(dbPath.c_str());
-    if (!SeedDatabase(dbPath, u"Long", kLongList) || !SeedDatabase(dbPath, u"Short", kShortList)) {
+    if (!SeedBenchmarkList(dbPath, u"Long", kLongList) ||
+        !SeedBenchmarkList(dbPath, u"Short", kShortList)) {
         std::fprintf(stderr, "accessible_bench: cannot prepare the database\n");
         return 1;
     }

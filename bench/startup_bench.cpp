@@ -12,46 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "store/folder_key.h"
-#include "store/task_store.h"
+#include "bench/bench_list.h"
 #include "tests/app/wine_windows.h"
-#include "text/text_encoding.h"
 
 namespace {
 
 constexpr int kTasks = 1000;
 constexpr int kListId = 1001;
 constexpr DWORD kTimeoutMs = 30000;
-
-std::wstring WindowsPath(const char* path) {
-    std::wstring wide(path, path + std::char_traits<char>::length(path));  // build paths are ASCII
-    if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;  // Wine maps the root to Z:
-    std::replace(wide.begin(), wide.end(), L'/', L'\\');
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text) {
-    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
-}
-
-bool SeedDatabase(const std::wstring& dbPath, const std::wstring& folder) {
-    DeleteFileW(dbPath.c_str());
-    TaskStore store;
-    if (!OpenTaskStore(store, Narrow(dbPath))) return false;
-    store.table = TaskTableName(FolderKey(std::u16string(folder.begin(), folder.end())));
-    if (!CreateTaskTable(store)) return false;
-    Transaction transaction(store);
-    for (int i = 0; i < kTasks; ++i) {
-        TaskRecord record;
-        record.title = Base64Encode("Task number " + std::to_string(i) + " of the benchmark");
-        record.description = Base64Encode("A description that is a little longer than a title.");
-        record.done = i % 3 == 0 ? 1 : 0;
-        record.done_date = "2024-05-06";
-        record.priority = i;
-        if (!InsertTask(store, record)) return false;
-    }
-    return transaction.Commit();
-}
 
 struct Search {
     DWORD pid;
@@ -132,7 +100,9 @@ int main(int argc, char** argv) {
     const std::wstring folder = std::wstring(temp) + L"pelmora-startup-bench";
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring dbPath = folder + L"\\pelmora.db";
-    if (!SeedDatabase(dbPath, L"Bench")) {
+    DeleteFileW(dbPath.c_str());
+    if (!SeedBenchmarkList(dbPath, u"Bench", kTasks,
+                           "A description that is a little longer than a title.")) {
         std::fprintf(stderr, "startup_bench: cannot prepare the database\n");
         return 1;
     }

@@ -1,0 +1,44 @@
+// What the window benchmarks share: the Windows path of a build path, and a task list of a given
+// length written straight into a database, as the program would have stored it.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "store/folder_key.h"
+#include "store/task_store.h"
+#include "text/text_encoding.h"
+
+inline std::wstring WindowsPath(const char* path) {
+    std::wstring wide(path, path + std::char_traits<char>::length(path));  // build paths are ASCII
+    if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;  // Wine maps the root to Z:
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    return wide;
+}
+
+// Writes `tasks` tasks for the item `folder` into the database at `dbPath`, a third of them done;
+// with `description`, each task carries that description too.
+inline bool SeedBenchmarkList(const std::wstring& dbPath,
+                              const std::u16string& folder,
+                              int tasks,
+                              const char* description = nullptr) {
+    TaskStore store;
+    if (!OpenTaskStore(store, Utf16ToUtf8(std::u16string(dbPath.begin(), dbPath.end())))) {
+        return false;
+    }
+    store.table = TaskTableName(FolderKey(folder));
+    if (!CreateTaskTable(store)) return false;
+    Transaction transaction(store);
+    for (int i = 0; i < tasks; ++i) {
+        TaskRecord record;
+        record.title = Base64Encode("Task number " + std::to_string(i) + " of the benchmark");
+        if (description != nullptr) record.description = Base64Encode(description);
+        record.done = i % 3 == 0 ? 1 : 0;
+        record.done_date = "2024-05-06";
+        record.priority = i;
+        if (!InsertTask(store, record)) return false;
+    }
+    return transaction.Commit();
+}
