@@ -21,6 +21,24 @@ constexpr wchar_t kDatabaseInUse[] =
     L"The change was not saved: pelmora.db is in use by another program.\n\nPlease try again in "
     L"a moment.";
 
+// The file holds a value no statement of the program reads: it was made or damaged elsewhere.
+std::u16string TooLargeMessage() {
+    const int64_t longest = LongestValueBytes(gApp.store, gApp.store.table).value_or(0);
+    const std::string size =
+        longest > kMeasurableBytes
+            ? "more than " + std::to_string(kMeasurableBytes / (1024 * 1024)) + " MB"
+            : std::to_string(longest) + " bytes";
+    const std::string limit = std::to_string(kMaxValueBytes);
+    return u"The task list of \"" + gApp.folderName +
+           u"\" cannot be opened: one of its tasks holds a text of " +
+           std::u16string(size.begin(), size.end()) + u", and Pelmora reads texts of up to " +
+           std::u16string(limit.begin(), limit.end()) + u" bytes. The list was left as it is.";
+}
+
+std::u16string AsU16(const wchar_t* text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+
 int Show(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     return MessageBoxW(owner, text, caption, type);
 }
@@ -47,34 +65,45 @@ void ShowError(HWND owner, const std::u16string& text) {
     ShowError(owner, WidePtr(text));
 }
 
+namespace {
+
+// The one place where a failure's class chooses what the user reads. A busy file is no fault of
+// the file (deleting it, as the message for a damaged one advises, would lose every item's
+// tasks): the box says to try again. A value over the length limit is named with its size when
+// a list is opened, so the user sees it is no passing fault. Every other class keeps the
+// operation's own message.
+enum class Doing { kOpening, kChanging };
+
+std::u16string MessageFor(StoreFailure failure, Doing doing, const wchar_t* text) {
+    switch (failure) {
+        case StoreFailure::kBusy:
+            return AsU16(doing == Doing::kOpening ? kTaskListInUse : kDatabaseInUse);
+        case StoreFailure::kTooLarge:
+            if (doing == Doing::kOpening) return TooLargeMessage();
+            break;
+        case StoreFailure::kNone:
+        case StoreFailure::kReadOnly:
+        case StoreFailure::kDamaged:
+        case StoreFailure::kNotFound:
+        case StoreFailure::kOther:
+            break;
+    }
+    return AsU16(text);
+}
+
+}  // namespace
+
 void ShowStoreError(HWND owner, const wchar_t* text) {
-    ShowError(owner, LastFailureWasBusy(gApp.store) ? kDatabaseInUse : text);
+    ShowError(owner, MessageFor(gApp.store.lastFailure, Doing::kChanging, text));
 }
 
 void ShowLoadError(HWND owner, const wchar_t* text) {
-    if (LastFailureWasTooLarge(gApp.store)) {
-        // The file holds a value no statement of the program reads: it was made or damaged
-        // elsewhere. Saying how large it is tells the user this is no passing fault.
-        const int64_t longest = LongestValueBytes(gApp.store, gApp.store.table).value_or(0);
-        const std::string size =
-            longest > kMeasurableBytes
-                ? "more than " + std::to_string(kMeasurableBytes / (1024 * 1024)) + " MB"
-                : std::to_string(longest) + " bytes";
-        const std::string limit = std::to_string(kMaxValueBytes);
-        ShowError(owner, u"The task list of \"" + gApp.folderName +
-                             u"\" cannot be opened: one of its tasks holds a text of " +
-                             std::u16string(size.begin(), size.end()) +
-                             u", and Pelmora reads texts of up to " +
-                             std::u16string(limit.begin(), limit.end()) +
-                             u" bytes. The list was left as it is.");
-        return;
-    }
-    ShowError(owner, LastFailureWasBusy(gApp.store) ? kTaskListInUse : text);
+    ShowError(owner, MessageFor(gApp.store.lastFailure, Doing::kOpening, text));
 }
 
 void ShowEditorStoreError(HWND owner, const wchar_t* text) {
-    Show(owner, LastFailureWasBusy(gApp.store) ? kDatabaseInUse : text, kEditorErrorCaption,
-         MB_ICONERROR);
+    Show(owner, WidePtr(MessageFor(gApp.store.lastFailure, Doing::kChanging, text)),
+         kEditorErrorCaption, MB_ICONERROR);
 }
 
 void ShowReadOnlyNotice(HWND owner, const wchar_t* text) {

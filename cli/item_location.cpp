@@ -5,7 +5,6 @@
 #include "cli/cli.h"
 #include "cli/cli_platform.h"
 #include "store/folder_key.h"
-#include "store/store_fault.h"
 #include "text/text_encoding.h"
 
 namespace fs = std::filesystem;
@@ -88,22 +87,25 @@ std::optional<TaskStore> OpenDatabase(const FolderLocation& folder, bool create)
     return store;
 }
 
-void FailFromStore(const TaskStore& store, const FolderLocation& folder, const std::string& doing) {
+void FailFromStore(StoreFailure failure, const FolderLocation& folder, const std::string& doing) {
     const std::string file = Utf8Of(folder.database);
-    switch (LastStoreFault(store)) {
-        case StoreFault::kBusy:
+    switch (failure) {
+        case StoreFailure::kBusy:
             throw CliFailure(kExitBusy, file + " is in use by another program; try again");
-        case StoreFault::kReadOnly:
+        case StoreFailure::kReadOnly:
             throw CliFailure(kExitFailed, doing + " " + file + ": it may only be read");
-        case StoreFault::kTooLarge:
+        case StoreFailure::kTooLarge:
             throw CliFailure(kExitUnreadable,
                              doing + " " + file + ": it holds a value longer than the " +
                                  std::to_string(kMaxValueBytes) +
                                  " bytes Pelmora reads (damaged, or made by another program)");
-        case StoreFault::kUnreadable:
+        case StoreFailure::kDamaged:
             throw CliFailure(kExitUnreadable,
                              doing + " " + file + ": not a task database, or damaged");
-        default:
-            throw CliFailure(kExitFailed, doing + " " + file);
+        case StoreFailure::kNone:
+        case StoreFailure::kNotFound:
+        case StoreFailure::kOther:
+            break;
     }
+    throw CliFailure(kExitFailed, doing + " " + file);
 }

@@ -37,8 +37,13 @@ std::filesystem::path PathOfUtf8(const std::string& utf8);
 // without, a missing file gives nothing (a folder that never had tasks) and none is made.
 std::optional<TaskStore> OpenDatabase(const FolderLocation& folder, bool create);
 
-// Ends the command with the exit code and message that fit the store's last failure; `doing`
-// says what failed ("cannot read", "cannot write").
-[[noreturn]] void FailFromStore(const TaskStore& store,
+// Ends the command with the exit code and message that fit the failure (the store's own class
+// of it); `doing` says what failed ("cannot read", "cannot write").
+[[noreturn]] void FailFromStore(StoreFailure failure,
                                 const FolderLocation& folder,
                                 const std::string& doing);
+[[noreturn]] inline void FailFromStore(const TaskStore& store,
+                                       const FolderLocation& folder,
+                                       const std::string& doing) {
+    FailFromStore(store.lastFailure, folder, doing);
+}

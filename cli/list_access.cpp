@@ -2,7 +2,6 @@
 
 #include "cli/cli.h"
 #include "store/folder_status.h"
-#include "store/store_fault.h"
 #include "tasks/task_edits.h"
 
 SchemaIndex ReadFolderSchema(TaskStore& store, const FolderLocation& folder) {
@@ -75,7 +74,7 @@ void RemoveListedTasks(TaskStore& store,
     std::vector<int64_t> rowIds;
     for (const TaskRecord& task : tasks) {
         // A row without a key of its own (a foreign table hiding its rowid) is never written.
-        if (!task.row_id) FailFromStore(store, folder, "cannot write");
+        if (!task.row_id) FailFromStore(StoreFailure::kNotFound, folder, "cannot write");
         rowIds.push_back(*task.row_id);
     }
     if (!RemoveTasks(store, rowIds)) FailFromStore(store, folder, "cannot write");

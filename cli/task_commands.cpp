@@ -59,6 +59,20 @@ std::string Quoted(const TaskRecord& task) {
     return "\"" + OneLine(DecodedText(task.title)) + "\"";
 }
 
+// Rewrites task `n` of the item as `change` makes it (given the whole list, for checks against
+// the other tasks), in one transaction; the task as written.
+template <typename Change>
+TaskRecord UpdateNthTask(TaskStore& store, const ItemLocation& item, long long n, Change change) {
+    TaskRecord task;
+    RunInTransaction(store, item.parent, [&] {
+        const auto tasks = LoadListTasks(store, item.parent, item.table);
+        task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
+        change(tasks, task);
+        if (!UpdateTask(store, task)) FailFromStore(store, item.parent, "cannot write");
+    });
+    return task;
+}
+
 }  // namespace
 
 std::string CmdList(const std::string& itemPath, bool json) {
@@ -121,23 +135,22 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
     const std::optional<std::string> newTitle =
         edit.title ? std::optional<std::string>(StoredTitle(*edit.title)) : std::nullopt;
     TaskStore store = OpenForChange(item, n);
-    TaskRecord task;
     bool doneChanged = false;
-    RunInTransaction(store, item.parent, [&] {
-        const auto tasks = LoadListTasks(store, item.parent, item.table);
-        task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
-        // The task's own title is no conflict, as in the editor.
-        if (newTitle && *newTitle != task.title) RefuseTakenTitle(tasks, *newTitle, NameOf(item));
-        if (newTitle) task.title = *newTitle;
-        if (edit.description) task.description = EncodeDescription(Utf8ToUtf16(*edit.description));
-        RefuseOverlong(task.description, "description");
-        if (edit.done && *edit.done != (task.done != 0)) {
-            task.done = *edit.done ? 1 : 0;
-            task.done_date = TodayDate();
-            doneChanged = true;
-        }
-        if (!UpdateTask(store, task)) FailFromStore(store, item.parent, "cannot write");
-    });
+    const TaskRecord task =
+        UpdateNthTask(store, item, n, [&](const auto& tasks, TaskRecord& edited) {
+            // The task's own title is no conflict, as in the editor.
+            if (newTitle && *newTitle != edited.title)
+                RefuseTakenTitle(tasks, *newTitle, NameOf(item));
+            if (newTitle) edited.title = *newTitle;
+            if (edit.description)
+                edited.description = EncodeDescription(Utf8ToUtf16(*edit.description));
+            RefuseOverlong(edited.description, "description");
+            if (edit.done && *edit.done != (edited.done != 0)) {
+                edited.done = *edit.done ? 1 : 0;
+                edited.done_date = TodayDate();
+                doneChanged = true;
+            }
+        });
     if (doneChanged) WriteStatusEntries(store, item.parent, {item.key});
     return "edited task " + std::to_string(n) + ": " + Quoted(task) + "\n";
 }
@@ -145,14 +158,10 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
 std::string CmdDone(const std::string& itemPath, long long n) {
     const ItemLocation item = LocateItem(itemPath);
     TaskStore store = OpenForChange(item, n);
-    TaskRecord task;
-    RunInTransaction(store, item.parent, [&] {
-        const auto tasks = LoadListTasks(store, item.parent, item.table);
-        task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
+    const TaskRecord task = UpdateNthTask(store, item, n, [](const auto&, TaskRecord& marked) {
         // A task that was done already gets today's date again, as "Mark As Done" gives it.
-        task.done_date = TodayDate();
-        task.done = 1;
-        if (!UpdateTask(store, task)) FailFromStore(store, item.parent, "cannot write");
+        marked.done_date = TodayDate();
+        marked.done = 1;
     });
     WriteStatusEntries(store, item.parent, {item.key});
     return "marked task " + std::to_string(n) + " done: " + Quoted(task) + "\n";
@@ -166,9 +175,8 @@ std::string CmdRemove(const std::string& itemPath, long long n) {
         const auto tasks = LoadListTasks(store, item.parent, item.table);
         task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
         // A row without a key of its own (a foreign table hiding its rowid) is never written.
-        if (!task.row_id || !RemoveTask(store, *task.row_id)) {
-            FailFromStore(store, item.parent, "cannot write");
-        }
+        if (!task.row_id) FailFromStore(StoreFailure::kNotFound, item.parent, "cannot write");
+        if (!RemoveTask(store, *task.row_id)) FailFromStore(store, item.parent, "cannot write");
     });
     WriteStatusEntries(store, item.parent, {item.key});
     return "removed task " + std::to_string(n) + ": " + Quoted(task) + "\n";

@@ -66,15 +66,39 @@ private:
     StatementBudget* budget_;
 };
 
-bool Fail(TaskStore& store, int rc) {
-    const int primary = rc & 0xff;
-    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
-        store.lastFailure = StoreFailure::kBusy;
-    } else if (primary == SQLITE_TOOBIG) {
-        store.lastFailure = StoreFailure::kTooLarge;
-    } else {
-        store.lastFailure = StoreFailure::kOther;
+StoreFailure FailureOf(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_OK:
+        case SQLITE_ROW:
+        case SQLITE_DONE:
+            return StoreFailure::kNone;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return StoreFailure::kBusy;
+        case SQLITE_TOOBIG:
+            return StoreFailure::kTooLarge;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+            return StoreFailure::kReadOnly;
+        // SQLITE_ERROR is what a statement gets from a table of the wrong shape, a view or a
+        // trigger standing in for a task table: the file is not one the program wrote.
+        case SQLITE_ERROR:
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+        case SQLITE_CANTOPEN:
+        case SQLITE_SCHEMA:
+        case SQLITE_FORMAT:
+        case SQLITE_RANGE:
+        case SQLITE_MISMATCH:
+            return StoreFailure::kDamaged;
+        default:
+            return StoreFailure::kOther;
     }
+}
+
+bool Fail(TaskStore& store, int rc) {
+    store.lastFailure = FailureOf(rc);
+    if (store.lastFailure == StoreFailure::kNone) store.lastFailure = StoreFailure::kOther;
     return false;
 }
 
@@ -146,7 +170,9 @@ bool IsWritableTable(TaskStore& store) {
         ordinary = type == "table" && prefix == "CREATE TABLE ";
     });
     if (result == QueryResult::kOk && rows == 1 && ordinary) return true;
-    if (result == QueryResult::kOk) store.lastFailure = StoreFailure::kOther;
+    if (result == QueryResult::kOk) {
+        store.lastFailure = rows == 0 ? StoreFailure::kNotFound : StoreFailure::kDamaged;
+    }
     return false;
 }
 
@@ -163,7 +189,7 @@ bool ExecuteOnOneRow(TaskStore& store, const std::string& sql) {
     Transaction transaction(store);
     if (!transaction.Active() || !IsWritableTable(store) || !Execute(store, sql)) return false;
     if (sqlite3_changes(store.db.get()) != 1) {
-        store.lastFailure = StoreFailure::kOther;
+        store.lastFailure = StoreFailure::kNotFound;
         return false;
     }
     return transaction.Commit();
@@ -199,7 +225,7 @@ bool OpenTaskStore(TaskStore& store, const std::string& utf8Path) {
     store.db.reset(raw);  // closed even when the open failed
     if (rc != SQLITE_OK) {
         store.db.reset();
-        return false;
+        return Fail(store, rc);
     }
     // SQLite's own advice for files from untrusted sources. The program makes no triggers or
     // views, and a foreign file's triggers and views could otherwise rewrite other items' tasks
@@ -218,6 +244,7 @@ bool OpenTaskStore(TaskStore& store, const std::string& utf8Path) {
         int now = -1;
         if (sqlite3_db_config(raw, s.option, s.value, &now) != SQLITE_OK || now != s.value) {
             store.db.reset();
+            store.lastFailure = StoreFailure::kOther;
             return false;
         }
     }
@@ -248,6 +275,15 @@ bool OpenTaskStore(TaskStore& store, const std::string& utf8Path) {
 
 bool IsReadOnly(const TaskStore& store) {
     return sqlite3_db_readonly(store.db.get(), "main") == 1;
+}
+
+bool HasTaskColumns(TaskStore& store, const std::string& table) {
+    const std::string sql = "select title, description, done, done_date, priority from " +
+                            SqlTableName(table) + " limit 0;";
+    sqlite3_stmt* raw = nullptr;
+    const int rc = sqlite3_prepare_v2(store.db.get(), sql.c_str(), -1, &raw, nullptr);
+    UniqueStatement statement(raw);
+    return rc == SQLITE_OK;
 }
 
 bool CreateTaskTable(TaskStore& store) {
@@ -282,7 +318,7 @@ std::optional<int64_t> AppendTask(TaskStore& store, TaskRecord& record) {
         return std::nullopt;
     }
     if (count < 0 || count >= INT32_MAX) {
-        store.lastFailure = StoreFailure::kOther;
+        store.lastFailure = StoreFailure::kDamaged;
         return std::nullopt;
     }
     record.priority = static_cast<int32_t>(count);
@@ -293,7 +329,7 @@ std::optional<int64_t> AppendTask(TaskStore& store, TaskRecord& record) {
 
 bool UpdateTask(TaskStore& store, const TaskRecord& record) {
     if (!record.row_id) {
-        store.lastFailure = StoreFailure::kOther;
+        store.lastFailure = StoreFailure::kNotFound;
         return false;
     }
     std::string sql = "update " + SqlTableName(store.table) + " set title=";
@@ -330,12 +366,12 @@ bool DeleteAllTasks(TaskStore& store, std::vector<int64_t> rowIds) {
         });
     if (listed != QueryResult::kOk) return false;
     if (!same || next != rowIds.size()) {
-        store.lastFailure = StoreFailure::kOther;
+        store.lastFailure = StoreFailure::kNotFound;
         return false;
     }
     if (!Execute(store, "delete from " + SqlTableName(store.table) + ";")) return false;
     if (static_cast<size_t>(sqlite3_changes(store.db.get())) != rowIds.size()) {
-        store.lastFailure = StoreFailure::kOther;
+        store.lastFailure = StoreFailure::kNotFound;
         return false;
     }
     return transaction.Commit();
@@ -430,6 +466,7 @@ std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store) {
         if (store.lastFailure == StoreFailure::kBusy || !IsMissingTable(store)) {
             return std::nullopt;
         }
+        store.lastFailure = StoreFailure::kNone;  // a missing table is no failure
         return std::vector<TaskRecord>();
     }
     if (counted == QueryResult::kStepFailed) return std::nullopt;

@@ -46,10 +46,18 @@ struct TaskRecord {
     std::optional<int64_t> row_id;
 };
 
-// Why the last operation failed: another program holds the file (worth trying again), a value
-// longer than kMaxValueBytes (the file was made or damaged elsewhere; see LongestValueBytes), or
-// anything else (a damaged or foreign file, a refused or runaway statement, a missing row).
-enum class StoreFailure { kNone, kBusy, kTooLarge, kOther };
+// Why the last operation failed, in the classes a caller reacts to differently. The store sets
+// it once, where the operation failed; the window's messages and the command line's exit codes
+// are both read from it.
+enum class StoreFailure {
+    kNone,      // nothing has failed since the file was opened
+    kBusy,      // another program holds a conflicting lock: worth trying again
+    kReadOnly,  // the file, its folder or the medium allows reading only
+    kDamaged,   // not a database, damaged, or made by hand: tables or statements of another shape
+    kTooLarge,  // a value longer than kMaxValueBytes: made or damaged elsewhere (LongestValueBytes)
+    kNotFound,  // the row or rows a write names are no longer there as they were read
+    kOther,     // anything else: a full disk, an I/O error, a statement stopped by its budget
+};
 
 // The time one statement may run before it is stopped and fails. A crafted file can make a
 // statement very expensive; a budget keeps the window responsive and the write lock short.
@@ -90,14 +98,14 @@ bool IsReadOnly(const TaskStore& store);
 constexpr int64_t kMeasurableBytes = 64 * 1024 * 1024;
 [[nodiscard]] std::optional<int64_t> LongestValueBytes(TaskStore& store, const std::string& table);
 
-inline bool LastFailureWasTooLarge(const TaskStore& store) {
-    return store.lastFailure == StoreFailure::kTooLarge;
-}
-
 // True when the last failed operation failed because another program holds the file.
 inline bool LastFailureWasBusy(const TaskStore& store) {
     return store.lastFailure == StoreFailure::kBusy;
 }
+
+// True when `table` can be read as a task table: it has the five columns the program writes.
+// A table of another shape (made by hand or by another program) must not be written to.
+[[nodiscard]] bool HasTaskColumns(TaskStore& store, const std::string& table);
 
 [[nodiscard]] bool CreateTaskTable(TaskStore& store);
 // Appends the record's row to the current table; the new row's key, or absent on failure.

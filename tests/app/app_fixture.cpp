@@ -260,6 +260,11 @@ bool PelmoraUiTest::SelectEntry(int index) {
     return WaitUntil([&] { return ListSelection(list_) == index; });
 }
 
+void PelmoraUiTest::PressInEditor(WORD key) {
+    BringToFront(editor_);
+    PressKey(key);
+}
+
 void PelmoraUiTest::PressInMain(WORD key, std::initializer_list<WORD> modifiers) {
     BringToFront(main_);
     PressKey(key, modifiers);
@@ -282,6 +287,16 @@ void PelmoraUiTest::PressInMain(WORD key, std::initializer_list<WORD> modifiers)
         return ::testing::AssertionFailure()
                << "message box \"" << WideToUtf8(box->caption) << "\" / \"" << WideToUtf8(box->text)
                << "\", expected \"" << WideToUtf8(caption) << "\" / \"" << WideToUtf8(text) << "\"";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult PelmoraUiTest::CommandAndAnswer(int id,
+                                                           std::initializer_list<Box> boxes) {
+    Command(id);
+    for (const Box& box : boxes) {
+        auto answered = ExpectBox(box.caption, box.text, box.answer);
+        if (!answered) return answered;
     }
     return ::testing::AssertionSuccess();
 }

@@ -116,6 +116,14 @@ protected:
     ::testing::AssertionResult ExpectBox(const std::wstring& caption,
                                          const std::wstring& text,
                                          int answer = IDOK);
+    // Issues menu command `id` and checks and answers the boxes that follow, in order; fails at
+    // the first that is missing or differs.
+    struct Box {
+        std::wstring caption;
+        std::wstring text;
+        int answer = IDOK;
+    };
+    ::testing::AssertionResult CommandAndAnswer(int id, std::initializer_list<Box> boxes);
     // Checks that no message box or editor appears within a short settling time.
     ::testing::AssertionResult ExpectNothingShown();
 
@@ -127,6 +135,8 @@ protected:
     void ClickDoneBox();
     void ClickSave();
     bool WaitEditorGone();
+    // A key pressed in the editor (Enter saves, Escape closes).
+    void PressInEditor(WORD key);
     // Insert, the title typed, the description filled in, the box clicked if done, Save; waits
     // until the list shows one more entry.
     bool AddTask(const std::wstring& title,

@@ -37,8 +37,7 @@ TEST_F(RebuildOverlaysTest, WritesOneEntryPerSiblingTableAndDropsStaleOnes) {
     WriteBytes(StatusPath(), "[pelmora]\r\n" + stale + "=3\r\n" + KeyOf(L"AllDone") + "=1\r\n");
 
     ASSERT_TRUE(Launch(L"AllDone"));
-    Command(kCmdRebuildOverlays);
-    EXPECT_TRUE(ExpectBox(L"Success", kRebuilt));
+    EXPECT_TRUE(CommandAndAnswer(kCmdRebuildOverlays, {{L"Success", kRebuilt}}));
     EXPECT_EQ(3, StatusEntry(L"AllDone"));
     EXPECT_EQ(2, StatusEntry(L"Half"));
     EXPECT_EQ(0, StatusEntry(L"NoTasks"));
@@ -90,10 +89,9 @@ protected:
 
 TEST_F(ClearUnreferencedTest, YesDropsRenamedAndEmptyTablesThenCloses) {
     ASSERT_TRUE(Launch(L"Kept"));
-    Command(kCmdClearUnreferenced);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDYES));
-    EXPECT_TRUE(ExpectBox(L"Confirm", kOpenTasksQuestion, IDYES));
-    EXPECT_TRUE(ExpectBox(L"Success", kCleared));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced, {{L"Confirm", kClearQuestion, IDYES},
+                                                         {L"Confirm", kOpenTasksQuestion, IDYES},
+                                                         {L"Success", kCleared}}));
     const auto code = app_.WaitExit();
     ASSERT_TRUE(code.has_value()) << "the program stayed open after clearing";
     EXPECT_EQ(0u, *code);
@@ -110,8 +108,7 @@ TEST_F(ClearUnreferencedTest, YesDropsRenamedAndEmptyTablesThenCloses) {
 TEST_F(ClearUnreferencedTest, NoChangesNothingAndKeepsTheWindow) {
     ASSERT_TRUE(Launch(L"Kept"));
     const auto before = Tables();
-    Command(kCmdClearUnreferenced);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDNO));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced, {{L"Confirm", kClearQuestion, IDNO}}));
     EXPECT_TRUE(ExpectNothingShown());
     EXPECT_TRUE(app_.Running());
     EXPECT_EQ(before, Tables());
@@ -120,10 +117,9 @@ TEST_F(ClearUnreferencedTest, NoChangesNothingAndKeepsTheWindow) {
 
 TEST_F(ClearUnreferencedTest, CurrentFolderWithoutTasksIsDroppedToo) {
     ASSERT_TRUE(Launch(L"Idle"));
-    Command(kCmdClearUnreferenced);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDYES));
-    EXPECT_TRUE(ExpectBox(L"Confirm", kOpenTasksQuestion, IDYES));
-    EXPECT_TRUE(ExpectBox(L"Success", kCleared));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced, {{L"Confirm", kClearQuestion, IDYES},
+                                                         {L"Confirm", kOpenTasksQuestion, IDYES},
+                                                         {L"Success", kCleared}}));
     ASSERT_TRUE(app_.WaitExit().has_value());
     EXPECT_FALSE(Contains(Tables(), TableOf(L"Idle")));
     EXPECT_TRUE(Contains(Tables(), TableOf(L"Kept")));

@@ -243,8 +243,7 @@ TEST_F(DisplayTest, EditorLaysItselfOutAgainOnADensityChange) {
     const RECT description = at(kDescriptionFieldId);
     EXPECT_EQ(after.cx - Scaled(47, dpi), description.right - description.left);
     EXPECT_EQ(after.cy - Scaled(144, dpi), description.bottom - description.top);
-    BringToFront(editor_);
-    PressKey(VK_ESCAPE);
+    PressInEditor(VK_ESCAPE);
     ASSERT_TRUE(WaitEditorGone());
     // Stored in 96-DPI pixels (the designed default, give or take the rounding of the move).
     EXPECT_EQ(MulDiv(after.cx, 96, dpi), SettingsValue(L"wnd_add_width"));

@@ -38,8 +38,7 @@ protected:
 
     // Saves with Enter in the title field and expects the editor to stay open with a warning.
     void ExpectRefused(const std::wstring& caption, const std::wstring& text) {
-        BringToFront(editor_);
-        PressKey(VK_RETURN);
+        PressInEditor(VK_RETURN);
         EXPECT_TRUE(ExpectBox(caption, text));
         EXPECT_TRUE(IsWindowVisible(editor_)) << "the editor closed after a refused title";
     }
@@ -92,8 +91,7 @@ TEST_F(EditorAddTest, DuplicateTitleIsRefusedButOtherCaseIsAccepted) {
 
 TEST_F(EditorAddTest, EscapeClosesWithoutSaving) {
     OpenWithTitle(L"never saved");
-    BringToFront(editor_);
-    PressKey(VK_ESCAPE);
+    PressInEditor(VK_ESCAPE);
     ASSERT_TRUE(WaitEditorGone());
     EXPECT_EQ(1, ListCount(list_));
     EXPECT_EQ(1u, Stored(L"Proj").size());
@@ -125,8 +123,7 @@ TEST_F(EditorEditTest, EnterOpensTheSelectedTaskWithItsFields) {
     EXPECT_EQ(L"alpha", Field(kTitleFieldId));
     EXPECT_EQ(L"first line\r\nsecond", Field(kDescriptionFieldId));
     EXPECT_FALSE(DoneChecked());
-    BringToFront(editor_);
-    PressKey(VK_ESCAPE);
+    PressInEditor(VK_ESCAPE);
     ASSERT_TRUE(WaitEditorGone());
 }
 
@@ -137,8 +134,7 @@ TEST_F(EditorEditTest, DoubleClickOpensTheEntryUnderTheMouse) {
     EXPECT_EQ(L"beta", Field(kTitleFieldId));
     EXPECT_EQ(L"", Field(kDescriptionFieldId));
     EXPECT_TRUE(DoneChecked());
-    BringToFront(editor_);
-    PressKey(VK_ESCAPE);
+    PressInEditor(VK_ESCAPE);
     ASSERT_TRUE(WaitEditorGone());
 }
 
@@ -176,8 +172,7 @@ TEST_F(EditorEditTest, UncheckingADoneTaskStoresOpenWithToday) {
 TEST_F(EditorEditTest, UnchangedTitleSavesWithoutDuplicateWarning) {
     EditWithEnter(2);
     SetField(kTitleFieldId, L"  gamma  ");
-    BringToFront(editor_);
-    PressKey(VK_RETURN);
+    PressInEditor(VK_RETURN);
     ASSERT_TRUE(WaitEditorGone()) << "saving an unchanged title was refused";
     EXPECT_EQ((std::vector<std::string>{"alpha", "beta", "gamma"}), StoredTitles(L"Proj"));
 }
@@ -185,11 +180,9 @@ TEST_F(EditorEditTest, UnchangedTitleSavesWithoutDuplicateWarning) {
 TEST_F(EditorEditTest, RenamingToAnotherTasksTitleIsRefused) {
     EditWithEnter(2);
     SetField(kTitleFieldId, L"alpha");
-    BringToFront(editor_);
-    PressKey(VK_RETURN);
+    PressInEditor(VK_RETURN);
     EXPECT_TRUE(ExpectBox(L"Warning", kDuplicate));
-    BringToFront(editor_);
-    PressKey(VK_ESCAPE);
+    PressInEditor(VK_ESCAPE);
     ASSERT_TRUE(WaitEditorGone());
     EXPECT_EQ((std::vector<std::wstring>{L"alpha", L"beta", L"gamma"}), Shown());
     EXPECT_EQ((std::vector<std::string>{"alpha", "beta", "gamma"}), StoredTitles(L"Proj"));
@@ -198,15 +191,12 @@ TEST_F(EditorEditTest, RenamingToAnotherTasksTitleIsRefused) {
 TEST_F(EditorEditTest, EmptyAndSpacesOnlyTitlesAreBothWarning1) {
     EditWithEnter(0);
     SetField(kTitleFieldId, L"");
-    BringToFront(editor_);
-    PressKey(VK_RETURN);
+    PressInEditor(VK_RETURN);
     EXPECT_TRUE(ExpectBox(L"Warning1", kEmptyTitle));
     SetField(kTitleFieldId, L"   ");
-    BringToFront(editor_);
-    PressKey(VK_RETURN);
+    PressInEditor(VK_RETURN);
     EXPECT_TRUE(ExpectBox(L"Warning1", kEmptyTitle));
-    BringToFront(editor_);
-    PressKey(VK_ESCAPE);
+    PressInEditor(VK_ESCAPE);
     ASSERT_TRUE(WaitEditorGone());
     EXPECT_EQ("alpha", Stored(L"Proj")[0].title);
 }

@@ -433,8 +433,7 @@ protected:
 TEST_F(ClearOpenTasksTest, NoToTheSecondQuestionDropsNothing) {
     ASSERT_TRUE(Launch(L"Kept"));
     const auto before = Tables();
-    Command(kCmdClearUnreferenced);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDYES));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced, {{L"Confirm", kClearQuestion, IDYES}}));
     const auto box = app_.WaitMessageBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(box->caption, L"Confirm");
@@ -451,10 +450,9 @@ TEST_F(ClearOpenTasksTest, NoToTheSecondQuestionDropsNothing) {
 
 TEST_F(ClearOpenTasksTest, YesToTheSecondQuestionDropsAndCloses) {
     ASSERT_TRUE(Launch(L"Kept"));
-    Command(kCmdClearUnreferenced);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDYES));
-    EXPECT_TRUE(ExpectBox(L"Confirm", kSecondQuestion, IDYES));
-    EXPECT_TRUE(ExpectBox(L"Success", kCleared));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced, {{L"Confirm", kClearQuestion, IDYES},
+                                                         {L"Confirm", kSecondQuestion, IDYES},
+                                                         {L"Success", kCleared}}));
     ASSERT_TRUE(app_.WaitExit().has_value());
     EXPECT_EQ(Tables(), (std::vector<std::string>{TableOf(L"Kept")}));
 }
@@ -471,9 +469,8 @@ TEST_F(ClearOpenTasksTest, DoneTasksAloneAreNotAskedAboutAgain) {
     store.db.reset();
 
     ASSERT_TRUE(Launch(L"Kept"));
-    Command(kCmdClearUnreferenced);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kClearQuestion, IDYES));
-    EXPECT_TRUE(ExpectBox(L"Success", kCleared));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced,
+                                 {{L"Confirm", kClearQuestion, IDYES}, {L"Success", kCleared}}));
     ASSERT_TRUE(app_.WaitExit().has_value());
     EXPECT_EQ(Tables(), (std::vector<std::string>{TableOf(L"Kept")}));
 }

@@ -187,8 +187,8 @@ TEST_F(SharedFileTest, ARebuildWhileAnotherProgramHoldsTheFileIsToldAsInUse) {
     EXPECT_EQ(ReadBytes(StatusPath()), before);
     ASSERT_EQ(other.Run("COMMIT;"), SQLITE_OK);
     ASSERT_TRUE(AnswerMessageBox(*box, IDOK));
-    Command(kCmdRebuildOverlays);
-    EXPECT_TRUE(ExpectBox(L"Success", L"Icon overlays successfully regenerated!"));
+    EXPECT_TRUE(CommandAndAnswer(kCmdRebuildOverlays,
+                                 {{L"Success", L"Icon overlays successfully regenerated!"}}));
     EXPECT_EQ(StatusEntry(L"Proj"), 3);
     EXPECT_TRUE(CloseMain());
 }

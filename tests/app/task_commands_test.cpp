@@ -130,8 +130,7 @@ TEST_F(TaskCommandsTest, DeleteWithNoKeepsEverythingAndWritesNoStatus) {
 }
 
 TEST_F(TaskCommandsTest, RemoveAllWithYesEmptiesListAndTableAndWritesZero) {
-    Command(kCmdRemoveAll);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmAll, IDYES));
+    EXPECT_TRUE(CommandAndAnswer(kCmdRemoveAll, {{L"Confirm", kConfirmAll, IDYES}}));
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 0; }));
     EXPECT_TRUE(Stored(L"Proj").empty());
     ASSERT_TRUE(CloseMain());
@@ -139,8 +138,7 @@ TEST_F(TaskCommandsTest, RemoveAllWithYesEmptiesListAndTableAndWritesZero) {
 }
 
 TEST_F(TaskCommandsTest, RemoveAllWithNoKeepsEverything) {
-    Command(kCmdRemoveAll);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmAll, IDNO));
+    EXPECT_TRUE(CommandAndAnswer(kCmdRemoveAll, {{L"Confirm", kConfirmAll, IDNO}}));
     EXPECT_EQ(3, ListCount(list_));
     EXPECT_EQ(3u, Stored(L"Proj").size());
     ASSERT_TRUE(CloseMain());
@@ -229,13 +227,11 @@ TEST_F(EmptyListTest, RemoveAllAsksNothingAndRightClickShowsNoMenu) {
 TEST_F(EmptyListTest, InsertWithModifiersStillOpensTheEditor) {
     PressInMain(VK_INSERT, {VK_CONTROL});
     ASSERT_TRUE(WaitEditor()) << "Ctrl+Insert did not open the editor";
-    BringToFront(editor_);
-    PressKey(VK_ESCAPE);
+    PressInEditor(VK_ESCAPE);
     ASSERT_TRUE(WaitEditorGone());
     PressInMain(VK_INSERT, {VK_SHIFT});
     ASSERT_TRUE(WaitEditor()) << "Shift+Insert did not open the editor";
-    BringToFront(editor_);
-    PressKey(VK_ESCAPE);
+    PressInEditor(VK_ESCAPE);
     ASSERT_TRUE(WaitEditorGone());
 }
 

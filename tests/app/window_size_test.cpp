@@ -159,8 +159,7 @@ TEST_F(MainWindowSizeTest, EveryStoredSizeOpensWhollyOnScreen) {
             EXPECT_TRUE(IsCentred(main_));
             EXPECT_TRUE(HasSize(editor_, Px(kEditorWidth), Px(kEditorHeight)));
         }
-        BringToFront(editor_);
-        PressKey(VK_ESCAPE);
+        PressInEditor(VK_ESCAPE);
         ASSERT_TRUE(WaitEditorGone());
         ASSERT_TRUE(CloseMain());
     }
@@ -180,8 +179,7 @@ protected:
     }
 
     void CloseEditor() {
-        BringToFront(editor_);
-        PressKey(VK_ESCAPE);
+        PressInEditor(VK_ESCAPE);
         ASSERT_TRUE(WaitEditorGone());
     }
 

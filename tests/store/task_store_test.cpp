@@ -199,7 +199,7 @@ TEST_F(TaskStoreTest, UpdateFindsTheRowByItsKeyAndRewritesEveryColumn) {
     edited.row_id = *rowId + 1;
     store.lastFailure = StoreFailure::kNone;
     EXPECT_FALSE(UpdateTask(store, edited));
-    EXPECT_EQ(store.lastFailure, StoreFailure::kOther);
+    EXPECT_EQ(store.lastFailure, StoreFailure::kNotFound);
     EXPECT_FALSE(DeleteTask(store, *rowId + 1));
     edited.row_id.reset();
     EXPECT_FALSE(UpdateTask(store, edited));

@@ -335,7 +335,7 @@ TEST_F(UntrustedFileTest, ABusyFileIsToldApartFromADamagedOne) {
     damaged.table = kItem;
     EXPECT_FALSE(CreateTaskTable(damaged));
     EXPECT_FALSE(LastFailureWasBusy(damaged));
-    EXPECT_EQ(damaged.lastFailure, StoreFailure::kOther);
+    EXPECT_EQ(damaged.lastFailure, StoreFailure::kDamaged);
 }
 
 TEST_F(UntrustedFileTest, ATransactionHoldsTheWriteLockFromItsStart) {
