@@ -44,7 +44,7 @@ protected:
     }
 };
 
-TEST_F(EditorAddTest, NewTaskIsStoredAndShownLast) {
+TEST_F(EditorAddTest, NewTasksAreStoredAndShownLastWithTodaysDate) {
     ASSERT_TRUE(AddTask(L"  Write the report\t ", L"line one\r\nline two  ", true));
     EXPECT_EQ((std::vector<std::wstring>{L"existing", L"Write the report\t"}), Shown());
     const auto stored = Stored(L"Proj");
@@ -55,25 +55,22 @@ TEST_F(EditorAddTest, NewTaskIsStoredAndShownLast) {
     EXPECT_TRUE(stored[1].done);
     EXPECT_EQ(Today(), stored[1].doneDate);
     EXPECT_EQ(1, stored[1].priority);
-}
 
-TEST_F(EditorAddTest, OpenTaskAlsoGetsTodayAndNoDescription) {
+    // An open task gets today's date too, and no description when none was typed.
     ASSERT_TRUE(AddTask(L"plain"));
-    const auto stored = Stored(L"Proj");
-    ASSERT_EQ(2u, stored.size());
-    EXPECT_FALSE(stored[1].done);
-    EXPECT_EQ(Today(), stored[1].doneDate);
-    EXPECT_FALSE(stored[1].description.has_value());
+    const auto more = Stored(L"Proj");
+    ASSERT_EQ(3u, more.size());
+    EXPECT_FALSE(more[2].done);
+    EXPECT_EQ(Today(), more[2].doneDate);
+    EXPECT_FALSE(more[2].description.has_value());
+    EXPECT_EQ(2, more[2].priority);
 }
 
-TEST_F(EditorAddTest, EmptyTitleIsRefusedWithWarning1) {
+TEST_F(EditorAddTest, EmptyTitleIsWarning1AndSpacesOnlyWarning2) {
     OpenWithTitle(L"");
     ExpectRefused(L"Warning1", kEmptyTitle);
     EXPECT_EQ(1u, Stored(L"Proj").size());
-}
-
-TEST_F(EditorAddTest, SpacesOnlyTitleIsRefusedWithWarning2) {
-    OpenWithTitle(L"    ");
+    SetField(kTitleFieldId, L"    ");
     ExpectRefused(L"Warning2", kEmptyTitle);
     EXPECT_EQ(L"    ", Field(kTitleFieldId)) << "the user's input was changed";
     EXPECT_EQ(1u, Stored(L"Proj").size());

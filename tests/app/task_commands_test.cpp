@@ -56,19 +56,18 @@ protected:
 };
 
 TEST_F(TaskCommandsTest, MarkAsDoneFromTheMenuStoresTodayAndRewritesTheStatus) {
+    // A task that was done already gets today's date.
+    ASSERT_TRUE(SelectEntry(1));
+    Command(kCmdMarkDone);
+    ASSERT_TRUE(WaitUntil([&] { return StoredAt(1).doneDate == Today(); }));
+    EXPECT_TRUE(StoredAt(1).done);
+
     ASSERT_TRUE(SelectEntry(0));
     Command(kCmdMarkDone);
     ASSERT_TRUE(WaitUntil([&] { return StoredAt(0).done; }));
     EXPECT_EQ(Today(), StoredAt(0).doneDate);
     ASSERT_TRUE(CloseMain());
     EXPECT_EQ(2, StatusEntry(L"Proj")) << "two of three done is at least half";
-}
-
-TEST_F(TaskCommandsTest, MarkAsDoneOnADoneTaskGivesItTodaysDate) {
-    ASSERT_TRUE(SelectEntry(1));
-    Command(kCmdMarkDone);
-    ASSERT_TRUE(WaitUntil([&] { return StoredAt(1).doneDate == Today(); }));
-    EXPECT_TRUE(StoredAt(1).done);
 }
 
 TEST_F(TaskCommandsTest, RightClickMenuMarksTheEntryUnderTheMouse) {
@@ -119,10 +118,13 @@ TEST_F(TaskCommandsTest, DeleteWithYesRemovesAndRenumbers) {
     EXPECT_EQ(1, StatusEntry(L"Proj"));
 }
 
-TEST_F(TaskCommandsTest, DeleteWithNoKeepsEverythingAndWritesNoStatus) {
+TEST_F(TaskCommandsTest, NoToEitherRemovalKeepsEverythingAndWritesNoStatus) {
     ASSERT_TRUE(SelectEntry(0));
     PressInMain(VK_DELETE);
     EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmOne, IDNO));
+    EXPECT_EQ(3, ListCount(list_));
+    EXPECT_EQ(3u, Stored(L"Proj").size());
+    EXPECT_TRUE(CommandAndAnswer(kCmdRemoveAll, {{L"Confirm", kConfirmAll, IDNO}}));
     EXPECT_EQ(3, ListCount(list_));
     EXPECT_EQ(3u, Stored(L"Proj").size());
     ASSERT_TRUE(CloseMain());
@@ -135,14 +137,6 @@ TEST_F(TaskCommandsTest, RemoveAllWithYesEmptiesListAndTableAndWritesZero) {
     EXPECT_TRUE(Stored(L"Proj").empty());
     ASSERT_TRUE(CloseMain());
     EXPECT_EQ(0, StatusEntry(L"Proj"));
-}
-
-TEST_F(TaskCommandsTest, RemoveAllWithNoKeepsEverything) {
-    EXPECT_TRUE(CommandAndAnswer(kCmdRemoveAll, {{L"Confirm", kConfirmAll, IDNO}}));
-    EXPECT_EQ(3, ListCount(list_));
-    EXPECT_EQ(3u, Stored(L"Proj").size());
-    ASSERT_TRUE(CloseMain());
-    EXPECT_FALSE(FileExists(StatusPath()));
 }
 
 TEST_F(TaskCommandsTest, ShiftArrowsMoveTheTaskAndPlainArrowsOnlySelect) {

@@ -305,26 +305,21 @@ TEST_F(MoveAcrossTest, AnEmptyItemTakesTheRowsUnchanged) {
     EXPECT_EQ(Dump(to, fresh), before);
 }
 
-TEST_F(MoveAcrossTest, ALockedOtherFileChangesNothing) {
-    TaskStore holder;
-    ASSERT_TRUE(OpenTaskStore(holder, Utf8Path(dir / "old" / "pelmora.db")));
-    RunSql(holder, "BEGIN IMMEDIATE;");
-    const RecoveryResult result = MoveTaskListAcross(from, table, to, table);
-    RunSql(holder, "ROLLBACK;");
-    EXPECT_EQ(result.status, RecoveryStatus::kSourceBusy);
-    EXPECT_EQ(Dump(from, table), before);
-    EXPECT_EQ(Titles(to, table), (std::vector<std::string>{"unpack"}));
-}
-
-TEST_F(MoveAcrossTest, ALockedItemFileChangesNothing) {
-    TaskStore holder;
-    ASSERT_TRUE(OpenTaskStore(holder, Utf8Path(dir / "new" / "pelmora.db")));
-    RunSql(holder, "BEGIN IMMEDIATE;");
-    const RecoveryResult result = MoveTaskListAcross(from, table, to, table);
-    RunSql(holder, "ROLLBACK;");
-    EXPECT_EQ(result.status, RecoveryStatus::kTargetBusy);
-    EXPECT_EQ(Dump(from, table), before);
-    EXPECT_EQ(Titles(to, table), (std::vector<std::string>{"unpack"}));
+TEST_F(MoveAcrossTest, EitherFileLockedChangesNothingAndSaysWhichOne) {
+    const struct {
+        const char* folder;
+        RecoveryStatus status;
+    } cases[] = {{"old", RecoveryStatus::kSourceBusy}, {"new", RecoveryStatus::kTargetBusy}};
+    for (const auto& c : cases) {
+        TaskStore holder;
+        ASSERT_TRUE(OpenTaskStore(holder, Utf8Path(dir / c.folder / "pelmora.db")));
+        RunSql(holder, "BEGIN IMMEDIATE;");
+        const RecoveryResult result = MoveTaskListAcross(from, table, to, table);
+        RunSql(holder, "ROLLBACK;");
+        EXPECT_EQ(result.status, c.status) << c.folder;
+        EXPECT_EQ(Dump(from, table), before) << c.folder;
+        EXPECT_EQ(Titles(to, table), (std::vector<std::string>{"unpack"})) << c.folder;
+    }
 }
 
 TEST_F(MoveAcrossTest, ARemovalThatFailsLeavesTheTasksInBothFiles) {
