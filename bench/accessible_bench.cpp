@@ -21,28 +21,7 @@ namespace {
 
 constexpr int kLongList = 50000;
 constexpr int kShortList = 10;
-constexpr int kListId = 1001;
 constexpr DWORD kTimeoutMs = 120000;
-
-struct Search {
-    DWORD pid;
-    int entries;
-    HWND list;
-};
-
-BOOL CALLBACK FindList(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
-    HWND list = GetDlgItem(window, kListId);
-    DWORD_PTR count = 0;
-    if (!list || !SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &count) ||
-        static_cast<int>(count) != search->entries)
-        return TRUE;
-    search->list = list;
-    return FALSE;
-}
 
 // Milliseconds for `rounds` rounds of questions about child `id`.
 double TimeQuestions(IAccessible* server, LONG id, int rounds) {
@@ -79,13 +58,11 @@ bool Start(const std::wstring& dbPath, const wchar_t* folder, int entries, Start
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &started.info))
         return false;
-    Search search{started.info.dwProcessId, entries, nullptr};
     const DWORD begin = GetTickCount();
-    while (search.list == nullptr && GetTickCount() - begin < kTimeoutMs) {
-        EnumWindows(FindList, reinterpret_cast<LPARAM>(&search));
-        Sleep(10);
+    while (started.list == nullptr && GetTickCount() - begin < kTimeoutMs) {
+        started.list = FindShownTaskList(started.info.dwProcessId, entries);
+        if (started.list == nullptr) Sleep(10);
     }
-    started.list = search.list;
     return started.list != nullptr;
 }
 

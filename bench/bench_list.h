@@ -1,5 +1,6 @@
-// What the window benchmarks share: the Windows path of a build path, and a task list of a given
-// length written straight into a database, as the program would have stored it.
+// What the window benchmarks share: the Windows path of a build path, a task list of a given
+// length written straight into a database, as the program would have stored it, and the search
+// for the program's shown list.
 #pragma once
 
 #include <windows.h>
@@ -41,4 +42,36 @@ inline bool SeedBenchmarkList(const std::wstring& dbPath,
         if (!InsertTask(store, record)) return false;
     }
     return transaction.Commit();
+}
+
+struct ShownListSearch {
+    DWORD pid;
+    int entries;  // -1: any number
+    HWND list;
+};
+
+inline BOOL CALLBACK FindShownListIn(HWND window, LPARAM param) {
+    constexpr int kListId = 1001;
+    auto* search = reinterpret_cast<ShownListSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+    HWND list = GetDlgItem(window, kListId);
+    if (!list || !IsWindowVisible(list)) return TRUE;
+    if (search->entries >= 0) {
+        DWORD_PTR count = 0;
+        if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &count) ||
+            static_cast<int>(count) != search->entries)
+            return TRUE;
+    }
+    search->list = list;
+    return FALSE;
+}
+
+// The task list of a shown window of process `pid` holding `entries` entries (any number when
+// -1), or null when there is none yet.
+inline HWND FindShownTaskList(DWORD pid, int entries) {
+    ShownListSearch search{pid, entries, nullptr};
+    EnumWindows(FindShownListIn, reinterpret_cast<LPARAM>(&search));
+    return search.list;
 }

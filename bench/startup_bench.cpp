@@ -18,31 +18,7 @@
 namespace {
 
 constexpr int kTasks = 1000;
-constexpr int kListId = 1001;
 constexpr DWORD kTimeoutMs = 30000;
-
-struct Search {
-    DWORD pid;
-    int wantEntries;  // -1: any list box
-    HWND found;
-};
-
-BOOL CALLBACK FindShown(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
-    HWND list = GetDlgItem(window, kListId);
-    if (!list || !IsWindowVisible(list)) return TRUE;
-    if (search->wantEntries >= 0) {
-        DWORD_PTR count = 0;
-        if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &count) ||
-            static_cast<int>(count) != search->wantEntries)
-            return TRUE;
-    }
-    search->found = window;
-    return FALSE;
-}
 
 // One start: milliseconds until the window is shown, or a negative value on failure.
 double TimeOneStart(const std::wstring& program, const std::wstring& arguments, int wantEntries) {
@@ -56,20 +32,20 @@ double TimeOneStart(const std::wstring& program, const std::wstring& arguments, 
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &info))
         return -1;
-    Search search{info.dwProcessId, wantEntries, nullptr};
+    HWND list = nullptr;
     double elapsed = -1;
     for (;;) {
-        EnumWindows(FindShown, reinterpret_cast<LPARAM>(&search));
+        list = FindShownTaskList(info.dwProcessId, wantEntries);
         QueryPerformanceCounter(&now);
         const double ms = 1000.0 * (now.QuadPart - start.QuadPart) / frequency.QuadPart;
-        if (search.found) {
+        if (list) {
             elapsed = ms;
             break;
         }
         if (ms > kTimeoutMs || WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0) break;
         Sleep(1);
     }
-    if (search.found) PostMessageW(search.found, WM_CLOSE, 0, 0);
+    if (list) PostMessageW(GetParent(list), WM_CLOSE, 0, 0);
     if (WaitForSingleObject(info.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
         TerminateProcess(info.hProcess, 1);
     CloseHandle(info.hThread);
