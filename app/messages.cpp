@@ -35,10 +35,6 @@ std::u16string TooLargeMessage() {
            std::u16string(limit.begin(), limit.end()) + u" bytes. The list was left as it is.";
 }
 
-std::u16string AsU16(const wchar_t* text) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text));
-}
-
 int Show(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     return MessageBoxW(owner, text, caption, type);
 }
@@ -77,7 +73,7 @@ enum class Doing { kOpening, kChanging };
 std::u16string MessageFor(StoreFailure failure, Doing doing, const wchar_t* text) {
     switch (failure) {
         case StoreFailure::kBusy:
-            return AsU16(doing == Doing::kOpening ? kTaskListInUse : kDatabaseInUse);
+            return FromWide(doing == Doing::kOpening ? kTaskListInUse : kDatabaseInUse);
         case StoreFailure::kTooLarge:
             if (doing == Doing::kOpening) return TooLargeMessage();
             break;
@@ -88,7 +84,7 @@ std::u16string MessageFor(StoreFailure failure, Doing doing, const wchar_t* text
         case StoreFailure::kOther:
             break;
     }
-    return AsU16(text);
+    return FromWide(text);
 }
 
 }  // namespace

@@ -90,12 +90,7 @@ int main(int argc, char** argv) {
     UseUnmanagedWindowsUnderWine();
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
 
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"pelmora-accessible-bench";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring dbPath = folder + L"\\pelmora.db";
-    DeleteFileW(dbPath.c_str());
+    const std::wstring dbPath = FreshBenchDatabase(L"pelmora-accessible-bench");
     if (!SeedBenchmarkList(dbPath, u"Long", kLongList) ||
         !SeedBenchmarkList(dbPath, u"Short", kShortList)) {
         std::fprintf(stderr, "accessible_bench: cannot prepare the database\n");
@@ -124,9 +119,7 @@ int main(int argc, char** argv) {
         }
     }
     Stop(longList);
-    DeleteFileW(dbPath.c_str());
-    DeleteFileW((folder + L"\\pelmora.ini").c_str());
-    RemoveDirectoryW(folder.c_str());
+    RemoveBenchDatabase(dbPath);
     CoUninitialize();
     if (shortMs <= 0 || firstMs <= 0 || lastMs <= 0) {
         std::fprintf(stderr, "accessible_bench: a list or its accessible server did not appear\n");

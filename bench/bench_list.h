@@ -19,6 +19,25 @@ inline std::wstring WindowsPath(const char* path) {
     return wide;
 }
 
+// The path of an empty "pelmora.db" in the temporary folder `name`, which is made when missing.
+inline std::wstring FreshBenchDatabase(const wchar_t* name) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + name;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring dbPath = folder + L"\\pelmora.db";
+    DeleteFileW(dbPath.c_str());
+    return dbPath;
+}
+
+// Removes what FreshBenchDatabase made and the program wrote beside it.
+inline void RemoveBenchDatabase(const std::wstring& dbPath) {
+    const std::wstring folder = dbPath.substr(0, dbPath.rfind(L'\\'));
+    DeleteFileW(dbPath.c_str());
+    DeleteFileW((folder + L"\\pelmora.ini").c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 // Writes `tasks` tasks for the item `folder` into the database at `dbPath`, a third of them done;
 // with `description`, each task carries that description too.
 inline bool SeedBenchmarkList(const std::wstring& dbPath,

@@ -71,12 +71,7 @@ int main(int argc, char** argv) {
     }
     UseUnmanagedWindowsUnderWine();
 
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"pelmora-startup-bench";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring dbPath = folder + L"\\pelmora.db";
-    DeleteFileW(dbPath.c_str());
+    const std::wstring dbPath = FreshBenchDatabase(L"pelmora-startup-bench");
     if (!SeedBenchmarkList(dbPath, u"Bench", kTasks,
                            "A description that is a little longer than a title.")) {
         std::fprintf(stderr, "startup_bench: cannot prepare the database\n");
@@ -106,9 +101,7 @@ int main(int argc, char** argv) {
             (pelmoraTurn ? pelmoraTimes : minimalTimes).push_back(ms);
         }
     }
-    DeleteFileW(dbPath.c_str());
-    DeleteFileW((folder + L"\\pelmora.ini").c_str());
-    RemoveDirectoryW(folder.c_str());
+    RemoveBenchDatabase(dbPath);
 
     const double pelmoraMedian = Median(pelmoraTimes);
     const double minimalMedian = Median(minimalTimes);
