@@ -221,6 +221,7 @@ TEST_F(StatusCacheTest, HoldsAFewDozenFoldersAndAFewMegabytesAtMost) {
     for (int i = 0; i < 100; ++i) {
         ASSERT_EQ(Value(files[i]), i % 4);
         ASSERT_TRUE(Kept(files[i])) << i;
+        ASSERT_TRUE(Kept(files[0])) << i;
         ASSERT_EQ(Value(files[0]), 0);
         const StatusCacheUsage usage = StatusCacheUsageNow();
         ASSERT_LE(usage.folders, 32u);
