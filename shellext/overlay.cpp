@@ -51,8 +51,8 @@ IFACEMETHODIMP_(ULONG) COverlayIdentifier::Release() noexcept {
 
 // Asked for every item Explorer shows, once per identifier: one attribute query of the status
 // file comes first and answers whether it exists, how large it is and which version it is, so a
-// folder without one (or with an oversized one) costs nothing more, and one whose file was parsed
-// before costs a search of its table. Every doubt answers S_FALSE.
+// folder without one (or with an oversized one) costs only a glance at the cache, and one whose
+// file was parsed before costs a search of its table. Every doubt answers S_FALSE.
 IFACEMETHODIMP COverlayIdentifier::IsMemberOf(PCWSTR path, DWORD) noexcept {
     if (path == nullptr) return S_FALSE;
     const size_t length = wcsnlen(path, kLongestPath);
@@ -70,11 +70,7 @@ IFACEMETHODIMP COverlayIdentifier::IsMemberOf(PCWSTR path, DWORD) noexcept {
         return S_FALSE;
     }
     WIN32_FILE_ATTRIBUTE_DATA file;
-    if (!GetFileAttributesExW(statusFile, GetFileExInfoStandard, &file)) return S_FALSE;
-    const ULONGLONG size = (static_cast<ULONGLONG>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
-    if ((file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || size > kMaxStatusFileBytes) {
-        return S_FALSE;
-    }
+    if (!QueryStatusFile(statusFile, used, file)) return S_FALSE;
 
     char hex[33];
     FolderKeyHex(

@@ -10,6 +10,8 @@ constexpr size_t kMaxFolders = 32;
 constexpr size_t kMaxTableBytes = 4 * 1024 * 1024;
 // The coarsest file time met (FAT keeps two seconds), in 100-nanosecond units.
 constexpr ULONGLONG kYoungFileTicks = 2ull * 10 * 1000 * 1000;
+// How long a kept table answers before the file is read again, whatever its time and size say.
+constexpr ULONGLONG kTableLifetimeTicks = 30ull * 10 * 1000 * 1000;
 constexpr size_t kPathChars = 520;
 
 // One parsed file. Immutable once made; a reader holds a reference while it searches, so a table
@@ -36,6 +38,7 @@ struct CachedFolder {
     size_t length;
     FILETIME lastWrite;
     ULONGLONG size;
+    ULONGLONG loadedAt;  // the clock when the file was read
     StatusTable* table;  // null for a free slot
     volatile LONG64 lastUse;
 };
@@ -50,12 +53,26 @@ ULONGLONG Ticks(FILETIME time) noexcept {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
+ULONGLONG SystemClock() noexcept {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return Ticks(now);
+}
+
+// Read on every call; set only by tests, while nothing asks.
+StatusCacheClock gClock = SystemClock;
+
 ULONGLONG SizeOf(DWORD high, DWORD low) noexcept {
     return (static_cast<ULONGLONG>(high) << 32) | low;
 }
 
 bool SameVersion(const CachedFolder& folder, FILETIME lastWrite, ULONGLONG size) noexcept {
     return folder.size == size && CompareFileTime(&folder.lastWrite, &lastWrite) == 0;
+}
+
+// A clock set back (the user's, or a test's) ends the lifetime as well.
+bool Expired(const CachedFolder& folder, ULONGLONG now) noexcept {
+    return now < folder.loadedAt || now - folder.loadedAt >= kTableLifetimeTicks;
 }
 
 bool SamePath(const CachedFolder& folder, const wchar_t* path, size_t length) noexcept {
@@ -66,16 +83,18 @@ bool SamePath(const CachedFolder& folder, const wchar_t* path, size_t length) no
     return true;
 }
 
-// The kept table for this version of the file, with a reference for the caller; null when none.
+// The kept table for this version of the file, with a reference for the caller; null when none
+// or when it has answered long enough.
 StatusTable* FindTable(const wchar_t* path,
                        size_t length,
                        FILETIME lastWrite,
-                       ULONGLONG size) noexcept {
+                       ULONGLONG size,
+                       ULONGLONG now) noexcept {
     StatusTable* found = nullptr;
     AcquireSRWLockShared(&gLock);
     for (CachedFolder& folder : gFolders) {
         if (!SamePath(folder, path, length)) continue;
-        if (SameVersion(folder, lastWrite, size)) {
+        if (SameVersion(folder, lastWrite, size) && !Expired(folder, now)) {
             found = folder.table;
             AddRef(found);
             InterlockedExchange64(&folder.lastUse, InterlockedIncrement64(&gUseClock));
@@ -93,6 +112,22 @@ void Evict(CachedFolder& folder) noexcept {
     folder.table = nullptr;
 }
 
+// Drops the folder's table, if one is kept. The common case, none, takes the lock only shared.
+void Forget(const wchar_t* path, size_t length) noexcept {
+    bool kept = false;
+    AcquireSRWLockShared(&gLock);
+    for (const CachedFolder& folder : gFolders) {
+        if (SamePath(folder, path, length)) kept = true;
+    }
+    ReleaseSRWLockShared(&gLock);
+    if (!kept) return;
+    AcquireSRWLockExclusive(&gLock);
+    for (CachedFolder& folder : gFolders) {
+        if (SamePath(folder, path, length)) Evict(folder);
+    }
+    ReleaseSRWLockExclusive(&gLock);
+}
+
 // Keeps `table` (the cache takes its own reference) as this version of the file, in the folder's
 // own slot, a free one, or the least recently used one, evicting more while the memory cap would
 // be passed.
@@ -100,6 +135,7 @@ void Install(const wchar_t* path,
              size_t length,
              FILETIME lastWrite,
              ULONGLONG size,
+             ULONGLONG loadedAt,
              StatusTable* table) noexcept {
     if (table->bytes > kMaxTableBytes || length >= kPathChars) return;
     AcquireSRWLockExclusive(&gLock);
@@ -128,6 +164,7 @@ void Install(const wchar_t* path,
         slot->length = length;
         slot->lastWrite = lastWrite;
         slot->size = size;
+        slot->loadedAt = loadedAt;
         AddRef(table);
         slot->table = table;
         slot->lastUse = InterlockedIncrement64(&gUseClock);
@@ -142,6 +179,27 @@ void FreeHeapBlock(void* block) noexcept {
 
 using HeapBlock = UniqueHandle<NullHandleTraits<void*, FreeHeapBlock>>;
 
+// What the open file says of itself. The change time moves on every write and also when a writer
+// puts the last-write time back, which time and size alone cannot show; it comes with the
+// last-write time in the same query, so it costs nothing.
+struct FileVersion {
+    ULONGLONG size;
+    LONGLONG lastWrite;
+    LONGLONG change;
+};
+
+bool ReadVersion(HANDLE file, FileVersion& version) noexcept {
+    LARGE_INTEGER size;
+    FILE_BASIC_INFO basic;
+    if (!GetFileSizeEx(file, &size) || size.QuadPart < 0 ||
+        !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+        return false;
+    }
+    version = {static_cast<ULONGLONG>(size.QuadPart), basic.LastWriteTime.QuadPart,
+               basic.ChangeTime.QuadPart};
+    return true;
+}
+
 // Reads the file through one handle, never more than the cap, and parses it. `stable` tells
 // whether the file stayed the version the caller's attribute query saw while it was read. Null
 // when the file cannot be read or is no regular file within the cap.
@@ -155,14 +213,9 @@ StatusTable* Load(const wchar_t* path,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return nullptr;
-    LARGE_INTEGER sizeBefore;
-    FILETIME timeBefore;
-    if (!GetFileSizeEx(file.get(), &sizeBefore) ||
-        !GetFileTime(file.get(), nullptr, nullptr, &timeBefore)) {
-        return nullptr;
-    }
-    const ULONGLONG size = static_cast<ULONGLONG>(sizeBefore.QuadPart);
-    if (sizeBefore.QuadPart < 0 || size > kMaxStatusFileBytes) return nullptr;
+    FileVersion before;
+    if (!ReadVersion(file.get(), before) || before.size > kMaxStatusFileBytes) return nullptr;
+    const ULONGLONG size = before.size;
 
     HeapBlock bytes(HeapAlloc(GetProcessHeap(), 0, static_cast<size_t>(size) + 1));
     if (!bytes) return nullptr;
@@ -179,37 +232,53 @@ StatusTable* Load(const wchar_t* path,
                                     table->entries, capacity);
 
     // A file written while it was read may be torn: it answers this call but is not kept.
-    LARGE_INTEGER sizeAfter;
-    FILETIME timeAfter;
-    stable = got == size && GetFileSizeEx(file.get(), &sizeAfter) &&
-             GetFileTime(file.get(), nullptr, nullptr, &timeAfter) &&
-             static_cast<ULONGLONG>(sizeAfter.QuadPart) == size &&
-             CompareFileTime(&timeAfter, &timeBefore) == 0 &&
-             CompareFileTime(&timeBefore, &attributes.ftLastWriteTime) == 0 &&
+    FileVersion after;
+    stable = got == size && ReadVersion(file.get(), after) && after.size == size &&
+             after.lastWrite == before.lastWrite && after.change == before.change &&
+             static_cast<ULONGLONG>(before.lastWrite) == Ticks(attributes.ftLastWriteTime) &&
              SizeOf(attributes.nFileSizeHigh, attributes.nFileSizeLow) == size;
     return table;
 }
 
-bool IsYoung(FILETIME lastWrite) noexcept {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return Ticks(lastWrite) + kYoungFileTicks > Ticks(now);
+bool IsYoung(FILETIME lastWrite, ULONGLONG now) noexcept {
+    return Ticks(lastWrite) + kYoungFileTicks > now;
+}
+
+// A link or other reparse point is read through but never kept: its attributes are its own, not
+// those of the file behind it.
+bool IsPlainFile(const WIN32_FILE_ATTRIBUTE_DATA& attributes) noexcept {
+    return (attributes.dwFileAttributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
 }  // namespace
+
+bool QueryStatusFile(const wchar_t* statusFile,
+                     size_t length,
+                     WIN32_FILE_ATTRIBUTE_DATA& attributes) noexcept {
+    const bool found = GetFileAttributesExW(statusFile, GetFileExInfoStandard, &attributes) != 0;
+    const bool readable =
+        found && (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        SizeOf(attributes.nFileSizeHigh, attributes.nFileSizeLow) <= kMaxStatusFileBytes;
+    if (!readable || !IsPlainFile(attributes)) Forget(statusFile, length);
+    return readable;
+}
 
 int CachedStatusValue(const wchar_t* statusFile,
                       size_t length,
                       const WIN32_FILE_ATTRIBUTE_DATA& attributes,
                       const char (&hex)[33]) noexcept {
     const ULONGLONG size = SizeOf(attributes.nFileSizeHigh, attributes.nFileSizeLow);
-    StatusTable* table = FindTable(statusFile, length, attributes.ftLastWriteTime, size);
+    const ULONGLONG now = gClock();
+    const bool plain = IsPlainFile(attributes);
+    StatusTable* table =
+        plain ? FindTable(statusFile, length, attributes.ftLastWriteTime, size, now) : nullptr;
     if (table == nullptr) {
         bool stable = false;
         table = Load(statusFile, attributes, stable);
         if (table == nullptr) return 0;
-        if (stable && !IsYoung(attributes.ftLastWriteTime)) {
-            Install(statusFile, length, attributes.ftLastWriteTime, size, table);
+        if (plain && stable && !IsYoung(attributes.ftLastWriteTime, now)) {
+            Install(statusFile, length, attributes.ftLastWriteTime, size, now, table);
         }
     }
     const int value = LookUpStatus(table->entries, table->count, hex, 0);
@@ -226,6 +295,20 @@ StatusCacheUsage StatusCacheUsageNow() noexcept {
     usage.bytes = gTableBytes;
     ReleaseSRWLockShared(&gLock);
     return usage;
+}
+
+bool StatusFileKept(const wchar_t* statusFile, size_t length) noexcept {
+    bool kept = false;
+    AcquireSRWLockShared(&gLock);
+    for (const CachedFolder& folder : gFolders) {
+        if (SamePath(folder, statusFile, length)) kept = true;
+    }
+    ReleaseSRWLockShared(&gLock);
+    return kept;
+}
+
+void SetStatusCacheClock(StatusCacheClock clock) noexcept {
+    gClock = clock != nullptr ? clock : SystemClock;
 }
 
 void ReleaseStatusCache() noexcept {

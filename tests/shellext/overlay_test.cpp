@@ -66,8 +66,27 @@ TEST_F(OverlayTest, StatusIsReadAfreshOnEveryCall) {
     EXPECT_EQ(Claims(Item(L"Alpha")), "zero");
     WriteStatus(L"Alpha", L"3");
     EXPECT_EQ(Claims(Item(L"Alpha")), "done");
+    // An old file is kept; gone for a moment and back with the same size and time (a restore), it
+    // is read again.
+    FILETIME old;
+    GetSystemTimeAsFileTime(&old);
+    old.dwHighDateTime -= 1;  // some seven minutes ago
+    const auto setTime = [&] {
+        HANDLE file = CreateFileW(ini_.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &old));
+        CloseHandle(file);
+    };
+    setTime();
+    const std::string kept = ReadFileBytes(ini_);
+    EXPECT_EQ(Claims(Item(L"Alpha")), "done");
     ASSERT_TRUE(DeleteFileW(ini_.c_str()));
     EXPECT_EQ(Claims(Item(L"Alpha")), "none");
+    WriteStatus(L"Alpha", L"2");
+    setTime();
+    ASSERT_EQ(ReadFileBytes(ini_).size(), kept.size());
+    EXPECT_EQ(Claims(Item(L"Alpha")), "half");
 }
 
 TEST_F(OverlayTest, OtherValuesAndGarbageClaimNothing) {

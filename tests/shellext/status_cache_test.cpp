@@ -19,6 +19,17 @@
 namespace {
 
 constexpr char kAlpha[] = "900150983cd24fb0d6963f7d28e17f72";  // the key of "abc"
+constexpr ULONGLONG kSecond = 10 * 1000 * 1000;                // in file time units
+
+// The cache's clock while a test runs: set to the system's time at the start, then moved by hand.
+ULONGLONG gNow = 0;
+ULONGLONG TestClock() noexcept {
+    return gNow;
+}
+
+ULONGLONG Ticks(FILETIME time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
 
 // Sets the file's last-write time `seconds` before now (negative: after).
 void SetAge(const std::wstring& path, double seconds) {
@@ -48,13 +59,17 @@ void SetLastWrite(const std::wstring& path, FILETIME time) {
     CloseHandle(file);
 }
 
-// What IsMemberOf does: one attribute query, then the cache; -1 when there is no file.
+// What IsMemberOf does: one attribute query, then the cache; -1 when there is no file to read.
 int Value(const std::wstring& statusFile, const char* key = kAlpha) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(statusFile.c_str(), GetFileExInfoStandard, &data)) return -1;
+    if (!QueryStatusFile(statusFile.c_str(), statusFile.size(), data)) return -1;
     char hex[33];
     for (size_t i = 0; i < 33; ++i) hex[i] = key[i];
     return CachedStatusValue(statusFile.c_str(), statusFile.size(), data, hex);
+}
+
+bool Kept(const std::wstring& statusFile) {
+    return StatusFileKept(statusFile.c_str(), statusFile.size());
 }
 
 std::string Entry(const char* key, char value) {
@@ -63,7 +78,16 @@ std::string Entry(const char* key, char value) {
 
 class StatusCacheTest : public testing::Test {
 protected:
-    void TearDown() override { ReleaseStatusCache(); }
+    void SetUp() override {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        gNow = Ticks(now);
+        SetStatusCacheClock(TestClock);
+    }
+    void TearDown() override {
+        ReleaseStatusCache();
+        SetStatusCacheClock(nullptr);
+    }
     TempFolder folder_;
 };
 
@@ -73,6 +97,15 @@ TEST_F(StatusCacheTest, YoungFilesAreReadAgainUntilTheirTimeCanBeTrusted) {
     const std::wstring ini = folder_.Path() + L"\\pelmora.ini";
     ASSERT_TRUE(WriteFileBytes(ini, Entry(kAlpha, '1')));
     const FILETIME written = LastWrite(ini);
+    // The window is two seconds of the clock, not two of its ticks.
+    for (const auto& [tenths, kept] : {std::pair{19, false}, std::pair{21, true}}) {
+        ReleaseStatusCache();
+        gNow = Ticks(written) + tenths * kSecond / 10;
+        EXPECT_EQ(Value(ini), 1);
+        EXPECT_EQ(Kept(ini), kept) << "at " << tenths / 10.0 << " s";
+    }
+    ReleaseStatusCache();
+    gNow = Ticks(written);
     EXPECT_EQ(Value(ini), 1);
     ASSERT_TRUE(WriteFileBytes(ini, Entry(kAlpha, '3')));
     SetLastWrite(ini, written);
@@ -106,6 +139,76 @@ TEST_F(StatusCacheTest, YoungFilesAreReadAgainUntilTheirTimeCanBeTrusted) {
     EXPECT_EQ(Value(ini), 2);
 }
 
+// A kept table answers only for the size and time it was read with, and for half a minute at
+// most: a rewrite that keeps one of them is seen at once, one that keeps both (a copy or restore
+// that keeps times, a server whose clock runs behind) when the half minute is over.
+TEST_F(StatusCacheTest, AKeptTableAnswersForItsSizeAndTimeAndHalfAMinute) {
+    const std::wstring ini = folder_.Path() + L"\\pelmora.ini";
+    const std::string longer = Entry(kAlpha, '2') + "; and a comment\r\n";
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool oldTime;
+        int secondsLater;
+        int expected;
+    } kRewrites[] = {
+        {"same size, new time", Entry(kAlpha, '2'), false, 0, 2},
+        {"other size, old time", longer, true, 0, 2},
+        {"same size and time, within the lifetime", Entry(kAlpha, '2'), true, 29, 1},
+        {"same size and time, lifetime over", Entry(kAlpha, '2'), true, 30, 2},
+    };
+    for (const auto& rewrite : kRewrites) {
+        SCOPED_TRACE(rewrite.what);
+        ReleaseStatusCache();
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        gNow = Ticks(now);
+        ASSERT_TRUE(WriteFileBytes(ini, Entry(kAlpha, '1')));
+        SetAge(ini, 60);
+        const FILETIME old = LastWrite(ini);
+        ASSERT_EQ(Value(ini), 1);
+        ASSERT_TRUE(Kept(ini));
+        ASSERT_TRUE(WriteFileBytes(ini, rewrite.bytes));
+        SetAge(ini, 30);
+        if (rewrite.oldTime) SetLastWrite(ini, old);
+        gNow += rewrite.secondsLater * kSecond;
+        EXPECT_EQ(Value(ini), rewrite.expected);
+    }
+}
+
+// A call that finds no file to read drops the folder's table: the file that comes back is read
+// again, even with the old size and time.
+TEST_F(StatusCacheTest, AFileAwayForAMomentIsReadAgainWhenBack) {
+    const std::wstring ini = folder_.Path() + L"\\pelmora.ini";
+    const struct {
+        const char* what;
+        bool folder;
+        bool oversized;
+    } kAbsences[] = {
+        {"missing", false, false}, {"a folder", true, false}, {"oversized", false, true}};
+    for (const auto& absence : kAbsences) {
+        SCOPED_TRACE(absence.what);
+        ReleaseStatusCache();
+        ASSERT_TRUE(WriteFileBytes(ini, Entry(kAlpha, '1')));
+        SetAge(ini, 60);
+        const FILETIME old = LastWrite(ini);
+        ASSERT_EQ(Value(ini), 1);
+        ASSERT_TRUE(Kept(ini));
+        if (absence.oversized) {
+            ASSERT_TRUE(WriteFileBytes(ini, std::string(kMaxStatusFileBytes + 1, ';')));
+        } else {
+            ASSERT_TRUE(DeleteFileW(ini.c_str()));
+            ASSERT_TRUE(!absence.folder || CreateDirectoryW(ini.c_str(), nullptr));
+        }
+        EXPECT_EQ(Value(ini), -1);
+        EXPECT_FALSE(Kept(ini));
+        ASSERT_TRUE(!absence.folder || RemoveDirectoryW(ini.c_str()));
+        ASSERT_TRUE(WriteFileBytes(ini, Entry(kAlpha, '3')));
+        SetLastWrite(ini, old);
+        EXPECT_EQ(Value(ini), 3);
+    }
+}
+
 TEST_F(StatusCacheTest, HoldsAFewDozenFoldersAndAFewMegabytesAtMost) {
     std::vector<std::wstring> files;
     for (int i = 0; i < 100; ++i) {
@@ -113,12 +216,20 @@ TEST_F(StatusCacheTest, HoldsAFewDozenFoldersAndAFewMegabytesAtMost) {
         ASSERT_TRUE(WriteFileBytes(files.back(), Entry(kAlpha, static_cast<char>('0' + i % 4))));
         SetAge(files.back(), 60);
     }
+    // Explorer keeps showing the first folder while the others pass by: the first stays, and
+    // each new one takes the place of the one asked longest ago.
     for (int i = 0; i < 100; ++i) {
         ASSERT_EQ(Value(files[i]), i % 4);
+        ASSERT_TRUE(Kept(files[i])) << i;
+        ASSERT_TRUE(Kept(files[0])) << i;
+        ASSERT_EQ(Value(files[0]), 0);
         const StatusCacheUsage usage = StatusCacheUsageNow();
         ASSERT_LE(usage.folders, 32u);
         ASSERT_GE(usage.folders, static_cast<size_t>(std::min(i + 1, 32)));
     }
+    EXPECT_TRUE(Kept(files[0]));
+    EXPECT_FALSE(Kept(files[68]));
+    EXPECT_TRUE(Kept(files[69]));
     // Files at the size cap: their tables pass the memory cap long before the folder count.
     std::string big = Entry(kAlpha, '3');
     for (int i = 0; big.size() + 36 <= kMaxStatusFileBytes; ++i) {
@@ -130,6 +241,7 @@ TEST_F(StatusCacheTest, HoldsAFewDozenFoldersAndAFewMegabytesAtMost) {
         ASSERT_TRUE(WriteFileBytes(files[i], big));
         SetAge(files[i], 60);
         ASSERT_EQ(Value(files[i]), 3);
+        ASSERT_TRUE(Kept(files[i])) << "no room made for a new folder at the cap, " << i;
         ASSERT_LE(StatusCacheUsageNow().bytes, 4u * 1024 * 1024);
     }
     EXPECT_GE(StatusCacheUsageNow().bytes, 3u * 1024 * 1024) << "big tables were not kept";
