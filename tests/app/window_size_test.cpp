@@ -123,16 +123,40 @@ TEST_F(MainWindowSizeTest, StoredSizeBelowTheMinimumIsUsedAsItIs) {
     EXPECT_TRUE(IsCentred(main_));
 }
 
+// A work area smaller than the screen, as taskbars on the left and at the bottom leave it; the
+// one before is back when the case ends, however it ends.
+class SmallerWorkArea {
+public:
+    SmallerWorkArea() {
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &before_, 0);
+        area_ = RECT{before_.left + 120, before_.top, before_.right, before_.bottom - 100};
+        set_ = SystemParametersInfoW(SPI_SETWORKAREA, 0, &area_, SPIF_SENDCHANGE) != 0;
+    }
+    ~SmallerWorkArea() {
+        if (set_) SystemParametersInfoW(SPI_SETWORKAREA, 0, &before_, SPIF_SENDCHANGE);
+    }
+    bool Set() const { return set_; }
+    const RECT& Area() const { return area_; }
+
+private:
+    RECT before_{};
+    RECT area_{};
+    bool set_ = false;
+};
+
 // Stored sizes from another display, a hand or another program: each window opens wholly inside
-// the work area, title bar on screen; a size no window could have gives the designed one.
+// the work area (not merely the screen), title bar on screen; a size no window could have gives
+// the designed one.
 TEST_F(MainWindowSizeTest, EveryStoredSizeOpensWhollyOnScreen) {
-    RECT work{};
-    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    const SmallerWorkArea smaller;
+    ASSERT_TRUE(smaller.Set());
+    const RECT work = smaller.Area();
     const struct {
         const wchar_t* width;
         const wchar_t* height;
         bool designed;
     } cases[] = {{L"5000", L"300", false},
+                 {L"1100", L"980", false},  // inside the screen, larger than the work area
                  {L"2147483647", L"2147483647", true},
                  {L"0", L"-40", true},
                  {L"wide", L"tall", true}};
