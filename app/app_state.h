@@ -20,13 +20,6 @@ struct AppState {
     // Set when the folder's completion state may differ from what the status file holds; only
     // ever set during a run, and read at exit.
     bool statusChanged = false;
-
-    // Inputs of the editor, set just before it opens.
-    bool editorAddMode = true;
-    TaskRecord* currentTask = nullptr;
-    // Set by the editor when a save failed or the list could not take a new task: the list is
-    // read again once it has closed.
-    bool editFailed = false;
 };
 
 extern AppState gApp;

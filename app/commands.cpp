@@ -3,55 +3,61 @@
 #include "app/resource.h"
 
 namespace {
+
+using Command = void (*)(HWND window);
+
 // The list's double-click notification; any command that carries it opens the editor.
 constexpr int kDoubleClick = LBN_DBLCLK;
+
+Command CommandFor(int id, int notification) {
+    // Enter arrives as IDOK; both it and a double click mean "edit the selected task".
+    if (id == IDOK || notification == kDoubleClick) return &CmdEditSelected;
+    switch (id) {
+        case IDM_ADD_TASK:
+            return &CmdAddTask;
+        case IDM_EXIT:
+            return &CmdExit;
+        case IDM_REMOVE_SELECTED:
+            return &CmdRemoveSelected;
+        case IDM_REMOVE_ALL:
+            return &CmdRemoveAll;
+        case IDM_MARK_DONE:
+            return &CmdMarkDone;
+        case IDM_ABOUT:
+            return &CmdAbout;
+        case IDM_EDIT_SELECTED:
+            return &CmdEditSelected;
+        case IDM_INCREASE_PRIORITY:
+            return &CmdMoveUp;
+        case IDM_DECREASE_PRIORITY:
+            return &CmdMoveDown;
+        case IDM_REBUILD_OVERLAYS:
+            return &CmdRebuildOverlays;
+        case IDM_CLEAR_UNREFERENCED:
+            return &CmdClearUnreferenced;
+        case IDM_RECOVER_TASKS:
+            return &CmdRecoverTasks;
+        default:
+            // Escape (IDCANCEL) and anything else: not ours.
+            return nullptr;
+    }
+}
+
+// Set while a command runs. A command that shows a window (the editor, a question, a dialog)
+// runs that window's message loop, and a command posted to the main window meanwhile (by
+// another program, or queued before the window opened) would run inside it: a second editor
+// over the first, or a list read again under a question about one of its entries. Such a
+// command is dropped, as the disabled window drops a click.
+bool gCommandRunning = false;
+
 }  // namespace
 
 bool RunCommand(HWND window, int id, int notification) {
-    // Enter arrives as IDOK; both it and a double click mean "edit the selected task".
-    if (id == IDOK || notification == kDoubleClick) {
-        CmdEditSelected(window);
-        return true;
-    }
-    switch (id) {
-        case IDM_ADD_TASK:
-            CmdAddTask(window);
-            return true;
-        case IDM_EXIT:
-            CmdExit(window);
-            return true;
-        case IDM_REMOVE_SELECTED:
-            CmdRemoveSelected(window);
-            return true;
-        case IDM_REMOVE_ALL:
-            CmdRemoveAll(window);
-            return true;
-        case IDM_MARK_DONE:
-            CmdMarkDone(window);
-            return true;
-        case IDM_ABOUT:
-            CmdAbout(window);
-            return true;
-        case IDM_EDIT_SELECTED:
-            CmdEditSelected(window);
-            return true;
-        case IDM_INCREASE_PRIORITY:
-            CmdMoveUp(window);
-            return true;
-        case IDM_DECREASE_PRIORITY:
-            CmdMoveDown(window);
-            return true;
-        case IDM_REBUILD_OVERLAYS:
-            CmdRebuildOverlays(window);
-            return true;
-        case IDM_CLEAR_UNREFERENCED:
-            CmdClearUnreferenced(window);
-            return true;
-        case IDM_RECOVER_TASKS:
-            CmdRecoverTasks(window);
-            return true;
-        default:
-            // Escape (IDCANCEL) and anything else: not ours.
-            return false;
-    }
+    const Command command = CommandFor(id, notification);
+    if (command == nullptr) return false;
+    if (gCommandRunning) return true;
+    gCommandRunning = true;
+    command(window);
+    gCommandRunning = false;
+    return true;
 }

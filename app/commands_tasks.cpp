@@ -1,4 +1,5 @@
 // Commands on the task list: add, edit, remove, mark done and move.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,15 +65,12 @@ void FocusEntry(HWND window, HWND list, int index) {
 }  // namespace
 
 void CmdAddTask(HWND window) {
-    gApp.editorAddMode = true;
-    gApp.currentTask = nullptr;
     const HWND list = TaskListOf(window);
     const int before = EntryCount(list);
-    RunEditor(window);
-    if (gApp.editFailed) {
-        gApp.editFailed = false;
-        ReloadAfterListFailure(window, list);
-    }
+    EditorRequest request;
+    request.addMode = true;
+    RunEditor(window, request);
+    if (request.listStale) ReloadAfterListFailure(window, list);
     // The new task is the last entry; after a cancelled editor the focus is where it was.
     const int after = EntryCount(list);
     FocusEntry(window, list, after > before ? after - 1 : -1);
@@ -82,28 +80,34 @@ void CmdEditSelected(HWND window) {
     const HWND list = TaskListOf(window);
     const auto selected = SelectedIndex(list);
     if (!selected) return;
-    TaskRecord* record = RecordAt(list, *selected);
+    const TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
     const std::u16string nameBefore = TaskEntryName(*record);
-    gApp.editorAddMode = false;
-    gApp.currentTask = record;
-    RunEditor(window);
-    gApp.currentTask = nullptr;
-    if (gApp.editFailed) {
-        gApp.editFailed = false;
+    EditorRequest request;
+    request.addMode = false;
+    request.task = *record;
+    RunEditor(window, request);
+    if (request.listStale) {
         ReloadAfterReportedFailure(list);
         return;
     }
-    if (!RefreshEntryText(list, *selected)) {
+    // The editor's loop ran since the entry was chosen: it is found again by its row.
+    const std::optional<int64_t> rowId = request.task.row_id;
+    const auto index = rowId ? FindEntry(list, *rowId) : std::nullopt;
+    if (!index) {
+        FocusEntry(window, list, -1);
+        return;
+    }
+    if (!RefreshEntryText(list, *index)) {
         ReloadAfterListFailure(window, list);
         return;
     }
     RepaintList(list);
-    const TaskRecord* edited = RecordAt(list, *selected);
+    const TaskRecord* edited = RecordAt(list, *index);
     if (edited != nullptr && TaskEntryName(*edited) != nameBefore) {
-        AnnounceEntryNameChange(list, *selected);
+        AnnounceEntryNameChange(list, *index);
     }
-    FocusEntry(window, list, *selected);
+    FocusEntry(window, list, *index);
 }
 
 void CmdRemoveSelected(HWND window) {
@@ -112,27 +116,35 @@ void CmdRemoveSelected(HWND window) {
     if (!selected) return;
     const TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
+    const std::optional<int64_t> rowId = record->row_id;
     if (!AskYesNo(window, L"Are you sure you want delete the selected task?")) return;
+    // The question ran a message loop: the task is found again by its row, and the place and
+    // the record seen before it are not used. A list read again meanwhile without the task has
+    // nothing left to remove.
+    const auto index = rowId ? FindEntry(list, *rowId) : std::nullopt;
+    if (rowId && !index) return;
     // The deletion and the renumbering of the rest are one change: a removal that left a gap in
     // the stored priorities would make later moves exchange the wrong neighbours.
-    if (!record->row_id || !RemoveTask(gApp.store, *record->row_id)) {
+    if (!rowId || !RemoveTask(gApp.store, *rowId)) {
         FailedWrite(window, list, L"Cannot remove record from database!");
         return;
     }
-    RemoveEntry(list, *selected);
+    RemoveEntry(list, *index);
     NumberEntries(list);
     gApp.statusChanged = true;
     // The keyboard stays in the list: on the entry that took the removed one's place, or on the
     // one above when the last went.
     const int count = EntryCount(list);
-    if (count > 0) FocusEntry(window, list, *selected < count ? *selected : count - 1);
+    if (count > 0) FocusEntry(window, list, *index < count ? *index : count - 1);
 }
 
 void CmdRemoveAll(HWND window) {
     const HWND list = TaskListOf(window);
+    if (EntryCount(list) == 0) return;
+    if (!AskYesNo(window, L"Are you sure you want delete all tasks?")) return;
+    // The rows are those the list holds once the question is answered.
     const int count = EntryCount(list);
     if (count == 0) return;
-    if (!AskYesNo(window, L"Are you sure you want delete all tasks?")) return;
     std::vector<int64_t> rowIds;
     rowIds.reserve(static_cast<size_t>(count));
     bool allKeyed = true;

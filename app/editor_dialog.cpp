@@ -52,7 +52,11 @@ bool DoneChecked(HWND dialog) {
     return SendDlgItemMessageW(dialog, IDC_DONE, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void SaveNewTask(HWND dialog, const EditedTitle& title) {
+EditorRequest* RequestOf(HWND dialog) {
+    return reinterpret_cast<EditorRequest*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) {
     const HWND list = TaskListOf(dialog);
     if (TitleExists(list, title.key)) {
         ShowWarning(dialog, L"Title already exists!");
@@ -73,15 +77,16 @@ void SaveNewTask(HWND dialog, const EditedTitle& title) {
     }
     record->row_id = *rowId;
     // The row is written; a list out of room is read again once the editor has closed.
-    if (!AppendListItem(list, std::move(record))) gApp.editFailed = true;
+    if (!AppendListItem(list, std::move(record))) request.listStale = true;
     gApp.statusChanged = true;
     SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
-void SaveChangedTask(HWND dialog, const EditedTitle& title) {
-    TaskRecord& task = *gApp.currentTask;
+void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& title) {
+    const TaskRecord& task = request.task;
+    const HWND list = TaskListOf(dialog);
     // An unchanged title (also one that differs only in spaces at its ends) is the task's own.
-    if (title.key != task.title && TitleExists(TaskListOf(dialog), title.key)) {
+    if (title.key != task.title && TitleExists(list, title.key)) {
         ShowWarning(dialog, L"Title already exists!");
         return;
     }
@@ -98,16 +103,24 @@ void SaveChangedTask(HWND dialog, const EditedTitle& title) {
         edited.done_date = TodayDate();
     }
     if (!UpdateTask(gApp.store, edited)) {
-        gApp.editFailed = true;
+        request.listStale = true;
         ShowEditorStoreError(dialog, L"Cannot update database!");
         return;
     }
     if (edited.done != task.done) gApp.statusChanged = true;
-    task = std::move(edited);
+    // The entry is found by the row just written (UpdateTask needs its key): the editor's loop
+    // has run since the entry was chosen.
+    const auto index = edited.row_id ? FindEntry(list, *edited.row_id) : std::nullopt;
+    if (TaskRecord* shown = index ? RecordAt(list, *index) : nullptr) {
+        *shown = edited;
+    } else {
+        request.listStale = true;
+    }
+    request.task = std::move(edited);
     SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
-void OnSave(HWND dialog) {
+void OnSave(HWND dialog, EditorRequest& request) {
     const EditedTitle title = ReadTitleField(WindowText(GetDlgItem(dialog, IDC_TITLE)));
     if (title.problem == TitleProblem::kEmpty) {
         ShowWarning(dialog, L"Title of the task is empty!", WarningCaption::kWarning1);
@@ -115,22 +128,23 @@ void OnSave(HWND dialog) {
     }
     if (title.problem == TitleProblem::kOnlySpaces) {
         ShowWarning(dialog, L"Title of the task is empty!",
-                    gApp.editorAddMode ? WarningCaption::kWarning2 : WarningCaption::kWarning1);
+                    request.addMode ? WarningCaption::kWarning2 : WarningCaption::kWarning1);
         return;
     }
-    if (gApp.editorAddMode) {
-        SaveNewTask(dialog, title);
+    if (request.addMode) {
+        SaveNewTask(dialog, request, title);
     } else {
-        SaveChangedTask(dialog, title);
+        SaveChangedTask(dialog, request, title);
     }
 }
 
-BOOL OnInitDialog(HWND dialog) {
+BOOL OnInitDialog(HWND dialog, EditorRequest& request) {
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&request));
     SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
     AddUnseenLabel(dialog, IDC_TITLE, L"Title");
     AddUnseenLabel(dialog, IDC_DESCRIPTION, L"Description");
-    if (!gApp.editorAddMode && gApp.currentTask != nullptr) {
-        const TaskRecord& task = *gApp.currentTask;
+    if (!request.addMode) {
+        const TaskRecord& task = request.task;
         SetDlgItemTextW(dialog, IDC_TITLE, WidePtr(task.display_title.value_or(std::u16string())));
         const std::u16string description = DecodeDescription(task.description);
         if (!description.empty()) SetDlgItemTextW(dialog, IDC_DESCRIPTION, WidePtr(description));
@@ -178,8 +192,9 @@ void OnDpiChanged(HWND dialog, int dpi, const RECT* suggested) {
 
 // Save is the default button, so Enter in the title field saves; Escape and Close both close.
 bool OnCommand(HWND dialog, int id) {
-    if (id == IDOK) {
-        OnSave(dialog);
+    EditorRequest* request = RequestOf(dialog);
+    if (id == IDOK && request != nullptr) {
+        OnSave(dialog, *request);
         return true;
     }
     if (id == IDCANCEL) {
@@ -202,7 +217,7 @@ void OnClose(HWND dialog) {
 INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            return OnInitDialog(dialog);
+            return OnInitDialog(dialog, *reinterpret_cast<EditorRequest*>(lParam));
         case WM_SIZE:
             LayOut(dialog);
             return TRUE;
@@ -230,6 +245,7 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-void RunEditor(HWND owner) {
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_EDITOR), owner, EditorProc, 0);
+void RunEditor(HWND owner, EditorRequest& request) {
+    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_EDITOR), owner, EditorProc,
+                    reinterpret_cast<LPARAM>(&request));
 }

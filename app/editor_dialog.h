@@ -1,7 +1,20 @@
-// The task editor: adds a task (add mode) or changes the current task in place (edit mode), as
-// the main window set up in the program-wide state just before opening it.
+// The task editor: adds a task (add mode) or changes one (edit mode), as the request it is
+// opened with says, and reports back in that request.
 #pragma once
 
 #include <windows.h>
 
-void RunEditor(HWND owner);
+#include "store/task_store.h"
+
+struct EditorRequest {
+    bool addMode = true;
+    // Edit mode: the task as it was when the editor opened. After a save it holds what was
+    // written; the list's entry for it is found by its row, never kept across the editor.
+    TaskRecord task;
+    // Set by the editor when a save failed, or when the list could not take the change: the
+    // list is to be read again once the editor has closed.
+    bool listStale = false;
+};
+
+// Runs the editor modally over `owner` until it closes.
+void RunEditor(HWND owner, EditorRequest& request);

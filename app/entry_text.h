@@ -6,10 +6,12 @@
 
 #include "store/task_store.h"
 
-// The date a done entry shows under "Done", exactly as drawn.
+// The date a done entry shows under "Done", as the bytes it draws.
 std::string DoneDateText(const TaskRecord& record);
 
-// "Buy milk, open" or "Pay rent, done, 2024-05-02": the title with line breaks and other
-// control characters read as spaces, then the task's state. Nothing is cut, so no surrogate
-// pair is ever split, and an unpaired surrogate is passed on as it is.
+// "open: Buy milk" or "done 2024-05-02: Pay rent": the task's state (with the date a done entry
+// shows) first, then the title. The state leads so that no title can pass for another state;
+// in both parts line breaks and other control characters read as spaces and the invisible
+// direction marks are dropped. The title is never cut, so no surrogate pair is split, and an
+// unpaired surrogate is passed on as it is.
 std::u16string TaskEntryName(const TaskRecord& record);

@@ -135,6 +135,14 @@ private:
 
     bool HasFocus() const { return GetFocus() == list_; }
 
+    // The list, or the window it sits in, is disabled: a modal window (an editor, a question) is
+    // up over it. It then takes no selection and no action from a client, as it takes no click:
+    // a command started under the modal window would run inside that window's loop, beside the
+    // command that opened it.
+    bool Unavailable() const {
+        return !IsWindowEnabled(list_) || !IsWindowEnabled(GetAncestor(list_, GA_ROOT));
+    }
+
     int Caret() const {
         const LRESULT caret = SendMessageW(list_, LB_GETCARETINDEX, 0, 0);
         return caret == LB_ERR ? -1 : static_cast<int>(caret);
@@ -224,16 +232,15 @@ IFACEMETHODIMP CListAccessible::get_accState(VARIANT child, VARIANT* state) noex
     int index = -1;
     const HRESULT resolved = Resolve(child, index);
     if (FAILED(resolved)) return resolved;
-    LONG bits = 0;
+    LONG bits = Unavailable() ? STATE_SYSTEM_UNAVAILABLE : 0;
     if (index < 0) {
-        bits = STATE_SYSTEM_FOCUSABLE;
+        bits |= STATE_SYSTEM_FOCUSABLE;
         if (HasFocus()) bits |= STATE_SYSTEM_FOCUSED;
         if (!IsWindowVisible(list_)) bits |= STATE_SYSTEM_INVISIBLE;
-        if (!IsWindowEnabled(list_)) bits |= STATE_SYSTEM_UNAVAILABLE;
     } else {
         // Done or open is in the name, never here: a reader says "not selected" for every
         // entry that is not, and that must not sound like the task's state.
-        bits = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+        bits |= STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
         if (SendMessageW(list_, LB_GETSEL, static_cast<WPARAM>(index), 0) > 0) {
             bits |= STATE_SYSTEM_SELECTED;
         }
@@ -290,6 +297,7 @@ IFACEMETHODIMP CListAccessible::accSelect(LONG flags, VARIANT child) noexcept {
     constexpr LONG kSupported = SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION;
     if (flags == 0 || (flags & ~kSupported) != 0) return E_INVALIDARG;
     if (index < 0 && (flags & SELFLAG_TAKESELECTION) != 0) return E_INVALIDARG;
+    if (Unavailable()) return E_FAIL;
     if ((flags & SELFLAG_TAKEFOCUS) != 0) {
         const HWND parent = GetParent(list_);
         SendMessageW(parent, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list_), TRUE);
@@ -388,6 +396,7 @@ IFACEMETHODIMP CListAccessible::accDoDefaultAction(VARIANT child) noexcept {
     const HRESULT resolved = Resolve(child, index);
     if (FAILED(resolved)) return resolved;
     if (index < 0) return DISP_E_MEMBERNOTFOUND;
+    if (Unavailable()) return E_FAIL;
     SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     PostMessageW(GetParent(list_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list_), LBN_DBLCLK),
                  reinterpret_cast<LPARAM>(list_));

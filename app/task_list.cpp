@@ -75,6 +75,15 @@ std::optional<int> SelectedIndex(HWND list) {
     return static_cast<int>(index);
 }
 
+std::optional<int> FindEntry(HWND list, int64_t rowId) {
+    const int count = EntryCount(list);
+    for (int i = 0; i < count; ++i) {
+        const TaskRecord* record = RecordAt(list, i);
+        if (record != nullptr && record->row_id == rowId) return i;
+    }
+    return std::nullopt;
+}
+
 void SelectEntry(HWND list, int index) {
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }

@@ -21,6 +21,9 @@ bool TitleExists(HWND list, const std::string& title);
 int EntryCount(HWND list);
 TaskRecord* RecordAt(HWND list, int index);
 std::optional<int> SelectedIndex(HWND list);
+// The entry whose record has this row key. A command that ran a message loop (a question, a
+// dialog) finds its task again this way: a place or a record seen before the loop may be gone.
+std::optional<int> FindEntry(HWND list, int64_t rowId);
 void SelectEntry(HWND list, int index);
 
 // Removes the entry and frees its record.

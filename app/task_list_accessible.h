@@ -1,5 +1,5 @@
-// The task list as a screen reader meets it: a list named "Tasks" whose entries say their title
-// and state, e.g. "Pay rent, done, 2024-05-02".
+// The task list as a screen reader meets it: a list named "Tasks" whose entries say their state
+// and title, e.g. "done 2024-05-02: Pay rent".
 #pragma once
 
 #include <windows.h>

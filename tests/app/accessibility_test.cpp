@@ -2,10 +2,12 @@
 // through Active Accessibility (names, roles, states, places, events), and every command reached
 // by keys alone with the focus where the keyboard expects it.
 #include <oleacc.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <ctime>
 
+#include "store/task_store.h"
 #include "tests/app/app_fixture.h"
 
 namespace {
@@ -86,6 +88,17 @@ void PumpMessages() {
 
 bool IsPopupMenu(HWND window) {
     return ClassOf(window) == L"#32768";
+}
+
+// Runs `sql` on the file as another program would, on the item's table (named "{t}" in `sql`).
+void OtherWriter(const std::wstring& db, const std::wstring& folder, std::string sql) {
+    for (size_t at = sql.find("{t}"); at != std::string::npos; at = sql.find("{t}", at)) {
+        sql.replace(at, 3, TableOf(folder));
+    }
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(WideToUtf8(db).c_str(), &raw));
+    const UniqueSqlite connection(raw);
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr)) << sql;
 }
 
 }  // namespace
@@ -185,13 +198,18 @@ protected:
     bool comReady_ = false;
 };
 
-TEST_F(AccessibilityTest, EveryEntrySaysItsTitleAndStateAndWhereItIs) {
+TEST_F(AccessibilityTest, EveryEntrySaysItsStateAndTitleAndWhereItIs) {
     const std::string longTitle(32767, 'x');
-    Seed(L"Proj", {{"Buy milk"},
-                   {"Pay rent", true, "2024-05-02"},
-                   {"line one\nline two"},
-                   {"\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d"},
-                   {longTitle}});
+    std::vector<SeedTask> tasks = {{"Buy milk"},
+                                   {"Pay rent", true, "2024-05-02"},
+                                   {"line one\nline two"},
+                                   {"\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d"},
+                                   {longTitle}};
+    // Enough entries below to scroll the list.
+    for (const char* more : {"m1", "m2", "m3", "m4", "m5", "m6", "m7", "m8", "m9", "m10"}) {
+        tasks.push_back({more});
+    }
+    Seed(L"Proj", tasks);
     ASSERT_TRUE(Launch(L"Proj"));
     IAccessible* server = Server();
     ASSERT_NE(nullptr, server);
@@ -209,11 +227,11 @@ TEST_F(AccessibilityTest, EveryEntrySaysItsTitleAndStateAndWhereItIs) {
     EXPECT_EQ(ListCount(list_), count);
     EXPECT_EQ(L"Tasks", NameOf(server, CHILDID_SELF));
     EXPECT_EQ(ROLE_SYSTEM_LIST, RoleOf(server, CHILDID_SELF));
-    EXPECT_EQ(L"Buy milk, open", NameOf(server, 1));
-    EXPECT_EQ(L"Pay rent, done, 2024-05-02", NameOf(server, 2));
-    EXPECT_EQ(L"line one line two, open", NameOf(server, 3));
-    EXPECT_EQ(L"\u05e9\u05dc\u05d5\u05dd, open", NameOf(server, 4));
-    EXPECT_EQ(std::wstring(32767, L'x') + L", open", NameOf(server, 5));
+    EXPECT_EQ(L"open: Buy milk", NameOf(server, 1));
+    EXPECT_EQ(L"done 2024-05-02: Pay rent", NameOf(server, 2));
+    EXPECT_EQ(L"open: line one line two", NameOf(server, 3));
+    EXPECT_EQ(L"open: \u05e9\u05dc\u05d5\u05dd", NameOf(server, 4));
+    EXPECT_EQ(L"open: " + std::wstring(32767, L'x'), NameOf(server, 5));
     // The list's own texts stay the titles.
     EXPECT_EQ(L"Pay rent", ListText(list_, 1));
     EXPECT_EQ(L"line one\nline two", ListText(list_, 2));
@@ -245,7 +263,36 @@ TEST_F(AccessibilityTest, EveryEntrySaysItsTitleAndStateAndWhereItIs) {
     VARIANT next;
     EXPECT_EQ(3, IntOf(server->accNavigate(NAVDIR_NEXT, Child(2), &next), next));
     VARIANT last;
-    EXPECT_EQ(5, IntOf(server->accNavigate(NAVDIR_LASTCHILD, Child(CHILDID_SELF), &last), last));
+    EXPECT_EQ(count,
+              IntOf(server->accNavigate(NAVDIR_LASTCHILD, Child(CHILDID_SELF), &last), last));
+    // Past either end there is nothing: no id beyond the list, no list itself.
+    for (const auto& [direction, from] :
+         {std::pair{NAVDIR_NEXT, count}, std::pair{NAVDIR_DOWN, count},
+          std::pair{NAVDIR_PREVIOUS, LONG{1}}, std::pair{NAVDIR_UP, LONG{1}}}) {
+        VARIANT beyond;
+        EXPECT_EQ(S_FALSE, server->accNavigate(direction, Child(from), &beyond)) << direction;
+        EXPECT_EQ(VT_EMPTY, beyond.vt) << direction;
+    }
+
+    // Scrolled down by three: the entries above the top and below the bottom are offscreen, their
+    // places outside the list's client area, and a point gets the entry drawn under it.
+    SendTo(list_, LB_SETTOPINDEX, 3);
+    ASSERT_TRUE(WaitUntil([&] { return SendTo(list_, LB_GETTOPINDEX) == 3; }));
+    POINT clientTop{0, 0};
+    POINT clientBottom{0, client.bottom};
+    ClientToScreen(list_, &clientTop);
+    ClientToScreen(list_, &clientBottom);
+    for (const LONG id : {LONG{1}, LONG{3}, count}) {
+        EXPECT_NE(0, StateOf(server, id) & STATE_SYSTEM_OFFSCREEN) << id;
+        ASSERT_TRUE(SUCCEEDED(server->accLocation(&x, &y, &width, &tall, Child(id))));
+        EXPECT_TRUE(y + tall <= clientTop.y || y >= clientBottom.y) << id << " at " << y;
+    }
+    for (const LONG id : {LONG{4}, LONG{5}}) {
+        EXPECT_EQ(0, StateOf(server, id) & STATE_SYSTEM_OFFSCREEN) << id;
+    }
+    const POINT shown = ListEntryCentre(list_, 4);
+    EXPECT_EQ(5, IntOf(server->accHitTest(shown.x, shown.y, &hit), hit));
+    SendTo(list_, LB_SETTOPINDEX, 0);
 
     // What an event handler reaches from the list's window and a child id.
     IAccessible* fromEvent = nullptr;
@@ -256,7 +303,7 @@ TEST_F(AccessibilityTest, EveryEntrySaysItsTitleAndStateAndWhereItIs) {
     ASSERT_NE(nullptr, fromEvent);
     BSTR eventName = nullptr;
     EXPECT_TRUE(SUCCEEDED(fromEvent->get_accName(eventChild, &eventName)));
-    EXPECT_EQ(L"Pay rent, done, 2024-05-02", std::wstring(eventName ? eventName : L""));
+    EXPECT_EQ(L"done 2024-05-02: Pay rent", std::wstring(eventName ? eventName : L""));
     SysFreeString(eventName);
     fromEvent->Release();
 
@@ -299,7 +346,7 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
     PressKey(VK_DOWN);
     PressKey(VK_RETURN);
     ASSERT_TRUE(Announced(1)) << "no name change for the marked entry";
-    EXPECT_EQ(L"one, done, " + Today(), NameOf(server_.get(), 1));
+    EXPECT_EQ(L"done " + Today() + L": one", NameOf(server_.get(), 1));
     EXPECT_EQ(L"one", ListText(list_, 0));
     ASSERT_TRUE(OpenContextMenuWith(VK_APPS));
     PressKey(VK_ESCAPE);
@@ -311,8 +358,8 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
     PressInMain(VK_DOWN, {VK_SHIFT});
     ASSERT_TRUE(WaitUntil([&] { return ListText(list_, 1) == L"one"; }));
     EXPECT_TRUE(FocusedOn(1));
-    EXPECT_EQ(L"two, open", NameOf(server_.get(), 1));
-    EXPECT_EQ(L"one, done, " + Today(), NameOf(server_.get(), 2));
+    EXPECT_EQ(L"open: two", NameOf(server_.get(), 1));
+    EXPECT_EQ(L"done " + Today() + L": one", NameOf(server_.get(), 2));
 
     // Removing: the next entry takes the place, selected and focused.
     PressInMain(VK_DELETE);
@@ -321,7 +368,7 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
     LONG count = 0;
     server_->get_accChildCount(&count);
     EXPECT_EQ(2, count);
-    EXPECT_EQ(L"three, open", NameOf(server_.get(), 2));
+    EXPECT_EQ(L"open: three", NameOf(server_.get(), 2));
     EXPECT_TRUE(FocusedOn(1));
 
     // Editing by Enter: the fields are named, the name changes, the focus comes back.
@@ -337,13 +384,13 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
     ClickSave();
     ASSERT_TRUE(WaitEditorGone());
     ASSERT_TRUE(Announced(2)) << "no name change for the edited entry";
-    EXPECT_EQ(L"three!, open", NameOf(server_.get(), 2));
+    EXPECT_EQ(L"open: three!", NameOf(server_.get(), 2));
     EXPECT_TRUE(FocusedOn(1));
 
     // Adding by Insert: the new entry is selected and focused.
     ASSERT_TRUE(AddTask(L"four"));
     EXPECT_TRUE(FocusedOn(2));
-    EXPECT_EQ(L"four, open", NameOf(server_.get(), 3));
+    EXPECT_EQ(L"open: four", NameOf(server_.get(), 3));
 
     // Removing the last entry moves to the one above.
     PressInMain(VK_DELETE);
@@ -370,5 +417,91 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
     ASSERT_TRUE(app_.WaitWindow(IsPopupMenu));
     PressKey('M');
     ASSERT_TRUE(Announced(2)) << "Alt + E, M did not mark the selected task";
-    EXPECT_EQ(L"three!, done, " + Today(), NameOf(server_.get(), 2));
+    EXPECT_EQ(L"done " + Today() + L": three!", NameOf(server_.get(), 2));
+
+    // Ctrl + R opens "Recover Tasks..."; a plain R is the list's own search by first letter.
+    PressInMain('R');
+    EXPECT_TRUE(ExpectNothingShown());
+    PressInMain('R', {VK_CONTROL});
+    const HWND recover =
+        app_.WaitWindow([](HWND window) { return WindowText(window) == L"Recover Tasks"; });
+    ASSERT_NE(nullptr, recover) << "Ctrl + R did not open Recover Tasks";
+    BringToFront(recover);
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(recover); }));
+}
+
+// A screen reader (or another program) acting on the list while the editor or a question is open
+// over it: the list refuses, no command starts inside the open window, and what the user typed
+// or confirmed is what happens, also when another program changed the rows meanwhile.
+TEST_F(AccessibilityTest, NothingActsOnTheListUnderAnEditorOrAQuestion) {
+    Seed(L"Proj", {{"one"}, {"two"}, {"three"}});
+    ASSERT_TRUE(Launch(L"Proj"));
+    IAccessible* server = Server();
+    ASSERT_NE(nullptr, server);
+
+    const auto expectRefused = [&](const char* under, HWND modal, int selected) {
+        SCOPED_TRACE(under);
+        EXPECT_TRUE(FAILED(server->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, Child(3))));
+        EXPECT_TRUE(FAILED(server->accDoDefaultAction(Child(2))));
+        for (const LONG id : {LONG{CHILDID_SELF}, LONG{selected + 1}, LONG{3}}) {
+            const LONG state = StateOf(server, id);
+            EXPECT_NE(0, state & STATE_SYSTEM_UNAVAILABLE) << id;
+            EXPECT_EQ(0, state & STATE_SYSTEM_FOCUSED) << id << ": the keyboard is elsewhere";
+        }
+        VARIANT focus;
+        EXPECT_EQ(S_FALSE, server->get_accFocus(&focus));
+        // A double click and commands that reach the window by other roads (another program, or
+        // queued before the window opened) start nothing either.
+        PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kTaskListId, LBN_DBLCLK),
+                     reinterpret_cast<LPARAM>(list_));
+        Command(kCmdAddTask);
+        Command(kCmdRemoveSelected);
+        const HWND other =
+            app_.WaitWindow([&](HWND window) { return window != main_ && window != modal; }, 800);
+        EXPECT_EQ(nullptr, other) << "\"" << WideToUtf8(WindowText(other)) << "\" opened";
+        EXPECT_EQ(selected, ListSelection(list_));
+    };
+
+    // Under the editor, adding and then editing: the typed texts are saved.
+    ASSERT_TRUE(SelectEntry(0));
+    PressInMain(VK_INSERT);
+    ASSERT_TRUE(WaitEditor());
+    SetField(kTitleFieldId, L"typed");
+    expectRefused("adding", editor_, 0);
+    ClickSave();
+    ASSERT_TRUE(WaitEditorGone());
+    ASSERT_TRUE(SelectEntry(0));
+    PressInMain(VK_RETURN);
+    ASSERT_TRUE(WaitEditor());
+    SetField(kTitleFieldId, L"one!");
+    expectRefused("editing", editor_, 0);
+    ClickSave();
+    ASSERT_TRUE(WaitEditorGone());
+    EXPECT_EQ((std::vector<std::string>{"one!", "two", "three", "typed"}), StoredTitles(L"Proj"));
+
+    // Under the question, while another program removes "three" and turns the order round:
+    // "two", the task confirmed, goes and nothing else; the rest keep the other program's order.
+    ASSERT_TRUE(SelectEntry(1));
+    PressInMain(VK_DELETE);
+    const auto question = app_.WaitMessageBox();
+    ASSERT_TRUE(question.has_value());
+    ASSERT_EQ(L"Are you sure you want delete the selected task?", question->text);
+    expectRefused("asking", question->window, 1);
+    OtherWriter(DbPath(), L"Proj",
+                "DELETE FROM {t} WHERE priority = 2; UPDATE {t} SET priority = 10 - priority;");
+    ASSERT_TRUE(AnswerMessageBox(*question, IDYES));
+    ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 3; }));
+    EXPECT_EQ((std::vector<std::string>{"typed", "one!"}), StoredTitles(L"Proj"));
+
+    // The task confirmed is the one another program removed: the designed message, nothing else
+    // removed, and the list shows what the file holds.
+    ASSERT_TRUE(SelectEntry(0));
+    PressInMain(VK_DELETE);
+    ASSERT_TRUE(app_.WaitMessageBox().has_value());
+    OtherWriter(DbPath(), L"Proj", "DELETE FROM {t} WHERE priority = 1;");
+    ASSERT_TRUE(ExpectBox(L"Confirm", L"Are you sure you want delete the selected task?", IDYES));
+    ASSERT_TRUE(ExpectBox(L"Pelmora Error", L"Cannot remove record from database!"));
+    EXPECT_EQ((std::vector<std::string>{"typed"}), StoredTitles(L"Proj"));
+    EXPECT_TRUE(WaitUntil([&] { return Shown() == std::vector<std::wstring>{L"typed"}; }));
 }

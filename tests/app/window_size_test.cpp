@@ -123,16 +123,53 @@ TEST_F(MainWindowSizeTest, StoredSizeBelowTheMinimumIsUsedAsItIs) {
     EXPECT_TRUE(IsCentred(main_));
 }
 
+// A work area smaller than the screen, as taskbars on the left and at the bottom leave it; the
+// one before is back when the case ends, however it ends. Windows hands it to every program;
+// Wine keeps it to the program that set it (its monitors' work areas come from the X desktop when
+// it starts), so there the real work area is used.
+class SmallerWorkArea {
+public:
+    SmallerWorkArea() {
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &before_, 0);
+        const RECT smaller{before_.left + 120, before_.top, before_.right, before_.bottom - 100};
+        set_ = SystemParametersInfoW(SPI_SETWORKAREA, 0, const_cast<RECT*>(&smaller),
+                                     SPIF_SENDCHANGE) != 0;
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromPoint(POINT{}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        if (set_ && EqualRect(&monitor.rcWork, &smaller)) {
+            area_ = smaller;
+        } else {
+            Restore();
+            area_ = before_;
+        }
+    }
+    ~SmallerWorkArea() { Restore(); }
+    // The work area every program now has: the smaller one where the system passes it on.
+    const RECT& Area() const { return area_; }
+
+private:
+    void Restore() {
+        if (set_) SystemParametersInfoW(SPI_SETWORKAREA, 0, &before_, SPIF_SENDCHANGE);
+        set_ = false;
+    }
+    RECT before_{};
+    RECT area_{};
+    bool set_ = false;
+};
+
 // Stored sizes from another display, a hand or another program: each window opens wholly inside
-// the work area, title bar on screen; a size no window could have gives the designed one.
+// the work area (not merely the screen), title bar on screen; a size no window could have gives
+// the designed one.
 TEST_F(MainWindowSizeTest, EveryStoredSizeOpensWhollyOnScreen) {
-    RECT work{};
-    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    const SmallerWorkArea smaller;
+    const RECT work = smaller.Area();
     const struct {
         const wchar_t* width;
         const wchar_t* height;
         bool designed;
     } cases[] = {{L"5000", L"300", false},
+                 {L"1100", L"980", false},  // inside the screen, larger than the work area
                  {L"2147483647", L"2147483647", true},
                  {L"0", L"-40", true},
                  {L"wide", L"tall", true}};
