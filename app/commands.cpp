@@ -49,8 +49,18 @@ Command CommandFor(int id, int notification) {
 // over the first, or a list read again under a question about one of its entries. Such a
 // command is dropped, as the disabled window drops a click.
 bool gCommandRunning = false;
+// A close that arrived while a command ran (sent by another program, or by the command itself):
+// it is carried out once the command has returned, so that the list is never emptied under a
+// command that still holds one of its entries.
+bool gCloseDeferred = false;
 
 }  // namespace
+
+bool DeferCloseWhileCommandRuns() {
+    if (!gCommandRunning) return false;
+    gCloseDeferred = true;
+    return true;
+}
 
 bool RunCommand(HWND window, int id, int notification) {
     const Command command = CommandFor(id, notification);
@@ -59,5 +69,9 @@ bool RunCommand(HWND window, int id, int notification) {
     gCommandRunning = true;
     command(window);
     gCommandRunning = false;
+    if (gCloseDeferred) {
+        gCloseDeferred = false;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
     return true;
 }

@@ -8,6 +8,9 @@
 // Carries out the command; false when the identifier is not one of ours.
 bool RunCommand(HWND window, int id, int notification);
 
+// True when a command is running: the main window's close then waits until it has returned.
+bool DeferCloseWhileCommandRuns();
+
 void CmdAddTask(HWND window);
 void CmdEditSelected(HWND window);
 void CmdRemoveSelected(HWND window);

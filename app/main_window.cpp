@@ -271,6 +271,7 @@ void OnColoursChanged(HWND window) {
 }
 
 void OnClose(HWND window) {
+    if (DeferCloseWhileCommandRuns()) return;
     RECT outer{};
     GetWindowRect(window, &outer);
     const Size stored =
