@@ -8,6 +8,7 @@
 #include "cli/task_text.h"
 #include "tasks/task_edits.h"
 #include "tasks/task_fields.h"
+#include "tasks/task_list.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -44,31 +45,41 @@ std::string StoredTitle(const std::string& title) {
     return edited.key;
 }
 
-void RefuseTakenTitle(const std::vector<TaskRecord>& tasks,
-                      const std::string& storedTitle,
-                      const std::string& itemName) {
-    for (const TaskRecord& task : tasks) {
-        if (task.title == storedTitle) {
-            throw CliFailure(kExitRefused, "Title already exists! " + itemName + " has a task \"" +
-                                               OneLine(DecodedText(storedTitle)) + "\"");
-        }
-    }
-}
-
 std::string Quoted(const TaskRecord& task) {
     return "\"" + OneLine(DecodedText(task.title)) + "\"";
 }
 
-// Rewrites task `n` of the item as `change` makes it (given the whole list, for checks against
-// the other tasks), in one transaction; the task as written.
+// The task as the list's rules let it be written; a refusal or a store failure ends the command.
+TaskRecord Written(const TaskChange& change,
+                   const TaskRecord& attempted,
+                   const ItemLocation& item) {
+    switch (change.refusal) {
+        case TaskRefusal::kNone:
+            break;
+        case TaskRefusal::kTitleTaken:
+            throw CliFailure(kExitRefused, "Title already exists! " + NameOf(item) +
+                                               " has a task " + Quoted(attempted));
+        case TaskRefusal::kEmptyTitle:
+            throw CliFailure(kExitRefused, "Title of the task is empty!");
+        case TaskRefusal::kTooLong:
+            RefuseOverlong(attempted.title, "title");
+            RefuseOverlong(attempted.description, "description");
+            break;
+    }
+    if (!change.task) FailFromStore(change.failure, item.parent, "cannot write");
+    return *change.task;
+}
+
+// Rewrites task `n` of the item as `change` makes it, in one transaction, under the list's rules;
+// the task as written.
 template <typename Change>
 TaskRecord UpdateNthTask(TaskStore& store, const ItemLocation& item, long long n, Change change) {
     TaskRecord task;
     RunInTransaction(store, item.parent, [&] {
         const auto tasks = LoadListTasks(store, item.parent, item.table);
         task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
-        change(tasks, task);
-        if (!UpdateTask(store, task)) FailFromStore(store, item.parent, "cannot write");
+        change(task);
+        task = Written(EditListTask(store, task), task, item);
     });
     return task;
 }
@@ -114,9 +125,9 @@ std::string CmdAdd(const std::string& itemPath,
     try {
         RunInTransaction(*store, item.parent, [&] {
             if (!CreateTaskTable(*store)) FailFromStore(*store, item.parent, "cannot write");
-            const auto tasks = LoadListTasks(*store, item.parent, item.table);
-            RefuseTakenTitle(tasks, record.title, NameOf(item));
-            if (!AppendTask(*store, record)) FailFromStore(*store, item.parent, "cannot write");
+            // The list's shape is checked first: a table of another shape is not added to.
+            static_cast<void>(LoadListTasks(*store, item.parent, item.table));
+            record = Written(AddListTask(*store, record), record, item);
         });
     } catch (const CliFailure&) {
         // A database this command created for nothing would be a change left behind.
@@ -136,21 +147,17 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
         edit.title ? std::optional<std::string>(StoredTitle(*edit.title)) : std::nullopt;
     TaskStore store = OpenForChange(item, n);
     bool doneChanged = false;
-    const TaskRecord task =
-        UpdateNthTask(store, item, n, [&](const auto& tasks, TaskRecord& edited) {
-            // The task's own title is no conflict, as in the editor.
-            if (newTitle && *newTitle != edited.title)
-                RefuseTakenTitle(tasks, *newTitle, NameOf(item));
-            if (newTitle) edited.title = *newTitle;
-            if (edit.description)
-                edited.description = EncodeDescription(Utf8ToUtf16(*edit.description));
-            RefuseOverlong(edited.description, "description");
-            if (edit.done && *edit.done != (edited.done != 0)) {
-                edited.done = *edit.done ? 1 : 0;
-                edited.done_date = TodayDate();
-                doneChanged = true;
-            }
-        });
+    const TaskRecord task = UpdateNthTask(store, item, n, [&](TaskRecord& edited) {
+        if (newTitle) edited.title = *newTitle;
+        if (edit.description)
+            edited.description = EncodeDescription(Utf8ToUtf16(*edit.description));
+        RefuseOverlong(edited.description, "description");
+        if (edit.done && *edit.done != (edited.done != 0)) {
+            edited.done = *edit.done ? 1 : 0;
+            edited.done_date = TodayDate();
+            doneChanged = true;
+        }
+    });
     if (doneChanged) WriteStatusEntries(store, item.parent, {item.key});
     return "edited task " + std::to_string(n) + ": " + Quoted(task) + "\n";
 }
@@ -158,7 +165,7 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
 std::string CmdDone(const std::string& itemPath, long long n) {
     const ItemLocation item = LocateItem(itemPath);
     TaskStore store = OpenForChange(item, n);
-    const TaskRecord task = UpdateNthTask(store, item, n, [](const auto&, TaskRecord& marked) {
+    const TaskRecord task = UpdateNthTask(store, item, n, [](TaskRecord& marked) {
         // A task that was done already gets today's date again, as "Mark As Done" gives it.
         marked.done_date = TodayDate();
         marked.done = 1;

@@ -3,7 +3,7 @@
 # native build's compile commands, the Windows ones with the win64 build's, read by clang as a
 # MinGW-w64 target with the MinGW C++ headers. Both builds must be configured.
 #
-#   scripts/tidy.sh [files...]        (default: every source of text/ store/ cli/ app/ shellext/
+#   scripts/tidy.sh [files...]        (default: every source of text/ store/ tasks/ cli/ app/ shellext/
 #                                      installer/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +12,7 @@ jobs="${PELMORA_JOBS:-$(nproc)}"
 if [ $# -gt 0 ]; then
     files=("$@")
 else
-    mapfile -t files < <(git ls-files -- 'text/*.cpp' 'store/*.cpp' 'cli/*.cpp' 'app/*.cpp' \
+    mapfile -t files < <(git ls-files -- 'text/*.cpp' 'store/*.cpp' 'tasks/*.cpp' 'cli/*.cpp' 'app/*.cpp' \
         'shellext/*.cpp' 'installer/*.cpp')
 fi
 portable=() windows=()

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "store/folder_key.h"
+#include "tasks/task_list.h"
+#include "tests/store/test_support.h"
+#include "text/text_encoding.h"
+
+namespace {
+
+// Two programs on one folder's file: a window that read the list earlier and the command line
+// (or a second window), each with its own connection.
+class TaskListRulesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (TaskStore* store : {&window_, &other_}) {
+            ASSERT_TRUE(OpenTaskStore(*store, Utf8Path(dir_ / "pelmora.db")));
+            store->table = TaskTableName(FolderKey(u"Proj"));
+        }
+    }
+
+    static TaskRecord Task(const std::string& title) {
+        TaskRecord record;
+        record.title = Base64Encode(title);
+        record.done_date = "2024-01-01";
+        return record;
+    }
+
+    std::vector<std::string> Titles() {
+        std::vector<std::string> titles;
+        const auto tasks = LoadTasks(other_);
+        EXPECT_TRUE(tasks.has_value());
+        for (const TaskRecord& task : tasks.value_or(std::vector<TaskRecord>())) {
+            titles.push_back(Base64Decode(task.title));
+        }
+        return titles;
+    }
+
+    ScratchDir dir_;
+    TaskStore window_;
+    TaskStore other_;
+};
+
+// The title rule holds against what the file holds, whoever wrote it: a copy of the list read
+// before another writer added is not what is checked.
+TEST_F(TaskListRulesTest, TitlesAreCheckedAgainstTheFileWhoeverWroteThem) {
+    const TaskChange first = AddListTask(window_, Task("Plan"));
+    ASSERT_TRUE(first.task);
+    EXPECT_EQ(first.task->priority, 0);
+    const std::vector<TaskRecord> windowCopy = LoadTasks(window_).value();
+
+    // Another program adds "Report" after the window read its list.
+    ASSERT_TRUE(AddListTask(other_, Task("Report")).task);
+    EXPECT_EQ(AddListTask(window_, Task("Report")).refusal, TaskRefusal::kTitleTaken);
+
+    // Renaming into a title another writer took is refused too; keeping a title is never.
+    TaskRecord renamed = windowCopy.front();
+    renamed.title = Base64Encode("Report");
+    EXPECT_EQ(EditListTask(window_, renamed).refusal, TaskRefusal::kTitleTaken);
+    TaskRecord marked = windowCopy.front();
+    marked.done = 1;
+    const TaskChange kept = EditListTask(window_, marked);
+    ASSERT_TRUE(kept.task);
+    EXPECT_EQ(kept.task->done, 1u);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Plan", "Report"}));
+
+    // A file that already holds one title twice (written by an older copy) can still have either
+    // task marked, but no third copy is made.
+    TaskRecord twin = Task("Plan");
+    twin.priority = 2;
+    ASSERT_TRUE(InsertTask(other_, twin));
+    const std::vector<TaskRecord> now = LoadTasks(window_).value();
+    TaskRecord second = now.back();
+    second.done = 1;
+    EXPECT_TRUE(EditListTask(window_, second).task);
+    EXPECT_EQ(AddListTask(window_, Task("Plan")).refusal, TaskRefusal::kTitleTaken);
+
+    // A row another program removed is not found, and nothing else is written.
+    RunSql(other_, "delete from " + other_.table +
+                       " where rowid=" + std::to_string(*now.back().row_id) + ";");
+    const TaskChange gone = EditListTask(window_, second);
+    EXPECT_FALSE(gone.task);
+    EXPECT_EQ(gone.failure, StoreFailure::kNotFound);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Plan", "Report"}));
+}
+
+TEST_F(TaskListRulesTest, EmptyOrOverlongTextsAreRefusedBeforeAnyWrite) {
+    TaskRecord longDescription = Task("Long");
+    longDescription.description = std::string(static_cast<size_t>(kMaxValueBytes) + 1, 'A');
+    const struct {
+        TaskRecord task;
+        TaskRefusal refusal;
+    } cases[] = {
+        {Task(""), TaskRefusal::kEmptyTitle},
+        {Task(std::string(static_cast<size_t>(kMaxValueBytes), 'x')), TaskRefusal::kTooLong},
+        {longDescription, TaskRefusal::kTooLong},
+    };
+    for (const auto& c : cases) {
+        const TaskChange change = AddListTask(window_, c.task);
+        EXPECT_EQ(change.refusal, c.refusal);
+        EXPECT_FALSE(change.task);
+    }
+    EXPECT_TRUE(Titles().empty());
+}
+
+}  // namespace
