@@ -13,6 +13,7 @@
 #include "app/window_dpi.h"
 #include "app/window_geometry.h"
 #include "tasks/task_fields.h"
+#include "tasks/task_list.h"
 
 namespace {
 
@@ -56,28 +57,47 @@ EditorRequest* RequestOf(HWND dialog) {
     return reinterpret_cast<EditorRequest*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
+// Tells the user why the list's rules refused the change; the editor stays open with their text.
+// A title taken by a task the list does not show yet (another program added it since the list
+// was read) has the list read again once the editor closes.
+void ShowRefusal(HWND dialog, EditorRequest& request, TaskRefusal refusal, const std::string& key) {
+    switch (refusal) {
+        case TaskRefusal::kTitleTaken:
+            ShowWarning(dialog, L"Title already exists!");
+            if (!TitleExists(TaskListOf(dialog), key)) request.listStale = true;
+            return;
+        case TaskRefusal::kEmptyTitle:
+            ShowWarning(dialog, L"Title of the task is empty!", WarningCaption::kWarning1);
+            return;
+        case TaskRefusal::kTooLong:
+        case TaskRefusal::kNone:
+            return;
+    }
+}
+
 void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) {
     const HWND list = TaskListOf(dialog);
-    if (TitleExists(list, title.key)) {
-        ShowWarning(dialog, L"Title already exists!");
+    TaskRecord record;
+    record.title = title.key;
+    record.display_title = title.displayTitle;
+    record.description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
+    record.done = DoneChecked(dialog) ? 1 : 0;
+    record.done_date = TodayDate();
+    // The title is checked and the place taken from the file, not from the list: another program
+    // may have added tasks since the list was read.
+    TaskChange added = AddListTask(gApp.store, std::move(record));
+    if (added.refusal != TaskRefusal::kNone && added.refusal != TaskRefusal::kTooLong) {
+        ShowRefusal(dialog, request, added.refusal, title.key);
         return;
     }
-    auto record = std::make_unique<TaskRecord>();
-    record->title = title.key;
-    record->display_title = title.displayTitle;
-    record->description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
-    record->done = DoneChecked(dialog) ? 1 : 0;
-    record->done_date = TodayDate();
-    // The place comes from the file, not from the list: another program may have added tasks
-    // since the list was read.
-    const auto rowId = AppendTask(gApp.store, *record);
-    if (!rowId) {
+    if (!added.task) {
         ShowEditorStoreError(dialog, L"Cannot add record into database!");
         return;
     }
-    record->row_id = *rowId;
     // The row is written; a list out of room is read again once the editor has closed.
-    if (!AppendListItem(list, std::move(record))) request.listStale = true;
+    if (!AppendListItem(list, std::make_unique<TaskRecord>(std::move(*added.task)))) {
+        request.listStale = true;
+    }
     gApp.statusChanged = true;
     SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
@@ -85,11 +105,6 @@ void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) 
 void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& title) {
     const TaskRecord& task = request.task;
     const HWND list = TaskListOf(dialog);
-    // An unchanged title (also one that differs only in spaces at its ends) is the task's own.
-    if (title.key != task.title && TitleExists(list, title.key)) {
-        ShowWarning(dialog, L"Title already exists!");
-        return;
-    }
     // The edit is written from a copy and reaches the list's record only once its row has it:
     // the editor stays open with the user's text after a failure, and the list is read again
     // when it closes.
@@ -102,7 +117,14 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
         edited.done = done;
         edited.done_date = TodayDate();
     }
-    if (!UpdateTask(gApp.store, edited)) {
+    // An unchanged title (also one that differs only in spaces at its ends) is the task's own;
+    // any other is checked against the file, where another program may have taken it.
+    TaskChange changed = EditListTask(gApp.store, edited);
+    if (changed.refusal != TaskRefusal::kNone && changed.refusal != TaskRefusal::kTooLong) {
+        ShowRefusal(dialog, request, changed.refusal, title.key);
+        return;
+    }
+    if (!changed.task) {
         request.listStale = true;
         ShowEditorStoreError(dialog, L"Cannot update database!");
         return;

@@ -78,9 +78,8 @@ TaskChange EditListTask(TaskStore& store, TaskRecord edited) {
         return Refused(refusal);
     }
     if (!edited.row_id) {
-        TaskChange change;
-        change.failure = StoreFailure::kNotFound;
-        return change;
+        store.lastFailure = StoreFailure::kNotFound;
+        return Failed(store);
     }
     store.lastFailure = StoreFailure::kNone;
     Transaction transaction(store);

@@ -77,13 +77,24 @@ TEST_F(EditorAddTest, EmptyTitleIsWarning1AndSpacesOnlyWarning2) {
 }
 
 TEST_F(EditorAddTest, DuplicateTitleIsRefusedButOtherCaseIsAccepted) {
-    OpenWithTitle(L"  existing ");
+    // Another program adds a task after the window read its list: its title is taken as well,
+    // and the list shows it once the editor closes.
+    Seed(L"Proj", {{"added elsewhere"}});
+    OpenWithTitle(L"added elsewhere");
+    ExpectRefused(L"Warning", kDuplicate);
+    SetField(kTitleFieldId, L"  existing ");
     ExpectRefused(L"Warning", kDuplicate);
     EXPECT_EQ(1, ListCount(list_));
     SetField(kTitleFieldId, L"Existing");
     ClickSave();
     ASSERT_TRUE(WaitEditorGone());
-    EXPECT_EQ((std::vector<std::string>{"existing", "Existing"}), StoredTitles(L"Proj"));
+    EXPECT_EQ((std::vector<std::string>{"existing", "added elsewhere", "Existing"}),
+              StoredTitles(L"Proj"));
+    PressInMain(VK_INSERT);
+    ASSERT_TRUE(WaitEditor());
+    PressInEditor(VK_ESCAPE);
+    ASSERT_TRUE(WaitEditorGone());
+    EXPECT_EQ((std::vector<std::wstring>{L"existing", L"added elsewhere", L"Existing"}), Shown());
 }
 
 TEST_F(EditorAddTest, EscapeClosesWithoutSaving) {
