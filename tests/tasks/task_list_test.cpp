@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/folder_key.h"
@@ -84,6 +85,29 @@ TEST_F(TaskListRulesTest, TitlesAreCheckedAgainstTheFileWhoeverWroteThem) {
     EXPECT_FALSE(gone.task);
     EXPECT_EQ(gone.failure, StoreFailure::kNotFound);
     EXPECT_EQ(Titles(), (std::vector<std::string>{"Plan", "Report"}));
+}
+
+// Two writers adding one title at the same moment, many times over: each title is stored once,
+// and the other writer is refused, never failed.
+TEST_F(TaskListRulesTest, TwoWritersAddingOneTitleAtOnceStoreItOnce) {
+    constexpr int kRounds = 40;
+    TaskRefusal outcomes[2][kRounds] = {};
+    const auto writer = [&](TaskStore& store, TaskRefusal* outcome) {
+        for (int round = 0; round < kRounds; ++round) {
+            const TaskChange change = AddListTask(store, Task("Round " + std::to_string(round)));
+            outcome[round] = change.task ? TaskRefusal::kNone : change.refusal;
+            EXPECT_EQ(change.failure, StoreFailure::kNone) << "round " << round;
+        }
+    };
+    std::thread first(writer, std::ref(window_), outcomes[0]);
+    std::thread second(writer, std::ref(other_), outcomes[1]);
+    first.join();
+    second.join();
+    for (int round = 0; round < kRounds; ++round) {
+        const bool firstAdded = outcomes[0][round] == TaskRefusal::kNone;
+        EXPECT_EQ(outcomes[firstAdded ? 1 : 0][round], TaskRefusal::kTitleTaken) << round;
+    }
+    EXPECT_EQ(Titles().size(), static_cast<size_t>(kRounds));
 }
 
 TEST_F(TaskListRulesTest, EmptyOrOverlongTextsAreRefusedBeforeAnyWrite) {
