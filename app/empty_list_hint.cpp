@@ -2,12 +2,14 @@
 
 #include <optional>
 
+#include "app/dpi.h"
 #include "app/recovery_actions.h"
+#include "app/window_dpi.h"
 #include "win/dc_selection.h"
 
 namespace {
 
-// Distances from the list's top and sides, in pixels at 96 DPI, scaled to the device.
+// Distances from the list's top and sides, in pixels at 96 DPI, scaled to the list's density.
 constexpr int kHintTop96 = 14;
 constexpr int kHintSide96 = 10;
 
@@ -19,16 +21,15 @@ constexpr wchar_t kAddOrRecoverHint[] =
 // entries costs nothing.
 std::optional<bool> gOfferRecovery;
 
-int Scaled(HDC dc, int pixels96) {
-    return MulDiv(pixels96, GetDeviceCaps(dc, LOGPIXELSY), 96);
-}
-
-void DrawHint(HDC dc, const RECT& client, HFONT font) {
+// `dpi` is the list's own density, so the margins follow the window to another monitor like the
+// rest of its measures.
+void DrawHint(HDC dc, const RECT& client, HFONT font, int dpi) {
     const ScopedSelectObject selectedFont(dc, font);
     const ScopedBkMode mode(dc, TRANSPARENT);
     const ScopedTextColor colour(dc, GetSysColor(COLOR_GRAYTEXT));
-    RECT text{client.left + Scaled(dc, kHintSide96), client.top + Scaled(dc, kHintTop96),
-              client.right - Scaled(dc, kHintSide96), client.bottom};
+    const int side = ScaleForDpi(kHintSide96, dpi);
+    RECT text{client.left + side, client.top + ScaleForDpi(kHintTop96, dpi), client.right - side,
+              client.bottom};
     // A narrow window wraps the sentence rather than cut it.
     DrawTextW(dc, *gOfferRecovery ? kAddOrRecoverHint : kAddHint, -1, &text,
               DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
@@ -41,7 +42,8 @@ void PaintHint(HWND list, HBRUSH background) {
     RECT client{};
     GetClientRect(list, &client);
     FillRect(dc, &client, background);
-    DrawHint(dc, client, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    DrawHint(dc, client, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)),
+             WindowDpi(list));
     EndPaint(list, &paint);
 }
 

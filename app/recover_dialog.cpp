@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <optional>
 #include <utility>
 
@@ -23,6 +22,7 @@
 #include "app/window_dpi.h"
 #include "store/folder_key.h"
 #include "win/dc_selection.h"
+#include "win/unique_com.h"
 
 namespace {
 
@@ -62,12 +62,6 @@ constexpr UINT kTellTooLargeMessage = WM_APP + 1;
 RecoverDialogState gRecover;
 
 constexpr wchar_t kPickerTitle[] = L"Choose the folder the item was moved out of";
-
-struct ComRelease {
-    void operator()(IUnknown* object) const noexcept { object->Release(); }
-};
-template <typename T>
-using ComPtr = std::unique_ptr<T, ComRelease>;
 
 std::u16string Number(int n) {
     const std::string digits = std::to_string(n);
@@ -277,31 +271,26 @@ bool Load(HWND dialog, RecoverySource source) {
 }
 
 std::optional<std::u16string> PickWithItemDialog(HWND owner, const std::u16string& start) {
-    IFileOpenDialog* raw = nullptr;
+    UniqueComPtr<IFileOpenDialog> picker;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IFileOpenDialog, reinterpret_cast<void**>(&raw)))) {
+                                IID_IFileOpenDialog, picker.putVoid()))) {
         return std::nullopt;
     }
-    ComPtr<IFileOpenDialog> picker(raw);
     FILEOPENDIALOGOPTIONS options = 0;
     picker->GetOptions(&options);
     picker->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
     picker->SetTitle(kPickerTitle);
-    IShellItem* startItem = nullptr;
+    UniqueComPtr<IShellItem> startItem;
     if (SUCCEEDED(SHCreateItemFromParsingName(WidePtr(start), nullptr, IID_IShellItem,
-                                              reinterpret_cast<void**>(&startItem)))) {
-        picker->SetFolder(startItem);
-        startItem->Release();
+                                              startItem.putVoid()))) {
+        picker->SetFolder(startItem.get());
     }
     if (picker->Show(owner) != S_OK) return std::u16string();
-    IShellItem* chosen = nullptr;
-    if (FAILED(picker->GetResult(&chosen))) return std::u16string();
-    ComPtr<IShellItem> item(chosen);
-    wchar_t* path = nullptr;
-    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) return std::u16string();
-    std::u16string result = FromWide(path);
-    CoTaskMemFree(path);
-    return result;
+    UniqueComPtr<IShellItem> chosen;
+    if (FAILED(picker->GetResult(chosen.put()))) return std::u16string();
+    UniqueCoTaskMem<PWSTR> path;
+    if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, path.put()))) return std::u16string();
+    return FromWide(path.get());
 }
 
 // The older folder browser, for systems without the item dialog.
@@ -310,12 +299,10 @@ std::u16string PickWithBrowser(HWND owner) {
     info.hwndOwner = owner;
     info.lpszTitle = kPickerTitle;
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
-    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
-    if (chosen == nullptr) return std::u16string();
+    const UniqueCoTaskMem<PIDLIST_ABSOLUTE> chosen(SHBrowseForFolderW(&info));
+    if (!chosen) return std::u16string();
     wchar_t path[MAX_PATH] = {};
-    const bool named = SHGetPathFromIDListW(chosen, path);
-    CoTaskMemFree(chosen);
-    return named ? FromWide(path) : std::u16string();
+    return SHGetPathFromIDListW(chosen.get(), path) ? FromWide(path) : std::u16string();
 }
 
 // The folder the user picked; empty when cancelled.

@@ -107,7 +107,12 @@ IFACEMETHODIMP CShellExt::GetCommandString(UINT_PTR command,
                                            CHAR* name,
                                            UINT nameChars) noexcept {
     if (command != 0) return E_INVALIDARG;
-    if ((type & (GCS_HELPTEXTA | GCS_UNICODE)) == 0) return E_INVALIDARG;  // verbs, validation
+    // Only two bits of the request count, help text (bit 0) and wide text (bit 2). An ANSI verb
+    // or validation request has neither and is refused; every wide request, verb and validation
+    // included, is answered with the help text. The entry has no verb to give (InvokeCommand
+    // takes it by offset only), and callers asking for the wide verb have always been given the
+    // help text, so that answer stays.
+    if ((type & (GCS_HELPTEXTA | GCS_UNICODE)) == 0) return E_INVALIDARG;
     // No room even for the terminator: there is nothing that could be written.
     if (name == nullptr || nameChars == 0) return E_INVALIDARG;
     const int chars = nameChars > INT_MAX ? INT_MAX : static_cast<int>(nameChars);
@@ -150,25 +155,17 @@ bool CShellExt::BuildParameters() noexcept {
     const size_t nameLength = length - slash - 1;
     if (nameLength == 0) return false;  // a drive root has no name to keep tasks for
 
-    size_t quotedLength = 0;
-    quotedName_[0] = L'\0';
-    if (!AppendQuoted(quotedName_, kPathChars, quotedLength, itemPath_ + slash + 1, nameLength)) {
+    BoundedText quotedName(quotedName_);
+    if (!quotedName.AppendQuoted(itemPath_ + slash + 1, nameLength)) return false;
+    BoundedText database(databaseArgument_);
+    if (!database.AppendLiteral(L"\"") || !database.Append(itemPath_, slash + 1) ||
+        !database.AppendLiteral(L"pelmora.db\"")) {
         return false;
     }
-    size_t databaseLength = 0;
-    databaseArgument_[0] = L'\0';
-    if (!AppendLiteral(databaseArgument_, kPathChars, databaseLength, L"\"") ||
-        !AppendText(databaseArgument_, kPathChars, databaseLength, itemPath_, slash + 1) ||
-        !AppendLiteral(databaseArgument_, kPathChars, databaseLength, L"pelmora.db\"")) {
-        return false;
-    }
-
-    size_t parametersLength = 0;
-    parameters_[0] = L'\0';
-    return AppendText(parameters_, kParameterChars, parametersLength, databaseArgument_,
-                      databaseLength) &&
-           AppendLiteral(parameters_, kParameterChars, parametersLength, L" ") &&
-           AppendText(parameters_, kParameterChars, parametersLength, quotedName_, quotedLength);
+    BoundedText parameters(parameters_);
+    return parameters.Append(database.text(), database.length()) &&
+           parameters.AppendLiteral(L" ") &&
+           parameters.Append(quotedName.text(), quotedName.length());
 }
 
 // The installed program: "Pelmora\Pelmora.exe" in the Program Files folder. False when that
@@ -176,9 +173,7 @@ bool CShellExt::BuildParameters() noexcept {
 bool CShellExt::TaskManagerPath(wchar_t (&program)[kPathChars]) noexcept {
     wchar_t programFiles[MAX_PATH] = {};
     if (!SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE)) return false;
-    size_t programLength = 0;
-    program[0] = L'\0';
-    return AppendText(program, kPathChars, programLength, programFiles,
-                      wcsnlen(programFiles, MAX_PATH)) &&
-           AppendLiteral(program, kPathChars, programLength, L"\\Pelmora\\Pelmora.exe");
+    BoundedText path(program);
+    return path.Append(programFiles, wcsnlen(programFiles, MAX_PATH)) &&
+           path.AppendLiteral(L"\\Pelmora\\Pelmora.exe");
 }

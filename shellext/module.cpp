@@ -65,8 +65,11 @@ HRESULT CPelmoraExtModule::GetClassObject(REFCLSID clsid, REFIID riid, void** pp
 
 namespace {
 
-// The registrar of the original platform ran its scripts in the system locale, so that nothing
-// locale-dependent (such as case mapping of key names) varies with the caller's settings.
+// Registration runs in the system's locale, not the caller's: the installer, regsvr32 and an
+// uninstall started from another account must all write and remove the very same entries, so
+// nothing on the way that depends on the thread's locale (its ANSI code page, case-insensitive
+// comparison) may vary with the settings of whoever happens to run it. The caller's locale is
+// put back on every path.
 class SystemLocaleScope {
 public:
     SystemLocaleScope() noexcept : saved_(GetThreadLocale()) {

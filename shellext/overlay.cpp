@@ -63,12 +63,11 @@ IFACEMETHODIMP COverlayIdentifier::IsMemberOf(PCWSTR path, DWORD) noexcept {
     if (nameLength == 0 || nameLength >= kPathChars) return S_FALSE;  // a drive root has no name
 
     wchar_t statusFile[kPathChars];
-    size_t used = 0;
-    statusFile[0] = L'\0';
-    if (!AppendText(statusFile, kPathChars, used, path, slash + 1) ||
-        !AppendLiteral(statusFile, kPathChars, used, L"pelmora.ini")) {
+    BoundedText statusPath(statusFile);
+    if (!statusPath.Append(path, slash + 1) || !statusPath.AppendLiteral(L"pelmora.ini")) {
         return S_FALSE;
     }
+    const size_t used = statusPath.length();
     WIN32_FILE_ATTRIBUTE_DATA file;
     if (!QueryStatusFile(statusFile, used, file)) return S_FALSE;
 

@@ -46,3 +46,35 @@ inline size_t LastBackslash(const wchar_t* path, size_t length) noexcept {
     }
     return length;
 }
+
+// A text built from the start of a fixed buffer: made empty when created, it keeps the count of
+// units written, so the buffer, its capacity and its length always travel together. Each append
+// either adds the whole piece or leaves the text as it was and answers false.
+class BoundedText {
+public:
+    template <size_t N>
+    explicit BoundedText(wchar_t (&buffer)[N]) noexcept : buffer_(buffer), capacity_(N) {
+        buffer_[0] = L'\0';
+    }
+    BoundedText(const BoundedText&) = delete;
+    BoundedText& operator=(const BoundedText&) = delete;
+
+    bool Append(const wchar_t* text, size_t length) noexcept {
+        return AppendText(buffer_, capacity_, length_, text, length);
+    }
+    template <size_t N>
+    bool AppendLiteral(const wchar_t (&text)[N]) noexcept {
+        return ::AppendLiteral(buffer_, capacity_, length_, text);
+    }
+    bool AppendQuoted(const wchar_t* text, size_t length) noexcept {
+        return ::AppendQuoted(buffer_, capacity_, length_, text, length);
+    }
+
+    const wchar_t* text() const noexcept { return buffer_; }
+    size_t length() const noexcept { return length_; }
+
+private:
+    wchar_t* buffer_;
+    size_t capacity_;
+    size_t length_ = 0;
+};

@@ -32,4 +32,17 @@ TEST_F(AppendQuotedTest, AnEmptyTextBecomesTwoQuotes) {
     EXPECT_EQ(std::wstring(L"\"\""), buffer_);
 }
 
+// The buffer, its capacity and the length written travel together: a builder starts the buffer
+// empty whatever it held, and fills it to the last place before the terminator but not beyond.
+TEST(BoundedTextTest, StartsEmptyAndFillsToItsCapacity) {
+    wchar_t buffer[6] = L"stale";
+    BoundedText text(buffer);
+    EXPECT_EQ(std::wstring(), buffer);
+    ASSERT_TRUE(text.AppendQuoted(L"ab", 2));
+    EXPECT_FALSE(text.AppendLiteral(L"cd"));  // four units, two more and the terminator: seven
+    EXPECT_TRUE(text.AppendLiteral(L"c"));
+    EXPECT_EQ(std::wstring(L"\"ab\"c"), text.text());
+    EXPECT_EQ(5u, text.length());
+}
+
 }  // namespace
