@@ -6,12 +6,10 @@ namespace {
 
 using Command = void (*)(HWND window);
 
-// The list's double-click notification; any command that carries it opens the editor.
-constexpr int kDoubleClick = LBN_DBLCLK;
-
 Command CommandFor(int id, int notification) {
-    // Enter arrives as IDOK; both it and a double click mean "edit the selected task".
-    if (id == IDOK || notification == kDoubleClick) return &CmdEditSelected;
+    // Enter arrives as IDOK; both it and a double click on the task list mean "edit the selected
+    // task". The notification code alone says nothing: another control's codes share its value.
+    if (id == IDOK || (id == IDC_TASKLIST && notification == LBN_DBLCLK)) return &CmdEditSelected;
     switch (id) {
         case IDM_ADD_TASK:
             return &CmdAddTask;

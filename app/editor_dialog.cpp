@@ -9,6 +9,7 @@
 #include "app/resource.h"
 #include "app/settings.h"
 #include "app/task_list.h"
+#include "app/task_list_draw.h"
 #include "app/text_util.h"
 #include "app/window_dpi.h"
 #include "app/window_geometry.h"
@@ -18,7 +19,6 @@
 namespace {
 
 constexpr COLORREF kFieldText = RGB(0, 100, 0);
-constexpr COLORREF kFieldBackground = RGB(241, 241, 241);
 
 // The density the editor lays itself out for: its display's, or the one the last density change
 // announced.
@@ -195,8 +195,8 @@ void OnSizing(RECT* proposed) {
 HBRUSH OnCtlColorEdit(HDC dc) {
     if (HighContrastOn()) return nullptr;
     SetTextColor(dc, kFieldText);
-    SetBkColor(dc, kFieldBackground);
-    static const UniqueHBrush fieldBrush(CreateSolidBrush(kFieldBackground));
+    SetBkColor(dc, kListBackground);
+    static const UniqueHBrush fieldBrush(CreateSolidBrush(kListBackground));
     return fieldBrush.get();
 }
 
