@@ -9,10 +9,10 @@
 
 #include <cstddef>
 
-// The largest status file the overlays read. An entry is about 36 bytes, so this serves some
-// 29,000 items; a larger file is not one the program wrote, and parsing it for every item
-// Explorer shows would stall the shell.
-constexpr ULONGLONG kMaxStatusFileBytes = 1024 * 1024;
+#include "store/profile_limit.h"
+
+// The largest status file the overlays read, the one the program's writers keep to.
+constexpr ULONGLONG kMaxStatusFileBytes = kMaxProfileFileBytes;
 
 // The status value of the folder key `hex` (32 digits and a terminator) in the status file
 // `statusFile` (`length` units), whose attributes the caller has just read; 0 when the file has

@@ -327,4 +327,29 @@ std::optional<std::string> WithEntries(std::string_view bytes,
     return EncodeLines(lines, bytes);
 }
 
+std::optional<uint32_t> TempFileOwner(std::u16string_view name, std::u16string_view fileName) {
+    if (name.size() <= fileName.size() + 1 || name.substr(0, fileName.size()) != fileName ||
+        name[fileName.size()] != u'.') {
+        return std::nullopt;
+    }
+    name.remove_prefix(fileName.size() + 1);
+    // Up to ten digits: a process id and a count are 32-bit numbers.
+    const auto digits = [&name](uint64_t& number) {
+        size_t count = 0;
+        number = 0;
+        while (count < name.size() && count < 11 && name[count] >= u'0' && name[count] <= u'9') {
+            number = number * 10 + static_cast<uint64_t>(name[count] - u'0');
+            ++count;
+        }
+        name.remove_prefix(count);
+        return count > 0 && count <= 10 && number <= UINT32_MAX;
+    };
+    uint64_t pid = 0;
+    uint64_t count = 0;
+    if (!digits(pid) || name.empty() || name.front() != u'-') return std::nullopt;
+    name.remove_prefix(1);
+    if (!digits(count) || name != u".tmp") return std::nullopt;
+    return static_cast<uint32_t>(pid);
+}
+
 }  // namespace profile_format
