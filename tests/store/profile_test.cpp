@@ -158,7 +158,7 @@ TEST_F(ProfileTest, PlatformLayerNeitherReadsNorWritesAFileLargerThanTheOverlays
         EXPECT_EQ(ProfileReadInt(path(), u"pelmora", u"wnd_main_width", 380), fits ? 640 : 380);
         EXPECT_EQ(ProfileWriteString(path(), u"pelmora", u"wnd_main_width", u"700"), fits);
         if (!fits) {
-            EXPECT_EQ(ReadFileBytes(file()), bytes);
+            EXPECT_TRUE(ReadFileBytes(file()) == bytes) << "the file was rewritten";
         }
         std::string read;
         FileFailure why = FileFailure::kNone;
