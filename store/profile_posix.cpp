@@ -128,11 +128,6 @@ FileRead ReadWholeFile(const std::u16string& path, std::string& bytes, FileFailu
         Tell(why, FileFailure::kNotAFile);
         return FileRead::kFailed;
     }
-    if (static_cast<unsigned long long>(info.st_size) > kMaxProfileFileBytes) {
-        close(fd);
-        Tell(why, FileFailure::kTooLarge);
-        return FileRead::kFailed;
-    }
     char buffer[65536];
     for (;;) {
         const ssize_t got = read(fd, buffer, sizeof buffer);
@@ -145,7 +140,7 @@ FileRead ReadWholeFile(const std::u16string& path, std::string& bytes, FileFailu
         }
         if (got == 0) break;
         bytes.append(buffer, static_cast<size_t>(got));
-        // A file that grows while it is read is held to the same bound.
+        // A larger file is not read to its end.
         if (bytes.size() > kMaxProfileFileBytes) {
             close(fd);
             bytes.clear();

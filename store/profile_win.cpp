@@ -169,12 +169,6 @@ FileRead ReadWholeFile(const std::u16string& path, std::string& bytes, FileFailu
         }
         Sleep(kReplacePauseMs);
     }
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(file.get(), &size) &&
-        static_cast<ULONGLONG>(size.QuadPart) > kMaxProfileFileBytes) {
-        Tell(why, FileFailure::kTooLarge);
-        return FileRead::kFailed;
-    }
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
@@ -185,7 +179,7 @@ FileRead ReadWholeFile(const std::u16string& path, std::string& bytes, FileFailu
         }
         if (got == 0) break;
         bytes.append(buffer, got);
-        // A file that grows while it is read is held to the same bound.
+        // A larger file is not read to its end.
         if (bytes.size() > kMaxProfileFileBytes) {
             Tell(why, FileFailure::kTooLarge);
             bytes.clear();
