@@ -78,6 +78,9 @@ std::vector<std::string> Files() {
             std::string(39, '0') + "\r\n",
         "[pelmora]\r\n" + a + "=\"" + std::string(28, ' ') + "7\"\r\n" + b + "=" +
             std::string(35, '0') + "6\r\n",
+        "[pelmora]\r\n" + a + "='4'\r\n" + b + "=\"" + std::string(27, ' ') + "6\"\r\n",
+        "[pelmora]\r\n" + a + "='" + std::string(29, '0') + "5'\r\n" + b + "=" +
+            std::string(28, '0') + "6\r\n",
         // Units beyond Latin-1 whose low byte is "p", "9", "=" or a line break: none of them is
         // that character.
         Utf16File(u"[\u0170elmora]\r\n" + Utf8ToUtf16(a) + u"=3\r\n[pelmora]\r\n" + Utf8ToUtf16(b) +
