@@ -61,10 +61,49 @@ std::optional<std::vector<std::u16string>> FolderEntryNames(HWND window) {
     return names;
 }
 
+// Why a rebuild left the status file as it was; the overlays then show what they showed before.
+std::u16string StatusFileNotWritten(FileFailure failure) {
+    std::u16string why;
+    switch (failure) {
+        case FileFailure::kInUse:
+            why = u"It is in use by another program. Please try again in a moment.";
+            break;
+        case FileFailure::kReadOnly:
+            why = u"It is read-only, or the disk is write protected.";
+            break;
+        case FileFailure::kDenied:
+            why =
+                u"Access to it was denied: another program may hold it, or Pelmora may not "
+                u"write in this folder.";
+            break;
+        case FileFailure::kDiskFull:
+            why = u"The disk is full.";
+            break;
+        case FileFailure::kNotAFile:
+            why = u"A folder has its name.";
+            break;
+        case FileFailure::kTooLarge:
+            why =
+                u"The entries of this folder's items would make it larger than the icon "
+                u"overlays read.";
+            break;
+        case FileFailure::kNone:
+        case FileFailure::kOther:
+            break;
+    }
+    return u"Cannot write pelmora.ini!" + (why.empty() ? u"" : u"\n\n" + why) +
+           u"\n\nThe icon overlays were not regenerated.";
+}
+
 }  // namespace
 
 void CmdRebuildOverlays(HWND window) {
-    if (!RebuildStatusFile(gApp.store, gApp.statusFilePath)) {
+    const StatusWriteResult rebuilt = RebuildStatusFile(gApp.store, gApp.statusFilePath);
+    if (!rebuilt && rebuilt.fileFailure != FileFailure::kNone) {
+        ShowError(window, StatusFileNotWritten(rebuilt.fileFailure));
+        return;
+    }
+    if (!rebuilt) {
         // Another program holding the database is not a damaged file: say it is in use.
         ShowStoreError(window, L"Cannot read database!");
         return;

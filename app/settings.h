@@ -15,7 +15,9 @@ inline constexpr char16_t kEditorHeightKey[] = u"wnd_add_height";
 // not name the folder.
 std::u16string PrepareSettingsPath();
 
-// The stored number, or `defaultValue` when the file or the key is missing.
+// The stored number, or `defaultValue` when the file or the key is missing. A file larger than
+// kMaxProfileFileBytes is no settings file Pelmora wrote: it is ignored, so the defaults are
+// used and nothing is written into it.
 int ReadSetting(std::u16string_view key, int defaultValue);
 
 // Stores `value` as decimal text; failures are ignored (the next run uses the old size).

@@ -29,7 +29,8 @@ constexpr char kExitCodes[] =
     "  6  database unreadable or crafted: not a task database, damaged, a text longer than\n"
     "     Pelmora reads, a view where a list should be, or a folder where \"pelmora.db\"\n"
     "     should be\n"
-    "A command that fails prints one line on standard error and changes no file.";
+    "A command that fails prints one line on standard error and changes no file; a change\n"
+    "whose tasks were saved but whose status file could not be written says so (exit 1).";
 
 struct Arguments {
     std::string item;

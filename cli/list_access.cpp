@@ -47,15 +47,63 @@ void RunInTransaction(TaskStore& store,
     if (!transaction.Commit()) FailFromStore(store, folder, "cannot write");
 }
 
+std::string StatusFileProblem(const FolderLocation& folder, FileFailure failure, bool rebuilding) {
+    std::string why;
+    switch (failure) {
+        case FileFailure::kInUse:
+            why = rebuilding ? "it is in use by another program; try again"
+                             : "it is in use by another program";
+            break;
+        case FileFailure::kReadOnly:
+            why = "it may only be read";
+            break;
+        case FileFailure::kDenied:
+            why = "access is denied (another program may hold it)";
+            break;
+        case FileFailure::kDiskFull:
+            why = "the disk is full";
+            break;
+        case FileFailure::kNotAFile:
+            why = "something that is not a file has its name";
+            break;
+        case FileFailure::kTooLarge:
+            why = std::string(rebuilding ? "the entries would make it" : "it is") +
+                  " larger than the " + std::to_string(kMaxProfileFileBytes / (1024 * 1024)) +
+                  " MB that the overlays read";
+            break;
+        case FileFailure::kNone:
+        case FileFailure::kOther:
+            break;
+    }
+    const std::string file = Utf8Of(std::filesystem::path(folder.statusFile));
+    return "cannot write " + file + (why.empty() ? "" : ": " + why);
+}
+
 void WriteStatusEntries(TaskStore& store,
                         const FolderLocation& folder,
-                        const std::vector<std::string>& keys) {
+                        const std::vector<std::string>& keys,
+                        const std::string& report) {
     if (keys.empty()) return;
-    // The tasks are written; entries that cannot be (the database busy beyond its timeout, the
-    // file not writable) are a stale overlay that "rebuild" fixes. All of them go in one write,
-    // under the database's write lock, so a writer in another process loses none of them.
-    (void)RefreshStatusEntries(store, folder.statusFile, keys);
-    NotifyShell();
+    // All of them go in one write, under the database's write lock, so a writer in another
+    // process loses none of them.
+    const StatusWriteResult result = RefreshStatusEntries(store, folder.statusFile, keys);
+    if (result) {
+        NotifyShell();
+        return;
+    }
+    // The tasks are saved; saying so keeps a script from doing the change again, and the exit
+    // code keeps it from taking a stale overlay for a current one.
+    std::string problem;
+    if (result.fileFailure != FileFailure::kNone) {
+        problem = StatusFileProblem(folder, result.fileFailure, false);
+    } else if (LastFailureWasBusy(store)) {
+        problem = Utf8Of(folder.database) + " is in use by another program; run rebuild later";
+    } else {
+        problem = "cannot read " + Utf8Of(folder.database);
+    }
+    std::string done = report;
+    while (!done.empty() && done.back() == '\n') done.pop_back();
+    throw CliFailure(kExitFailed, done + "; but the overlay was not updated: " + problem);
 }
 
 size_t TaskIndex(long long n, size_t count, const std::string& itemName) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/item_location.h"
+#include "store/folder_status.h"
 #include "store/task_store.h"
 
 // The tasks of `table` by ascending priority. A missing table is an empty list; a file that is
@@ -39,9 +40,17 @@ void RunInTransaction(TaskStore& store,
 
 // Writes each key's status, computed from its table as the program does at exit, into the
 // folder's status file in one write under the database's write lock, then tells the shell once.
+// `report` is what the command did, as it tells it: the tasks are written already, so when the
+// status file is not, the command ends with exit code 1 and that report, followed by why the
+// overlay was not updated, on standard error.
 void WriteStatusEntries(TaskStore& store,
                         const FolderLocation& folder,
-                        const std::vector<std::string>& keys);
+                        const std::vector<std::string>& keys,
+                        const std::string& report);
+
+// Why the folder's status file was not written, for a message: "cannot write <file>: <reason>".
+// `rebuilding` for a rebuild, which writes the file anew without reading the old one.
+std::string StatusFileProblem(const FolderLocation& folder, FileFailure failure, bool rebuilding);
 
 // The task at the 1-based position `n` as `list` shows it; ends the command when there is none.
 size_t TaskIndex(long long n, size_t count, const std::string& itemName);

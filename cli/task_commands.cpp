@@ -137,8 +137,10 @@ std::string CmdAdd(const std::string& itemPath,
         }
         throw;
     }
-    WriteStatusEntries(*store, item.parent, {item.key});
-    return "added task " + std::to_string(record.priority + 1) + ": " + Quoted(record) + "\n";
+    const std::string report =
+        "added task " + std::to_string(record.priority + 1) + ": " + Quoted(record) + "\n";
+    WriteStatusEntries(*store, item.parent, {item.key}, report);
+    return report;
 }
 
 std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& edit) {
@@ -158,8 +160,9 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
             doneChanged = true;
         }
     });
-    if (doneChanged) WriteStatusEntries(store, item.parent, {item.key});
-    return "edited task " + std::to_string(n) + ": " + Quoted(task) + "\n";
+    const std::string report = "edited task " + std::to_string(n) + ": " + Quoted(task) + "\n";
+    if (doneChanged) WriteStatusEntries(store, item.parent, {item.key}, report);
+    return report;
 }
 
 std::string CmdDone(const std::string& itemPath, long long n) {
@@ -170,8 +173,9 @@ std::string CmdDone(const std::string& itemPath, long long n) {
         marked.done_date = TodayDate();
         marked.done = 1;
     });
-    WriteStatusEntries(store, item.parent, {item.key});
-    return "marked task " + std::to_string(n) + " done: " + Quoted(task) + "\n";
+    const std::string report = "marked task " + std::to_string(n) + " done: " + Quoted(task) + "\n";
+    WriteStatusEntries(store, item.parent, {item.key}, report);
+    return report;
 }
 
 std::string CmdRemove(const std::string& itemPath, long long n) {
@@ -185,8 +189,9 @@ std::string CmdRemove(const std::string& itemPath, long long n) {
         if (!task.row_id) FailFromStore(StoreFailure::kNotFound, item.parent, "cannot write");
         if (!RemoveTask(store, *task.row_id)) FailFromStore(store, item.parent, "cannot write");
     });
-    WriteStatusEntries(store, item.parent, {item.key});
-    return "removed task " + std::to_string(n) + ": " + Quoted(task) + "\n";
+    const std::string report = "removed task " + std::to_string(n) + ": " + Quoted(task) + "\n";
+    WriteStatusEntries(store, item.parent, {item.key}, report);
+    return report;
 }
 
 std::string CmdRemoveAll(const std::string& itemPath) {
@@ -201,8 +206,10 @@ std::string CmdRemoveAll(const std::string& itemPath) {
         removed = tasks.size();
     });
     // An empty list is left alone, as the window does: nothing changed, nothing to tell.
-    if (removed > 0) WriteStatusEntries(*store, item.parent, {item.key});
-    return "removed " + std::to_string(removed) + (removed == 1 ? " task\n" : " tasks\n");
+    const std::string report =
+        "removed " + std::to_string(removed) + (removed == 1 ? " task\n" : " tasks\n");
+    if (removed > 0) WriteStatusEntries(*store, item.parent, {item.key}, report);
+    return report;
 }
 
 std::string CmdMove(const std::string& itemPath, long long n, bool up) {

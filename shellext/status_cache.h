@@ -11,10 +11,10 @@
 
 #include <cstddef>
 
-// The largest status file the overlays read. An entry is about 36 bytes, so this serves some
-// 29,000 items; a larger file is not one the program wrote, and parsing it for every item
-// Explorer shows would stall the shell.
-constexpr ULONGLONG kMaxStatusFileBytes = 1024 * 1024;
+#include "store/profile_limit.h"
+
+// The largest status file the overlays read, the one the program's writers keep to.
+constexpr ULONGLONG kMaxStatusFileBytes = kMaxProfileFileBytes;
 
 // The attribute query of every call: reads the attributes of the status file `statusFile`
 // (`length` units). False when there is no file to read: it is missing, a folder or above the

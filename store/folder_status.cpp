@@ -11,17 +11,21 @@ std::u16string StatusFilePath(std::u16string_view databasePath) {
     return path;
 }
 
-bool WriteFolderStatus(const std::u16string& statusFile,
-                       std::string_view folderKey,
-                       FolderStatus status) {
+StatusWriteResult WriteFolderStatus(const std::u16string& statusFile,
+                                    std::string_view folderKey,
+                                    FolderStatus status) {
     return PublishStatusEntries(statusFile, {StatusEntry{std::string(folderKey), status}}, false);
 }
 
-bool PublishStatusEntries(const std::u16string& statusFile,
-                          const std::vector<StatusEntry>& entries,
-                          bool fresh) {
+StatusWriteResult PublishStatusEntries(const std::u16string& statusFile,
+                                       const std::vector<StatusEntry>& entries,
+                                       bool fresh) {
+    StatusWriteResult result;
     std::string bytes;
-    if (!fresh && ReadWholeFile(statusFile, bytes) == FileRead::kFailed) return false;
+    // Entries of other items in a file that cannot be read would be lost: nothing is written.
+    if (!fresh && ReadWholeFile(statusFile, bytes, &result.fileFailure) == FileRead::kFailed) {
+        return result;
+    }
     if (fresh) bytes.clear();
     std::vector<profile_format::Entry> lines;
     lines.reserve(entries.size());
@@ -31,7 +35,12 @@ bool PublishStatusEntries(const std::u16string& statusFile,
              std::u16string(1, static_cast<char16_t>(u'0' + static_cast<int>(entry.status)))});
     }
     const auto updated = profile_format::WithEntries(bytes, kStatusSection, lines);
-    return updated && ReplaceFileContents(statusFile, *updated);
+    if (!updated) {
+        result.fileFailure = FileFailure::kOther;
+        return result;
+    }
+    result.written = ReplaceFileContents(statusFile, *updated, &result.fileFailure);
+    return result;
 }
 
 std::unordered_map<std::string, int> ReadStatusEntries(const std::u16string& statusFile) {
@@ -49,24 +58,26 @@ namespace {
 // Runs `write` while holding the database's write lock. A database that can only be read has
 // no writer to be serialised with, and its folder's file is written all the same.
 template <class Write>
-bool UnderWriteLock(TaskStore& store, Write write) {
+StatusWriteResult UnderWriteLock(TaskStore& store, Write write) {
     Transaction transaction(store);
-    if (!transaction.Active() && !(store.db && IsReadOnly(store))) return false;
-    if (!write()) return false;
-    return !transaction.Active() || transaction.Commit();
+    if (!transaction.Active() && !(store.db && IsReadOnly(store))) return {};
+    const StatusWriteResult result = write();
+    if (!result) return result;
+    if (transaction.Active() && !transaction.Commit()) return {};
+    return result;
 }
 
 }  // namespace
 
-bool WriteStatusEntries(TaskStore& store,
-                        const std::u16string& statusFile,
-                        const std::vector<StatusEntry>& entries) {
+StatusWriteResult WriteStatusEntries(TaskStore& store,
+                                     const std::u16string& statusFile,
+                                     const std::vector<StatusEntry>& entries) {
     return UnderWriteLock(store, [&] { return PublishStatusEntries(statusFile, entries, false); });
 }
 
-bool RefreshStatusEntries(TaskStore& store,
-                          const std::u16string& statusFile,
-                          const std::vector<std::string>& keys) {
+StatusWriteResult RefreshStatusEntries(TaskStore& store,
+                                       const std::u16string& statusFile,
+                                       const std::vector<std::string>& keys) {
     return UnderWriteLock(store, [&] {
         std::vector<StatusEntry> entries;
         entries.reserve(keys.size());
@@ -91,13 +102,13 @@ bool StatusKeyOfTable(std::string_view table, std::string& key) {
     return true;
 }
 
-bool RebuildStatusFile(TaskStore& store, const std::u16string& statusFile) {
+StatusWriteResult RebuildStatusFile(TaskStore& store, const std::u16string& statusFile) {
     bool empty = false;
-    const bool written = UnderWriteLock(store, [&] {
+    const StatusWriteResult result = UnderWriteLock(store, [&]() -> StatusWriteResult {
         const auto tables = ListTables(store);
-        if (!tables) return false;
+        if (!tables) return {};
         empty = tables->empty();
-        if (empty) return true;
+        if (empty) return {true};
         std::vector<StatusEntry> entries;
         std::string key;
         for (const std::string& table : *tables) {
@@ -105,14 +116,11 @@ bool RebuildStatusFile(TaskStore& store, const std::u16string& statusFile) {
             entries.push_back({key, GetFolderStatus(store, table)});
         }
         // The new file replaces the old one in one step: a reader never meets a file with
-        // only some of the entries. The file is only the overlays' copy of the database: one
-        // that cannot be written shows stale overlays until the next rebuild, which the user
-        // can run, and the database is untouched, so that does not fail the rebuild.
-        (void)PublishStatusEntries(statusFile, entries, true);
-        return true;
+        // only some of the entries.
+        return PublishStatusEntries(statusFile, entries, true);
     });
-    if (written && !empty) NotifyShell();
-    return written;
+    if (result && !empty) NotifyShell();
+    return result;
 }
 
 void NotifyShell() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "store/folder_status_value.h"
+#include "store/profile.h"
 #include "store/task_store.h"
 
 inline constexpr char16_t kStatusSection[] = u"pelmora";
@@ -23,35 +24,46 @@ struct StatusEntry {
     FolderStatus status = FolderStatus::None;
 };
 
-// Writes (or replaces) one item's entry. `folderKey` is the 32-digit key. False when the file
-// could not be written; the entry then keeps its old value. The caller holds the database's
-// write lock (see WriteStatusEntries).
-[[nodiscard]] bool WriteFolderStatus(const std::u16string& statusFile,
-                                     std::string_view folderKey,
-                                     FolderStatus status);
+// What became of a write of the status file. Not written with no file failure: the database
+// failed (its tables could not be read, or its write lock not had), and the store's lastFailure
+// tells how. Otherwise `fileFailure` says why the file was not written; it is then as it was.
+struct StatusWriteResult {
+    bool written = false;
+    FileFailure fileFailure = FileFailure::kNone;
+    explicit operator bool() const noexcept { return written; }
+};
+
+// Writes (or replaces) one item's entry. `folderKey` is the 32-digit key. Not written when the
+// file could not be; the entry then keeps its old value. The caller holds the database's write
+// lock (see WriteStatusEntries).
+[[nodiscard]] StatusWriteResult WriteFolderStatus(const std::u16string& statusFile,
+                                                  std::string_view folderKey,
+                                                  FolderStatus status);
 
 // Writes every entry in one pass: the file is read once (or, when `fresh`, its old entries are
 // dropped), the entries are put in as WriteFolderStatus would put them one after another, and
 // the result replaces the file in one step, so a reader sees the old file or the new one. Every
-// other line stays as it was. False, leaving the file as it was, when it could not be read or
-// written. The caller holds the database's write lock.
-[[nodiscard]] bool PublishStatusEntries(const std::u16string& statusFile,
-                                        const std::vector<StatusEntry>& entries,
-                                        bool fresh);
+// other line stays as it was. Not written, leaving the file as it was, when it could not be read
+// (a file that is there but cannot be read is never taken for an empty one, nor one larger than
+// the overlays read) or written, or the result would be larger than the overlays read. The
+// caller holds the database's write lock.
+[[nodiscard]] StatusWriteResult PublishStatusEntries(const std::u16string& statusFile,
+                                                     const std::vector<StatusEntry>& entries,
+                                                     bool fresh);
 
 // Every writer of the status file goes through these: each takes the database's write lock
 // (the one every change to it takes) for the whole update, so two programs writing entries of
-// one folder at the same moment are serialised and neither loses the other's entry. False when
-// the lock could not be had (LastFailureWasBusy tells a busy file) or the file not written.
+// one folder at the same moment are serialised and neither loses the other's entry. Not written
+// when the lock could not be had (LastFailureWasBusy tells a busy file) or the file not written.
 //
 // Writes the given entries.
-[[nodiscard]] bool WriteStatusEntries(TaskStore& store,
-                                      const std::u16string& statusFile,
-                                      const std::vector<StatusEntry>& entries);
+[[nodiscard]] StatusWriteResult WriteStatusEntries(TaskStore& store,
+                                                   const std::u16string& statusFile,
+                                                   const std::vector<StatusEntry>& entries);
 // Writes each key's status, computed from its table under the lock.
-[[nodiscard]] bool RefreshStatusEntries(TaskStore& store,
-                                        const std::u16string& statusFile,
-                                        const std::vector<std::string>& keys);
+[[nodiscard]] StatusWriteResult RefreshStatusEntries(TaskStore& store,
+                                                     const std::u16string& statusFile,
+                                                     const std::vector<std::string>& keys);
 
 // The value of every entry in the file, read once, by the key in lower case; an item without an
 // entry (or a file that cannot be read) is not in the map and reads as 0.
@@ -62,10 +74,12 @@ std::unordered_map<std::string, int> ReadStatusEntries(const std::u16string& sta
 
 // Rewrites the whole file from the database: one entry for every item table, in the order
 // listed; other tables are passed over.
-// A database without tables leaves the file as it is and tells nobody. Returns false when the
+// A database without tables leaves the file as it is and tells nobody. Not written when the
 // tables could not be listed, the lock not had or the file not written (the file is then
-// untouched too).
-[[nodiscard]] bool RebuildStatusFile(TaskStore& store, const std::u16string& statusFile);
+// untouched too). The old file is not read, so one that cannot be read or is too large for the
+// overlays is replaced all the same, as long as the system lets it be replaced.
+[[nodiscard]] StatusWriteResult RebuildStatusFile(TaskStore& store,
+                                                  const std::u16string& statusFile);
 
 // The key a table's entry is written under: the name without its "tbl_" prefix. False for every
 // name but the program's own ("tbl_" and 32 lower-case hexadecimal digits).

@@ -128,16 +128,29 @@ std::optional<size_t> FindKey(const std::vector<std::u16string>& lines,
     return std::nullopt;
 }
 
-// The number at the start of a value, as the system converts it: quotes around the value
-// dropped, then control characters and blanks, an optional sign, a "0x", "0o" or "0b" prefix for
+// The system reads a number's text into a buffer of 30 units: a value in quotes (double or
+// single) loses its opening quote, the rest is cut to 29 units, and when that rest fitted in the
+// buffer with its terminator the last unit is dropped as the closing quote, even where the cut
+// had already taken the quote away. Longer numbers are read from their first digits only.
+constexpr size_t kValueBufferUnits = 30;
+
+std::u16string_view TextTheSystemReads(std::u16string_view value) {
+    const bool quoted = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+                        value.back() == value.front();
+    if (quoted) value.remove_prefix(1);
+    const size_t rest = value.size();
+    value = value.substr(0, kValueBufferUnits - 1);
+    if (quoted && rest <= kValueBufferUnits) value.remove_suffix(1);
+    return value;
+}
+
+// The number at the start of a value, as the system converts it: the text it reads of the value
+// (above), then control characters and blanks, an optional sign, a "0x", "0o" or "0b" prefix for
 // another base, and digits of that base up to the first other character, wrapping on overflow.
 // An empty value reads as the default.
 int ParseInt(std::optional<std::u16string_view> text, int defaultValue) {
     if (!text) return defaultValue;
-    std::u16string_view value = *text;
-    if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"') {
-        value = value.substr(1, value.size() - 2);
-    }
+    std::u16string_view value = TextTheSystemReads(*text);
     if (value.empty()) return defaultValue;
     while (!value.empty() && value.front() <= u' ') value.remove_prefix(1);
     bool negative = false;
@@ -325,6 +338,31 @@ std::optional<std::string> WithEntries(std::string_view bytes,
     std::vector<std::u16string> lines = SplitLines(bytes);
     PutEntries(lines, added, section, entries);
     return EncodeLines(lines, bytes);
+}
+
+std::optional<uint32_t> TempFileOwner(std::u16string_view name, std::u16string_view fileName) {
+    if (name.size() <= fileName.size() + 1 || name.substr(0, fileName.size()) != fileName ||
+        name[fileName.size()] != u'.') {
+        return std::nullopt;
+    }
+    name.remove_prefix(fileName.size() + 1);
+    // Up to ten digits: a process id and a count are 32-bit numbers.
+    const auto digits = [&name](uint64_t& number) {
+        size_t count = 0;
+        number = 0;
+        while (count < name.size() && count < 11 && name[count] >= u'0' && name[count] <= u'9') {
+            number = number * 10 + static_cast<uint64_t>(name[count] - u'0');
+            ++count;
+        }
+        name.remove_prefix(count);
+        return count > 0 && count <= 10 && number <= UINT32_MAX;
+    };
+    uint64_t pid = 0;
+    uint64_t count = 0;
+    if (!digits(pid) || name.empty() || name.front() != u'-') return std::nullopt;
+    name.remove_prefix(1);
+    if (!digits(count) || name != u".tmp") return std::nullopt;
+    return static_cast<uint32_t>(pid);
 }
 
 }  // namespace profile_format

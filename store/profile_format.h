@@ -4,6 +4,7 @@
 // format, and the tests check that each reads what the other wrote.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,5 +47,11 @@ struct Entry {
 [[nodiscard]] std::optional<std::string> WithEntries(std::string_view bytes,
                                                      std::u16string_view section,
                                                      const std::vector<Entry>& entries);
+
+// The process id in `name` when it is the name of a temporary file that a writer of the file
+// `fileName` makes beside it ("<fileName>.<process id>-<count>.tmp", both numbers decimal);
+// nothing for any other name.
+[[nodiscard]] std::optional<uint32_t> TempFileOwner(std::u16string_view name,
+                                                    std::u16string_view fileName);
 
 }  // namespace profile_format

@@ -1,11 +1,14 @@
 // The platform layer on POSIX: our own profile-file format (profile_format.h) on files.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -13,26 +16,36 @@
 
 #include "store/profile.h"
 #include "store/profile_format.h"
+#include "text/text_encoding.h"
 
 namespace {
 
-// The whole file, or nothing when it cannot be opened or read (a missing file reads as an empty
-// one). Plain reads, so that a folder in the file's place is a failed read, not an exception
-// thrown out of a function that reports failure by its result.
-std::optional<std::string> ReadBytes(const std::filesystem::path& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string bytes;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof(buffer));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            close(fd);
-            if (got < 0) return std::nullopt;
-            return bytes;
-        }
-        bytes.append(buffer, static_cast<size_t>(got));
+void Tell(FileFailure* why, FileFailure failure) {
+    if (why != nullptr) *why = failure;
+}
+
+FileFailure FailureOf(int error) {
+    switch (error) {
+        case EBUSY:
+        case ETXTBSY:
+            return FileFailure::kInUse;
+        case EROFS:
+        case EPERM:  // an immutable file, or one in a sticky folder owned by another user
+            return FileFailure::kReadOnly;
+        case EACCES:
+            return FileFailure::kDenied;
+        case ENOSPC:
+        case EDQUOT:
+            return FileFailure::kDiskFull;
+        case EISDIR:
+        case ENOTDIR:
+        case ENOTEMPTY:
+        case EEXIST:
+            return FileFailure::kNotAFile;
+        case EFBIG:
+            return FileFailure::kTooLarge;
+        default:
+            return FileFailure::kOther;
     }
 }
 
@@ -40,7 +53,11 @@ bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = write(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
+        if (written < 0) return false;
+        if (written == 0) {
+            errno = ENOSPC;
+            return false;
+        }
         bytes.remove_prefix(static_cast<size_t>(written));
     }
     return true;
@@ -59,9 +76,39 @@ int CreateTempBeside(const std::filesystem::path& target, std::string& tempPath)
     return -1;
 }
 
+// How old a temporary file must be before any writer takes it for one left behind, whatever
+// its process: a publish takes milliseconds, and the process id may have been given to another
+// program since.
+constexpr time_t kStaleTempSeconds = 60;
+
+// Removes the temporary files of `target` whose writer was killed before it could remove its
+// own: its process is gone, or the file is older than a minute. Each is as large as the file it
+// was to replace and would otherwise stay beside the user's items for good.
+void RemoveStaleTempFiles(const std::filesystem::path& target) {
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const std::string prefix = target.filename().string() + ".";
+    const std::u16string fileName = Utf8ToUtf16(target.filename().string());
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) return;
+    const time_t now = time(nullptr);
+    while (const dirent* entry = readdir(listing)) {
+        if (std::string_view(entry->d_name).substr(0, prefix.size()) != prefix) continue;
+        const auto owner = profile_format::TempFileOwner(Utf8ToUtf16(entry->d_name), fileName);
+        if (!owner) continue;
+        const std::string path = (folder / entry->d_name).string();
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        const bool gone = *owner > 0 && *owner <= 0x7FFFFFFF &&
+                          kill(static_cast<pid_t>(*owner), 0) != 0 && errno == ESRCH;
+        if (gone || now - info.st_mtime > kStaleTempSeconds) unlink(path.c_str());
+    }
+    closedir(listing);
+}
+
 }  // namespace
 
-FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
+FileRead ReadWholeFile(const std::u16string& path, std::string& bytes, FileFailure* why) {
     bytes.clear();
     const std::string name = std::filesystem::path(path).string();
     // Not blocking, and only a regular file is read: a pipe put in the file's place would
@@ -70,10 +117,15 @@ FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
     do {
         fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? FileRead::kMissing : FileRead::kFailed;
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return FileRead::kMissing;
+        Tell(why, FailureOf(errno));
+        return FileRead::kFailed;
+    }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
+        Tell(why, FileFailure::kNotAFile);
         return FileRead::kFailed;
     }
     char buffer[65536];
@@ -81,12 +133,20 @@ FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
         const ssize_t got = read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
+            Tell(why, FailureOf(errno));
             close(fd);
             bytes.clear();
             return FileRead::kFailed;
         }
         if (got == 0) break;
         bytes.append(buffer, static_cast<size_t>(got));
+        // A larger file is not read to its end.
+        if (bytes.size() > kMaxProfileFileBytes) {
+            close(fd);
+            bytes.clear();
+            Tell(why, FileFailure::kTooLarge);
+            return FileRead::kFailed;
+        }
     }
     close(fd);
     return FileRead::kRead;
@@ -94,26 +154,43 @@ FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
 
 // Writes `bytes` to a temporary file of its own beside the target and renames it over the
 // target: whichever of two writers renames last leaves its complete file.
-bool ReplaceFileContents(const std::u16string& path, std::string_view bytes) {
-    const std::filesystem::path target(path);
-    std::string temp;
-    const int fd = CreateTempBeside(target, temp);
-    if (fd < 0) return false;
-    const bool written = WriteAll(fd, bytes);
-    const bool closed = close(fd) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), target.c_str()) != 0) {
-        unlink(temp.c_str());
+bool ReplaceFileContents(const std::u16string& path, std::string_view bytes, FileFailure* why) {
+    if (bytes.size() > kMaxProfileFileBytes) {
+        Tell(why, FileFailure::kTooLarge);
         return false;
     }
-    return true;
+    const std::filesystem::path target(path);
+    RemoveStaleTempFiles(target);
+    std::string temp;
+    const int fd = CreateTempBeside(target, temp);
+    if (fd < 0) {
+        Tell(why, FailureOf(errno));
+        return false;
+    }
+    bool replaced = WriteAll(fd, bytes);
+    int error = replaced ? 0 : errno;
+    if (close(fd) != 0 && replaced) {
+        replaced = false;
+        error = errno;
+    }
+    if (replaced && std::rename(temp.c_str(), target.c_str()) != 0) {
+        replaced = false;
+        error = errno;
+    }
+    if (!replaced) {
+        Tell(why, FailureOf(error));
+        unlink(temp.c_str());
+    }
+    return replaced;
 }
 
 int ProfileReadInt(const std::u16string& path,
                    std::u16string_view section,
                    std::u16string_view key,
                    int defaultValue) {
-    const auto bytes = ReadBytes(std::filesystem::path(path));
-    return bytes ? profile_format::ReadInt(*bytes, section, key, defaultValue) : defaultValue;
+    std::string bytes;
+    if (ReadWholeFile(path, bytes) != FileRead::kRead) return defaultValue;
+    return profile_format::ReadInt(bytes, section, key, defaultValue);
 }
 
 bool ProfileWriteString(const std::u16string& path,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "store/profile.h"
+#include "store/profile_format.h"
 #include "win/unique_handle.h"
 
 namespace {
@@ -35,6 +36,91 @@ bool IsHeldByAnother(DWORD error) {
            error == ERROR_ACCESS_DENIED;
 }
 
+void Tell(FileFailure* why, FileFailure failure) {
+    if (why != nullptr) *why = failure;
+}
+
+// Why a call on `path` failed with `error`. The system answers "access denied" for a read-only
+// file, for a folder in the file's place and for a file another program holds without sharing
+// its deletion, so the file's attributes tell them apart.
+FileFailure FailureOf(DWORD error, const std::u16string& path) {
+    switch (error) {
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return FileFailure::kInUse;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return FileFailure::kDiskFull;
+        case ERROR_WRITE_PROTECT:
+            return FileFailure::kReadOnly;
+        case ERROR_FILE_TOO_LARGE:
+            return FileFailure::kTooLarge;
+        case ERROR_ACCESS_DENIED: {
+            const DWORD attributes = GetFileAttributesW(WidePtr(path));
+            if (attributes == INVALID_FILE_ATTRIBUTES) return FileFailure::kDenied;
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileFailure::kNotAFile;
+            if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return FileFailure::kReadOnly;
+            return FileFailure::kDenied;
+        }
+        default:
+            return FileFailure::kOther;
+    }
+}
+
+// True for a file larger than kMaxProfileFileBytes (its size from its attributes).
+bool LargerThanTheLimit(const std::u16string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(WidePtr(path), GetFileExInfoStandard, &data)) return false;
+    const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return size > kMaxProfileFileBytes;
+}
+
+// How old a temporary file must be before any writer takes it for one left behind, whatever its
+// process: a publish takes milliseconds, and the process id may have been given to another
+// program since. In units of 100 ns, as file times count.
+constexpr ULONGLONG kStaleTempAge = 60ull * 10'000'000ull;
+
+ULONGLONG Ticks(const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// True when no process has the id: the system refuses to open an id it does not know with
+// ERROR_INVALID_PARAMETER (a process that may not be opened answers "access denied").
+bool ProcessIsGone(uint32_t pid) {
+    const UniqueHandle<NullHandleTraits<HANDLE, CloseHandle>> process(
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    return !process && GetLastError() == ERROR_INVALID_PARAMETER;
+}
+
+// Removes the temporary files of `target` whose writer was killed before it could remove its
+// own: its process is gone, or the file is older than a minute. Each is as large as the file it
+// was to replace and would otherwise stay beside the user's items for good. A writer still at
+// work holds its file without sharing, so it cannot be removed under it.
+void RemoveStaleTempFiles(const std::u16string& target) {
+    const size_t slash = target.find_last_of(u"\\/");
+    const std::u16string folder =
+        slash == std::u16string::npos ? std::u16string() : target.substr(0, slash + 1);
+    const std::u16string fileName = target.substr(folder.size());
+    const std::u16string pattern = target + u".*.tmp";
+    WIN32_FIND_DATAW found{};
+    UniqueFindHandle listing(FindFirstFileExW(WidePtr(pattern), FindExInfoBasic, &found,
+                                              FindExSearchNameMatch, nullptr, 0));
+    if (!listing) return;
+    FILETIME nowTime;
+    GetSystemTimeAsFileTime(&nowTime);
+    const ULONGLONG now = Ticks(nowTime);
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        const std::u16string name(reinterpret_cast<const char16_t*>(found.cFileName));
+        const auto owner = profile_format::TempFileOwner(name, fileName);
+        if (!owner) continue;
+        const ULONGLONG written = Ticks(found.ftLastWriteTime);
+        if (ProcessIsGone(*owner) || (now > written && now - written > kStaleTempAge)) {
+            DeleteFileW(WidePtr(folder + name));
+        }
+    } while (FindNextFileW(listing.get(), &found));
+}
+
 bool WriteAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 20));
@@ -61,7 +147,7 @@ UniqueFileHandle CreateTempBeside(const std::u16string& target, std::wstring& te
 
 }  // namespace
 
-FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
+FileRead ReadWholeFile(const std::u16string& path, std::string& bytes, FileFailure* why) {
     bytes.clear();
     // Writers replace the file rather than write into it, so sharing everything never shows a
     // half-written one; a moment's retry rides out a program that holds it exclusively.
@@ -78,6 +164,7 @@ FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
         }
         if (!IsHeldByAnother(error) || IsFolder(path) ||
             GetTickCount64() - start >= kReplaceWaitMs) {
+            Tell(why, FailureOf(error, path));
             return FileRead::kFailed;
         }
         Sleep(kReplacePauseMs);
@@ -86,33 +173,54 @@ FileRead ReadWholeFile(const std::u16string& path, std::string& bytes) {
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+            Tell(why, FailureOf(GetLastError(), path));
             bytes.clear();
             return FileRead::kFailed;
         }
         if (got == 0) break;
         bytes.append(buffer, got);
+        // A larger file is not read to its end.
+        if (bytes.size() > kMaxProfileFileBytes) {
+            Tell(why, FileFailure::kTooLarge);
+            bytes.clear();
+            return FileRead::kFailed;
+        }
     }
     return FileRead::kRead;
 }
 
-bool ReplaceFileContents(const std::u16string& path, std::string_view bytes) {
+bool ReplaceFileContents(const std::u16string& path, std::string_view bytes, FileFailure* why) {
+    if (bytes.size() > kMaxProfileFileBytes) {
+        Tell(why, FileFailure::kTooLarge);
+        return false;
+    }
+    RemoveStaleTempFiles(path);
     std::wstring temp;
     UniqueFileHandle file = CreateTempBeside(path, temp);
-    if (!file) return false;
+    if (!file) {
+        Tell(why, FailureOf(GetLastError(), path));
+        return false;
+    }
     const bool written = WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
+    DWORD error = written ? ERROR_SUCCESS : GetLastError();
     file.reset();
     bool replaced = false;
     const ULONGLONG start = GetTickCount64();
     while (written) {
         replaced = MoveFileExW(temp.c_str(), WidePtr(path),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-        if (replaced || !IsHeldByAnother(GetLastError()) || IsFolder(path) ||
+        if (replaced) break;
+        error = GetLastError();
+        if (!IsHeldByAnother(error) || IsFolder(path) ||
             GetTickCount64() - start >= kReplaceWaitMs) {
             break;
         }
         Sleep(kReplacePauseMs);
     }
-    if (!replaced) DeleteFileW(temp.c_str());
+    if (!replaced) {
+        Tell(why, FailureOf(error, path));
+        DeleteFileW(temp.c_str());
+    }
     return replaced;
 }
 
@@ -120,6 +228,8 @@ int ProfileReadInt(const std::u16string& path,
                    std::u16string_view section,
                    std::u16string_view key,
                    int defaultValue) {
+    // The system would read a file of any size, and for every value asked.
+    if (LargerThanTheLimit(path)) return defaultValue;
     return static_cast<int>(GetPrivateProfileIntW(Wide(section).c_str(), Wide(key).c_str(),
                                                   defaultValue, WidePtr(path)));
 }
@@ -128,6 +238,7 @@ bool ProfileWriteString(const std::u16string& path,
                         std::u16string_view section,
                         std::u16string_view key,
                         std::u16string_view value) {
+    if (LargerThanTheLimit(path)) return false;
     return WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(value).c_str(),
                                       WidePtr(path)) != FALSE;
 }

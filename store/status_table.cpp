@@ -92,16 +92,21 @@ bool KeyBytes(const T& text, Span key, StatusTableKey& out) noexcept {
     return true;
 }
 
-// The number at the start of a value, as the system converts it (profile_format.cpp): quotes
-// dropped, then control characters and blanks, an optional sign, a "0x", "0o" or "0b" prefix for
-// another base, and digits of that base, wrapping on overflow. False for an empty value, which
-// reads as the caller's default.
+// The number at the start of a value, as the system converts it (profile_format.cpp): the text
+// the system reads of it (quotes dropped, cut to 29 units, the last dropped as a closing quote
+// when the quoted rest fitted its buffer of 30), then control characters and blanks, an optional
+// sign, a "0x", "0o" or "0b" prefix for another base, and digits of that base, wrapping on
+// overflow. False for an empty value, which reads as the caller's default.
 template <class T>
 bool ValueOf(const T& text, Span value, int32_t& number) noexcept {
-    if (value.end - value.begin >= 2 && text.At(value.begin) == '"' &&
-        text.At(value.end - 1) == '"') {
-        value = {value.begin + 1, value.end - 1};
-    }
+    constexpr size_t kValueBufferUnits = 30;
+    const uint32_t first = value.Empty() ? 0 : text.At(value.begin);
+    const bool quoted = value.end - value.begin >= 2 && (first == '"' || first == '\'') &&
+                        text.At(value.end - 1) == first;
+    if (quoted) ++value.begin;
+    const size_t rest = value.end - value.begin;
+    if (rest > kValueBufferUnits - 1) value.end = value.begin + (kValueBufferUnits - 1);
+    if (quoted && rest <= kValueBufferUnits) --value.end;
     if (value.Empty()) return false;
     while (!value.Empty() && text.At(value.begin) <= ' ') ++value.begin;
     bool negative = false;

@@ -70,6 +70,19 @@ TEST_F(RebuildOverlaysTest, AStaleEntryIsWrittenAgainWhenTheItemsProgramCloses) 
                                                         -1, StatusPath().c_str())));
 }
 
+// A rebuild that cannot write the status file says so, and why, instead of claiming success.
+TEST_F(RebuildOverlaysTest, AStatusFileThatCannotBeWrittenIsToldNotClaimed) {
+    Seed(L"Half", {{"c", true}, {"d"}});
+    ASSERT_TRUE(CreateDirectoryW(StatusPath().c_str(), nullptr));
+    ASSERT_TRUE(Launch(L"Half"));
+    EXPECT_TRUE(CommandAndAnswer(
+        kCmdRebuildOverlays, {{L"Pelmora Error",
+                               L"Cannot write pelmora.ini!\n\nA folder has its name.\n\nThe icon "
+                               L"overlays were not regenerated."}}));
+    ASSERT_TRUE(CloseMain());
+    EXPECT_TRUE(RemoveDirectoryW(StatusPath().c_str()));
+}
+
 class ClearUnreferencedTest : public PelmoraUiTest {
 protected:
     void SetUp() override {

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -276,6 +277,58 @@ std::vector<std::string> CliTest::Titles(const std::string& item) {
 int CliTest::StatusEntry(const std::string& item) {
     return ProfileReadInt(Utf16Path(StatusPath()), kStatusSection,
                           Utf8ToUtf16(FolderKey(Utf8ToUtf16(item))), -1);
+}
+
+std::vector<UnwritableStatusFile::Way> UnwritableStatusFile::Ways() {
+#ifdef _WIN32
+    return {Way::kFolder, Way::kHeld};
+#else
+    return {Way::kFolder, Way::kImmutable};
+#endif
+}
+
+UnwritableStatusFile::UnwritableStatusFile(const fs::path& file, Way way) : file_(file), way_(way) {
+    switch (way) {
+        case Way::kFolder:
+            fs::remove(file_);
+            active_ = fs::create_directories(file_ / "kept");
+            break;
+        case Way::kImmutable:
+#ifndef _WIN32
+            if (!fs::exists(file_)) WriteFileBytes(file_, "[pelmora]\r\n");
+            active_ = std::system(("chattr +i '" + Utf8Path(file_) + "' 2>/dev/null").c_str()) == 0;
+#endif
+            break;
+        case Way::kHeld:
+#ifdef _WIN32
+            if (!fs::exists(file_)) WriteFileBytes(file_, "[pelmora]\r\n");
+            handle_ = CreateFileW(file_.wstring().c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+            active_ = handle_ != INVALID_HANDLE_VALUE;
+            if (!active_) handle_ = nullptr;
+#endif
+            break;
+    }
+}
+
+UnwritableStatusFile::~UnwritableStatusFile() {
+    if (!active_) return;
+    switch (way_) {
+        case Way::kFolder:
+            fs::remove_all(file_);
+            break;
+        case Way::kImmutable:
+            if (std::system(("chattr -i '" + Utf8Path(file_) + "'").c_str()) != 0) {
+                ADD_FAILURE() << "chattr -i failed on " << Utf8Path(file_);
+            }
+            break;
+        case Way::kHeld:
+#ifdef _WIN32
+            CloseHandle(handle_);
+#endif
+            break;
+    }
 }
 
 ::testing::AssertionResult FailedWith(const CliResult& result, int code) {

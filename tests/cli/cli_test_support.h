@@ -69,5 +69,27 @@ protected:
     ScratchDir scratch_;
 };
 
+// The status file made unwritable in one of the ways a user meets, until it goes: a folder in its
+// place; an immutable file (on Linux, where chattr works, so that root cannot write it either);
+// on Windows, a file another program holds open without sharing its deletion.
+class UnwritableStatusFile {
+public:
+    enum class Way { kFolder, kImmutable, kHeld };
+    // The ways this platform has.
+    static std::vector<Way> Ways();
+    UnwritableStatusFile(const std::filesystem::path& file, Way way);
+    ~UnwritableStatusFile();
+    UnwritableStatusFile(const UnwritableStatusFile&) = delete;
+    UnwritableStatusFile& operator=(const UnwritableStatusFile&) = delete;
+    // False when the way could not be put in place here (chattr refused by the file system).
+    bool Active() const { return active_; }
+
+private:
+    std::filesystem::path file_;
+    Way way_;
+    bool active_ = false;
+    void* handle_ = nullptr;
+};
+
 // Checks a failed command: the exit code, one line on standard error, nothing on standard output.
 ::testing::AssertionResult FailedWith(const CliResult& result, int code);

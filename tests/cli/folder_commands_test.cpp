@@ -68,6 +68,23 @@ TEST_F(FolderCommandsTest, RebuildWritesOneEntryPerTableAndDropsStaleOnes) {
     EXPECT_EQ(StatusEntry("Gone"), -1);
 }
 
+// A rebuild that cannot write the status file says which file and why, claims no success and
+// leaves the folder as it was.
+TEST_F(FolderCommandsTest, RebuildThatCannotWriteTheStatusFileFailsAndChangesNothing) {
+    Seed("Alpha", {"one"}, 1);
+    WriteFileBytes(StatusPath(), "[pelmora]\r\n" + KeyOf("Alpha") + "=1\r\n");
+    for (const auto way : UnwritableStatusFile::Ways()) {
+        const UnwritableStatusFile unwritable(StatusPath(), way);
+        if (!unwritable.Active()) continue;
+        const auto before = FolderBytes(Parent());
+        const CliResult result = Cli({"rebuild", ParentArg()});
+        EXPECT_TRUE(FailedWith(result, kExitFailed)) << static_cast<int>(way);
+        EXPECT_EQ(result.err.rfind("pelmora-cli: cannot write " + Utf8Path(StatusPath()), 0), 0u)
+            << result.err;
+        EXPECT_EQ(FolderBytes(Parent()), before);
+    }
+}
+
 // Scripts read the documents by type: a done mark is a boolean whatever number a foreign writer
 // stored, counts and priorities are numbers, texts are strings, and a missing date is left out
 // of an export. Every field of all three documents is compared, types included.

@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/cli.h"
 #include "store/folder_key.h"
 #include "store/profile.h"
 #include "tests/cli/cli_test_support.h"
@@ -88,6 +89,35 @@ TEST_F(StatusWritersTest, TwoProgramsLoseNoEntryAndNoReaderSeesATornFile) {
         EXPECT_EQ(StatusEntry("A" + std::to_string(i)), 1);
         EXPECT_EQ(StatusEntry("B" + std::to_string(i)), 1);
     }
+}
+
+// The tasks of a change are saved before its status entry is written. When that write fails the
+// command says what it saved and why the overlay was not updated, and ends with exit code 1,
+// so that a script neither does the change again nor takes the overlay for a current one.
+TEST_F(StatusWritersTest, AChangeWhoseStatusFileCannotBeWrittenIsSavedAndSaysSo) {
+    Seed("Alpha", {"one", "two", "three"});
+    const std::string notUpdated =
+        "; but the overlay was not updated: cannot write " + Utf8Path(StatusPath());
+    int n = 0;
+    const auto markDone = [&](const std::string& why) {
+        ++n;
+        const CliResult result = Cli({"done", Item("Alpha"), std::to_string(n)});
+        EXPECT_TRUE(FailedWith(result, kExitFailed));
+        EXPECT_EQ(result.err.rfind("pelmora-cli: marked task " + std::to_string(n) + " done: ", 0),
+                  0u)
+            << result.err;
+        EXPECT_NE(result.err.find(notUpdated + why), std::string::npos) << result.err;
+        EXPECT_EQ(Rows("Alpha")[n - 1].done, "1");
+    };
+    for (const auto way : UnwritableStatusFile::Ways()) {
+        const UnwritableStatusFile unwritable(StatusPath(), way);
+        if (unwritable.Active()) markDone("");
+    }
+    // Larger than the overlays read: not one Pelmora wrote, and not rewritten.
+    const std::string large = "[pelmora]\r\n;" + std::string(kMaxProfileFileBytes, 'x');
+    WriteFileBytes(StatusPath(), large);
+    markDone(": it is larger than the 1 MB that the overlays read");
+    EXPECT_TRUE(ReadFileBytes(StatusPath()) == large) << "the file was rewritten";
 }
 
 }  // namespace

@@ -15,6 +15,14 @@
 #include "store/test_support.h"
 #include "text/text_encoding.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "win/unique_handle.h"
+#else
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 TaskRecord Task(int priority, bool done) {
@@ -232,6 +240,48 @@ TEST_F(FolderStatusTest, WritersOnTwoConnectionsLoseNoEntry) {
     for (const auto& own : keys) {
         for (const std::string& key : own) EXPECT_EQ(StatusOf(key), 3) << key;
     }
+}
+
+// A writer merges its entries into the file, so it reads the file first: one that is there but
+// cannot be read, or is larger than the overlays read, is never taken for an empty one. Nothing
+// is written over it, and the failure says why. A rebuild reads no old file and replaces it.
+TEST_F(FolderStatusTest, AFileThatCannotBeReadIsNeverWrittenOver) {
+    const std::string alpha = AddItem(u"Alpha", 1, 1);
+    const std::filesystem::path file = dir / "pelmora.ini";
+    const std::string large =
+        "[pelmora]\r\n" + alpha + "=1\r\n;" + std::string(kMaxProfileFileBytes, 'x') + "\r\n";
+    WriteFileBytes(file, large);
+    StatusWriteResult result = RefreshStatusEntries(store, statusFile, {alpha});
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.fileFailure, FileFailure::kTooLarge);
+    EXPECT_TRUE(ReadFileBytes(file) == large) << "the file was rewritten";
+    ASSERT_TRUE(RebuildStatusFile(store, statusFile));
+    EXPECT_EQ(StatusOf(alpha), 3);
+
+    const std::string original = "[pelmora]\r\n" + FolderKey(u"Beta") + "=2\r\n";
+    WriteFileBytes(file, original);
+    {
+#ifdef _WIN32
+        // Held by a program that lets it be deleted (and so replaced) but not read.
+        const UniqueFileHandle holder(CreateFileW(file.wstring().c_str(), GENERIC_READ,
+                                                  FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder);
+#else
+        // A pipe in the file's place: opened, but no file to read.
+        std::filesystem::remove(file);
+        ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+#endif
+        result = WriteFolderStatus(statusFile, alpha, FolderStatus::AllDone);
+        EXPECT_FALSE(result);
+        EXPECT_NE(result.fileFailure, FileFailure::kNone);
+#ifndef _WIN32
+        EXPECT_TRUE(std::filesystem::is_fifo(file)) << "the pipe was replaced";
+        std::filesystem::remove(file);
+        WriteFileBytes(file, original);
+#endif
+    }
+    EXPECT_EQ(ReadFileBytes(file), original);
 }
 
 TEST_F(FolderStatusTest, WritersWaitForTheDatabaseWriteLockAndWriteNothingWithoutIt) {

@@ -7,8 +7,13 @@
 #include "store/test_support.h"
 #include "text/text_encoding.h"
 
+#include <algorithm>
+#include <chrono>
+
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -139,6 +144,73 @@ TEST_F(ProfileTest, PlatformLayerReadsWhatItWrote) {
     EXPECT_TRUE(RemoveFile(path()));
     EXPECT_EQ(ProfileReadInt(path(), u"pelmora", u"wnd_main_width", 380), 380);
     NotifyShellAssocChanged();  // must be harmless with no shell listening
+}
+
+// A settings or status file larger than the overlays read is not one Pelmora wrote: it is
+// neither read (every start would wait for it) nor rewritten.
+TEST_F(ProfileTest, PlatformLayerNeitherReadsNorWritesAFileLargerThanTheOverlaysRead) {
+    const std::string head = "[pelmora]\r\nwnd_main_width=640\r\n;";
+    for (const size_t size : {size_t{kMaxProfileFileBytes}, size_t{kMaxProfileFileBytes} + 1}) {
+        const bool fits = size <= kMaxProfileFileBytes;
+        SCOPED_TRACE(size);
+        const std::string bytes = head + std::string(size - head.size() - 2, 'x') + "\r\n";
+        WriteFileBytes(file(), bytes);
+        EXPECT_EQ(ProfileReadInt(path(), u"pelmora", u"wnd_main_width", 380), fits ? 640 : 380);
+        EXPECT_EQ(ProfileWriteString(path(), u"pelmora", u"wnd_main_width", u"700"), fits);
+        if (!fits) {
+            EXPECT_TRUE(ReadFileBytes(file()) == bytes) << "the file was rewritten";
+        }
+        std::string read;
+        FileFailure why = FileFailure::kNone;
+        EXPECT_EQ(ReadWholeFile(path(), read, &why), fits ? FileRead::kRead : FileRead::kFailed);
+        EXPECT_EQ(why, fits ? FileFailure::kNone : FileFailure::kTooLarge);
+        // Nor is one made that large.
+        why = FileFailure::kNone;
+        EXPECT_EQ(ReplaceFileContents(path(), bytes, &why), fits);
+        EXPECT_EQ(why, fits ? FileFailure::kNone : FileFailure::kTooLarge);
+    }
+}
+
+uint32_t OwnProcessId() {
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return static_cast<uint32_t>(getpid());
+#endif
+}
+
+// A writer killed between making its temporary file and renaming it leaves a file as large as
+// the status file beside the user's items. The next replace of that file removes the ones whose
+// process is gone or that are older than a minute, and no other file.
+TEST_F(ProfileTest, ReplacingRemovesTheTemporaryFilesOfKilledWriters) {
+    const std::string own = std::to_string(OwnProcessId());
+    const std::string gone = "999999999";  // beyond any process id the system gives out
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2);
+    const auto make = [&](const std::string& name, bool aged) {
+        WriteFileBytes(dir / name, "[pelmora]\r\n");
+        if (aged) std::filesystem::last_write_time(dir / name, old);
+    };
+    make("test.ini." + gone + "-0.tmp", false);
+    make("test.ini." + own + "-901.tmp", true);
+    const std::vector<std::string> kept = {
+        "test.ini." + own + "-900.tmp",  // a writer at work
+        "test.ini." + gone + "-0.tmp.bak", "test.ini." + gone + ".tmp",
+        "test.ini." + gone + "-.tmp",      "test.ini.x" + gone + "-0.tmp",
+        "test.ini." + gone + "-0x.tmp",    "test.ini." + gone + "-0.tmpx",
+        "other.ini." + gone + "-0.tmp",    "test.ini.99999999999-0.tmp",
+        "test.ini.." + gone + "-0.tmp",
+    };
+    for (const std::string& name : kept) make(name, name != kept.front());
+    ASSERT_TRUE(ReplaceFileContents(path(), "[pelmora]\r\nk=1\r\n"));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        names.push_back(Utf8Path(entry.path().filename()));
+    }
+    std::vector<std::string> expected = kept;
+    expected.push_back("test.ini");
+    std::sort(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
 }
 
 #ifdef _WIN32

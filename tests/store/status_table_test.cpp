@@ -70,6 +70,24 @@ std::vector<std::string> Files() {
         "[pelmora]\r\n" + a + a + "=3\r\n" + b.substr(1) + "=1\r\n",
         Utf16File(u"[pelmora]\r\n" + Utf8ToUtf16(a) + u"=3\r\n" + Utf8ToUtf16(b) + u" = 2\r\n"),
         Utf16File(u"[x]\r\n\u00E9=1\r\n[pelmora]\r\n" + Utf8ToUtf16(Upper(a)) + u"=1\r\n"),
+        // Numbers beyond 32 bits, and longer than the system reads of a value.
+        "[pelmora]\r\n" + a + "=4294967299\r\n" + b + "=-2147483649\r\n",
+        "[pelmora]\r\n" + a + "=2147483648\r\n" + b + "=+4294967295\r\n",
+        "[pelmora]\r\n" + a + "=0x1FFFFFFFF\r\n" + b + "=-0x80000001\r\n",
+        "[pelmora]\r\n" + a + "=" + std::string(40, '9') + "\r\n" + b + "=1" +
+            std::string(39, '0') + "\r\n",
+        "[pelmora]\r\n" + a + "=\"" + std::string(28, ' ') + "7\"\r\n" + b + "=" +
+            std::string(35, '0') + "6\r\n",
+        "[pelmora]\r\n" + a + "='4'\r\n" + b + "=\"" + std::string(27, ' ') + "6\"\r\n",
+        "[pelmora]\r\n" + a + "='" + std::string(29, '0') + "5'\r\n" + b + "=" +
+            std::string(28, '0') + "6\r\n",
+        // Units beyond Latin-1 whose low byte is "p", "9", "=" or a line break: none of them is
+        // that character.
+        Utf16File(u"[\u0170elmora]\r\n" + Utf8ToUtf16(a) + u"=3\r\n[pelmora]\r\n" + Utf8ToUtf16(b) +
+                  u"=1\r\n"),
+        Utf16File(u"[pelmora]\r\n" + Utf8ToUtf16(a.substr(0, 31)) + u"\u0132=3\r\n" +
+                  Utf8ToUtf16(b) + u"\u013D2\r\n" + Utf8ToUtf16(a) + u"=1\u010A" + Utf8ToUtf16(b) +
+                  u"=2\r\n"),
     };
 }
 
