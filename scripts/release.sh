@@ -28,7 +28,7 @@ verify=no
 case "${1:-}" in
 "") ;;
 --verify) verify=yes ;;
---check-version) verify=version-only ;;
+--check-version) verify="version-only" ;;
 *) echo "usage: scripts/release.sh [--verify | --check-version]" >&2; exit 2 ;;
 esac
 
