@@ -115,15 +115,20 @@ size_t TaskIndex(long long n, size_t count, const std::string& itemName) {
     return static_cast<size_t>(n - 1);
 }
 
-void RemoveListedTasks(TaskStore& store,
-                       const FolderLocation& folder,
-                       const std::vector<TaskRecord>& tasks) {
-    if (tasks.empty()) return;
+std::vector<int64_t> RowKeysOf(const FolderLocation& folder, const std::vector<TaskRecord>& tasks) {
     std::vector<int64_t> rowIds;
+    rowIds.reserve(tasks.size());
     for (const TaskRecord& task : tasks) {
         // A row without a key of its own (a foreign table hiding its rowid) is never written.
         if (!task.row_id) FailFromStore(StoreFailure::kNotFound, folder, "cannot write");
         rowIds.push_back(*task.row_id);
     }
-    if (!RemoveTasks(store, rowIds)) FailFromStore(store, folder, "cannot write");
+    return rowIds;
+}
+
+void RemoveListedTasks(TaskStore& store,
+                       const FolderLocation& folder,
+                       const std::vector<TaskRecord>& tasks) {
+    if (tasks.empty()) return;
+    if (!RemoveTasks(store, RowKeysOf(folder, tasks))) FailFromStore(store, folder, "cannot write");
 }

@@ -26,6 +26,10 @@ std::vector<TaskRecord> LoadListTasks(TaskStore& store,
 // The file's schema, read once; a file that is not a database ends the command.
 SchemaIndex ReadFolderSchema(TaskStore& store, const FolderLocation& folder);
 
+// The row keys of `tasks` (a whole list as just loaded), for a write that must find exactly those
+// rows; ends the command when one has no row key of its own.
+std::vector<int64_t> RowKeysOf(const FolderLocation& folder, const std::vector<TaskRecord>& tasks);
+
 // Deletes every task of `tasks` (the whole list as just loaded) in one statement; ends the
 // command when one has no row key of its own or the delete fails. An empty list is no change.
 void RemoveListedTasks(TaskStore& store,

@@ -249,13 +249,11 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
                                          list.label +
                                          "; --replace puts the imported ones in their place");
                 }
-                RemoveListedTasks(*store, folder, existing);
-                if (!CreateTaskTable(*store)) FailFromStore(*store, folder, "cannot write");
-                schema.typeByName.emplace(store->table, "table");
-                for (const TaskRecord& task : list.tasks) {
-                    if (!InsertTask(*store, task)) FailFromStore(*store, folder, "cannot write");
-                    ++imported;
-                }
+                // The schema read under this write lock stands for the file's for every list:
+                // checking each statement against the file's own would make the import quadratic.
+                if (!ReplaceTasks(*store, schema, RowKeysOf(folder, existing), list.tasks))
+                    FailFromStore(*store, folder, "cannot write");
+                imported += list.tasks.size();
             }
         });
     } catch (const CliFailure&) {

@@ -11,6 +11,9 @@
 #   scripts/release.sh            one build
 #   scripts/release.sh --verify   two builds in two different directories, compared file by file;
 #                                 dist/ is written only when every byte agrees
+#   scripts/release.sh --check-version
+#                                 only the checks of the project version and of the version tags
+#                                 on HEAD, before tagging or pushing a tag; builds nothing
 #
 # The build uses `git archive` of HEAD, so nothing uncommitted or untracked gets in, and the commit
 # time as SOURCE_DATE_EPOCH, so the same commit gives the same bytes. Before building it checks the
@@ -25,13 +28,41 @@ verify=no
 case "${1:-}" in
 "") ;;
 --verify) verify=yes ;;
-*) echo "usage: scripts/release.sh [--verify]" >&2; exit 2 ;;
+--check-version) verify="version-only" ;;
+*) echo "usage: scripts/release.sh [--verify | --check-version]" >&2; exit 2 ;;
 esac
 
 die() {
     echo "release: $*" >&2
     exit 1
 }
+
+# The project version is three numbers, and every tag on HEAD that names a version names this one,
+# spelled as the download address spells it (v1.2.3). A tag names a version when it ends in numbers
+# joined by dots (perhaps with a suffix such as -rc1) after an optional word: 1.2.3, V1.2.3,
+# release-1.2.3 all do, and are compared by the version they name.
+check_version() {
+    version="$(sed -n 's/^project(Pelmora VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)"
+    [[ "$version" =~ ^(0|[1-9][0-9]*)\.(0|[1-9][0-9]*)\.(0|[1-9][0-9]*)$ ]] ||
+        die "the project version in CMakeLists.txt is \"$version\", not three numbers MAJOR.MINOR.PATCH: fix it there"
+    local tag named
+    for tag in $(git tag --points-at HEAD); do
+        [[ "$tag" =~ ^([A-Za-z_/-]*)([0-9]+(\.[0-9]+)*)(-[0-9A-Za-z.-]+)?$ ]] || continue
+        named="${BASH_REMATCH[2]}${BASH_REMATCH[4]}"
+        # A lone number is a version only right after a "v" (v2); "build-42" is no version.
+        [[ "$named" == *.* || "${BASH_REMATCH[1]}" == *[vV] ]] || continue
+        if [ "$named" != "$version" ]; then
+            die "the tag $tag on HEAD names version $named, which disagrees with the project version $version: tag v$version instead, or change the version in CMakeLists.txt"
+        fi
+        [ "$tag" = "v$version" ] ||
+            die "the tag $tag on HEAD names the project version $version but is spelled differently: tag v$version instead (the download address of the release uses that spelling)"
+    done
+}
+if [ "$verify" = version-only ]; then
+    check_version
+    echo "release: the project version $version agrees with the tags on HEAD"
+    exit 0
+fi
 
 # ---------------------------------------------------------------------------------------------
 # Before building: everything a build needs, and a version that agrees with itself.
@@ -46,14 +77,7 @@ done
     die "python3-yaml or python3-jsonschema is missing: run scripts/setup.sh"
 [ -z "$(git status --porcelain --untracked-files=all)" ] ||
     die "the working tree has uncommitted changes or untracked files: commit or remove them first (git status)"
-version="$(sed -n 's/^project(Pelmora VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)"
-[[ "$version" =~ ^(0|[1-9][0-9]*)\.(0|[1-9][0-9]*)\.(0|[1-9][0-9]*)$ ]] ||
-    die "the project version in CMakeLists.txt is \"$version\", not three numbers MAJOR.MINOR.PATCH: fix it there"
-for tag in $(git tag --points-at HEAD); do
-    if [[ "$tag" =~ ^v?[0-9]+(\.[0-9]+)*$ ]] && [ "$tag" != "v$version" ]; then
-        die "the tag $tag on HEAD disagrees with the project version $version: tag v$version instead, or change the version in CMakeLists.txt"
-    fi
-done
+check_version
 sqlite_dir="${PELMORA_CACHE:-$HOME/.cache/pelmora}/sqlite"
 [ -f "$sqlite_dir/sqlite3.c" ] || die "no SQLite amalgamation in $sqlite_dir: run scripts/setup.sh"
 schemas="${PELMORA_WINGET_SCHEMAS:-$root/../shared/winget-schemas}"

@@ -168,8 +168,9 @@ def check_installer(manifest, version, sums):
     expected = None
     with open(sums, encoding="utf-8") as f:
         for line in f:
-            digest, _, name = line.rstrip("\n").partition("  ")
-            if name.lstrip("*") == setup:
+            # sha256sum writes "DIGEST  NAME", or "DIGEST *NAME" in binary mode (-b, and on Windows).
+            digest, _, name = line.rstrip("\n").partition(" ")
+            if name[:1] in (" ", "*") and name[1:] == setup:
                 expected = digest.upper()
     if expected is None:
         problems.append("SHA256SUMS has no line for %s" % setup)

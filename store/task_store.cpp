@@ -292,14 +292,23 @@ bool CreateTaskTable(TaskStore& store) {
                               "priority INTEGER)");
 }
 
-std::optional<int64_t> InsertTask(TaskStore& store, const TaskRecord& record) {
-    std::string sql = "insert into " + SqlTableName(store.table) + " values(";
+namespace {
+
+std::string InsertStatement(const std::string& table, const TaskRecord& record) {
+    std::string sql = "insert into " + SqlTableName(table) + " values(";
     AppendQuoted(sql, record.title);
     sql += ',';
     AppendQuoted(sql, record.description.value_or(""));
     sql += record.done ? ",1," : ",0,";
     AppendQuoted(sql, record.done_date.value_or(""));
     sql += ',' + std::to_string(record.priority) + ");";
+    return sql;
+}
+
+}  // namespace
+
+std::optional<int64_t> InsertTask(TaskStore& store, const TaskRecord& record) {
+    const std::string sql = InsertStatement(store.table, record);
     // The key is read inside the transaction, before any other write on this connection.
     Transaction transaction(store);
     if (!transaction.Active() || !ExecuteOnOneRow(store, sql)) return std::nullopt;
@@ -349,9 +358,10 @@ bool DeleteTask(TaskStore& store, int64_t rowId) {
     return ExecuteOnOneRow(store, sql);
 }
 
-bool DeleteAllTasks(TaskStore& store, std::vector<int64_t> rowIds) {
-    Transaction transaction(store);
-    if (!transaction.Active() || !IsWritableTable(store)) return false;
+namespace {
+
+// DeleteAllTasks on a table already found to be writable, inside the caller's transaction.
+bool DeleteExactly(TaskStore& store, std::vector<int64_t> rowIds) {
     // The rows are listed in key order, one pass; the table must hold exactly the ones shown.
     std::sort(rowIds.begin(), rowIds.end());
     size_t next = 0;
@@ -374,7 +384,15 @@ bool DeleteAllTasks(TaskStore& store, std::vector<int64_t> rowIds) {
         store.lastFailure = StoreFailure::kNotFound;
         return false;
     }
-    return transaction.Commit();
+    return true;
+}
+
+}  // namespace
+
+bool DeleteAllTasks(TaskStore& store, std::vector<int64_t> rowIds) {
+    Transaction transaction(store);
+    return transaction.Active() && IsWritableTable(store) &&
+           DeleteExactly(store, std::move(rowIds)) && transaction.Commit();
 }
 
 bool RenumberTasks(TaskStore& store) {
@@ -540,13 +558,19 @@ std::optional<int64_t> LongestValueBytes(TaskStore& store, const std::string& ta
 std::optional<SchemaIndex> ReadSchema(TaskStore& store) {
     SchemaIndex schema;
     const auto result =
-        RunQuery(store, "SELECT type, name FROM sqlite_master;", [&](sqlite3_stmt* row) {
-            std::string type = ColumnText(row, 0).value_or("");
-            std::string name = ColumnText(row, 1).value_or("");
-            if (type == "table") schema.tables.push_back(name);
-            const auto [entry, added] = schema.typeByName.emplace(LowerCase(name), type);
-            if (!added) entry->second = "?";
-        });
+        RunQuery(store,
+                 "SELECT type, name, upper(substr(sql, 1, 13)) = 'CREATE TABLE ' FROM "
+                 "sqlite_master;",
+                 [&](sqlite3_stmt* row) {
+                     std::string type = ColumnText(row, 0).value_or("");
+                     std::string name = ColumnText(row, 1).value_or("");
+                     if (type == "table") schema.tables.push_back(name);
+                     if (type == "table" && sqlite3_column_int(row, 2) == 1) {
+                         schema.ordinaryTables.insert(LowerCase(name));
+                     }
+                     const auto [entry, added] = schema.typeByName.emplace(LowerCase(name), type);
+                     if (!added) entry->second = "?";
+                 });
     if (result != QueryResult::kOk) return std::nullopt;
     return schema;
 }
@@ -554,6 +578,39 @@ std::optional<SchemaIndex> ReadSchema(TaskStore& store) {
 std::string SchemaTypeOf(const SchemaIndex& schema, std::string_view name) {
     const auto found = schema.typeByName.find(LowerCase(std::string(name)));
     return found == schema.typeByName.end() ? std::string() : found->second;
+}
+
+bool ReplaceTasks(TaskStore& store,
+                  SchemaIndex& schema,
+                  std::vector<int64_t> rowIds,
+                  const std::vector<TaskRecord>& records) {
+    Transaction transaction(store);
+    if (!transaction.Active()) return false;
+    const std::string name = LowerCase(store.table);
+    const std::string type = SchemaTypeOf(schema, name);
+    if (type.empty()) {
+        if (!rowIds.empty()) {
+            store.lastFailure = StoreFailure::kNotFound;
+            return false;
+        }
+        if (!CreateTaskTable(store)) return false;
+        schema.tables.push_back(store.table);
+        schema.typeByName.emplace(name, "table");
+        schema.ordinaryTables.insert(name);
+    } else if (type != "table" || schema.ordinaryTables.count(name) == 0) {
+        store.lastFailure = StoreFailure::kDamaged;  // as IsWritableTable finds it
+        return false;
+    } else if (!DeleteExactly(store, std::move(rowIds))) {
+        return false;
+    }
+    for (const TaskRecord& record : records) {
+        if (!Execute(store, InsertStatement(store.table, record))) return false;
+        if (sqlite3_changes(store.db.get()) != 1) {
+            store.lastFailure = StoreFailure::kNotFound;
+            return false;
+        }
+    }
+    return transaction.Commit();
 }
 
 bool DropTable(TaskStore& store, const std::string& table) {

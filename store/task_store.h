@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "store/folder_status_value.h"
@@ -145,10 +146,23 @@ struct SchemaIndex {
     // Objects by their lower-cased name (SQL names ignore case): "table", "view", ...; "?" when
     // a crafted schema lists two objects under one name.
     std::unordered_map<std::string, std::string> typeByName;
+    // The lower-cased names of the ordinary tables (made by CREATE TABLE, not virtual): the only
+    // objects the program writes to.
+    std::unordered_set<std::string> ordinaryTables;
 };
 [[nodiscard]] std::optional<SchemaIndex> ReadSchema(TaskStore& store);
 // What the schema lists under `name` (any case): "table", "view", ..., or "" for nothing.
 std::string SchemaTypeOf(const SchemaIndex& schema, std::string_view name);
+// Puts `records` in place of the current table's rows, all or nothing, for a writer of many
+// lists under one write lock that read `schema` after taking it: the table is created (and noted
+// in `schema`) when the schema lists nothing under its name; otherwise it must be an ordinary
+// table that holds exactly the rows `rowIds` (as DeleteAllTasks), and they are deleted. Each
+// record is then written with InsertTask's statement. The table is checked against `schema`
+// once, not against the file's schema for each statement, so n lists cost O(n).
+[[nodiscard]] bool ReplaceTasks(TaskStore& store,
+                                SchemaIndex& schema,
+                                std::vector<int64_t> rowIds,
+                                const std::vector<TaskRecord>& records);
 [[nodiscard]] bool DropTable(TaskStore& store, const std::string& table);
 // Today's local date, "%Y-%m-%d".
 std::string TodayDate();

@@ -49,6 +49,17 @@ rejected "a missing license" "/^License:/d" Pelmora.Pelmora.locale.en-US.yaml \
     "'License' is a required property"
 rejected "arm64 offered" "/^- arm64/d;s/^UnsupportedOSArchitectures:.*/UnsupportedOSArchitectures: []/" \
     "$installer" "arm64 is not declared unsupported"
+rejected "a choice of folder offered" "s/^- location\$/- log/" "$installer" \
+    "--location is not declared unsupported"
+# SHA256SUMS as sha256sum -b writes it ("DIGEST *NAME") names Setup as well.
+sha256sum -b "$setup" other.tar.gz >SHA256SUMS
+if out="$(python3 "$winget" check good "$version" SHA256SUMS)"; then
+    echo "ok   SHA256SUMS in binary mode: accepted"
+else
+    echo "FAIL: SHA256SUMS in binary mode: rejected:"
+    echo "$out"
+    failures=$((failures + 1))
+fi
 # The hash in the manifests, but Setup changed after SHA256SUMS was written.
 printf 'another Setup\n' >"$setup"
 sha256sum "$setup" other.tar.gz >SHA256SUMS
