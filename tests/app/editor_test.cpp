@@ -77,10 +77,10 @@ TEST_F(EditorAddTest, EmptyTitleIsWarning1AndSpacesOnlyWarning2) {
 }
 
 TEST_F(EditorAddTest, DuplicateTitleIsRefusedButOtherCaseIsAccepted) {
-    // Another program adds a task after the window read its list: its title is taken as well,
-    // and the list shows it once the editor closes.
-    Seed(L"Proj", {{"added elsewhere"}});
+    // Another program adds a task while the editor is open: its title is taken as well, and the
+    // list shows it once the editor closes.
     OpenWithTitle(L"added elsewhere");
+    Seed(L"Proj", {{"added elsewhere"}});
     ExpectRefused(L"Warning", kDuplicate);
     SetField(kTitleFieldId, L"  existing ");
     ExpectRefused(L"Warning", kDuplicate);
