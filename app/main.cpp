@@ -77,7 +77,7 @@ bool StatusEntryIsStale() {
 void RunWithDatabase() {
     // Opening the table also reads the file's schema, so a damaged file fails here.
     if (!CreateTaskTable(gApp.store)) {
-        ShowLoadError(nullptr, kCannotModify);
+        ShowCreateError(nullptr, kCannotModify);
         return;
     }
     if (StatusEntryIsStale()) gApp.statusChanged = true;
@@ -118,7 +118,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         ShowReadOnlyNotice(nullptr, kReadOnlyNotice);
     }
     if (!OpenTaskStore(gApp.store, Utf16ToUtf8(databasePath))) {
-        ShowError(nullptr, kCannotOpen);
+        // A file refused as damaged (cut short, broken pages) gets the message for one.
+        ShowError(nullptr,
+                  gApp.store.lastFailure == StoreFailure::kDamaged ? kCannotModify : kCannotOpen);
         return 0;
     }
     gApp.folderKey = FolderKey(gApp.folderName);

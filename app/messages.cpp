@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/text_util.h"
+#include "app/value_size_text.h"
 
 namespace {
 
@@ -21,18 +22,24 @@ constexpr wchar_t kDatabaseInUse[] =
     L"The change was not saved: pelmora.db is in use by another program.\n\nPlease try again in "
     L"a moment.";
 
+// Told when the item's table cannot be made. Neither cause is a fault of the file, so neither
+// repeats the advice for a damaged one (deleting it would lose every item's tasks).
+constexpr wchar_t kDatabaseOnlyReadable[] =
+    L"Cannot create the task list: the task database of this folder (pelmora.db) can only be "
+    L"read here.\n\nNothing was changed. Make sure the disk is not write protected and Pelmora "
+    L"has permission to write in this folder.";
+constexpr wchar_t kDatabaseNotWritten[] =
+    L"Cannot create the task list: pelmora.db could not be written (the disk may be full).\n\n"
+    L"Nothing was changed. Free some space on the disk, then try again.";
+
 // The file holds a value no statement of the program reads: it was made or damaged elsewhere.
 std::u16string TooLargeMessage() {
     const int64_t longest = LongestValueBytes(gApp.store, gApp.store.table).value_or(0);
-    const std::string size =
-        longest > kMeasurableBytes
-            ? "more than " + std::to_string(kMeasurableBytes / (1024 * 1024)) + " MB"
-            : std::to_string(longest) + " bytes";
     const std::string limit = std::to_string(kMaxValueBytes);
     return u"The task list of \"" + gApp.folderName +
-           u"\" cannot be opened: one of its tasks holds a text of " +
-           std::u16string(size.begin(), size.end()) + u", and Pelmora reads texts of up to " +
-           std::u16string(limit.begin(), limit.end()) + u" bytes. The list was left as it is.";
+           u"\" cannot be opened: one of its tasks holds a text of " + ValueSizeText(longest) +
+           u", and Pelmora reads texts of up to " + std::u16string(limit.begin(), limit.end()) +
+           u" bytes. The list was left as it is.";
 }
 
 int Show(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
@@ -66,22 +73,27 @@ namespace {
 // The one place where a failure's class chooses what the user reads. A busy file is no fault of
 // the file (deleting it, as the message for a damaged one advises, would lose every item's
 // tasks): the box says to try again. A value over the length limit is named with its size when
-// a list is opened, so the user sees it is no passing fault. Every other class keeps the
-// operation's own message.
-enum class Doing { kOpening, kChanging };
+// a list is opened, so the user sees it is no passing fault. When the item's table cannot be
+// made, a file that may only be read and one that could not be written (a full disk, an I/O
+// error) are named as such. Every other class keeps the operation's own message.
+enum class Doing { kOpening, kCreating, kChanging };
 
 std::u16string MessageFor(StoreFailure failure, Doing doing, const wchar_t* text) {
     switch (failure) {
         case StoreFailure::kBusy:
-            return FromWide(doing == Doing::kOpening ? kTaskListInUse : kDatabaseInUse);
+            return FromWide(doing == Doing::kChanging ? kDatabaseInUse : kTaskListInUse);
         case StoreFailure::kTooLarge:
             if (doing == Doing::kOpening) return TooLargeMessage();
             break;
-        case StoreFailure::kNone:
         case StoreFailure::kReadOnly:
+            if (doing == Doing::kCreating) return FromWide(kDatabaseOnlyReadable);
+            break;
+        case StoreFailure::kOther:
+            if (doing == Doing::kCreating) return FromWide(kDatabaseNotWritten);
+            break;
+        case StoreFailure::kNone:
         case StoreFailure::kDamaged:
         case StoreFailure::kNotFound:
-        case StoreFailure::kOther:
             break;
     }
     return FromWide(text);
@@ -95,6 +107,10 @@ void ShowStoreError(HWND owner, const wchar_t* text) {
 
 void ShowLoadError(HWND owner, const wchar_t* text) {
     ShowError(owner, MessageFor(gApp.store.lastFailure, Doing::kOpening, text));
+}
+
+void ShowCreateError(HWND owner, const wchar_t* text) {
+    ShowError(owner, MessageFor(gApp.store.lastFailure, Doing::kCreating, text));
 }
 
 void ShowEditorStoreError(HWND owner, const wchar_t* text) {

@@ -17,6 +17,10 @@ void ShowStoreError(HWND owner, const wchar_t* text);
 // The task list could not be opened or read, as ShowError; when the file was only busy the box
 // says so instead of `text`.
 void ShowLoadError(HWND owner, const wchar_t* text);
+// The item's table could not be created at start-up, as ShowLoadError; a file that may only be
+// read, or that could not be written (a full disk), is named as such instead of `text`, which
+// is for a damaged file.
+void ShowCreateError(HWND owner, const wchar_t* text);
 // The editor's own failed change: as ShowStoreError, under "Error".
 void ShowEditorStoreError(HWND owner, const wchar_t* text);
 

@@ -19,6 +19,7 @@
 #include "app/resource.h"
 #include "app/task_list.h"
 #include "app/text_util.h"
+#include "app/value_size_text.h"
 #include "app/window_dpi.h"
 #include "store/folder_key.h"
 #include "win/dc_selection.h"
@@ -181,10 +182,7 @@ void TellTooLarge(HWND dialog, RecoverySource& source, const std::vector<std::st
     for (const std::string& table : tables) {
         longest = std::max(longest, LongestValueBytes(store, table).value_or(0));
     }
-    const std::u16string size =
-        longest > kMeasurableBytes
-            ? u"more than " + Number(static_cast<int>(kMeasurableBytes / (1024 * 1024))) + u" MB"
-            : Number(static_cast<int>(longest)) + u" bytes";
+    const std::u16string size = ValueSizeText(longest);
     ShowWarning(dialog,
                 Number(static_cast<int>(tables.size())) +
                     (tables.size() == 1 ? u" task list here holds" : u" task lists here hold") +

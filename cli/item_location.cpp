@@ -82,7 +82,11 @@ std::optional<TaskStore> OpenDatabase(const FolderLocation& folder, bool create)
     if (!fs::exists(status) && !create) return std::nullopt;
     TaskStore store;
     if (!OpenTaskStore(store, Utf8Of(folder.database))) {
-        throw CliFailure(kExitUnreadable, "cannot open " + Utf8Of(folder.database));
+        // A damaged file is refused as one; a folder that refuses the new file is read-only.
+        if (store.lastFailure == StoreFailure::kOther) {
+            throw CliFailure(kExitUnreadable, "cannot open " + Utf8Of(folder.database));
+        }
+        FailFromStore(store, folder, "cannot open");
     }
     return store;
 }

@@ -1,8 +1,8 @@
 // The few operating-system services the portable core needs: Windows profile files (section
 // headers, key=value lines, keys matched without regard to case), file existence and deletion,
-// and the shell's change notification. profile_win.cpp calls the Windows functions;
-// profile_posix.cpp applies our own implementation of the same file format (profile_format.h).
-// The build compiles the one for its platform.
+// whether a folder takes new files, and the shell's change notification. profile_win.cpp calls the
+// Windows functions; profile_posix.cpp applies our own implementation of the same file format
+// (profile_format.h). The build compiles the one for its platform.
 #pragma once
 
 #include <string>
@@ -58,6 +58,12 @@ enum class FileFailure {
 [[nodiscard]] bool ReplaceFileContents(const std::u16string& path,
                                        std::string_view bytes,
                                        FileFailure* why = nullptr);
+
+// Whether a new file can be made beside `path`, found by making one (removed at once).
+// kRefused: the system forbids it (permissions, a write-protected folder or medium); kFailed:
+// it could not be made for another reason (no space left, too many open files, ...).
+enum class NewFileBeside { kAllowed, kRefused, kFailed };
+[[nodiscard]] NewFileBeside ProbeNewFileBeside(const std::u16string& path);
 
 // True when the file is gone afterwards, including when it was never there.
 [[nodiscard]] bool RemoveFile(const std::u16string& path);

@@ -210,6 +210,19 @@ bool PathExists(const std::u16string& path) {
     return std::filesystem::exists(std::filesystem::path(path), error);
 }
 
+NewFileBeside ProbeNewFileBeside(const std::u16string& path) {
+    std::string temp;
+    const int fd = CreateTempBeside(std::filesystem::path(path), temp);
+    if (fd < 0) {
+        // EPERM is what root gets from an immutable folder, EROFS from a read-only mount.
+        return errno == EACCES || errno == EPERM || errno == EROFS ? NewFileBeside::kRefused
+                                                                   : NewFileBeside::kFailed;
+    }
+    close(fd);
+    unlink(temp.c_str());
+    return NewFileBeside::kAllowed;
+}
+
 bool RemoveFile(const std::u16string& path) {
     std::error_code error;
     std::filesystem::remove(std::filesystem::path(path), error);

@@ -247,6 +247,20 @@ bool PathExists(const std::u16string& path) {
     return GetFileAttributesW(WidePtr(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
+NewFileBeside ProbeNewFileBeside(const std::u16string& path) {
+    std::wstring temp;
+    UniqueFileHandle file = CreateTempBeside(path, temp);
+    if (!file) {
+        const DWORD error = GetLastError();
+        return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT
+                   ? NewFileBeside::kRefused
+                   : NewFileBeside::kFailed;
+    }
+    file.reset();
+    DeleteFileW(temp.c_str());
+    return NewFileBeside::kAllowed;
+}
+
 bool RemoveFile(const std::u16string& path) {
     if (DeleteFileW(WidePtr(path))) return true;
     const DWORD error = GetLastError();

@@ -18,9 +18,6 @@ namespace {
 
 enum class QueryResult { kOk, kPrepareFailed, kStepFailed };
 
-// The progress handler runs every this many virtual-machine instructions of a statement.
-constexpr int kBudgetCheckInstructions = 1000;
-
 // A value between single quotes. Values the program writes are Base64, dates and numbers, which
 // never hold a quote, so their text is unchanged; a value read from a foreign file is escaped
 // rather than allowed to end the literal.
@@ -41,13 +38,6 @@ bool IsOwnTableName(std::string_view table) {
     return true;
 }
 
-// Stops the statement that runs when its time is spent. Between the program's own statements
-// the budget is disarmed, so statements run by others on the connection are left alone.
-int OnProgress(void* context) {
-    const auto* budget = static_cast<const StatementBudget*>(context);
-    return budget->armed && std::chrono::steady_clock::now() > budget->deadline ? 1 : 0;
-}
-
 // Gives one statement (with its preparation) its budget for as long as it lives.
 class BudgetScope {
 public:
@@ -66,39 +56,8 @@ private:
     StatementBudget* budget_;
 };
 
-StoreFailure FailureOf(int rc) {
-    switch (rc & 0xff) {
-        case SQLITE_OK:
-        case SQLITE_ROW:
-        case SQLITE_DONE:
-            return StoreFailure::kNone;
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return StoreFailure::kBusy;
-        case SQLITE_TOOBIG:
-            return StoreFailure::kTooLarge;
-        case SQLITE_READONLY:
-        case SQLITE_PERM:
-            return StoreFailure::kReadOnly;
-        // SQLITE_ERROR is what a statement gets from a table of the wrong shape, a view or a
-        // trigger standing in for a task table: the file is not one the program wrote.
-        case SQLITE_ERROR:
-        case SQLITE_NOTADB:
-        case SQLITE_CORRUPT:
-        case SQLITE_CANTOPEN:
-        case SQLITE_SCHEMA:
-        case SQLITE_FORMAT:
-        case SQLITE_RANGE:
-        case SQLITE_MISMATCH:
-            return StoreFailure::kDamaged;
-        default:
-            return StoreFailure::kOther;
-    }
-}
-
 bool Fail(TaskStore& store, int rc) {
-    store.lastFailure = FailureOf(rc);
-    if (store.lastFailure == StoreFailure::kNone) store.lastFailure = StoreFailure::kOther;
+    NoteFailure(store, rc);
     return false;
 }
 
@@ -214,63 +173,6 @@ std::string SqlTableName(const std::string& table) {
     }
     quoted += '"';
     return quoted;
-}
-
-bool OpenTaskStore(TaskStore& store, const std::string& utf8Path) {
-    store.db.reset();
-    store.lastFailure = StoreFailure::kNone;
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(utf8Path.c_str(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    store.db.reset(raw);  // closed even when the open failed
-    if (rc != SQLITE_OK) {
-        store.db.reset();
-        return Fail(store, rc);
-    }
-    // SQLite's own advice for files from untrusted sources. The program makes no triggers or
-    // views, and a foreign file's triggers and views could otherwise rewrite other items' tasks
-    // or stand in for an item's table. Each switch is checked: a connection that stays soft is
-    // not used.
-    const struct {
-        int option;
-        int value;
-    } switches[] = {
-        {SQLITE_DBCONFIG_DEFENSIVE, 1},
-        {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
-        {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},
-        {SQLITE_DBCONFIG_ENABLE_VIEW, 0},
-    };
-    for (const auto& s : switches) {
-        int now = -1;
-        if (sqlite3_db_config(raw, s.option, s.value, &now) != SQLITE_OK || now != s.value) {
-            store.db.reset();
-            store.lastFailure = StoreFailure::kOther;
-            return false;
-        }
-    }
-    const struct {
-        int id;
-        int value;
-    } limits[] = {
-        {SQLITE_LIMIT_LENGTH, kMaxValueBytes},
-        {SQLITE_LIMIT_SQL_LENGTH, kMaxStatementBytes},
-        {SQLITE_LIMIT_COLUMN, 100},
-        {SQLITE_LIMIT_EXPR_DEPTH, 10},
-        {SQLITE_LIMIT_COMPOUND_SELECT, 3},
-        {SQLITE_LIMIT_VDBE_OP, 25000},
-        {SQLITE_LIMIT_FUNCTION_ARG, 8},
-        {SQLITE_LIMIT_ATTACHED, 0},
-        {SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 50},
-        {SQLITE_LIMIT_VARIABLE_NUMBER, 10},
-        {SQLITE_LIMIT_TRIGGER_DEPTH, 10},
-    };
-    for (const auto& l : limits) sqlite3_limit(raw, l.id, l.value);
-    // Damaged cells are found when a page is read, before they can mislead the b-tree code.
-    sqlite3_exec(raw, "PRAGMA cell_size_check=ON;", nullptr, nullptr, nullptr);
-    store.budget = std::make_unique<StatementBudget>();
-    sqlite3_progress_handler(raw, kBudgetCheckInstructions, OnProgress, store.budget.get());
-    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
-    return true;
 }
 
 bool IsReadOnly(const TaskStore& store) {

@@ -53,8 +53,9 @@ struct TaskRecord {
 enum class StoreFailure {
     kNone,      // nothing has failed since the file was opened
     kBusy,      // another program holds a conflicting lock: worth trying again
-    kReadOnly,  // the file, its folder or the medium allows reading only
-    kDamaged,   // not a database, damaged, or made by hand: tables or statements of another shape
+    kReadOnly,  // the file, its folder or the medium allows reading only (no journal can be made)
+    kDamaged,   // not a database, damaged or cut short, or made by hand: tables or statements of
+                // another shape
     kTooLarge,  // a value longer than kMaxValueBytes: made or damaged elsewhere (LongestValueBytes)
     kNotFound,  // the row or rows a write names are no longer there as they were read
     kOther,     // anything else: a full disk, an I/O error, a statement stopped by its budget
@@ -87,8 +88,14 @@ constexpr int kMaxValueBytes = 1000000;
 constexpr int kMaxStatementBytes = 2 * kMaxValueBytes + 1000;
 
 // Opens (or creates) the database at the UTF-8 path, read-write when the file system allows it,
-// and hardens the connection. False when it cannot be opened or hardened.
+// and hardens the connection. False when it cannot be opened or hardened, and when the file is
+// damaged (cut short, or broken pages found by SQLite's quick check on a small file): then
+// `lastFailure` is kDamaged and nothing is read from or written to it.
 [[nodiscard]] bool OpenTaskStore(TaskStore& store, const std::string& utf8Path);
+
+// Records in `lastFailure` why a statement failed with SQLite's result code `rc`, by the rules
+// all of the store's operations follow; for the few statements run outside the store.
+void NoteFailure(TaskStore& store, int rc);
 
 // True when SQLite could open the file only for reading.
 bool IsReadOnly(const TaskStore& store);

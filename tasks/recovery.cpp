@@ -215,10 +215,16 @@ std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store, const std::st
 std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store,
                                                  const std::string& table,
                                                  const SchemaIndex& schema) {
-    if (!IsTaskTableName(table) || SchemaTypeOf(schema, table) != "table") return std::nullopt;
+    if (!IsTaskTableName(table) || SchemaTypeOf(schema, table) != "table") {
+        store.lastFailure = StoreFailure::kDamaged;
+        return std::nullopt;
+    }
     UniqueStatement statement = Prepare(store, "select title, done, done_date from " + table +
                                                    " order by priority asc, rowid asc;");
-    if (!statement) return std::nullopt;
+    if (!statement) {
+        NoteFailure(store, sqlite3_errcode(store.db.get()));
+        return std::nullopt;
+    }
     TaskListSummary summary;
     summary.table = table;
     const bool complete = EachRow(statement.get(), [&](sqlite3_stmt* row) {
@@ -233,7 +239,10 @@ std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store,
         }
         return true;
     });
-    if (!complete) return std::nullopt;
+    if (!complete) {
+        NoteFailure(store, sqlite3_errcode(store.db.get()));
+        return std::nullopt;
+    }
     return summary;
 }
 
@@ -255,7 +264,8 @@ void ContinueUnclaimedListing(TaskStore& store, UnclaimedListing& listing, size_
         const std::string& table = listing.tables[listing.next++];
         if (auto summary = SummarizeTaskList(store, table, listing.schema)) {
             listing.lists.push_back(std::move(*summary));
-        } else if (sqlite3_errcode(store.db.get()) == SQLITE_TOOBIG) {
+        } else if (store.lastFailure == StoreFailure::kTooLarge) {
+            // Only this table's own failure counts: an earlier one's code may still be set.
             listing.tooLarge.push_back(table);
         }
     }

@@ -21,6 +21,11 @@ const wchar_t kReadOnly[] =
     L"Database opened in read only mode. Make sure the disk is not write protected or Pelmora "
     L"has appropriate permissions to access it.";
 
+// A file that could not be written is no damaged one.
+const wchar_t kNotWritten[] =
+    L"Cannot create the task list: pelmora.db could not be written (the disk may be full).\n\n"
+    L"Nothing was changed. Free some space on the disk, then try again.";
+
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -108,6 +113,28 @@ TEST_F(StartupTest, DamagedDatabaseIsReportedAndLeftAlone) {
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
     ExpectBoxThenExit(L"Pelmora Error", kModifyFailed);
     EXPECT_EQ(junk, ReadBytes(DbPath()));
+    EXPECT_FALSE(FileExists(StatusPath()));
+}
+
+TEST_F(StartupTest, AFailedWriteIsNamedByItsCauseAndOnlyADamagedFileIsCalledSo) {
+    Seed(L"Proj", {{"first"}, {"second"}});
+    const std::string before = ReadBytes(DbPath());
+    const std::wstring proj = L"\"" + DbPath() + L"\" \"Proj\"";
+    const std::wstring fresh = L"\"" + DbPath() + L"\" \"New\"";
+    // A write that fails for another cause (as on a full disk): a folder where the journal goes.
+    const std::wstring journal = DbPath() + L"-journal";
+    ASSERT_TRUE(CreateDirectoryW(journal.c_str(), nullptr));
+    ASSERT_TRUE(StartRaw(fresh));
+    ExpectBoxThenExit(L"Pelmora Error", kNotWritten);
+    ASSERT_TRUE(RemoveDirectoryW(journal.c_str()));
+    EXPECT_TRUE(before == ReadBytes(DbPath())) << "the file changed";
+
+    // Cut inside its last page, as by an interrupted copy: damaged, and left as it is.
+    const std::string cut = before.substr(0, before.size() - 1000);
+    WriteBytes(DbPath(), cut);
+    ASSERT_TRUE(StartRaw(proj));
+    ExpectBoxThenExit(L"Pelmora Error", kModifyFailed);
+    EXPECT_TRUE(cut == ReadBytes(DbPath())) << "the file changed";
     EXPECT_FALSE(FileExists(StatusPath()));
 }
 

@@ -7,6 +7,10 @@
 #include "tests/cli/cli_test_support.h"
 #include "text/text_encoding.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace {
 
 class ExitCodeTest : public CliTest {
@@ -70,5 +74,50 @@ TEST_F(ExitCodeTest, EachCauseHasItsCodeAndNoFileChanges) {
                   "not a task database, or damaged");
 #endif
 }
+
+#ifndef _WIN32
+// A folder's database that may only be read, a disk that takes nothing more, a file cut short:
+// each is named by its cause, none is called damaged unless it is, and nothing changes.
+TEST_F(ExitCodeTest, EachCauseOfAFailedWriteHasItsCode) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root: chattr +i and a tmpfs of its own";
+    std::vector<std::string> titles;
+    for (int i = 0; i < 200; ++i) titles.push_back("task " + std::to_string(i));
+    Seed("Alpha", titles);
+
+    ASSERT_TRUE(SetImmutable(DbPath(), true));
+    ExpectFailure({"add", Item("Alpha"), "new"}, kExitFailed, "it may only be read");
+    ExpectFailure({"add", Item("Übung"), "new"}, kExitFailed, "it may only be read");
+    ASSERT_TRUE(SetImmutable(DbPath(), false));
+    // The file may be written, but no journal can be made beside it.
+    ASSERT_TRUE(SetImmutable(Parent(), true));
+    ExpectFailure({"add", Item("Alpha"), "new"}, kExitFailed, "it may only be read");
+    ExpectFailure({"add", Item("Übung"), "new"}, kExitFailed, "it may only be read");
+    ASSERT_TRUE(SetImmutable(Parent(), false));
+
+    // A full disk, and one with space but no entry left for the journal: a failed write.
+    for (const char* options : {"size=256k", "size=1m,nr_inodes=64"}) {
+        SCOPED_TRACE(options);
+        ScratchVolume volume(scratch_.path() / "volume", options);
+        ASSERT_TRUE(volume.Mounted()) << volume.Why();
+        std::filesystem::create_directory(scratch_.path() / "volume" / "Beta");
+        const std::string beta = Utf8Path(scratch_.path() / "volume" / "Beta");
+        ASSERT_EQ(Cli({"add", beta, "first"}).code, kExitOk);
+        std::string(options).find("inodes") == std::string::npos ? volume.FillSpace()
+                                                                 : volume.FillEntries();
+        const CliResult result = Cli({"add", beta, "second"});
+        EXPECT_TRUE(FailedWith(result, kExitFailed));
+        EXPECT_EQ(result.err.find("damaged"), std::string::npos) << result.err;
+        EXPECT_EQ(Cli({"list", beta}).out.find("second"), std::string::npos);
+    }
+
+    // Cut inside its last page, as by an interrupted copy: no blank tasks, no write.
+    const std::string whole = ReadFileBytes(DbPath());
+    WriteFileBytes(DbPath(), whole.substr(0, whole.size() - 1000));
+    ExpectFailure({"list", Item("Alpha")}, kExitUnreadable, "not a task database, or damaged");
+    ExpectFailure({"status", ParentArg()}, kExitUnreadable, "not a task database, or damaged");
+    ExpectFailure({"add", Item("Alpha"), "new"}, kExitUnreadable,
+                  "not a task database, or damaged");
+}
+#endif
 
 }  // namespace

@@ -130,9 +130,8 @@ TEST_F(FolderStatusTest, RebuildOverADatabaseWithoutTablesLeavesTheFileUntouched
 TEST_F(FolderStatusTest, RebuildOverAnUnreadableDatabaseLeavesTheFileUntouched) {
     const std::string original = "[pelmora]\r\nabc=2\r\n";
     WriteFileBytes(dir / "pelmora.ini", original);
-    WriteFileBytes(dir / "broken.db", std::string(2048, 'x'));
     TaskStore broken;
-    ASSERT_TRUE(OpenTaskStore(broken, Utf8Path(dir / "broken.db")));
+    ASSERT_TRUE(OpenThenReplaceBytes(broken, dir / "broken.db", std::string(2048, 'x')));
     EXPECT_FALSE(RebuildStatusFile(broken, statusFile));
     EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), original);
 }

@@ -8,6 +8,17 @@
 #include <fstream>
 #include <iterator>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
+
 namespace {
 
 int OnTrace(unsigned type, void* context, void* statement, void*) {
@@ -75,3 +86,59 @@ void AllowTriggers(TaskStore& store) {
               SQLITE_OK);
     ASSERT_EQ(now, 1);
 }
+
+bool OpenThenReplaceBytes(TaskStore& store,
+                          const std::filesystem::path& path,
+                          const std::string& bytes) {
+    WriteFileBytes(path, "");
+    if (!OpenTaskStore(store, Utf8Path(path))) return false;
+    WriteFileBytes(path, bytes);
+    return true;
+}
+
+#ifndef _WIN32
+bool SetImmutable(const std::filesystem::path& path, bool immutable) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    close(fd);
+    return done;
+}
+
+ScratchVolume::ScratchVolume(const std::filesystem::path& at, const std::string& options)
+    : at_(at) {
+    std::filesystem::create_directories(at);
+    mounted_ = mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (!mounted_) why_ = std::string("cannot mount a tmpfs: ") + std::strerror(errno);
+}
+
+ScratchVolume::~ScratchVolume() {
+    if (mounted_) umount2(at_.c_str(), MNT_DETACH);
+}
+
+bool ScratchVolume::MakeReadOnly() {
+    return mount(nullptr, at_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+void ScratchVolume::FillSpace() {
+    const int fd = open((at_ / "filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const std::string block(4096, 'f');
+    while (fd >= 0 && write(fd, block.data(), block.size()) > 0) {
+    }
+    if (fd >= 0) close(fd);
+}
+
+void ScratchVolume::FillEntries() {
+    for (int i = 0;; ++i) {
+        const int fd = open((at_ / ("entry" + std::to_string(i))).c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) return;
+        close(fd);
+    }
+}
+#endif

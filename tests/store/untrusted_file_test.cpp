@@ -329,9 +329,8 @@ TEST_F(UntrustedFileTest, ABusyFileIsToldApartFromADamagedOne) {
     raw->Run("ROLLBACK;");
     ASSERT_TRUE(InsertTask(store, task));
 
-    WriteFileBytes(dir / "damaged.db", std::string(8192, 'D'));
     TaskStore damaged;
-    ASSERT_TRUE(OpenTaskStore(damaged, Utf8Path(dir / "damaged.db")));
+    ASSERT_TRUE(OpenThenReplaceBytes(damaged, dir / "damaged.db", std::string(8192, 'D')));
     damaged.table = kItem;
     EXPECT_FALSE(CreateTaskTable(damaged));
     EXPECT_FALSE(LastFailureWasBusy(damaged));

@@ -159,6 +159,34 @@ TEST_F(RecoveryTest, WhatIsNotATaskListHasNoSummary) {
     EXPECT_FALSE(SummarizeTaskList(store, "sqlite_master"));
 }
 
+TEST_F(RecoveryTest, AListThatCannotBeReadIsNotCountedAsOneTooLong) {
+    Fill(store, oldTable, {{"kept"}});
+    Fill(store, newTable, {{"hidden"}});
+    store.db.reset();
+    // Written by a plain connection, as another program could: a value over the length limit
+    // in the first list, and an index under the second list's name in other letter case, so
+    // that the second cannot be told apart and is not read.
+    std::string shadow = newTable;
+    std::transform(shadow.begin(), shadow.end(), shadow.begin(), ::toupper);
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(Utf8Path(dir / "pelmora.db").c_str(), &raw), SQLITE_OK);
+    const std::string sql =
+        "insert into " + oldTable +
+        " values(hex(zeroblob(600000)),'',0,'2024-01-01',1);"
+        "create table other(x); create index ix on other(x); PRAGMA writable_schema=ON;"
+        "update sqlite_master set name='" +
+        shadow + "', sql='CREATE INDEX " + shadow + " ON other(x)' where name='ix';";
+    EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+    ASSERT_TRUE(OpenTaskStore(store, Utf8Path(dir / "pelmora.db")));
+
+    auto listing = StartUnclaimedListing(store, {}).value();
+    ASSERT_EQ(listing.tables, (std::vector<std::string>{oldTable, newTable}));
+    ContinueUnclaimedListing(store, listing, 2);
+    EXPECT_TRUE(listing.lists.empty());
+    EXPECT_EQ(listing.tooLarge, std::vector<std::string>{oldTable});
+}
+
 TEST_F(RecoveryTest, ClearLossCountsOpenTasksOfUnclaimedTablesOnly) {
     Fill(store, oldTable, {{"a"}, {"b", true}, {"c"}});
     Fill(store, TableFor(u"Done only"), {{"d", true}});
@@ -337,8 +365,7 @@ TEST_F(MoveAcrossTest, ARemovalThatFailsLeavesTheTasksInBothFiles) {
 
 TEST_F(MoveAcrossTest, ACorruptOtherFileChangesNothing) {
     from.db.reset();
-    WriteFileBytes(dir / "old" / "pelmora.db", std::string(8192, 'G'));
-    ASSERT_TRUE(OpenTaskStore(from, Utf8Path(dir / "old" / "pelmora.db")));
+    ASSERT_TRUE(OpenThenReplaceBytes(from, dir / "old" / "pelmora.db", std::string(8192, 'G')));
     const RecoveryResult result = MoveTaskListAcross(from, table, to, table);
     EXPECT_NE(result.status, RecoveryStatus::kDone);
     EXPECT_NE(result.status, RecoveryStatus::kCopiedNotRemoved);
