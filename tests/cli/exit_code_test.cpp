@@ -95,10 +95,15 @@ TEST_F(ExitCodeTest, EachCauseOfAFailedWriteHasItsCode) {
     ASSERT_TRUE(SetImmutable(Parent(), false));
 
     // A full disk, and one with space but no entry left for the journal: a failed write.
+    // A machine that lets no one mount runs the rest and reports the test as skipped.
+    std::string unmounted;
     for (const char* options : {"size=256k", "size=1m,nr_inodes=64"}) {
         SCOPED_TRACE(options);
         ScratchVolume volume(scratch_.path() / "volume", options);
-        ASSERT_TRUE(volume.Mounted()) << volume.Why();
+        if (!volume.Mounted()) {
+            unmounted = volume.Why();
+            continue;
+        }
         std::filesystem::create_directory(scratch_.path() / "volume" / "Beta");
         const std::string beta = Utf8Path(scratch_.path() / "volume" / "Beta");
         ASSERT_EQ(Cli({"add", beta, "first"}).code, kExitOk);
@@ -117,6 +122,7 @@ TEST_F(ExitCodeTest, EachCauseOfAFailedWriteHasItsCode) {
     ExpectFailure({"status", ParentArg()}, kExitUnreadable, "not a task database, or damaged");
     ExpectFailure({"add", Item("Alpha"), "new"}, kExitUnreadable,
                   "not a task database, or damaged");
+    if (!unmounted.empty()) GTEST_SKIP() << "a full disk on a tmpfs of its own: " << unmounted;
 }
 #endif
 

@@ -117,6 +117,9 @@ TEST(WriteFailureTest, EachCauseIsToldAndTheFileIsLeftReadable) {
          },
          StoreFailure::kOther},
     };
+    // A machine that lets no one mount (a container without the capability) runs the other
+    // cases and reports the test as skipped, with the reason.
+    std::string unmounted;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchDir dir;
@@ -124,7 +127,10 @@ TEST(WriteFailureTest, EachCauseIsToldAndTheFileIsLeftReadable) {
         std::optional<ScratchVolume> volume;
         if (c.mountOptions != nullptr) {
             volume.emplace(folder, c.mountOptions);
-            ASSERT_TRUE(volume->Mounted()) << volume->Why();
+            if (!volume->Mounted()) {
+                unmounted = volume->Why();
+                continue;
+            }
         } else {
             std::filesystem::create_directories(folder);
         }
@@ -153,6 +159,7 @@ TEST(WriteFailureTest, EachCauseIsToldAndTheFileIsLeftReadable) {
         EXPECT_TRUE(ReadFileBytes(folder / "pelmora.db") == before) << "the file changed";
         EXPECT_FALSE(std::filesystem::exists(folder / "pelmora.db-journal"));
     }
+    if (!unmounted.empty()) GTEST_SKIP() << "the cases on a tmpfs of their own: " << unmounted;
 }
 #endif
 
