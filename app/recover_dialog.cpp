@@ -225,6 +225,12 @@ void OnListingTimer(HWND dialog) {
     }
 }
 
+constexpr wchar_t kNoDatabaseText[] =
+    L"That folder holds no task database (\"pelmora.db\"), so it has no tasks to recover.";
+constexpr wchar_t kUnreadableText[] =
+    L"The task database in that folder cannot be read: it is in use, damaged, or not a task "
+    L"database. Nothing was changed.";
+
 // Starts listing what `source` offers; false (with the user told why) when it cannot be read.
 // A small folder is listed at once; a large one goes on from a timer, showing its progress.
 bool Load(HWND dialog, RecoverySource source) {
@@ -235,14 +241,10 @@ bool Load(HWND dialog, RecoverySource source) {
         case ListingStatus::kOk:
             break;
         case ListingStatus::kNoDatabase:
-            problem =
-                L"That folder holds no task database (\"pelmora.db\"), so it has no tasks to "
-                L"recover.";
+            problem = kNoDatabaseText;
             break;
         case ListingStatus::kUnreadable:
-            problem =
-                L"The task database in that folder cannot be read: it is in use, damaged, or "
-                L"not a task database. Nothing was changed.";
+            problem = kUnreadableText;
             break;
         case ListingStatus::kNoFileList:
             problem = L"Cannot get file list!";
@@ -332,11 +334,8 @@ void OnOtherFolder(HWND dialog) {
     }
     const ListingStatus opened = OpenOtherFolder(folder, source);
     if (opened != ListingStatus::kOk) {
-        ShowError(dialog,
-                  opened == ListingStatus::kNoDatabase
-                      ? L"That folder holds no task database (\"pelmora.db\"), so it has no "
-                        L"tasks to recover."
-                      : L"The task database in that folder cannot be opened. Nothing was changed.");
+        // A file that fails at opening is in use or damaged: opening checks it is whole.
+        ShowError(dialog, opened == ListingStatus::kNoDatabase ? kNoDatabaseText : kUnreadableText);
         return;
     }
     Load(dialog, std::move(source));
