@@ -137,7 +137,7 @@ std::string CmdAdd(const std::string& itemPath,
         }
         throw;
     }
-    const std::string report =
+    std::string report =
         "added task " + std::to_string(record.priority + 1) + ": " + Quoted(record) + "\n";
     WriteStatusEntries(*store, item.parent, {item.key}, report);
     return report;
@@ -160,7 +160,7 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
             doneChanged = true;
         }
     });
-    const std::string report = "edited task " + std::to_string(n) + ": " + Quoted(task) + "\n";
+    std::string report = "edited task " + std::to_string(n) + ": " + Quoted(task) + "\n";
     if (doneChanged) WriteStatusEntries(store, item.parent, {item.key}, report);
     return report;
 }
@@ -173,7 +173,7 @@ std::string CmdDone(const std::string& itemPath, long long n) {
         marked.done_date = TodayDate();
         marked.done = 1;
     });
-    const std::string report = "marked task " + std::to_string(n) + " done: " + Quoted(task) + "\n";
+    std::string report = "marked task " + std::to_string(n) + " done: " + Quoted(task) + "\n";
     WriteStatusEntries(store, item.parent, {item.key}, report);
     return report;
 }
@@ -189,7 +189,7 @@ std::string CmdRemove(const std::string& itemPath, long long n) {
         if (!task.row_id) FailFromStore(StoreFailure::kNotFound, item.parent, "cannot write");
         if (!RemoveTask(store, *task.row_id)) FailFromStore(store, item.parent, "cannot write");
     });
-    const std::string report = "removed task " + std::to_string(n) + ": " + Quoted(task) + "\n";
+    std::string report = "removed task " + std::to_string(n) + ": " + Quoted(task) + "\n";
     WriteStatusEntries(store, item.parent, {item.key}, report);
     return report;
 }
@@ -206,7 +206,7 @@ std::string CmdRemoveAll(const std::string& itemPath) {
         removed = tasks.size();
     });
     // An empty list is left alone, as the window does: nothing changed, nothing to tell.
-    const std::string report =
+    std::string report =
         "removed " + std::to_string(removed) + (removed == 1 ? " task\n" : " tasks\n");
     if (removed > 0) WriteStatusEntries(*store, item.parent, {item.key}, report);
     return report;

@@ -265,7 +265,7 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
     }
     std::vector<std::string> keys;
     for (const ImportedList& list : lists) keys.push_back(list.key);
-    const std::string report =
+    std::string report =
         "imported " + std::to_string(imported) + (imported == 1 ? " task in " : " tasks in ") +
         std::to_string(lists.size()) + (lists.size() == 1 ? " list\n" : " lists\n");
     WriteStatusEntries(*store, folder, keys, report);
