@@ -33,6 +33,7 @@ struct MainWindowState {
     // is honoured too, but not every system gives it, and a window opened by the mouse shows no
     // focus rectangle.
     bool focusCues = false;
+    RecoveryOffer recoveryOffer;
 };
 
 MainWindowState gMain;
@@ -95,7 +96,7 @@ LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM l
     }
     LRESULT hinted = 0;
     if (FilterEmptyListHint(list, listProc, message, wParam, lParam,
-                            gMain.resources.listBackground.get(), hinted)) {
+                            gMain.resources.listBackground.get(), gMain.recoveryOffer, hinted)) {
         return hinted;
     }
     return CallWindowProcW(listProc, list, message, wParam, lParam);
@@ -288,6 +289,10 @@ void OnClose(HWND window) {
 }
 
 }  // namespace
+
+void ForgetRecoveryOffer(HWND) {
+    gMain.recoveryOffer.reset();
+}
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

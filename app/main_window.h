@@ -5,3 +5,6 @@
 #include <windows.h>
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Has the empty list's hint ask again whether the item's folder offers lists to recover.
+void ForgetRecoveryOffer(HWND window);
