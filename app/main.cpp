@@ -85,7 +85,7 @@ void RunWithDatabase() {
     gApp.icon.reset(static_cast<HICON>(LoadImageW(gApp.instance, MAKEINTRESOURCEW(IDI_PELMORA),
                                                   IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
 
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainWindowProc, 0);
+    RunMainWindow();
     gApp.icon.reset();
 
     if (gApp.statusChanged) {

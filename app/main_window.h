@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
-INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Runs the main window until it closes; it keeps its state for that long.
+void RunMainWindow();
 
-// Has the empty list's hint ask again whether the item's folder offers lists to recover.
+// Has the empty list's hint of the main window `window` ask again whether the item's folder offers
+// lists to recover.
 void ForgetRecoveryOffer(HWND window);
