@@ -17,9 +17,6 @@ struct AppState {
     std::u16string statusFilePath;  // "pelmora.ini" beside the database
     std::u16string settingsPath;    // "config.ini" in the data folder; empty when unknown
     UniqueHIcon icon;
-    // Set when the folder's completion state may differ from what the status file holds; only
-    // ever set during a run, and read at exit.
-    bool statusChanged = false;
 };
 
 extern AppState gApp;

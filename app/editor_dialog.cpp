@@ -105,7 +105,7 @@ void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) 
     if (!AppendListItem(list, std::make_unique<TaskRecord>(std::move(*added.task)))) {
         request.listStale = true;
     }
-    gApp.statusChanged = true;
+    request.statusChanged = true;
     SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
@@ -136,7 +136,7 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
         ShowEditorStoreError(dialog, L"Cannot update database!");
         return;
     }
-    if (edited.done != task.done) gApp.statusChanged = true;
+    if (edited.done != task.done) request.statusChanged = true;
     // The entry is found by the row just written (UpdateTask needs its key): the editor's loop
     // has run since the entry was chosen.
     const auto index = edited.row_id ? FindEntry(list, *edited.row_id) : std::nullopt;

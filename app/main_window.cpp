@@ -36,6 +36,8 @@ struct MainWindowState {
     bool focusCues = false;
     RecoveryOffer recoveryOffer;
     CommandState commands;
+    // Set when the item's completion state may differ from what the status file holds.
+    bool statusChanged = false;
 };
 
 MainWindowState* StateOf(HWND window) {
@@ -359,10 +361,15 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-void RunMainWindow() {
+bool RunMainWindow() {
     MainWindowState state;
     DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainWindowProc,
                     reinterpret_cast<LPARAM>(&state));
+    return state.statusChanged;
+}
+
+void MarkStatusChanged(HWND window) {
+    if (MainWindowState* state = StateOf(window)) state->statusChanged = true;
 }
 
 void ForgetRecoveryOffer(HWND window) {

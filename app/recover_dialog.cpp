@@ -485,6 +485,7 @@ void CmdRecoverTasks(HWND window) {
         recovered = state.recovered;
     }
     if (recovered) {
+        MarkStatusChanged(window);
         ForgetRecoveryOffer(window);
         if (!ReloadTaskList(TaskListOf(window))) {
             ShowError(window, L"Cannot read task list from database!");
