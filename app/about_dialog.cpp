@@ -13,28 +13,25 @@ namespace {
 constexpr int kAboutWidth = 245;
 constexpr int kAboutHeight = 189;
 
-// The picture drawn for a denser display, while the box is open; none at 100%, where the
-// template's own picture shows.
-UniqueHBitmap gPicture;
-
 // Shows the picture drawn for the box's display rather than a stretched small one, and sizes
-// the box to it.
-BOOL OnInitDialog(HWND dialog) {
+// the box to it. `picture` keeps it while the box is open; none at 100%, where the template's own
+// picture shows.
+BOOL OnInitDialog(HWND dialog, UniqueHBitmap& picture) {
     SIZE size{kAboutWidth, kAboutHeight};
     const int scale = PictureScaleForDpi(WindowDpi(dialog));
     const int resource = scale >= 200 ? IDB_ABOUT_200 : scale >= 150 ? IDB_ABOUT_150 : 0;
     if (resource != 0) {
-        gPicture.reset(static_cast<HBITMAP>(LoadImageW(gApp.instance, MAKEINTRESOURCEW(resource),
-                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        picture.reset(static_cast<HBITMAP>(LoadImageW(gApp.instance, MAKEINTRESOURCEW(resource),
+                                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
         BITMAP info{};
-        if (gPicture && GetObjectW(gPicture.get(), sizeof(info), &info) != 0) {
-            const HWND picture = GetDlgItem(dialog, IDC_ABOUT_PICTURE);
+        if (picture && GetObjectW(picture.get(), sizeof(info), &info) != 0) {
+            const HWND control = GetDlgItem(dialog, IDC_ABOUT_PICTURE);
             // The control hands back the picture it showed before, which is ours to delete.
             UniqueHBitmap previous(reinterpret_cast<HBITMAP>(SendMessageW(
-                picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(gPicture.get()))));
-            if (previous.get() == gPicture.get()) previous.release();
+                control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()))));
+            if (previous.get() == picture.get()) previous.release();
             size = SIZE{info.bmWidth, info.bmHeight};
-            SetWindowPos(picture, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+            SetWindowPos(control, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
         }
     }
     SetWindowPos(dialog, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
@@ -42,10 +39,10 @@ BOOL OnInitDialog(HWND dialog) {
     return TRUE;
 }
 
-INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            return OnInitDialog(dialog);
+            return OnInitDialog(dialog, *reinterpret_cast<UniqueHBitmap*>(lParam));
         case WM_CLOSE:
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
@@ -59,6 +56,8 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM, LPARAM) {
 }  // namespace
 
 void RunAboutBox(HWND owner) {
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutProc, 0);
-    gPicture.reset();
+    // The picture the box shows outlives the box.
+    UniqueHBitmap picture;
+    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutProc,
+                    reinterpret_cast<LPARAM>(&picture));
 }

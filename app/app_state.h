@@ -1,5 +1,7 @@
-// The program-wide state of one run: set up by start-up, read by the main window, its commands
-// and the editor. Everything runs on the one user-interface thread, so nothing here is locked.
+// What one run of the program is for, fixed by start-up from its arguments and read by every
+// window: the instance, the item and its files, the icon, and the one connection to the
+// database. What a window changes while it is open belongs to that window. Everything runs on
+// the one user-interface thread, so nothing here is locked.
 #pragma once
 
 #include <windows.h>
@@ -17,9 +19,6 @@ struct AppState {
     std::u16string statusFilePath;  // "pelmora.ini" beside the database
     std::u16string settingsPath;    // "config.ini" in the data folder; empty when unknown
     UniqueHIcon icon;
-    // Set when the folder's completion state may differ from what the status file holds; only
-    // ever set during a run, and read at exit.
-    bool statusChanged = false;
 };
 
 extern AppState gApp;

@@ -41,34 +41,23 @@ Command CommandFor(int id, int notification) {
     }
 }
 
-// Set while a command runs. A command that shows a window (the editor, a question, a dialog)
-// runs that window's message loop, and a command posted to the main window meanwhile (by
-// another program, or queued before the window opened) would run inside it: a second editor
-// over the first, or a list read again under a question about one of its entries. Such a
-// command is dropped, as the disabled window drops a click.
-bool gCommandRunning = false;
-// A close that arrived while a command ran (sent by another program, or by the command itself):
-// it is carried out once the command has returned, so that the list is never emptied under a
-// command that still holds one of its entries.
-bool gCloseDeferred = false;
-
 }  // namespace
 
-bool DeferCloseWhileCommandRuns() {
-    if (!gCommandRunning) return false;
-    gCloseDeferred = true;
+bool DeferCloseWhileCommandRuns(CommandState& commands) {
+    if (!commands.running) return false;
+    commands.closeDeferred = true;
     return true;
 }
 
-bool RunCommand(HWND window, int id, int notification) {
+bool RunCommand(HWND window, CommandState& commands, int id, int notification) {
     const Command command = CommandFor(id, notification);
     if (command == nullptr) return false;
-    if (gCommandRunning) return true;
-    gCommandRunning = true;
+    if (commands.running) return true;
+    commands.running = true;
     command(window);
-    gCommandRunning = false;
-    if (gCloseDeferred) {
-        gCloseDeferred = false;
+    commands.running = false;
+    if (commands.closeDeferred) {
+        commands.closeDeferred = false;
         PostMessageW(window, WM_CLOSE, 0, 0);
     }
     return true;

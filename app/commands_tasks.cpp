@@ -8,6 +8,7 @@
 #include "app/editor_dialog.h"
 #include "app/entry_text.h"
 #include "app/list_accessible.h"
+#include "app/main_window.h"
 #include "app/messages.h"
 #include "app/task_list.h"
 #include "tasks/task_edits.h"
@@ -70,6 +71,7 @@ void CmdAddTask(HWND window) {
     EditorRequest request;
     request.addMode = true;
     RunEditor(window, request);
+    if (request.statusChanged) MarkStatusChanged(window);
     if (request.listStale) ReloadAfterListFailure(window, list);
     // The new task is the last entry; after a cancelled editor the focus is where it was.
     const int after = EntryCount(list);
@@ -87,6 +89,7 @@ void CmdEditSelected(HWND window) {
     request.addMode = false;
     request.task = *record;
     RunEditor(window, request);
+    if (request.statusChanged) MarkStatusChanged(window);
     if (request.listStale) {
         ReloadAfterReportedFailure(list);
         return;
@@ -131,7 +134,7 @@ void CmdRemoveSelected(HWND window) {
     }
     RemoveEntry(list, *index);
     NumberEntries(list);
-    gApp.statusChanged = true;
+    MarkStatusChanged(window);
     // The keyboard stays in the list: on the entry that took the removed one's place, or on the
     // one above when the last went.
     const int count = EntryCount(list);
@@ -163,7 +166,7 @@ void CmdRemoveAll(HWND window) {
         return;
     }
     RemoveAllEntries(list);
-    gApp.statusChanged = true;
+    MarkStatusChanged(window);
 }
 
 void CmdMarkDone(HWND window) {
@@ -183,7 +186,7 @@ void CmdMarkDone(HWND window) {
     *record = std::move(marked);
     RepaintList(list);
     AnnounceEntryNameChange(list, *selected);
-    gApp.statusChanged = true;
+    MarkStatusChanged(window);
 }
 
 void CmdMoveUp(HWND window) {

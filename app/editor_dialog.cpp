@@ -20,19 +20,30 @@ namespace {
 
 constexpr COLORREF kFieldText = RGB(0, 100, 0);
 
-// The density the editor lays itself out for: its display's, or the one the last density change
-// announced.
-int gEditorDpi = kDefaultDpi;
+// What one open editor holds; the dialog reaches it through DWLP_USER from WM_INITDIALOG on.
+struct EditorWindow {
+    EditorRequest* request = nullptr;
+    // The density the editor lays itself out for: its display's, or the one the last density
+    // change announced.
+    int dpi = kDefaultDpi;
+};
+
+EditorWindow* EditorOf(HWND dialog) {
+    return reinterpret_cast<EditorWindow*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
 
 // Posted after a density change, so that the layout comes after the system's own rescaling of
 // the dialog's controls.
 constexpr UINT kRelayout = WM_APP + 1;
 
+// Before WM_INITDIALOG the controls do not exist yet; it lays them out itself.
 void LayOut(HWND dialog) {
+    const EditorWindow* editor = EditorOf(dialog);
+    if (editor == nullptr) return;
     RECT outer{};
     GetWindowRect(dialog, &outer);
     const EditorLayout layout =
-        LayOutEditor(Size{outer.right - outer.left, outer.bottom - outer.top}, gEditorDpi);
+        LayOutEditor(Size{outer.right - outer.left, outer.bottom - outer.top}, editor->dpi);
     const auto move = [dialog](int id, Point at) {
         SetWindowPos(GetDlgItem(dialog, id), nullptr, at.x, at.y, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -51,10 +62,6 @@ void LayOut(HWND dialog) {
 
 bool DoneChecked(HWND dialog) {
     return SendDlgItemMessageW(dialog, IDC_DONE, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-EditorRequest* RequestOf(HWND dialog) {
-    return reinterpret_cast<EditorRequest*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 // Tells the user why the list's rules refused the change; the editor stays open with their text.
@@ -98,7 +105,7 @@ void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) 
     if (!AppendListItem(list, std::make_unique<TaskRecord>(std::move(*added.task)))) {
         request.listStale = true;
     }
-    gApp.statusChanged = true;
+    request.statusChanged = true;
     SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
@@ -129,7 +136,7 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
         ShowEditorStoreError(dialog, L"Cannot update database!");
         return;
     }
-    if (edited.done != task.done) gApp.statusChanged = true;
+    if (edited.done != task.done) request.statusChanged = true;
     // The entry is found by the row just written (UpdateTask needs its key): the editor's loop
     // has run since the entry was chosen.
     const auto index = edited.row_id ? FindEntry(list, *edited.row_id) : std::nullopt;
@@ -160,8 +167,9 @@ void OnSave(HWND dialog, EditorRequest& request) {
     }
 }
 
-BOOL OnInitDialog(HWND dialog, EditorRequest& request) {
-    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&request));
+BOOL OnInitDialog(HWND dialog, EditorWindow& editor) {
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&editor));
+    const EditorRequest& request = *editor.request;
     SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
     AddUnseenLabel(dialog, IDC_TITLE, L"Title");
     AddUnseenLabel(dialog, IDC_DESCRIPTION, L"Description");
@@ -173,19 +181,19 @@ BOOL OnInitDialog(HWND dialog, EditorRequest& request) {
         if (task.done != 0) CheckDlgButton(dialog, IDC_DONE, BST_CHECKED);
     }
     // The settings file keeps 96-DPI sizes; a stored size below the minimum is used as it is.
-    gEditorDpi = WindowDpi(dialog);
+    editor.dpi = WindowDpi(dialog);
     const Size stored{ReadSetting(kEditorWidthKey, kEditorSize.width),
                       ReadSetting(kEditorHeightKey, kEditorSize.height)};
-    PlaceOnScreen(dialog, ScaleSize(SaneStoredSize(stored, kEditorSize), gEditorDpi));
+    PlaceOnScreen(dialog, ScaleSize(SaneStoredSize(stored, kEditorSize), editor.dpi));
     // A stored size equal to the template's sends no size change; lay out regardless.
     LayOut(dialog);
     ShowWindow(dialog, SW_SHOW);
     return TRUE;
 }
 
-void OnSizing(RECT* proposed) {
+void OnSizing(const EditorWindow& editor, RECT* proposed) {
     Box box{proposed->left, proposed->top, proposed->right, proposed->bottom};
-    if (KeepMinimumSize(box, ScaleSize(kEditorSize, gEditorDpi))) {
+    if (KeepMinimumSize(box, ScaleSize(kEditorSize, editor.dpi))) {
         proposed->right = box.right;
         proposed->bottom = box.bottom;
     }
@@ -202,8 +210,8 @@ HBRUSH OnCtlColorEdit(HDC dc) {
 
 // The editor moved to a display of another density: it takes the suggested rectangle and lays
 // its controls out again for the new density.
-void OnDpiChanged(HWND dialog, int dpi, const RECT* suggested) {
-    gEditorDpi = SaneDpi(dpi);
+void OnDpiChanged(HWND dialog, EditorWindow& editor, int dpi, const RECT* suggested) {
+    editor.dpi = SaneDpi(dpi);
     if (suggested != nullptr) {
         SetWindowPos(dialog, nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,
@@ -214,9 +222,9 @@ void OnDpiChanged(HWND dialog, int dpi, const RECT* suggested) {
 
 // Save is the default button, so Enter in the title field saves; Escape and Close both close.
 bool OnCommand(HWND dialog, int id) {
-    EditorRequest* request = RequestOf(dialog);
-    if (id == IDOK && request != nullptr) {
-        OnSave(dialog, *request);
+    EditorWindow* editor = EditorOf(dialog);
+    if (id == IDOK && editor != nullptr) {
+        OnSave(dialog, *editor->request);
         return true;
     }
     if (id == IDCANCEL) {
@@ -226,31 +234,36 @@ bool OnCommand(HWND dialog, int id) {
     return false;
 }
 
-void OnClose(HWND dialog) {
+void OnClose(HWND dialog, const EditorWindow& editor) {
     RECT outer{};
     GetWindowRect(dialog, &outer);
     const Size stored =
-        UnscaleSize(Size{outer.right - outer.left, outer.bottom - outer.top}, gEditorDpi);
+        UnscaleSize(Size{outer.right - outer.left, outer.bottom - outer.top}, editor.dpi);
     WriteSetting(kEditorWidthKey, stored.width);
     WriteSetting(kEditorHeightKey, stored.height);
     EndDialog(dialog, 0);
 }
 
 INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        return OnInitDialog(dialog, *reinterpret_cast<EditorWindow*>(lParam));
+    }
+    EditorWindow* editor = EditorOf(dialog);
     switch (message) {
-        case WM_INITDIALOG:
-            return OnInitDialog(dialog, *reinterpret_cast<EditorRequest*>(lParam));
         case WM_SIZE:
             LayOut(dialog);
             return TRUE;
         case WM_SIZING:
-            OnSizing(reinterpret_cast<RECT*>(lParam));
+            if (editor != nullptr) OnSizing(*editor, reinterpret_cast<RECT*>(lParam));
             return TRUE;
         case WM_CTLCOLOREDIT:
             return reinterpret_cast<INT_PTR>(OnCtlColorEdit(reinterpret_cast<HDC>(wParam)));
         case WM_DPICHANGED:
             // Not reported as handled: the dialog manager rescales the controls' font as well.
-            OnDpiChanged(dialog, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            if (editor != nullptr) {
+                OnDpiChanged(dialog, *editor, LOWORD(wParam),
+                             reinterpret_cast<const RECT*>(lParam));
+            }
             return FALSE;
         case kRelayout:
             LayOut(dialog);
@@ -258,7 +271,11 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         case WM_COMMAND:
             return OnCommand(dialog, LOWORD(wParam)) ? TRUE : FALSE;
         case WM_CLOSE:
-            OnClose(dialog);
+            if (editor != nullptr) {
+                OnClose(dialog, *editor);
+            } else {
+                EndDialog(dialog, 0);
+            }
             return TRUE;
         default:
             return FALSE;
@@ -268,6 +285,8 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 void RunEditor(HWND owner, EditorRequest& request) {
+    EditorWindow editor;
+    editor.request = &request;
     DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_EDITOR), owner, EditorProc,
-                    reinterpret_cast<LPARAM>(&request));
+                    reinterpret_cast<LPARAM>(&editor));
 }

@@ -14,6 +14,8 @@ struct EditorRequest {
     // Set by the editor when a save failed, or when the list could not take the change: the
     // list is to be read again once the editor has closed.
     bool listStale = false;
+    // Set by the editor when a save may have changed the item's completion state.
+    bool statusChanged = false;
 };
 
 // Runs the editor modally over `owner` until it closes.

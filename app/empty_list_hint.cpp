@@ -1,7 +1,5 @@
 #include "app/empty_list_hint.h"
 
-#include <optional>
-
 #include "app/dpi.h"
 #include "app/recovery_actions.h"
 #include "app/window_dpi.h"
@@ -17,13 +15,9 @@ constexpr wchar_t kAddHint[] = L"No tasks yet. Press Insert to add one.";
 constexpr wchar_t kAddOrRecoverHint[] =
     L"Press Insert to add a task, or try \"Recover Tasks...\" for lost ones.";
 
-// Found out once when the empty list is first drawn (it costs a folder listing), so a list with
-// entries costs nothing.
-std::optional<bool> gOfferRecovery;
-
 // `dpi` is the list's own density, so the margins follow the window to another monitor like the
 // rest of its measures.
-void DrawHint(HDC dc, const RECT& client, HFONT font, int dpi) {
+void DrawHint(HDC dc, const RECT& client, HFONT font, int dpi, bool offerRecovery) {
     const ScopedSelectObject selectedFont(dc, font);
     const ScopedBkMode mode(dc, TRANSPARENT);
     const ScopedTextColor colour(dc, GetSysColor(COLOR_GRAYTEXT));
@@ -31,19 +25,19 @@ void DrawHint(HDC dc, const RECT& client, HFONT font, int dpi) {
     RECT text{client.left + side, client.top + ScaleForDpi(kHintTop96, dpi), client.right - side,
               client.bottom};
     // A narrow window wraps the sentence rather than cut it.
-    DrawTextW(dc, *gOfferRecovery ? kAddOrRecoverHint : kAddHint, -1, &text,
+    DrawTextW(dc, offerRecovery ? kAddOrRecoverHint : kAddHint, -1, &text,
               DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
 }
 
-void PaintHint(HWND list, HBRUSH background) {
-    if (!gOfferRecovery) gOfferRecovery = OwnFolderHasRecoverableLists();
+void PaintHint(HWND list, HBRUSH background, RecoveryOffer& offer) {
+    if (!offer) offer = OwnFolderHasRecoverableLists();
     PAINTSTRUCT paint{};
     const HDC dc = BeginPaint(list, &paint);
     RECT client{};
     GetClientRect(list, &client);
     FillRect(dc, &client, background);
     DrawHint(dc, client, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)),
-             WindowDpi(list));
+             WindowDpi(list), *offer);
     EndPaint(list, &paint);
 }
 
@@ -60,11 +54,12 @@ bool FilterEmptyListHint(HWND list,
                          WPARAM wParam,
                          LPARAM lParam,
                          HBRUSH background,
+                         RecoveryOffer& offer,
                          LRESULT& result) {
     switch (message) {
         case WM_PAINT:
             if (Count(list) != 0) return false;
-            PaintHint(list, background);
+            PaintHint(list, background, offer);
             result = 0;
             return true;
         case LB_ADDSTRING:
@@ -84,8 +79,4 @@ bool FilterEmptyListHint(HWND list,
         default:
             return false;
     }
-}
-
-void ResetEmptyListHint() {
-    gOfferRecovery.reset();
 }

@@ -5,6 +5,13 @@
 
 #include <windows.h>
 
+#include <optional>
+
+// Whether the item's folder offers lists to recover, kept by the main window: found out when the
+// empty list is first drawn (it costs a folder listing), so a list with entries costs nothing.
+// Emptied to have it asked again when the hint is next drawn.
+using RecoveryOffer = std::optional<bool>;
+
 // Takes the messages of the task list that concern the hint: paints the empty list, and redraws
 // it whole when it becomes empty or stops being empty. True (with `result` set) when the message
 // was answered here.
@@ -14,7 +21,5 @@ bool FilterEmptyListHint(HWND list,
                          WPARAM wParam,
                          LPARAM lParam,
                          HBRUSH background,
+                         RecoveryOffer& offer,
                          LRESULT& result);
-
-// Forgets whether the folder offers lists to recover; asked again when the hint is next drawn.
-void ResetEmptyListHint();

@@ -80,15 +80,16 @@ void RunWithDatabase() {
         ShowCreateError(nullptr, kCannotModify);
         return;
     }
-    if (StatusEntryIsStale()) gApp.statusChanged = true;
+    // A stale entry is written again at exit, as after a change.
+    bool statusChanged = StatusEntryIsStale();
     gApp.settingsPath = PrepareSettingsPath();
     gApp.icon.reset(static_cast<HICON>(LoadImageW(gApp.instance, MAKEINTRESOURCEW(IDI_PELMORA),
                                                   IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
 
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainWindowProc, 0);
+    if (RunMainWindow()) statusChanged = true;
     gApp.icon.reset();
 
-    if (gApp.statusChanged) {
+    if (statusChanged) {
         // The program is closing: a failed write leaves a stale overlay, nothing to tell. The
         // status is computed and written under the database's write lock, so a sibling program
         // writing its own entry at the same moment neither loses it nor makes this one lose ours.

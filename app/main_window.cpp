@@ -21,7 +21,8 @@
 
 namespace {
 
-// What the main window holds while it is open.
+// What the main window holds while it is open; it reaches it through DWLP_USER from
+// WM_INITDIALOG on, and its list through its parent.
 struct MainWindowState {
     HWND list = nullptr;
     WNDPROC listProc = nullptr;  // the list's own procedure, behind our key filter
@@ -33,9 +34,15 @@ struct MainWindowState {
     // is honoured too, but not every system gives it, and a window opened by the mouse shows no
     // focus rectangle.
     bool focusCues = false;
+    RecoveryOffer recoveryOffer;
+    CommandState commands;
+    // Set when the item's completion state may differ from what the status file holds.
+    bool statusChanged = false;
 };
 
-MainWindowState gMain;
+MainWindowState* StateOf(HWND window) {
+    return reinterpret_cast<MainWindowState*>(GetWindowLongPtrW(window, DWLP_USER));
+}
 
 // The keyboard's two ways to the right-click menu, Shift+F10 and the menu key: the menu opens
 // when the key goes down, and both the press and the release are kept from the list, so the
@@ -54,9 +61,9 @@ bool IsContextMenuKey(UINT message, WPARAM key) {
 }
 
 // The first key (or the system's word that cues are now shown) brings the focus rectangle.
-void ShowFocusCues(HWND list) {
-    if (gMain.focusCues) return;
-    gMain.focusCues = true;
+void ShowFocusCues(MainWindowState& state, HWND list) {
+    if (state.focusCues) return;
+    state.focusCues = true;
     InvalidateRect(list, nullptr, FALSE);
 }
 
@@ -65,11 +72,14 @@ void ShowFocusCues(HWND list) {
 // do, so they still move the selection. Shift+F10 and the menu key open the right-click menu.
 
 LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
-    const WNDPROC listProc = gMain.listProc;
+    // The list is filtered only while the main window's state is set (from WM_INITDIALOG until
+    // the list is destroyed), so it is always found.
+    MainWindowState& state = *StateOf(GetParent(list));
+    const WNDPROC listProc = state.listProc;
     if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN ||
         (message == WM_UPDATEUISTATE && LOWORD(wParam) == UIS_CLEAR &&
          (HIWORD(wParam) & UISF_HIDEFOCUS) != 0)) {
-        ShowFocusCues(list);
+        ShowFocusCues(state, list);
     }
     if (IsContextMenuKey(message, wParam)) {
         if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
@@ -89,13 +99,15 @@ LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM l
             SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(command, 0), 0);
             return 0;
         }
-    } else if (message == WM_NCDESTROY) {
+    } else if (message == WM_DESTROY) {
+        // Put back while the list still has its parent, and so the state: Wine takes a window
+        // from its parent before its WM_NCDESTROY.
         SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc));
-        gMain.listProc = nullptr;
+        state.listProc = nullptr;
     }
     LRESULT hinted = 0;
     if (FilterEmptyListHint(list, listProc, message, wParam, lParam,
-                            gMain.resources.listBackground.get(), hinted)) {
+                            state.resources.listBackground.get(), state.recoveryOffer, hinted)) {
         return hinted;
     }
     return CallWindowProcW(listProc, list, message, wParam, lParam);
@@ -103,32 +115,33 @@ LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM l
 
 // Makes the brushes and fonts for `dpi` and the current colour scheme, and gives the list the
 // entry height for that density.
-void PrepareDrawing(int dpi) {
-    gMain.resources = CreateDrawingResources(dpi, HighContrastOn());
-    if (gMain.list != nullptr) {
-        SendMessageW(gMain.list, LB_SETITEMHEIGHT, 0, TaskEntryHeight(gMain.resources.dpi));
+void PrepareDrawing(MainWindowState& state, int dpi) {
+    state.resources = CreateDrawingResources(dpi, HighContrastOn());
+    if (state.list != nullptr) {
+        SendMessageW(state.list, LB_SETITEMHEIGHT, 0, TaskEntryHeight(state.resources.dpi));
     }
 }
 
-BOOL OnInitDialog(HWND window, HWND, LPARAM) {
+BOOL OnInitDialog(HWND window, MainWindowState& state) {
+    SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
     SetClassLongPtrW(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
     const int dpi = WindowDpi(window);
-    gMain.resources = CreateDrawingResources(dpi, HighContrastOn());
+    state.resources = CreateDrawingResources(dpi, HighContrastOn());
 
     const std::u16string caption = u" Pelmora - " + gApp.folderName;
     SetWindowTextW(window, WidePtr(caption));
 
-    gMain.menuBar.reset(LoadMenuW(gApp.instance, MAKEINTRESOURCEW(IDR_MAIN_MENU)));
-    SetMenu(window, gMain.menuBar.get());
-    gMain.contextMenu.reset(CreatePopupMenu());
-    InsertMenuW(gMain.contextMenu.get(), 0, MF_BYPOSITION | MF_STRING, IDM_CONTEXT_MARK_DONE,
+    state.menuBar.reset(LoadMenuW(gApp.instance, MAKEINTRESOURCEW(IDR_MAIN_MENU)));
+    SetMenu(window, state.menuBar.get());
+    state.contextMenu.reset(CreatePopupMenu());
+    InsertMenuW(state.contextMenu.get(), 0, MF_BYPOSITION | MF_STRING, IDM_CONTEXT_MARK_DONE,
                 L"Mark As Done");
 
-    gMain.list = GetDlgItem(window, IDC_TASKLIST);
-    gMain.focusCues = false;
-    AttachTaskListAccessible(gMain.list);
-    gMain.listProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(gMain.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TaskListFilter)));
+    state.list = GetDlgItem(window, IDC_TASKLIST);
+    state.focusCues = false;
+    AttachTaskListAccessible(state.list);
+    state.listProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(state.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TaskListFilter)));
 
     // The settings file keeps 96-DPI sizes; a stored size below the minimum is used as it is,
     // one no window could have counts as absent, and the window always opens on screen.
@@ -140,9 +153,9 @@ BOOL OnInitDialog(HWND window, HWND, LPARAM) {
     // stored size no WM_SIZE follows, and the list would reach under the bottom frame.
     RECT client;
     GetClientRect(window, &client);
-    MoveWindow(gMain.list, 0, 0, client.right, client.bottom, FALSE);
+    MoveWindow(state.list, 0, 0, client.right, client.bottom, FALSE);
 
-    if (!LoadTaskList(gMain.list)) {
+    if (!LoadTaskList(state.list)) {
         ShowLoadError(window, L"Cannot read task list from database!");
         SendMessageW(window, WM_CLOSE, 0, 0);
     }
@@ -154,23 +167,23 @@ void OnMeasureItem(HWND window, MEASUREITEMSTRUCT* measure) {
     measure->itemHeight = static_cast<UINT>(TaskEntryHeight(WindowDpi(window)));
 }
 
-void OnDrawItem(HWND, const DRAWITEMSTRUCT* draw) {
+void OnDrawItem(const MainWindowState& state, const DRAWITEMSTRUCT* draw) {
     if (draw->CtlID != IDC_TASKLIST || draw->itemID == static_cast<UINT>(-1)) return;
     const auto* record = reinterpret_cast<const TaskRecord*>(draw->itemData);
     if (record == nullptr) return;
-    TaskEntryState state;
-    state.index = static_cast<int>(draw->itemID);
-    state.selected = (draw->itemState & ODS_SELECTED) != 0;
-    state.isLast = state.index == EntryCount(draw->hwndItem) - 1;
+    TaskEntryState entry;
+    entry.index = static_cast<int>(draw->itemID);
+    entry.selected = (draw->itemState & ODS_SELECTED) != 0;
+    entry.isLast = entry.index == EntryCount(draw->hwndItem) - 1;
     // Every action, a focus change too, draws the whole entry, so the focus rectangle below is
     // drawn once on a fresh card and never left behind.
-    DrawTaskEntry(draw->hDC, draw->rcItem, *record, state, gMain.resources);
+    DrawTaskEntry(draw->hDC, draw->rcItem, *record, entry, state.resources);
     // The caret entry of a focused list, unless focus cues are hidden (a mouse user who has not
     // touched the keyboard). Inside the outline, in every colour scheme.
     if ((draw->itemState & ODS_FOCUS) != 0 && (draw->itemState & ODS_NOFOCUSRECT) == 0 &&
-        gMain.focusCues) {
+        state.focusCues) {
         RECT focus = draw->rcItem;
-        const int inset = ScaleForDpi(2, gMain.resources.dpi);
+        const int inset = ScaleForDpi(2, state.resources.dpi);
         InflateRect(&focus, -inset, -inset);
         DrawFocusRect(draw->hDC, &focus);
     }
@@ -180,71 +193,71 @@ void OnDeleteItem(HWND, const DELETEITEMSTRUCT* item) {
     if (item->CtlID == IDC_TASKLIST) ReleaseEntryRecord(*item);
 }
 
-HBRUSH OnCtlColorListbox(HWND, HDC dc, HWND, int) {
+HBRUSH OnCtlColorListbox(const MainWindowState& state, HDC dc) {
     // The list fills some areas with the text background colour rather than the brush (an
     // empty list that has the focus, for one); keep those the list's colour.
-    SetBkColor(dc, gMain.resources.listColour);
-    return gMain.resources.listBackground.get();
+    SetBkColor(dc, state.resources.listColour);
+    return state.resources.listBackground.get();
 }
 
-void OnSize(HWND window, UINT, int width, int height) {
-    if (gMain.list != nullptr) MoveWindow(gMain.list, 0, 0, width, height, TRUE);
+void OnSize(const MainWindowState& state, HWND window, int width, int height) {
+    if (state.list != nullptr) MoveWindow(state.list, 0, 0, width, height, TRUE);
     // The entries are laid out from the list's width ("Done" and the ellipsis sit at its right
     // edge), so the list is redrawn with the window.
     RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-void OnSizing(RECT* proposed) {
+void OnSizing(const MainWindowState& state, RECT* proposed) {
     Box box{proposed->left, proposed->top, proposed->right, proposed->bottom};
-    if (KeepMinimumSize(box, ScaleSize(kMainWindowSize, gMain.resources.dpi))) {
+    if (KeepMinimumSize(box, ScaleSize(kMainWindowSize, state.resources.dpi))) {
         proposed->right = box.right;
         proposed->bottom = box.bottom;
     }
 }
 
 // -2 tells the list that Delete was handled here; -1 lets it do its default for other keys.
-int OnVkeyToItem(HWND window, UINT key, HWND list, int) {
-    if (key == VK_DELETE && list == gMain.list) {
+int OnVkeyToItem(const MainWindowState& state, HWND window, UINT key, HWND list) {
+    if (key == VK_DELETE && list == state.list) {
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_REMOVE_SELECTED, 0), 0);
         return -2;
     }
     return -1;
 }
 
-void OnContextMenu(HWND window, HWND target, int x, int y) {
-    if (target != gMain.list || EntryCount(gMain.list) == 0) return;
+void OnContextMenu(MainWindowState& state, HWND window, HWND target, int x, int y) {
+    if (target != state.list || EntryCount(state.list) == 0) return;
     POINT screen{x, y};
     int index = -1;
     if (x == -1 && y == -1) {
         // The keyboard's menu key brings no point: offer the menu under the selected entry,
         // scrolled into view, or at the top of the list when none is selected.
-        const auto selected = SelectedIndex(gMain.list);
+        const auto selected = SelectedIndex(state.list);
         RECT entry{};
         if (selected) {
-            SelectEntry(gMain.list, *selected);
-            SendMessageW(gMain.list, LB_GETITEMRECT, static_cast<WPARAM>(*selected),
+            SelectEntry(state.list, *selected);
+            SendMessageW(state.list, LB_GETITEMRECT, static_cast<WPARAM>(*selected),
                          reinterpret_cast<LPARAM>(&entry));
         }
-        screen = POINT{entry.left + ScaleForDpi(10, gMain.resources.dpi),
-                       selected ? entry.bottom : ScaleForDpi(10, gMain.resources.dpi)};
-        ClientToScreen(gMain.list, &screen);
+        screen = POINT{entry.left + ScaleForDpi(10, state.resources.dpi),
+                       selected ? entry.bottom : ScaleForDpi(10, state.resources.dpi)};
+        ClientToScreen(state.list, &screen);
         index = selected.value_or(-1);
     } else {
         POINT client = screen;
-        ScreenToClient(gMain.list, &client);
+        ScreenToClient(state.list, &client);
         const LRESULT hit =
-            SendMessageW(gMain.list, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
+            SendMessageW(state.list, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
         // The high word is set when the point lies below the last entry.
         if (HIWORD(hit) != 0) return;
         index = LOWORD(hit);
-        if (index >= EntryCount(gMain.list)) return;
+        if (index >= EntryCount(state.list)) return;
     }
-    if (index >= 0) SelectEntry(gMain.list, index);
+    if (index >= 0) SelectEntry(state.list, index);
     // With nothing selected there is nothing to mark: the item says so rather than do nothing.
-    EnableMenuItem(gMain.contextMenu.get(), IDM_CONTEXT_MARK_DONE,
+    EnableMenuItem(state.contextMenu.get(), IDM_CONTEXT_MARK_DONE,
                    MF_BYCOMMAND | (index >= 0 ? MF_ENABLED : MF_GRAYED));
     const int chosen = TrackPopupMenu(
-        gMain.contextMenu.get(),
+        state.contextMenu.get(),
         TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x,
         screen.y, 0, window, nullptr);
     if (chosen == IDM_CONTEXT_MARK_DONE) {
@@ -254,8 +267,8 @@ void OnContextMenu(HWND window, HWND target, int x, int y) {
 
 // The window moved to a display of another density: fonts and entry height for the new one, and
 // the size and place the system suggests, which keep the window's look on the new display.
-void OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
-    PrepareDrawing(dpi);
+void OnDpiChanged(MainWindowState& state, HWND window, int dpi, const RECT* suggested) {
+    PrepareDrawing(state, dpi);
     if (suggested != nullptr) {
         SetWindowPos(window, nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,
@@ -265,60 +278,62 @@ void OnDpiChanged(HWND window, int dpi, const RECT* suggested) {
 }
 
 // A high-contrast scheme was turned on or off, or the system colours changed.
-void OnColoursChanged(HWND window) {
-    PrepareDrawing(gMain.resources.dpi);
+void OnColoursChanged(MainWindowState& state, HWND window) {
+    PrepareDrawing(state, state.resources.dpi);
     RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-void OnClose(HWND window) {
-    if (DeferCloseWhileCommandRuns()) return;
+void OnClose(MainWindowState& state, HWND window) {
+    if (DeferCloseWhileCommandRuns(state.commands)) return;
     RECT outer{};
     GetWindowRect(window, &outer);
     const Size stored =
-        UnscaleSize(Size{outer.right - outer.left, outer.bottom - outer.top}, gMain.resources.dpi);
+        UnscaleSize(Size{outer.right - outer.left, outer.bottom - outer.top}, state.resources.dpi);
     WriteSetting(kMainWidthKey, stored.width);
     WriteSetting(kMainHeightKey, stored.height);
     ShowWindow(window, SW_HIDE);
-    RemoveAllEntries(gMain.list);
+    RemoveAllEntries(state.list);
     EndDialog(window, 1);
     SetMenu(window, nullptr);
-    gMain.menuBar.reset();
-    gMain.contextMenu.reset();
-    gMain.resources = DrawingResources();
+    state.menuBar.reset();
+    state.contextMenu.reset();
+    state.resources = DrawingResources();
 }
-
-}  // namespace
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            return OnInitDialog(window, reinterpret_cast<HWND>(wParam), lParam);
+            return OnInitDialog(window, *reinterpret_cast<MainWindowState*>(lParam));
         case WM_MEASUREITEM:
             OnMeasureItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-            return TRUE;
-        case WM_DRAWITEM:
-            OnDrawItem(window, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         case WM_DELETEITEM:
             OnDeleteItem(window, reinterpret_cast<const DELETEITEMSTRUCT*>(lParam));
             return TRUE;
-        case WM_CTLCOLORLISTBOX: {
-            const HBRUSH brush =
-                OnCtlColorListbox(window, reinterpret_cast<HDC>(wParam),
-                                  reinterpret_cast<HWND>(lParam), CTLCOLOR_LISTBOX);
-            return reinterpret_cast<INT_PTR>(brush);
-        }
+        default:
+            break;
+    }
+    // Nothing else needs answering before WM_INITDIALOG has set the state.
+    MainWindowState* found = StateOf(window);
+    if (found == nullptr) return FALSE;
+    MainWindowState& state = *found;
+    switch (message) {
+        case WM_DRAWITEM:
+            OnDrawItem(state, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        case WM_CTLCOLORLISTBOX:
+            return reinterpret_cast<INT_PTR>(
+                OnCtlColorListbox(state, reinterpret_cast<HDC>(wParam)));
         case WM_SIZE:
-            OnSize(window, static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+            OnSize(state, window, LOWORD(lParam), HIWORD(lParam));
             return TRUE;
         case WM_SIZING:
-            OnSizing(reinterpret_cast<RECT*>(lParam));
+            OnSizing(state, reinterpret_cast<RECT*>(lParam));
             return TRUE;
         case WM_VKEYTOITEM:
-            return OnVkeyToItem(window, LOWORD(wParam), reinterpret_cast<HWND>(lParam),
-                                HIWORD(wParam));
+            return OnVkeyToItem(state, window, LOWORD(wParam), reinterpret_cast<HWND>(lParam));
         case WM_CONTEXTMENU:
-            OnContextMenu(window, reinterpret_cast<HWND>(wParam), GET_X_LPARAM(lParam),
+            OnContextMenu(state, window, reinterpret_cast<HWND>(wParam), GET_X_LPARAM(lParam),
                           GET_Y_LPARAM(lParam));
             return TRUE;
         case WM_MENUCHAR:
@@ -327,18 +342,36 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                                                   reinterpret_cast<HMENU>(lParam)));
             return TRUE;
         case WM_COMMAND:
-            return RunCommand(window, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+            return RunCommand(window, state.commands, LOWORD(wParam), HIWORD(wParam)) ? TRUE
+                                                                                      : FALSE;
         case WM_DPICHANGED:
-            OnDpiChanged(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            OnDpiChanged(state, window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return TRUE;
         case WM_SETTINGCHANGE:
         case WM_SYSCOLORCHANGE:
-            OnColoursChanged(window);
+            OnColoursChanged(state, window);
             return FALSE;
         case WM_CLOSE:
-            OnClose(window);
+            OnClose(state, window);
             return TRUE;
         default:
             return FALSE;
     }
+}
+
+}  // namespace
+
+bool RunMainWindow() {
+    MainWindowState state;
+    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainWindowProc,
+                    reinterpret_cast<LPARAM>(&state));
+    return state.statusChanged;
+}
+
+void MarkStatusChanged(HWND window) {
+    if (MainWindowState* state = StateOf(window)) state->statusChanged = true;
+}
+
+void ForgetRecoveryOffer(HWND window) {
+    if (MainWindowState* state = StateOf(window)) state->recoveryOffer.reset();
 }

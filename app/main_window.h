@@ -4,4 +4,13 @@
 
 #include <windows.h>
 
-INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Runs the main window until it closes; it keeps its state for that long. True when a change
+// made in it may have changed the item's completion state.
+bool RunMainWindow();
+
+// Notes that the item's completion state may now differ from what the status file holds.
+void MarkStatusChanged(HWND window);
+
+// Has the empty list's hint of the main window `window` ask again whether the item's folder offers
+// lists to recover.
+void ForgetRecoveryOffer(HWND window);

@@ -12,8 +12,8 @@
 
 #include "app/app_state.h"
 #include "app/commands.h"
-#include "app/empty_list_hint.h"
 #include "app/list_accessible.h"
+#include "app/main_window.h"
 #include "app/messages.h"
 #include "app/recovery_actions.h"
 #include "app/resource.h"
@@ -47,6 +47,7 @@ struct PendingListing {
     bool active = false;
 };
 
+// What one open dialog holds; the dialog reaches it through DWLP_USER from WM_INITDIALOG on.
 struct RecoverDialogState {
     RecoverySource source;
     std::vector<TaskListSummary> lists;  // entry i describes lists[i]
@@ -59,8 +60,6 @@ struct RecoverDialogState {
 // Sent to itself when a listing left lists out for their size: the warning comes once the
 // dialog is up, also when the listing completed while it was being made.
 constexpr UINT kTellTooLargeMessage = WM_APP + 1;
-
-RecoverDialogState gRecover;
 
 constexpr wchar_t kPickerTitle[] = L"Choose the folder the item was moved out of";
 
@@ -104,18 +103,18 @@ std::u16string FolderShown(const RecoverySource& source) {
     return folder;
 }
 
-void SetIntro(HWND dialog) {
+void SetIntro(HWND dialog, const RecoverDialogState& state) {
     const std::u16string item = u"\"" + gApp.folderName + u"\"";
     std::u16string text;
-    if (gRecover.unclaimed > gRecover.lists.size()) {
-        text = u"Shown are the " + Number(static_cast<int>(gRecover.lists.size())) +
-               u" with the latest dates of " + Number(static_cast<int>(gRecover.unclaimed)) +
-               u" task lists in \"" + FolderShown(gRecover.source) +
+    if (state.unclaimed > state.lists.size()) {
+        text = u"Shown are the " + Number(static_cast<int>(state.lists.size())) +
+               u" with the latest dates of " + Number(static_cast<int>(state.unclaimed)) +
+               u" task lists in \"" + FolderShown(state.source) +
                u"\" that belong to no item (\"pelmora-cli status\" lists them all). Choose the "
                u"one that belongs to " +
                item + u" and press Recover.";
-    } else if (gRecover.source.IsOwnFolder()) {
-        text = gRecover.lists.empty()
+    } else if (state.source.IsOwnFolder()) {
+        text = state.lists.empty()
                    ? u"Every task list of this folder belongs to an item in it. If " + item +
                          u" was moved here from another folder, choose \"Other Folder...\" and "
                          u"pick the folder it came from."
@@ -123,8 +122,8 @@ void SetIntro(HWND dialog) {
                      u"items that were renamed. Choose the one that belongs to " +
                          item + u" and press Recover to add its tasks to this list.";
     } else {
-        const std::u16string folder = FolderShown(gRecover.source);
-        text = gRecover.lists.empty()
+        const std::u16string folder = FolderShown(state.source);
+        text = state.lists.empty()
                    ? u"Every task list in \"" + folder +
                          u"\" belongs to an item there; none is left to recover."
                    : u"These task lists in \"" + folder +
@@ -134,49 +133,50 @@ void SetIntro(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_RECOVER_INTRO, WidePtr(text));
 }
 
-void ShowProgress(HWND dialog) {
-    const UnclaimedListing& listing = gRecover.pending.listing;
+void ShowProgress(HWND dialog, const RecoverDialogState& state) {
+    const UnclaimedListing& listing = state.pending.listing;
     const std::u16string text =
-        u"Reading the task lists of \"" + FolderShown(gRecover.pending.source) + u"\": " +
+        u"Reading the task lists of \"" + FolderShown(state.pending.source) + u"\": " +
         Number(static_cast<int>(listing.next)) + u" of " +
         Number(static_cast<int>(listing.tables.size())) + u" read. Close stops reading.";
     SetDlgItemTextW(dialog, IDC_RECOVER_INTRO, WidePtr(text));
 }
 
-void FillList(HWND dialog) {
+void FillList(HWND dialog, RecoverDialogState& state) {
     const HWND list = List(dialog);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     // Hundreds of entries: one allocation and one repaint at the end, not one per entry.
-    SendMessageW(list, LB_INITSTORAGE, gRecover.lists.size(), gRecover.lists.size() * 128);
+    SendMessageW(list, LB_INITSTORAGE, state.lists.size(), state.lists.size() * 128);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    for (const TaskListSummary& summary : gRecover.lists) {
+    for (const TaskListSummary& summary : state.lists) {
         // The entry's own text is the whole description in one line, for screen readers.
         const std::u16string text = CountsLine(summary) + u": " + TitlesLine(summary, u"; ");
         const LRESULT added =
             SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WidePtr(text)));
         if (added == LB_ERR || added == LB_ERRSPACE) {
-            // Entry i draws gRecover.lists[i]: the lists the box could not take are dropped,
+            // Entry i draws state.lists[i]: the lists the box could not take are dropped,
             // so that every entry still shows and recovers its own list.
             const LRESULT shown = SendMessageW(list, LB_GETCOUNT, 0, 0);
-            gRecover.lists.resize(shown > 0 ? static_cast<size_t>(shown) : 0);
+            state.lists.resize(shown > 0 ? static_cast<size_t>(shown) : 0);
             break;
         }
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
-    SetIntro(dialog);
+    SetIntro(dialog, state);
     UpdateRecoverButton(dialog);
 }
 
-void StopListing(HWND dialog) {
+void StopListing(HWND dialog, RecoverDialogState& state) {
     KillTimer(dialog, kListingTimer);
-    gRecover.pending = PendingListing();
+    state.pending = PendingListing();
 }
 
 // Lists that hold a text over the store's limit cannot be offered; the user hears which size
 // kept them out, and that they were left alone.
-void TellTooLarge(HWND dialog, RecoverySource& source, const std::vector<std::string>& tables) {
-    if (tables.empty() || gRecover.pending.active) return;
+void TellTooLarge(HWND dialog, RecoverDialogState& state, const std::vector<std::string>& tables) {
+    if (tables.empty() || state.pending.active) return;
+    RecoverySource& source = state.source;
     TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
     int64_t longest = 0;
     for (const std::string& table : tables) {
@@ -192,12 +192,12 @@ void TellTooLarge(HWND dialog, RecoverySource& source, const std::vector<std::st
 }
 
 // The listing is complete: offers its lists, at most kMostListsShown of them.
-void FinishListing(HWND dialog) {
+void FinishListing(HWND dialog, RecoverDialogState& state) {
     KillTimer(dialog, kListingTimer);
-    PendingListing done = std::move(gRecover.pending);
-    gRecover.pending = PendingListing();
+    PendingListing done = std::move(state.pending);
+    state.pending = PendingListing();
     std::vector<TaskListSummary> lists = OfferedLists(done.source, done.listing);
-    gRecover.unclaimed = lists.size();
+    state.unclaimed = lists.size();
     if (lists.size() > kMostListsShown) {
         std::stable_sort(lists.begin(), lists.end(),
                          [](const TaskListSummary& a, const TaskListSummary& b) {
@@ -205,23 +205,22 @@ void FinishListing(HWND dialog) {
                          });
         lists.resize(kMostListsShown);
     }
-    gRecover.source = std::move(done.source);
-    gRecover.lists = std::move(lists);
-    FillList(dialog);
-    gRecover.tooLarge = std::move(done.listing.tooLarge);
-    if (!gRecover.tooLarge.empty()) PostMessageW(dialog, kTellTooLargeMessage, 0, 0);
+    state.source = std::move(done.source);
+    state.lists = std::move(lists);
+    FillList(dialog, state);
+    state.tooLarge = std::move(done.listing.tooLarge);
+    if (!state.tooLarge.empty()) PostMessageW(dialog, kTellTooLargeMessage, 0, 0);
 }
 
-void OnListingTimer(HWND dialog) {
-    if (!gRecover.pending.active) {
+void OnListingTimer(HWND dialog, RecoverDialogState& state) {
+    if (!state.pending.active) {
         KillTimer(dialog, kListingTimer);
         return;
     }
-    if (ContinueRecoverableListing(gRecover.pending.source, gRecover.pending.listing,
-                                   kListingSlice)) {
-        FinishListing(dialog);
+    if (ContinueRecoverableListing(state.pending.source, state.pending.listing, kListingSlice)) {
+        FinishListing(dialog, state);
     } else {
-        ShowProgress(dialog);
+        ShowProgress(dialog, state);
     }
 }
 
@@ -233,7 +232,7 @@ constexpr wchar_t kUnreadableText[] =
 
 // Starts listing what `source` offers; false (with the user told why) when it cannot be read.
 // A small folder is listed at once; a large one goes on from a timer, showing its progress.
-bool Load(HWND dialog, RecoverySource source) {
+bool Load(HWND dialog, RecoverDialogState& state, RecoverySource source) {
     UnclaimedListing listing;
     const ListingStatus status = StartRecoverableListing(source, listing);
     const wchar_t* problem = nullptr;
@@ -254,18 +253,18 @@ bool Load(HWND dialog, RecoverySource source) {
         ShowError(dialog, problem);
         return false;
     }
-    StopListing(dialog);
-    gRecover.pending = PendingListing{std::move(source), std::move(listing), true};
-    if (ContinueRecoverableListing(gRecover.pending.source, gRecover.pending.listing,
+    StopListing(dialog, state);
+    state.pending = PendingListing{std::move(source), std::move(listing), true};
+    if (ContinueRecoverableListing(state.pending.source, state.pending.listing,
                                    kFirstListingSlice)) {
-        FinishListing(dialog);
+        FinishListing(dialog, state);
         return true;
     }
     // The old offer goes: it belongs to another folder than the one being read.
-    gRecover.lists.clear();
+    state.lists.clear();
     SendMessageW(List(dialog), LB_RESETCONTENT, 0, 0);
     UpdateRecoverButton(dialog);
-    ShowProgress(dialog);
+    ShowProgress(dialog, state);
     SetTimer(dialog, kListingTimer, 0, nullptr);
     return true;
 }
@@ -323,13 +322,13 @@ std::u16string PickFolder(HWND owner) {
     return folder;
 }
 
-void OnOtherFolder(HWND dialog) {
+void OnOtherFolder(HWND dialog, RecoverDialogState& state) {
     const std::u16string folder = PickFolder(dialog);
     if (folder.empty()) return;
     RecoverySource source;
     if (SameFolder(folder, OwnDatabaseFolder())) {
         source.folder = OwnDatabaseFolder();
-        Load(dialog, std::move(source));
+        Load(dialog, state, std::move(source));
         return;
     }
     const ListingStatus opened = OpenOtherFolder(folder, source);
@@ -338,14 +337,14 @@ void OnOtherFolder(HWND dialog) {
         ShowError(dialog, opened == ListingStatus::kNoDatabase ? kNoDatabaseText : kUnreadableText);
         return;
     }
-    Load(dialog, std::move(source));
+    Load(dialog, state, std::move(source));
 }
 
-void OnRecover(HWND dialog) {
+void OnRecover(HWND dialog, RecoverDialogState& state) {
     const LRESULT selected = SendMessageW(List(dialog), LB_GETCURSEL, 0, 0);
-    if (selected == LB_ERR || static_cast<size_t>(selected) >= gRecover.lists.size()) return;
-    if (RecoverList(dialog, gRecover.source, gRecover.lists[static_cast<size_t>(selected)].table)) {
-        gRecover.recovered = true;
+    if (selected == LB_ERR || static_cast<size_t>(selected) >= state.lists.size()) return;
+    if (RecoverList(dialog, state.source, state.lists[static_cast<size_t>(selected)].table)) {
+        state.recovered = true;
         EndDialog(dialog, IDOK);
     }
 }
@@ -379,10 +378,10 @@ void DrawEntryText(HDC dc, const RECT& item, const TaskListSummary& list, bool s
 }
 
 // One entry: the counts and date on the first line, the first titles in grey on the second.
-void OnDrawItem(const DRAWITEMSTRUCT* draw) {
+void OnDrawItem(const RecoverDialogState& state, const DRAWITEMSTRUCT* draw) {
     if (draw->CtlID != IDC_RECOVER_LIST || draw->itemID == static_cast<UINT>(-1)) return;
-    if (draw->itemID >= gRecover.lists.size()) return;
-    const TaskListSummary& list = gRecover.lists[draw->itemID];
+    if (draw->itemID >= state.lists.size()) return;
+    const TaskListSummary& list = state.lists[draw->itemID];
     const bool selected = (draw->itemState & ODS_SELECTED) != 0;
     const HDC dc = draw->hDC;
     FillRect(dc, &draw->rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
@@ -395,7 +394,8 @@ void OnDrawItem(const DRAWITEMSTRUCT* draw) {
     if ((draw->itemState & ODS_FOCUS) != 0) DrawFocusRect(dc, &draw->rcItem);
 }
 
-BOOL OnInitDialog(HWND dialog) {
+BOOL OnInitDialog(HWND dialog, RecoverDialogState& state) {
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
     SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
     // The list measured its entries while the dialog was being made, perhaps before its font.
     SendMessageW(List(dialog), LB_SETITEMHEIGHT, 0, EntryHeight(dialog));
@@ -404,32 +404,31 @@ BOOL OnInitDialog(HWND dialog) {
     AttachListAccessible(List(dialog), ListAccessibleNames{&LabelBefore, &ListEntryText});
     // Centred by its template; on a display too small for it at this density, kept on screen.
     KeepInWorkArea(dialog);
-    gRecover = RecoverDialogState();
     RecoverySource own;
     own.folder = OwnDatabaseFolder();
-    if (!Load(dialog, std::move(own))) {
-        gRecover.source.folder = OwnDatabaseFolder();
-        FillList(dialog);
+    if (!Load(dialog, state, std::move(own))) {
+        state.source.folder = OwnDatabaseFolder();
+        FillList(dialog, state);
     }
     return TRUE;
 }
 
-bool OnCommand(HWND dialog, int id, int notification) {
+bool OnCommand(HWND dialog, RecoverDialogState& state, int id, int notification) {
     switch (id) {
         case IDOK:
-            OnRecover(dialog);
+            OnRecover(dialog, state);
             return true;
         case IDCANCEL:
             // Also stops a listing under way.
-            StopListing(dialog);
+            StopListing(dialog, state);
             EndDialog(dialog, IDCANCEL);
             return true;
         case IDC_RECOVER_OTHER:
-            OnOtherFolder(dialog);
+            OnOtherFolder(dialog, state);
             return true;
         case IDC_RECOVER_LIST:
             if (notification == LBN_SELCHANGE) UpdateRecoverButton(dialog);
-            if (notification == LBN_DBLCLK) OnRecover(dialog);
+            if (notification == LBN_DBLCLK) OnRecover(dialog, state);
             return true;
         default:
             return false;
@@ -439,26 +438,34 @@ bool OnCommand(HWND dialog, int id, int notification) {
 INT_PTR CALLBACK RecoverProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            return OnInitDialog(dialog);
+            return OnInitDialog(dialog, *reinterpret_cast<RecoverDialogState*>(lParam));
         case WM_MEASUREITEM:
+            // Asked while the dialog makes the list, before WM_INITDIALOG.
             reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight =
                 static_cast<UINT>(EntryHeight(dialog));
             return TRUE;
+        default:
+            break;
+    }
+    auto* found = reinterpret_cast<RecoverDialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (found == nullptr) return FALSE;
+    RecoverDialogState& state = *found;
+    switch (message) {
         case WM_DRAWITEM:
-            OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            OnDrawItem(state, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         case WM_COMMAND:
-            return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+            return OnCommand(dialog, state, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
         case kTellTooLargeMessage:
             // A modal dialog shows itself once its queue is idle; the warning comes after it.
             ShowWindow(dialog, SW_SHOW);
-            TellTooLarge(dialog, gRecover.source, std::exchange(gRecover.tooLarge, {}));
+            TellTooLarge(dialog, state, std::exchange(state.tooLarge, {}));
             return TRUE;
         case WM_TIMER:
-            if (wParam == kListingTimer) OnListingTimer(dialog);
+            if (wParam == kListingTimer) OnListingTimer(dialog, state);
             return TRUE;
         case WM_CLOSE:
-            StopListing(dialog);
+            StopListing(dialog, state);
             EndDialog(dialog, IDCANCEL);
             return TRUE;
         default:
@@ -469,12 +476,17 @@ INT_PTR CALLBACK RecoverProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 }  // namespace
 
 void CmdRecoverTasks(HWND window) {
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_RECOVER), window, RecoverProc, 0);
-    const bool recovered = gRecover.recovered;
-    // The other folder's database is closed with the dialog.
-    gRecover = RecoverDialogState();
+    bool recovered = false;
+    {
+        // The other folder's database is closed with the dialog.
+        RecoverDialogState state;
+        DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_RECOVER), window, RecoverProc,
+                        reinterpret_cast<LPARAM>(&state));
+        recovered = state.recovered;
+    }
     if (recovered) {
-        ResetEmptyListHint();
+        MarkStatusChanged(window);
+        ForgetRecoveryOffer(window);
         if (!ReloadTaskList(TaskListOf(window))) {
             ShowError(window, L"Cannot read task list from database!");
         }

@@ -246,7 +246,6 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
 
     // The item's entry now reflects its merged list. The old key's table is gone, so its entry
     // reads 0, as the entry of an item whose tasks were all removed does.
-    gApp.statusChanged = true;
     // An entry that cannot be written shows a stale overlay until the next write; the tasks
     // themselves are recovered either way.
     // Each file is written under the write lock of the database beside it.

@@ -49,7 +49,8 @@ std::vector<TaskListSummary> OfferedLists(const RecoverySource& source, Unclaime
 bool OwnFolderHasRecoverableLists();
 
 // Moves `table` of the source into the item's list, updates both status entries, tells the shell
-// and tells the user how it went. True when the item's list changed (it must be reloaded).
+// and tells the user how it went. True when the item's list changed (it must be reloaded, and
+// the item's completion state may have changed).
 bool RecoverList(HWND owner, RecoverySource& source, const std::string& table);
 
 // The second question of "Clear Unreferenced Data...": asked only when the tables about to be
