@@ -22,6 +22,10 @@ void WaitSizeSettles(HWND window) {
             return stable >= 10;
         },
         3000);
+    // The frame has its size before the window has laid out its controls for it: a message
+    // answered by the window's thread comes back only once that thread is done with the sizing.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
 }
 
 // Drags the bottom-right corner of `window`'s frame by (dx, dy).
