@@ -9,6 +9,7 @@
 #include "app/messages.h"
 #include "app/recovery_actions.h"
 #include "app/text_util.h"
+#include "app/user_texts.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
 #include "tasks/unreferenced_tables.h"
@@ -27,7 +28,7 @@ bool ConfirmClearing(HWND window) {
 std::optional<std::vector<std::string>> TablesToClean(HWND window) {
     auto tables = ListTables(gApp.store);
     if (!tables) {
-        ShowError(window, L"Cannot read database!");
+        ShowError(window, kCannotReadDatabase);
         return std::nullopt;
     }
     if (tables->empty()) {
@@ -45,7 +46,7 @@ std::optional<std::vector<std::u16string>> FolderEntryNames(HWND window) {
     WIN32_FIND_DATAW found{};
     UniqueFindHandle listing(FindFirstFileW(WidePtr(pattern), &found));
     if (!listing) {
-        ShowError(window, L"Cannot get file list!");
+        ShowError(window, kCannotGetFileList);
         return std::nullopt;
     }
     std::vector<std::u16string> names;
@@ -55,7 +56,7 @@ std::optional<std::vector<std::u16string>> FolderEntryNames(HWND window) {
     const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
     listing.reset();
     if (!complete) {
-        ShowError(window, L"Cannot get file list!");
+        ShowError(window, kCannotGetFileList);
         return std::nullopt;
     }
     return names;
@@ -105,7 +106,7 @@ void CmdRebuildOverlays(HWND window) {
     }
     if (!rebuilt) {
         // Another program holding the database is not a damaged file: say it is in use.
-        ShowStoreError(window, L"Cannot read database!");
+        ShowStoreError(window, kCannotReadDatabase);
         return;
     }
     ShowSuccess(window, L"Icon overlays successfully regenerated!");

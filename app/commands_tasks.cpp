@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/task_list.h"
+#include "app/user_texts.h"
 #include "tasks/task_edits.h"
 
 namespace {
@@ -31,7 +32,7 @@ void FailedWrite(HWND window, HWND list, const wchar_t* text) {
 // Shows what the file holds after the list lost an entry it could not take back (the file
 // already has the change); tells the user when even that fails.
 void ReloadAfterListFailure(HWND window, HWND list) {
-    if (!ReloadTaskList(list)) ShowError(window, L"Cannot read task list from database!");
+    if (!ReloadTaskList(list)) ShowError(window, kCannotReadTaskList);
 }
 
 // Exchanges the entries at `upperIndex` and the one below it, in the database and in the list,
@@ -44,7 +45,7 @@ void ExchangeEntries(HWND window, HWND list, int upperIndex, int selectAfter) {
     // Both rows move or neither: a half-written exchange would leave two tasks with one
     // priority, and the list would show an order the next start does not.
     if (!ExchangePriorities(gApp.store, *upper, *lower, upperIndex)) {
-        FailedWrite(window, list, L"Cannot update database!");
+        FailedWrite(window, list, kCannotUpdateDatabase);
         return;
     }
     if (!SwapWithNext(list, upperIndex)) {
@@ -129,7 +130,7 @@ void CmdRemoveSelected(HWND window) {
     // The deletion and the renumbering of the rest are one change: a removal that left a gap in
     // the stored priorities would make later moves exchange the wrong neighbours.
     if (!rowId || !RemoveTask(gApp.store, *rowId)) {
-        FailedWrite(window, list, L"Cannot remove record from database!");
+        FailedWrite(window, list, kCannotRemoveRecord);
         return;
     }
     RemoveEntry(list, *index);
@@ -162,7 +163,7 @@ void CmdRemoveAll(HWND window) {
     // All rows go in one statement, and only when the table holds exactly the rows shown: when
     // it does not, none is deleted, and the list then shows what the database holds.
     if (!allKeyed || !RemoveTasks(gApp.store, rowIds)) {
-        FailedWrite(window, list, L"Cannot remove record from database!");
+        FailedWrite(window, list, kCannotRemoveRecord);
         return;
     }
     RemoveAllEntries(list);
@@ -180,7 +181,7 @@ void CmdMarkDone(HWND window) {
     marked.done_date = TodayDate();
     marked.done = 1;
     if (!UpdateTask(gApp.store, marked)) {
-        FailedWrite(window, list, L"Cannot update database!");
+        FailedWrite(window, list, kCannotUpdateDatabase);
         return;
     }
     *record = std::move(marked);

@@ -11,6 +11,7 @@
 #include "app/task_list.h"
 #include "app/task_list_draw.h"
 #include "app/text_util.h"
+#include "app/user_texts.h"
 #include "app/window_dpi.h"
 #include "app/window_geometry.h"
 #include "tasks/task_fields.h"
@@ -133,7 +134,7 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
     }
     if (!changed.task) {
         request.listStale = true;
-        ShowEditorStoreError(dialog, L"Cannot update database!");
+        ShowEditorStoreError(dialog, kCannotUpdateDatabase);
         return;
     }
     if (edited.done != task.done) request.statusChanged = true;

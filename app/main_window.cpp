@@ -15,6 +15,7 @@
 #include "app/task_list_accessible.h"
 #include "app/task_list_draw.h"
 #include "app/text_util.h"
+#include "app/user_texts.h"
 #include "app/window_dpi.h"
 #include "app/window_geometry.h"
 #include "text/text_encoding.h"
@@ -156,7 +157,7 @@ BOOL OnInitDialog(HWND window, MainWindowState& state) {
     MoveWindow(state.list, 0, 0, client.right, client.bottom, FALSE);
 
     if (!LoadTaskList(state.list)) {
-        ShowLoadError(window, L"Cannot read task list from database!");
+        ShowLoadError(window, kCannotReadTaskList);
         SendMessageW(window, WM_CLOSE, 0, 0);
     }
     return TRUE;

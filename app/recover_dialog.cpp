@@ -19,6 +19,7 @@
 #include "app/resource.h"
 #include "app/task_list.h"
 #include "app/text_util.h"
+#include "app/user_texts.h"
 #include "app/value_size_text.h"
 #include "app/window_dpi.h"
 #include "store/folder_key.h"
@@ -246,7 +247,7 @@ bool Load(HWND dialog, RecoverDialogState& state, RecoverySource source) {
             problem = kUnreadableText;
             break;
         case ListingStatus::kNoFileList:
-            problem = L"Cannot get file list!";
+            problem = kCannotGetFileList;
             break;
     }
     if (problem != nullptr) {
@@ -488,7 +489,7 @@ void CmdRecoverTasks(HWND window) {
         MarkStatusChanged(window);
         ForgetRecoveryOffer(window);
         if (!ReloadTaskList(TaskListOf(window))) {
-            ShowError(window, L"Cannot read task list from database!");
+            ShowError(window, kCannotReadTaskList);
         }
     }
 }

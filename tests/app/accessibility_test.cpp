@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "app/user_texts.h"
 #include "store/task_store.h"
 #include "tests/app/app_fixture.h"
 
@@ -501,7 +502,7 @@ TEST_F(AccessibilityTest, NothingActsOnTheListUnderAnEditorOrAQuestion) {
     ASSERT_TRUE(app_.WaitMessageBox().has_value());
     OtherWriter(DbPath(), L"Proj", "DELETE FROM {t} WHERE priority = 1;");
     ASSERT_TRUE(ExpectBox(L"Confirm", L"Are you sure you want delete the selected task?", IDYES));
-    ASSERT_TRUE(ExpectBox(L"Pelmora Error", L"Cannot remove record from database!"));
+    ASSERT_TRUE(ExpectBox(L"Pelmora Error", kCannotRemoveRecord));
     EXPECT_EQ((std::vector<std::string>{"typed"}), StoredTitles(L"Proj"));
     EXPECT_TRUE(WaitUntil([&] { return Shown() == std::vector<std::wstring>{L"typed"}; }));
 }

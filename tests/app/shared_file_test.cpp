@@ -3,6 +3,7 @@
 // checks every row and the status entries afterwards.
 #include <sqlite3.h>
 
+#include "app/user_texts.h"
 #include "store/task_store.h"
 #include "tests/app/app_fixture.h"
 
@@ -249,7 +250,7 @@ TEST_F(SharedFileTest, RemoveAllOfAListAnotherProgramAddedToRemovesNothingAndSho
     Seed(L"Proj", {{"added elsewhere"}});  // not in the list the window shows
     Command(kCmdRemoveAll);
     ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmAll, IDYES));
-    ASSERT_TRUE(ExpectBox(L"Pelmora Error", L"Cannot remove record from database!"));
+    ASSERT_TRUE(ExpectBox(L"Pelmora Error", kCannotRemoveRecord));
     EXPECT_TRUE(WaitUntil([&] {
         return Shown() == std::vector<std::wstring>{L"one", L"two", L"added elsewhere"};
     }));
