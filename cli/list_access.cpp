@@ -18,18 +18,26 @@ std::vector<TaskRecord> LoadListTasks(TaskStore& store,
     return LoadListTasks(store, folder, table, ReadFolderSchema(store, folder));
 }
 
-std::vector<TaskRecord> LoadListTasks(TaskStore& store,
-                                      const FolderLocation& folder,
-                                      const std::string& table,
-                                      const SchemaIndex& schema) {
+bool RequireTaskList(TaskStore& store,
+                     const FolderLocation& folder,
+                     const std::string& table,
+                     const SchemaIndex& schema) {
     const std::string type = SchemaTypeOf(schema, table);
-    if (type.empty()) return {};
+    if (type.empty()) return false;
     // A view, an index or anything else under the list's name is no list, and certainly not
     // an empty one.
     if (type != "table" || !HasTaskColumns(store, table)) {
         throw CliFailure(kExitUnreadable, "cannot read " + Utf8Of(folder.database) + ": " + table +
                                               " is not a task list");
     }
+    return true;
+}
+
+std::vector<TaskRecord> LoadListTasks(TaskStore& store,
+                                      const FolderLocation& folder,
+                                      const std::string& table,
+                                      const SchemaIndex& schema) {
+    if (!RequireTaskList(store, folder, table, schema)) return {};
     const std::string current = store.table;
     store.table = table;
     auto tasks = LoadTasks(store);

@@ -23,6 +23,13 @@ std::vector<TaskRecord> LoadListTasks(TaskStore& store,
                                       const std::string& table,
                                       const SchemaIndex& schema);
 
+// Whether `table` is there; ends the command when something else stands under its name (a view,
+// or a table of another shape).
+bool RequireTaskList(TaskStore& store,
+                     const FolderLocation& folder,
+                     const std::string& table,
+                     const SchemaIndex& schema);
+
 // The file's schema, read once; a file that is not a database ends the command.
 SchemaIndex ReadFolderSchema(TaskStore& store, const FolderLocation& folder);
 

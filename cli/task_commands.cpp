@@ -126,7 +126,8 @@ std::string CmdAdd(const std::string& itemPath,
         RunInTransaction(*store, item.parent, [&] {
             if (!CreateTaskTable(*store)) FailFromStore(*store, item.parent, "cannot write");
             // The list's shape is checked first: a table of another shape is not added to.
-            static_cast<void>(LoadListTasks(*store, item.parent, item.table));
+            static_cast<void>(RequireTaskList(*store, item.parent, item.table,
+                                              ReadFolderSchema(*store, item.parent)));
             record = Written(AddListTask(*store, record), record, item);
         });
     } catch (const CliFailure&) {
