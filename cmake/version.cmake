@@ -8,7 +8,7 @@ endif()
 set(PELMORA_VERSION_BUILD 1)
 set(PELMORA_FILE_VERSION ${PROJECT_VERSION}.${PELMORA_VERSION_BUILD})
 set(PELMORA_COMPANY "Pelmora")
-set(PELMORA_COPYRIGHT "Copyright (C) Pelmora")
+set(PELMORA_COPYRIGHT "Copyright (C) 2026 the Pelmora developers. MIT License.")
 
 if(WIN32)
     set(PELMORA_VERSION_INFO ${CMAKE_BINARY_DIR}/version/version_info.rc)

@@ -14,6 +14,10 @@
 ;   PATH_HELPER      PathEntry.exe (x86), which adds the installation folder to the machine PATH
 ;                    and takes it out again
 ;   PELMORA_ICON     the program's icon, also the installer's and the uninstaller's
+;   LICENSE_TXT, NOTICES_TXT  Pelmora's licence and the third-party notices, installed beside the
+;                    binaries
+;   SIGN_COMMAND     (optional) a command that signs the file it is given in place, followed by
+;                    the file's name in the release; given, the uninstaller and Setup are signed
 ;   OUTFILE          where the installer is written
 ;   STUB_TARGET      the installer's own processor: x86-unicode (the one that runs everywhere) or
 ;                    amd64-unicode (64-bit Windows only)
@@ -72,9 +76,19 @@ VIAddVersionKey /LANG=1033 InternalName "Pelmora-${PELMORA_VERSION}-Setup.exe"
 VIAddVersionKey /LANG=1033 OriginalFilename "Pelmora-${PELMORA_VERSION}-Setup.exe"
 VIAddVersionKey /LANG=1033 LegalCopyright "${PELMORA_COPYRIGHT}"
 
+!ifdef SIGN_COMMAND
+    !uninstfinalize '${SIGN_COMMAND} "%1" Uninstall.exe' = 0
+    !finalize '${SIGN_COMMAND} "%1" Pelmora-${PELMORA_VERSION}-Setup.exe' = 0
+!endif
+
 Page instfiles
 UninstPage uninstConfirm
-UninstPage instfiles
+Uninst!ifdef SIGN_COMMAND
+    !uninstfinalize '${SIGN_COMMAND} "%1" Uninstall.exe' = 0
+    !finalize '${SIGN_COMMAND} "%1" Pelmora-${PELMORA_VERSION}-Setup.exe' = 0
+!endif
+
+Page instfiles
 
 ; Set while installing: the previous installation's files, moved aside until the new ones are
 ; registered (empty when there was none), and how far the installation got.
@@ -233,6 +247,8 @@ Section "Install"
         File "/oname=PelmoraExt.dll" "${X86_DLL}"
         File "/oname=pelmora-cli.exe" "${X86_CLI}"
     ${EndIf}
+    File "/oname=LICENSE.txt" "${LICENSE_TXT}"
+    File "/oname=THIRD-PARTY-NOTICES.txt" "${NOTICES_TXT}"
 
     DetailPrint "Registering the Explorer extension"
     StrCpy $Registered 1
@@ -305,6 +321,8 @@ Function .onInstFailed
     ${If} $OldDll == ""
     ${AndIf} $OldExe == ""
     ${AndIf} $OldCli == ""
+        Delete "$INSTDIR\LICENSE.txt"
+        Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
         SetOutPath $TEMP ; a folder that is the current directory cannot be removed
         RMDir $INSTDIR
     ${EndIf}
@@ -361,6 +379,8 @@ Section "Uninstall"
     !insertmacro RemoveFile "un." "$INSTDIR\PelmoraExt.dll"
     !insertmacro RemoveFile "un." "$INSTDIR\Pelmora.exe"
     !insertmacro RemoveFile "un." "$INSTDIR\pelmora-cli.exe"
+    Delete "$INSTDIR\LICENSE.txt"
+    Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir /REBOOTOK $INSTDIR
     DeleteRegKey HKLM "${UNINSTALL_KEY}"

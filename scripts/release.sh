@@ -5,8 +5,11 @@
 #   pelmora-cli-VERSION-linux-x86_64.tar.gz         the same for Linux, with its manual page
 #   pelmora-cli_VERSION-1_amd64.deb                 the same as a Debian package
 #   winget/                                         the winget manifests of the installer
+#   signatures/                                     when signed: every Authenticode signature, detached
 #   BUILDINFO                                       commit, SOURCE_DATE_EPOCH, toolchain, SQLite
 #   SHA256SUMS                                      of every file above but BUILDINFO
+#   SHA256SUMS.asc                                  when PELMORA_GPG_KEY is set: its OpenPGP signature
+# Every package holds LICENSE.txt and THIRD-PARTY-NOTICES.txt, which Setup installs too.
 #
 #   scripts/release.sh            one build
 #   scripts/release.sh --verify   two builds in two different directories, compared file by file;
@@ -18,9 +21,18 @@
 # The build uses `git archive` of HEAD, so nothing uncommitted or untracked gets in, and the commit
 # time as SOURCE_DATE_EPOCH, so the same commit gives the same bytes. Before building it checks the
 # tree, the tools and the version and stops with one line when something is wrong; a failure
-# later removes everything it wrote. PELMORA_RELEASE_URL is where the release's files are
-# published (the winget manifest names Setup's address below it); PELMORA_WINGET_SCHEMAS as for
-# scripts/winget.py.
+# later removes everything it wrote. PELMORA_WINGET_SCHEMAS as for scripts/winget.py.
+#
+# The addresses and names a release publishes, each with its default (the README lists them):
+#   PELMORA_HOMEPAGE     the product's page: Apps & features, the .deb, the winget licence address
+#   PELMORA_RELEASE_URL  where the release's files are published (winget names Setup below it)
+#   PELMORA_MAINTAINER   the .deb's maintainer
+#
+# Signing, when PELMORA_SIGN_KEY is set (scripts/authenticode.sh names the other settings): every
+# Windows binary is signed before it is packed, then the uninstaller and Setup as makensis writes
+# them, and their signatures are published, detached, in signatures/. PELMORA_SIGNATURES_IN=DIR
+# instead attaches the signatures of a published release to this build, which then has the same
+# bytes as that release. PELMORA_GPG_KEY (a key in gpg's keyring) signs SHA256SUMS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -73,6 +85,19 @@ for tool in git cmake ninja makensis x86_64-w64-mingw32-g++-posix i686-w64-mingw
     dpkg-shlibdeps dpkg-buildflags help2man lintian "$system_python"; do
     command -v "$tool" >/dev/null || die "$tool is missing: run scripts/setup.sh"
 done
+signing=no
+if [ -n "${PELMORA_SIGNATURES_IN:-}" ]; then
+    signing=attach
+    [ -d "$PELMORA_SIGNATURES_IN" ] || die "PELMORA_SIGNATURES_IN is $PELMORA_SIGNATURES_IN, which is no folder"
+    PELMORA_SIGNATURES_IN="$(cd "$PELMORA_SIGNATURES_IN" && pwd)"
+elif [ -n "${PELMORA_SIGN_KEY:-}${PELMORA_SIGN_CERT:-}" ]; then
+    signing=sign
+fi
+if [ -n "${PELMORA_GPG_KEY:-}" ]; then
+    command -v gpg >/dev/null || die "gpg is missing: run scripts/setup.sh"
+    gpg --batch --list-secret-keys "$PELMORA_GPG_KEY" >/dev/null 2>&1 ||
+        die "gpg has no secret key $PELMORA_GPG_KEY: import it or set PELMORA_GPG_KEY to one gpg --list-secret-keys shows"
+fi
 "$system_python" -c 'import yaml, jsonschema' 2>/dev/null ||
     die "python3-yaml or python3-jsonschema is missing: run scripts/setup.sh"
 [ -z "$(git status --porcelain --untracked-files=all)" ] ||
@@ -93,7 +118,15 @@ export TZ=UTC LC_ALL=C.UTF-8 LANG=C.UTF-8
 umask 022
 # Every object compiled afresh: a cached one would stand in for the compiler's own output.
 unset CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
-release_url="${PELMORA_RELEASE_URL:-https://github.com/pelmora/pelmora/releases/download}/v$version"
+homepage="${PELMORA_HOMEPAGE:-$(sed -n 's/^ *HOMEPAGE_URL "\(.*\)"/\1/p' CMakeLists.txt)}"
+release_url="${PELMORA_RELEASE_URL:-$homepage/releases/download}/v$version"
+maintainer="${PELMORA_MAINTAINER:-Pelmora developers <releases@pelmora.invalid>}"
+export PELMORA_HOMEPAGE="$homepage"
+if [ "$signing" = sign ]; then
+    # One signing time for the whole release (and both builds of --verify).
+    export PELMORA_SIGN_TIME="${PELMORA_SIGN_TIME:-$(date +%s)}"
+    bash scripts/authenticode.sh check
+fi
 jobs="${PELMORA_JOBS:-2}"
 
 # Everything written goes under these; the trap removes what a failed or interrupted run leaves.
@@ -147,14 +180,34 @@ release_build() {
         "$@" >>"$log" 2>&1 || { tail -n 40 "$log" >&2; die "building failed at: $*"; }
     }
     local release_args=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_RELEASE=ON -DPELMORA_TESTS=OFF
-        -DPELMORA_BENCH=OFF)
+        -DPELMORA_BENCH=OFF -DPELMORA_HOMEPAGE="$homepage")
+    local sign_args=()
+    if [ "$signing" != no ]; then
+        export PELMORA_SIGNATURES_OUT="$dist/signatures"
+        sign_args=(-DPELMORA_SIGN_COMMAND="bash $src/scripts/authenticode.sh apply")
+    fi
 
     step "x86 binaries" cmake -S "$src" -B "$src/build/win32" "${release_args[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-i686.cmake"
     step "" cmake --build "$src/build/win32" -j "$jobs" --target Pelmora PelmoraExt pelmora-cli PathEntry
-    step "x64 binaries and Setup" cmake -S "$src" -B "$src/build/win64" "${release_args[@]}" \
+    step "x64 binaries" cmake -S "$src" -B "$src/build/win64" "${release_args[@]}" "${sign_args[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake"
-    step "" cmake --build "$src/build/win64" -j "$jobs" --target PelmoraSetup
+    step "" cmake --build "$src/build/win64" -j "$jobs" --target Pelmora PelmoraExt pelmora-cli
+    local win64="$src/build/win64" win32="$src/build/win32" linux="$src/build/linux"
+    # Signed where they lie, so that Setup packs the signed files; Setup runs the x86 PATH helper.
+    local shipped=("x64:$win64/app/Pelmora.exe" "x64:$win64/shellext/PelmoraExt.dll"
+        "x64:$win64/cli/pelmora-cli.exe" "x86:$win32/app/Pelmora.exe" "x86:$win32/shellext/PelmoraExt.dll"
+        "x86:$win32/cli/pelmora-cli.exe" "x86:$win32/installer/PathEntry.exe") pe sums_before
+    if [ "$signing" != no ]; then
+        echo "  signing the binaries ($signing)"
+        for pe in "${shipped[@]}"; do
+            bash "$src/scripts/authenticode.sh" apply "${pe#*:}" "${pe%%:*}-$(basename "${pe#*:}")"
+        done
+    fi
+    sums_before="$(for pe in "${shipped[@]}"; do sha256sum "${pe#*:}"; done)"
+    step "Setup" cmake --build "$src/build/win64" -j "$jobs" --target PelmoraSetup
+    [ "$sums_before" = "$(for pe in "${shipped[@]}"; do sha256sum "${pe#*:}"; done)" ] ||
+        die "building Setup rebuilt a binary after it was signed"
     # Debian's hardening flags for the Linux program (the package's checker asks for them).
     local -A flags
     for kind in CPPFLAGS CFLAGS CXXFLAGS LDFLAGS; do
@@ -166,7 +219,6 @@ release_build() {
         -DCMAKE_EXE_LINKER_FLAGS="${flags[LDFLAGS]}"
     step "" cmake --build "$src/build/linux" -j "$jobs" --target pelmora-cli
 
-    local win64="$src/build/win64" win32="$src/build/win32" linux="$src/build/linux"
     step "version blocks" "$system_python" "$src/scripts/pe_version.py" check "$version" \
         "$win64/app/Pelmora.exe" "$win64/shellext/PelmoraExt.dll" "$win64/cli/pelmora-cli.exe" \
         "$win32/app/Pelmora.exe" "$win32/shellext/PelmoraExt.dll" "$win32/cli/pelmora-cli.exe" \
@@ -176,13 +228,21 @@ release_build() {
         die "the Linux pelmora-cli does not say it is version $version"
 
     echo "  packages"
-    local setup="Pelmora-$version-Setup.exe" stage="$work/stage"
+    local setup="Pelmora-$version-Setup.exe" stage="$work/stage" notices="$win64/installer/THIRD-PARTY-NOTICES.txt"
+    step "checks: third-party notices" "$system_python" "$src/scripts/notices.py" check "$notices" \
+        "${shipped[@]#*:}" "$linux/cli/pelmora-cli"
+    # with_texts DIR: the licence and the notices into a package's folder
+    with_texts() {
+        install -m 0644 "$src/LICENSE" "$1/LICENSE.txt"
+        install -m 0644 "$notices" "$1/THIRD-PARTY-NOTICES.txt"
+    }
     cp "$win64/installer/Pelmora-Setup.exe" "$dist/$setup"
     for arch in x64 x86; do
         local from="$win64"
         [ "$arch" = x86 ] && from="$win32"
         rm -rf "$stage" && mkdir -p "$stage"
         install -m 0755 "$from/cli/pelmora-cli.exe" "$stage/pelmora-cli.exe"
+        with_texts "$stage"
         zip_of "$dist/pelmora-cli-$version-windows-$arch.zip" "$stage"
     done
 
@@ -194,10 +254,13 @@ release_build() {
     rm -rf "$stage" && mkdir -p "$stage"
     install -m 0755 "$linux/cli/pelmora-cli" "$stage/pelmora-cli"
     install -m 0644 "$man" "$stage/pelmora-cli.1"
+    with_texts "$stage"
     tar_gz_of "$dist/pelmora-cli-$version-linux-x86_64.tar.gz" "$stage" "pelmora-cli-$version-linux-x86_64"
 
     step "Debian package" debian_package "$work" "$linux/cli/pelmora-cli" "$man" \
-        "$dist/pelmora-cli_$version-1_amd64.deb"
+        "$dist/pelmora-cli_$version-1_amd64.deb" "$notices"
+    step "checks: licence and notices in every package" "$system_python" "$src/scripts/notices.py" \
+        check-artifact "$dist"/*.zip "$dist"/*.tar.gz "$dist"/*.deb
 
     step "winget manifests" "$system_python" "$src/scripts/winget.py" write "$dist/winget" "$version" \
         "$dist/$setup" "$release_url/$setup" "$(date -u -d "@$SOURCE_DATE_EPOCH" +%F)"
@@ -217,15 +280,15 @@ release_build() {
     step "checks: SHA256SUMS" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
     step "checks: winget manifests" "$system_python" "$src/scripts/winget.py" check "$dist/winget" "$version" \
         "$dist/SHA256SUMS"
-    # The one tag left is explained in the README ("Releases"): it is about Debian's own archive.
+    # The tags left are explained in the README ("Releases").
     step "checks: lintian" lintian --fail-on error,warning,info --display-info \
-        --suppress-tags initial-upload-closes-no-bugs \
+        --suppress-tags initial-upload-closes-no-bugs,extra-license-file \
         "$dist/pelmora-cli_$version-1_amd64.deb"
 }
 
-# debian_package WORK BINARY MANPAGE DEB
+# debian_package WORK BINARY MANPAGE DEB NOTICES
 debian_package() {
-    local work="$1" binary="$2" man="$3" deb="$4" root="$1/deb" meta="$1/deb-meta"
+    local work="$1" binary="$2" man="$3" deb="$4" notices="$5" root="$1/deb" meta="$1/deb-meta"
     rm -rf "$root" "$meta"
     mkdir -p "$root/DEBIAN" "$root/usr/bin" "$root/usr/share/man/man1" "$root/usr/share/doc/pelmora-cli" \
         "$meta/debian"
@@ -234,6 +297,8 @@ debian_package() {
     objcopy --remove-section=.comment "$root/usr/bin/pelmora-cli"
     gzip -9 -n -c "$man" >"$root/usr/share/man/man1/pelmora-cli.1.gz"
     cp "$src/packaging/debian/copyright" "$root/usr/share/doc/pelmora-cli/copyright"
+    cp "$src/LICENSE" "$root/usr/share/doc/pelmora-cli/LICENSE.txt"
+    cp "$notices" "$root/usr/share/doc/pelmora-cli/THIRD-PARTY-NOTICES.txt"
     printf 'pelmora (%s-1) unstable; urgency=medium\n\n  * Release %s; see the project'\''s CHANGELOG.md.\n\n -- %s  %s\n' \
         "$version" "$version" "$maintainer" "$(date -u -R -d "@$SOURCE_DATE_EPOCH")" |
         gzip -9 -n >"$root/usr/share/doc/pelmora-cli/changelog.Debian.gz"
@@ -264,8 +329,6 @@ EOF
     stamp "$root"
     dpkg-deb --root-owner-group -Zxz --build "$root" "$deb"
 }
-maintainer="Pelmora developers <releases@pelmora.invalid>"
-homepage="$(sed -n 's/^ *HOMEPAGE_URL "\(.*\)"/\1/p' CMakeLists.txt)"
 
 # ---------------------------------------------------------------------------------------------
 
@@ -283,6 +346,12 @@ main() {
         release_build "$scratch/a" "$scratch/a-dist"
         rm -rf "$scratch/a/src"
         echo " second build"
+        if [ "$signing" = sign ]; then
+            # A rebuild with the first build's signatures attached must give the same bytes.
+            echo "  (attaching the first build's signatures)"
+            signing=attach
+            export PELMORA_SIGNATURES_IN="$scratch/a-dist/signatures"
+        fi
         release_build "$scratch/second/build/of/the/release" "$scratch/b-dist"
         rm -rf "$scratch/second"
         differ=()
@@ -303,6 +372,13 @@ main() {
         mv "$scratch/a-dist" "$partial"
     fi
 
+    if [ -n "${PELMORA_GPG_KEY:-}" ]; then
+        gpg --batch --yes --local-user "$PELMORA_GPG_KEY" --armor --detach-sign \
+            --output "$partial/SHA256SUMS.asc" "$partial/SHA256SUMS" 2>"$scratch/gpg.log" ||
+            die "gpg could not sign SHA256SUMS with $PELMORA_GPG_KEY: $(tail -n 1 "$scratch/gpg.log")"
+        gpg --batch --verify "$partial/SHA256SUMS.asc" "$partial/SHA256SUMS" 2>/dev/null ||
+            die "the signature SHA256SUMS.asc does not verify with $PELMORA_GPG_KEY"
+    fi
     rm -rf dist
     mv "$partial" dist
     echo "release: dist/ holds Pelmora $version:"

@@ -34,6 +34,8 @@ MANIFEST_VERSION = "1.12.0"
 IDENTIFIER = "Pelmora.Pelmora"
 PUBLISHER = "Pelmora"
 LOCALE = "en-US"
+# The licence as the repository publishes it; PELMORA_HOMEPAGE moves it with the project's page.
+LICENSE_URL = os.environ.get("PELMORA_HOMEPAGE", "https://github.com/pelmora/pelmora") + "/blob/HEAD/LICENSE"
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SKIPPED = 77
 
@@ -86,7 +88,8 @@ def manifests(version, setup_hash, url, date):
             PackageLocale=LOCALE,
             Publisher=PUBLISHER,
             PackageName="Pelmora",
-            License="All rights reserved",
+            License="MIT",
+            LicenseUrl=LICENSE_URL,
             ShortDescription="A task list for every file and folder in Windows Explorer",
             Description="Right-click an item in Explorer, choose \"Task Management...\", and keep a "
                         "to-do list for it; an icon overlay shows how far the list is done. "
