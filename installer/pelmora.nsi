@@ -83,12 +83,7 @@ VIAddVersionKey /LANG=1033 LegalCopyright "${PELMORA_COPYRIGHT}"
 
 Page instfiles
 UninstPage uninstConfirm
-Uninst!ifdef SIGN_COMMAND
-    !uninstfinalize '${SIGN_COMMAND} "%1" Uninstall.exe' = 0
-    !finalize '${SIGN_COMMAND} "%1" Pelmora-${PELMORA_VERSION}-Setup.exe' = 0
-!endif
-
-Page instfiles
+UninstPage instfiles
 
 ; Set while installing: the previous installation's files, moved aside until the new ones are
 ; registered (empty when there was none), and how far the installation got.

@@ -28,7 +28,7 @@
 #   PELMORA_RELEASE_URL  where the release's files are published (winget names Setup below it)
 #   PELMORA_MAINTAINER   the .deb's maintainer
 #
-# Signing, when PELMORA_SIGN_KEY is set (scripts/authenticode.sh names the other settings): every
+# Signing, when PELMORA_SIGN_KEY is set (scripts/signing.sh names the other settings): every
 # Windows binary is signed before it is packed, then the uninstaller and Setup as makensis writes
 # them, and their signatures are published, detached, in signatures/. PELMORA_SIGNATURES_IN=DIR
 # instead attaches the signatures of a published release to this build, which then has the same
@@ -125,7 +125,7 @@ export PELMORA_HOMEPAGE="$homepage"
 if [ "$signing" = sign ]; then
     # One signing time for the whole release (and both builds of --verify).
     export PELMORA_SIGN_TIME="${PELMORA_SIGN_TIME:-$(date +%s)}"
-    bash scripts/authenticode.sh check
+    bash scripts/signing.sh check
 fi
 jobs="${PELMORA_JOBS:-2}"
 
@@ -184,7 +184,7 @@ release_build() {
     local sign_args=()
     if [ "$signing" != no ]; then
         export PELMORA_SIGNATURES_OUT="$dist/signatures"
-        sign_args=(-DPELMORA_SIGN_COMMAND="bash $src/scripts/authenticode.sh apply")
+        sign_args=(-DPELMORA_SIGN_COMMAND="bash $src/scripts/signing.sh apply")
     fi
 
     step "x86 binaries" cmake -S "$src" -B "$src/build/win32" "${release_args[@]}" \
@@ -201,7 +201,7 @@ release_build() {
     if [ "$signing" != no ]; then
         echo "  signing the binaries ($signing)"
         for pe in "${shipped[@]}"; do
-            bash "$src/scripts/authenticode.sh" apply "${pe#*:}" "${pe%%:*}-$(basename "${pe#*:}")"
+            bash "$src/scripts/signing.sh" apply "${pe#*:}" "${pe%%:*}-$(basename "${pe#*:}")"
         done
     fi
     sums_before="$(for pe in "${shipped[@]}"; do sha256sum "${pe#*:}"; done)"
@@ -373,11 +373,7 @@ main() {
     fi
 
     if [ -n "${PELMORA_GPG_KEY:-}" ]; then
-        gpg --batch --yes --local-user "$PELMORA_GPG_KEY" --armor --detach-sign \
-            --output "$partial/SHA256SUMS.asc" "$partial/SHA256SUMS" 2>"$scratch/gpg.log" ||
-            die "gpg could not sign SHA256SUMS with $PELMORA_GPG_KEY: $(tail -n 1 "$scratch/gpg.log")"
-        gpg --batch --verify "$partial/SHA256SUMS.asc" "$partial/SHA256SUMS" 2>/dev/null ||
-            die "the signature SHA256SUMS.asc does not verify with $PELMORA_GPG_KEY"
+        bash scripts/signing.sh sums "$partial/SHA256SUMS"
     fi
     rm -rf dist
     mv "$partial" dist

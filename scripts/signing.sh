@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Authenticode signing of the release's Windows files with Debian's osslsigncode, used by
-# scripts/release.sh for the binaries and by makensis for the uninstaller and Setup.
+# The signatures of a release: Authenticode for the Windows files, with Debian's osslsigncode
+# (used by scripts/release.sh for the binaries and by makensis for the uninstaller and Setup), and
+# OpenPGP for SHA256SUMS.
 #
-#   authenticode.sh check          the configuration, the certificate, the key and the timestamp
-#                                  server, by signing a small script; one line on what to fix
-#   authenticode.sh sign FILE NAME signs FILE in place and keeps its signature, detached, as
-#                                  $PELMORA_SIGNATURES_OUT/NAME.sig
-#   authenticode.sh apply FILE NAME
-#                                  attach when PELMORA_SIGNATURES_IN names the signatures of a
-#                                  signed release, sign otherwise
-#   authenticode.sh attach FILE NAME
-#                                  attaches $PELMORA_SIGNATURES_IN/NAME.sig to FILE in place: a
-#                                  rebuild of the same commit gets the published signed bytes
+#   signing.sh check           the configuration, the certificate, the key and the timestamp
+#                              server, by signing a small script; one line on what to fix
+#   signing.sh sign FILE NAME  signs FILE in place and keeps its signature, detached, as
+#                              $PELMORA_SIGNATURES_OUT/NAME.sig
+#   signing.sh attach FILE NAME
+#                              attaches $PELMORA_SIGNATURES_IN/NAME.sig to FILE in place: a rebuild
+#                              of the same commit gets the published signed bytes
+#   signing.sh apply FILE NAME attach when PELMORA_SIGNATURES_IN names the signatures of a signed
+#                              release, sign otherwise
+#   signing.sh sums FILE       FILE.asc, FILE's detached OpenPGP signature by $PELMORA_GPG_KEY (a
+#                              key in gpg's keyring), checked before it is kept
 #
 # Configuration (the environment; nothing of it is written anywhere):
 #   PELMORA_SIGN_CERT      the code-signing certificate, PEM, followed by its intermediates
@@ -29,7 +31,6 @@ die() {
     echo "release: $*" >&2
     exit 1
 }
-command -v osslsigncode >/dev/null || die "osslsigncode is missing: run scripts/setup.sh"
 
 key_args() {
     local key="${PELMORA_SIGN_KEY:-}"
@@ -118,10 +119,24 @@ attach() {
     fi
 }
 
+sums() {
+    local file="$1" log
+    command -v gpg >/dev/null || die "gpg is missing: run scripts/setup.sh"
+    log="$(mktemp /tmp/pelmora-gpg.XXXXXX)"
+    if ! gpg --batch --yes --local-user "${PELMORA_GPG_KEY:?}" --armor --detach-sign --output "$file.asc" \
+        "$file" 2>"$log" || ! gpg --batch --verify "$file.asc" "$file" 2>"$log"; then
+        rm -f "$file.asc"
+        die "gpg could not sign $(basename "$file") with $PELMORA_GPG_KEY ($(tail -n 1 "$log")): check PELMORA_GPG_KEY and GNUPGHOME"
+    fi
+    rm -f "$log"
+}
+
+[ "${1:-}" = sums ] || command -v osslsigncode >/dev/null || die "osslsigncode is missing: run scripts/setup.sh"
 case "${1:-}" in
 check) check ;;
+sums) sums "$2" ;;
 sign) sign "$2" "$3" ;;
 attach) attach "$2" "$3" ;;
 apply) if [ -n "${PELMORA_SIGNATURES_IN:-}" ]; then attach "$2" "$3"; else sign "$2" "$3"; fi ;;
-*) echo "usage: authenticode.sh check | sign|attach|apply FILE NAME" >&2; exit 2 ;;
+*) echo "usage: signing.sh check | sign|attach|apply FILE NAME | sums FILE" >&2; exit 2 ;;
 esac
