@@ -14,6 +14,7 @@ PACKAGES=(
     dpkg-dev tcl python3 clang-format clang-tidy python3-pil fonts-dejavu-core fonts-wine
     clang libclang-rt-14-dev
     zip help2man lintian python3-yaml python3-jsonschema
+    osslsigncode gnupg softhsm2 libengine-pkcs11-openssl
 )
 
 missing=()

@@ -4,7 +4,7 @@
 # OpenPGP for SHA256SUMS.
 #
 #   signing.sh check           the configuration, the certificate, the key and the timestamp
-#                              server, by signing a small script; one line on what to fix
+#                              server, by signing a small program; one line on what to fix
 #   signing.sh sign FILE NAME  signs FILE in place and keeps its signature, detached, as
 #                              $PELMORA_SIGNATURES_OUT/NAME.sig
 #   signing.sh attach FILE NAME
@@ -77,13 +77,16 @@ check() {
         die "the certificate $cert has expired ($(openssl x509 -in "$cert" -noout -enddate)): renew it"
     grep -A1 "Extended Key Usage" <<<"$text" | grep -q "Code Signing" ||
         die "the certificate $cert is not for code signing (no Code Signing extended key usage): use a code-signing certificate"
-    # A small script signs like a binary: the PIN, the key and the timestamp server are all tried.
+    # A small program signed as the binaries will be: the PIN, the key and the timestamp server are
+    # all tried before anything is built.
     local probe out
     probe="$(mktemp -d /tmp/pelmora-sign.XXXXXX)"
-    printf 'Write-Output "Pelmora"\r\n' >"$probe/probe.ps1"
+    printf 'int main(void) { return 0; }\n' >"$probe/probe.c"
+    x86_64-w64-mingw32-gcc -s -o "$probe/probe.exe" "$probe/probe.c" ||
+        { rm -rf "$probe"; die "x86_64-w64-mingw32-gcc is missing: run scripts/setup.sh"; }
     key_args
-    if ! out="$(osslsigncode sign "${args[@]}" -in "$probe/probe.ps1" -out "$probe/signed.ps1" 2>&1)" ||
-        [ ! -s "$probe/signed.ps1" ]; then
+    if ! out="$(osslsigncode sign "${args[@]}" -in "$probe/probe.exe" -out "$probe/signed.exe" 2>&1)" ||
+        [ ! -s "$probe/signed.exe" ]; then
         rm -rf "$probe"
         explain "$out"
     fi
