@@ -33,6 +33,9 @@ check "PelmoraExt.dll installed" same_file "$install_dir/PelmoraExt.dll" "$built
 check "pelmora-cli.exe installed beside them" same_file "$install_dir/pelmora-cli.exe" "$built_cli"
 check "the PATH is what it was, with the installation folder once at its end" \
     [ "$(machine_path)" = "$long_path;$install_dir_win" ]
+check "the licence installed beside them" grep -q "^MIT License" "$install_dir/LICENSE.txt"
+check "the third-party notices installed beside them" \
+    grep -q "^== MinGW-w64 runtime ==" "$install_dir/THIRD-PARTY-NOTICES.txt"
 check "uninstaller written" [ -f "$install_dir/Uninstall.exe" ]
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pelmora'
 display_version() { # DisplayVersion as Apps & features and winget read it
