@@ -83,8 +83,8 @@ enum class LineKind { kNothing, kSection, kEntry };
 
 struct Line {
     LineKind kind = LineKind::kNothing;
-    Span name{};          // the section's name or the entry's key
-    Span value{};         // the entry's value
+    Span name{};            // the section's name or the entry's key
+    Span value{};           // the entry's value
     bool hasValue = false;  // false for a key without "="
 };
 
