@@ -10,10 +10,9 @@
 #include "app/recovery_actions.h"
 #include "app/text_util.h"
 #include "app/user_texts.h"
-#include "store/folder_key.h"
+#include "store/folder_files.h"
 #include "store/folder_status.h"
 #include "tasks/unreferenced_tables.h"
-#include "win/unique_handle.h"
 
 namespace {
 
@@ -42,23 +41,8 @@ std::optional<std::vector<std::string>> TablesToClean(HWND window) {
 // make the items not yet listed look gone, and their tasks would be dropped with their tables:
 // only a complete listing counts, and anything less is reported and gives nothing.
 std::optional<std::vector<std::u16string>> FolderEntryNames(HWND window) {
-    const std::u16string pattern = OwnDatabaseFolder() + u"*";
-    WIN32_FIND_DATAW found{};
-    UniqueFindHandle listing(FindFirstFileW(WidePtr(pattern), &found));
-    if (!listing) {
-        ShowError(window, kCannotGetFileList);
-        return std::nullopt;
-    }
-    std::vector<std::u16string> names;
-    do {
-        names.push_back(FromWide(found.cFileName));
-    } while (FindNextFileW(listing.get(), &found));
-    const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
-    listing.reset();
-    if (!complete) {
-        ShowError(window, kCannotGetFileList);
-        return std::nullopt;
-    }
+    auto names = ListFolderEntries(OwnDatabaseFolder());
+    if (!names) ShowError(window, kCannotGetFileList);
     return names;
 }
 

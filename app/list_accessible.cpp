@@ -6,6 +6,8 @@
 #include <new>
 
 #include "app/text_util.h"
+#include "win/unique_com.h"
+#include "win/window_proc.h"
 
 namespace {
 
@@ -408,7 +410,7 @@ IFACEMETHODIMP CListAccessible::accDoDefaultAction(VARIANT child) noexcept {
 // window's properties on every message, which costs a trip to the window server under Wine for
 // each of the thousands of messages that fill a long list.)
 struct AccessibleList {
-    CListAccessible* server = nullptr;
+    UniqueComPtr<CListAccessible> server;  // the list's own reference
     WNDPROC listProc = nullptr;
 };
 
@@ -418,13 +420,12 @@ LRESULT CALLBACK AccessibleListProc(HWND list, UINT message, WPARAM wParam, LPAR
     const WNDPROC listProc = attached->listProc;
     if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
         return LresultFromObject(__uuidof(IAccessible), wParam,
-                                 static_cast<IAccessible*>(attached->server));
+                                 static_cast<IAccessible*>(attached->server.get()));
     }
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc));
+        UnchainWindowProc(list, listProc);
         SetWindowLongPtrW(list, GWLP_USERDATA, 0);
         attached->server->Disconnect();
-        attached->server->Release();
         delete attached;
     }
     return CallWindowProcW(listProc, list, message, wParam, lParam);
@@ -466,14 +467,13 @@ bool AttachListAccessible(HWND list, const ListAccessibleNames& names) {
     if (GetWindowLongPtrW(list, GWLP_USERDATA) != 0) return false;
     auto* attached = new (std::nothrow) AccessibleList;
     if (attached == nullptr) return false;
-    attached->server = new (std::nothrow) CListAccessible(list, names);
-    if (attached->server == nullptr) {
+    attached->server.reset(new (std::nothrow) CListAccessible(list, names));
+    if (!attached->server) {
         delete attached;
         return false;
     }
     SetWindowLongPtrW(list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(attached));
-    attached->listProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AccessibleListProc)));
+    attached->listProc = ChainWindowProc(list, &AccessibleListProc);
     return true;
 }
 

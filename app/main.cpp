@@ -13,26 +13,16 @@
 #include "app/resource.h"
 #include "app/settings.h"
 #include "app/text_util.h"
+#include "store/folder_files.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
 #include "store/profile.h"
 #include "text/text_encoding.h"
+#include "win/com_apartment.h"
 
 AppState gApp;
 
 namespace {
-
-struct ScopedComApartment {
-    ScopedComApartment()
-        : initialised(SUCCEEDED(
-              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ScopedComApartment() {
-        if (initialised) CoUninitialize();
-    }
-    ScopedComApartment(const ScopedComApartment&) = delete;
-    ScopedComApartment& operator=(const ScopedComApartment&) = delete;
-    bool initialised;
-};
 
 constexpr wchar_t kReadOnlyNotice[] =
     L"Database opened in read only mode. Make sure the disk is not write protected or Pelmora "
@@ -53,14 +43,7 @@ bool HasReadOnlyAttribute(const std::u16string& path) {
 // functions would otherwise put a bare "pelmora.ini" into the Windows folder.
 std::u16string StatusFileFor(const std::u16string& databasePath) {
     if (databasePath.find(u'\\') != std::u16string::npos) return StatusFilePath(databasePath);
-    const wchar_t* path = WidePtr(databasePath);
-    const DWORD length = GetFullPathNameW(path, 0, nullptr, nullptr);
-    if (length == 0) return StatusFilePath(databasePath);
-    std::wstring full(length, L'\0');
-    const DWORD written = GetFullPathNameW(path, length, full.data(), nullptr);
-    if (written == 0 || written >= length) return StatusFilePath(databasePath);
-    full.resize(written);
-    return StatusFilePath(FromWide(full.c_str()));
+    return StatusFilePath(FullPath(databasePath));
 }
 
 // True when the item's entry in an existing status file disagrees with its list: a writer could

@@ -19,6 +19,7 @@
 #include "app/window_dpi.h"
 #include "app/window_geometry.h"
 #include "text/text_encoding.h"
+#include "win/window_proc.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM l
     } else if (message == WM_DESTROY) {
         // Put back while the list still has its parent, and so the state: Wine takes a window
         // from its parent before its WM_NCDESTROY.
-        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc));
+        UnchainWindowProc(list, listProc);
         state.listProc = nullptr;
     }
     LRESULT hinted = 0;
@@ -141,8 +142,7 @@ BOOL OnInitDialog(HWND window, MainWindowState& state) {
     state.list = GetDlgItem(window, IDC_TASKLIST);
     state.focusCues = false;
     AttachTaskListAccessible(state.list);
-    state.listProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(state.list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TaskListFilter)));
+    state.listProc = ChainWindowProc(state.list, &TaskListFilter);
 
     // The settings file keeps 96-DPI sizes; a stored size below the minimum is used as it is,
     // one no window could have counts as absent, and the window always opens on screen.

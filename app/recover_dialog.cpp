@@ -22,7 +22,8 @@
 #include "app/user_texts.h"
 #include "app/value_size_text.h"
 #include "app/window_dpi.h"
-#include "store/folder_key.h"
+#include "store/folder_files.h"
+#include "win/com_apartment.h"
 #include "win/dc_selection.h"
 #include "win/unique_com.h"
 
@@ -307,7 +308,7 @@ std::u16string PickWithBrowser(HWND owner) {
 
 // The folder the user picked; empty when cancelled.
 std::u16string PickFolder(HWND owner) {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const ScopedComApartment apartment;
     // Start one folder up from this one: items are most often moved between neighbouring folders.
     std::u16string start = OwnDatabaseFolder();
     if (start.size() > 3) start.pop_back();
@@ -319,7 +320,6 @@ std::u16string PickFolder(HWND owner) {
     } else {
         folder = PickWithBrowser(owner);
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return folder;
 }
 

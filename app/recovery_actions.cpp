@@ -7,7 +7,7 @@
 #include "app/app_state.h"
 #include "app/messages.h"
 #include "app/text_util.h"
-#include "store/folder_key.h"
+#include "store/folder_files.h"
 #include "store/folder_status.h"
 #include "store/profile.h"
 #include "text/text_encoding.h"
@@ -15,33 +15,8 @@
 
 namespace {
 
-constexpr char16_t kDatabaseFileName[] = u"pelmora.db";
 // How many renamed titles a message names before it only counts the rest.
 constexpr size_t kRenamesNamed = 5;
-
-// The bare names of everything in `folder`; absent when the listing cannot be started or breaks
-// off, since a partial listing would make present items look gone.
-std::optional<std::vector<std::u16string>> ListEntryNames(const std::u16string& folder) {
-    WIN32_FIND_DATAW found{};
-    UniqueFindHandle listing(FindFirstFileW(WidePtr(folder + u"*"), &found));
-    if (!listing) return std::nullopt;
-    std::vector<std::u16string> names;
-    do {
-        names.push_back(FromWide(found.cFileName));
-    } while (FindNextFileW(listing.get(), &found));
-    if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
-    return names;
-}
-
-std::u16string FullPath(const std::u16string& path) {
-    const DWORD length = GetFullPathNameW(WidePtr(path), 0, nullptr, nullptr);
-    if (length == 0) return path;
-    std::wstring full(length, L'\0');
-    const DWORD written = GetFullPathNameW(WidePtr(path), length, full.data(), nullptr);
-    if (written == 0 || written >= length) return path;
-    full.resize(written);
-    return FromWide(full.c_str());
-}
 
 // The folder as the user knows it: its path without the trailing backslash.
 std::u16string Shown(const std::u16string& folder) {
@@ -165,7 +140,7 @@ ListingStatus OpenOtherFolder(const std::u16string& folder, RecoverySource& sour
 
 ListingStatus StartRecoverableListing(RecoverySource& source, UnclaimedListing& listing) {
     listing = UnclaimedListing();
-    const auto names = ListEntryNames(source.folder);
+    const auto names = ListFolderEntries(source.folder);
     if (!names) return ListingStatus::kNoFileList;
     TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
     auto started = StartUnclaimedListing(store, *names);

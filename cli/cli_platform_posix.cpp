@@ -1,5 +1,3 @@
-#ifndef _WIN32
-
 #include <unistd.h>
 
 #include <system_error>
@@ -36,5 +34,3 @@ std::optional<std::u16string> EntryNameOnDisk(const std::filesystem::path& path)
     if (!std::filesystem::exists(std::filesystem::symlink_status(path, error))) return std::nullopt;
     return path.filename().u16string();
 }
-
-#endif

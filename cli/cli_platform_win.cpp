@@ -1,23 +1,12 @@
-#ifdef _WIN32
-
 #include <windows.h>
 
 #include <shellapi.h>
 
-#include <memory>
-
 #include "cli/cli_platform.h"
 #include "text/text_encoding.h"
+#include "win/unique_handle.h"
 
 namespace {
-
-struct LocalFreer {
-    void operator()(wchar_t** argv) const noexcept { LocalFree(argv); }
-};
-
-struct FindCloser {
-    void operator()(HANDLE find) const noexcept { FindClose(find); }
-};
 
 void WriteTo(DWORD which, std::string_view text) {
     const HANDLE handle = GetStdHandle(which);
@@ -50,7 +39,7 @@ void WriteTo(DWORD which, std::string_view text) {
 
 std::vector<std::string> CommandLineUtf8(int, char**) {
     int count = 0;
-    std::unique_ptr<wchar_t*, LocalFreer> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    const UniqueLocalArgv argv(CommandLineToArgvW(GetCommandLineW(), &count));
     std::vector<std::string> arguments;
     if (!argv) return arguments;
     for (int i = 0; i < count; ++i) {
@@ -72,10 +61,7 @@ std::optional<std::u16string> EntryNameOnDisk(const std::filesystem::path& path)
     // Wildcards would match some other entry; Windows names never hold them.
     if (text.find_first_of(L"*?") != std::wstring::npos) return std::nullopt;
     WIN32_FIND_DATAW found{};
-    const HANDLE raw = FindFirstFileW(text.c_str(), &found);
-    if (raw == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::unique_ptr<void, FindCloser> find(raw);
+    const UniqueFindHandle find(FindFirstFileW(text.c_str(), &found));
+    if (!find) return std::nullopt;
     return std::u16string(reinterpret_cast<const char16_t*>(found.cFileName));
 }
-
-#endif

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <map>
-#include <system_error>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/cli.h"
 #include "cli/list_access.h"
 #include "cli/task_text.h"
+#include "store/folder_files.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
 #include "store/profile.h"
@@ -45,21 +45,17 @@ struct ListSummary {
 }  // namespace
 
 std::vector<std::u16string> FolderEntryNames(const FolderLocation& folder) {
-    std::vector<std::u16string> names = {u".", u".."};
-    std::error_code error;
-    fs::directory_iterator it(folder.folder, error);
-    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-        try {
-            names.push_back(it->path().filename().u16string());
-        } catch (const std::exception&) {
-        }
-    }
+    auto names = ListFolderEntries(folder.folder.u16string());
     // A listing that broke off would make the items not yet listed look unclaimed.
-    if (error) throw CliFailure(kExitFailed, "cannot list the folder " + Utf8Of(folder.folder));
-    std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+    if (!names) throw CliFailure(kExitFailed, "cannot list the folder " + Utf8Of(folder.folder));
+    // "." and ".." count as entries, as the program's listing gives them.
+    for (const char16_t* own : {u".", u".."}) {
+        if (std::find(names->begin(), names->end(), own) == names->end()) names->push_back(own);
+    }
+    std::sort(names->begin(), names->end(), [](const std::u16string& a, const std::u16string& b) {
         return Utf16ToUtf8(a) < Utf16ToUtf8(b);
     });
-    return names;
+    return *names;
 }
 
 std::map<std::string, std::u16string> NamesByKey(const FolderLocation& folder) {

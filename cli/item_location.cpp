@@ -4,6 +4,7 @@
 
 #include "cli/cli.h"
 #include "cli/cli_platform.h"
+#include "store/folder_files.h"
 #include "store/folder_key.h"
 #include "text/text_encoding.h"
 
@@ -27,7 +28,7 @@ FolderLocation FolderAt(const fs::path& folder) {
     FolderLocation location;
     location.folder = folder;
     location.database = folder / kDatabaseFileName;
-    location.statusFile = (folder / "pelmora.ini").u16string();
+    location.statusFile = (folder / kStatusFileName).u16string();
     return location;
 }
 

@@ -8,8 +8,6 @@
 
 #include "store/task_store.h"
 
-inline constexpr char kDatabaseFileName[] = "pelmora.db";
-
 // A folder that may hold "pelmora.db" and "pelmora.ini".
 struct FolderLocation {
     std::filesystem::path folder;  // absolute

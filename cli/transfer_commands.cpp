@@ -13,6 +13,7 @@
 #include "cli/folder_commands.h"
 #include "cli/list_access.h"
 #include "cli/task_text.h"
+#include "store/done_date.h"
 #include "store/folder_key.h"
 #include "tasks/task_edits.h"
 #include "tasks/task_fields.h"
@@ -31,14 +32,6 @@ struct ImportedList {
 
 bool IsKey(const std::string& text) {
     return IsTaskTableName("tbl_" + text);
-}
-
-bool IsDate(const std::string& text) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-        if (text[i] < '0' || text[i] > '9') return false;
-    }
-    return true;
 }
 
 [[noreturn]] void Invalid(const std::string& file, const std::string& why) {
@@ -84,7 +77,7 @@ TaskRecord ReadTask(const json& entry,
     }
     task.done_date = TodayDate();
     if (entry.contains("date")) {
-        if (!entry["date"].is_string() || !IsDate(entry["date"].get<std::string>()))
+        if (!entry["date"].is_string() || !HasDoneDateShape(entry["date"].get<std::string>()))
             Invalid(file, at + ": \"date\" must be a date like 2024-05-31");
         task.done_date = entry["date"].get<std::string>();
     }
@@ -213,7 +206,7 @@ std::string CmdExport(const std::string& folderPath, const std::optional<std::st
                 if (!SurvivesDecoding(task.title)) entry["stored_title"] = task.title;
                 if (!SurvivesDecoding(task.description.value_or("")))
                     entry["stored_description"] = *task.description;
-                if (!IsDate(task.done_date.value_or(""))) entry.erase("date");
+                if (!HasDoneDateShape(task.done_date.value_or(""))) entry.erase("date");
                 tasks.push_back(std::move(entry));
             }
             json list = {{"key", table.substr(4)}, {"tasks", std::move(tasks)}};

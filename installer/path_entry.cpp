@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "win/unique_handle.h"
+
 namespace {
 
 constexpr wchar_t kEnvironmentKey[] =
@@ -23,13 +25,6 @@ constexpr wchar_t kEnvironmentKey[] =
 constexpr wchar_t kPathValue[] = L"Path";
 
 enum : int { kChanged = 0, kFailed = 1, kUsage = 2, kUnchanged = 3 };
-
-struct KeyCloser {
-    HKEY key = nullptr;
-    ~KeyCloser() {
-        if (key) RegCloseKey(key);
-    }
-};
 
 // An entry as PATH lookups understand it: blanks and quotes around it, and a trailing backslash,
 // do not matter, and neither does letter case.
@@ -97,15 +92,15 @@ int Run(const std::wstring& action, const std::wstring& dir) {
     const std::wstring wanted = Canonical(dir);
     // A quote cannot be part of a folder's name; one here would unbalance the quoting above.
     if (wanted.empty() || dir.find(L'"') != std::wstring::npos) return kUsage;
-    KeyCloser key;
+    UniqueHKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0,
                       KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
-                      &key.key) != ERROR_SUCCESS) {
+                      key.put()) != ERROR_SUCCESS) {
         return kFailed;
     }
     std::wstring value;
     DWORD type = REG_EXPAND_SZ;
-    if (!ReadPath(key.key, value, type)) return kFailed;
+    if (!ReadPath(key.get(), value, type)) return kFailed;
     const std::vector<std::wstring> entries = Split(value);
 
     std::wstring updated;
@@ -135,7 +130,7 @@ int Run(const std::wstring& action, const std::wstring& dir) {
     } else {
         return kUsage;
     }
-    if (!WritePath(key.key, updated, type)) return kFailed;
+    if (!WritePath(key.get(), updated, type)) return kFailed;
     AnnounceChange();
     return kChanged;
 }

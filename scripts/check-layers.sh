@@ -2,8 +2,9 @@
 # Fails when a source file includes a project header from a layer it must not depend on. The
 # layers, bottom up: text/ (text conversions); store/ (SQLite, the status-file format, the folder
 # key; its Windows bindings may use win/); tasks/ (the rules of a task list); then the front ends
-# app/, cli/ and shellext/, which never include one another. win/ holds header-only Win32 helpers
-# for the Windows parts.
+# app/, cli/ and shellext/, which never include one another. win/ is the one Win32 toolbox
+# (header-only holders and helpers) for every Windows part: store's and cli/'s Windows files,
+# app/, shellext/ and installer/.
 # bench/ measures the portable layers and the command line, fuzz/ shakes the portable layers;
 # tests/ may include anything.
 #
@@ -18,7 +19,7 @@ allowed() {
         tasks) echo "text store tasks" ;;
         win) echo "win" ;;
         app) echo "text store tasks win app" ;;
-        cli) echo "text store tasks cli" ;;
+        cli) echo "text store tasks win cli" ;;
         shellext) echo "text store win shellext" ;;
         installer) echo "text win installer" ;;
         bench) echo "text store tasks cli win bench tests" ;;

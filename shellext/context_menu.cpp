@@ -11,6 +11,7 @@
 #include "shellext/resource.h"
 #include "shellext/server_lock.h"
 #include "shellext/text_buffer.h"
+#include "store/folder_files.h"
 
 namespace {
 
@@ -159,7 +160,7 @@ bool CShellExt::BuildParameters() noexcept {
     if (!quotedName.AppendQuoted(itemPath_ + slash + 1, nameLength)) return false;
     BoundedText database(databaseArgument_);
     if (!database.AppendLiteral(L"\"") || !database.Append(itemPath_, slash + 1) ||
-        !database.AppendLiteral(L"pelmora.db\"")) {
+        !database.AppendLiteral(kDatabaseFileName) || !database.AppendLiteral(L"\"")) {
         return false;
     }
     BoundedText parameters(parameters_);

@@ -9,6 +9,7 @@
 #include "shellext/server_lock.h"
 #include "shellext/status_cache.h"
 #include "shellext/text_buffer.h"
+#include "store/folder_files.h"
 #include "store/folder_key_hex.h"
 
 namespace {
@@ -64,7 +65,7 @@ IFACEMETHODIMP COverlayIdentifier::IsMemberOf(PCWSTR path, DWORD) noexcept {
 
     wchar_t statusFile[kPathChars];
     BoundedText statusPath(statusFile);
-    if (!statusPath.Append(path, slash + 1) || !statusPath.AppendLiteral(L"pelmora.ini")) {
+    if (!statusPath.Append(path, slash + 1) || !statusPath.AppendLiteral(kStatusFileName)) {
         return S_FALSE;
     }
     const size_t used = statusPath.length();

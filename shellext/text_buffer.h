@@ -66,6 +66,11 @@ public:
     bool AppendLiteral(const wchar_t (&text)[N]) noexcept {
         return ::AppendLiteral(buffer_, capacity_, length_, text);
     }
+    // The portable core spells its names in UTF-16, which is what wchar_t holds on Windows.
+    template <size_t N>
+    bool AppendLiteral(const char16_t (&text)[N]) noexcept {
+        return Append(reinterpret_cast<const wchar_t*>(text), N - 1);
+    }
     bool AppendQuoted(const wchar_t* text, size_t length) noexcept {
         return ::AppendQuoted(buffer_, capacity_, length_, text, length);
     }

@@ -14,11 +14,3 @@ std::string FolderKey(std::u16string_view folderName);
 
 // "tbl_" followed by the key.
 std::string TaskTableName(std::string_view folderKey);
-
-// The item's name: the text after the last backslash of `path` (the whole text when there is
-// none). Empty for a drive root or a path that ends in a backslash.
-std::u16string_view FolderNameOf(std::u16string_view path);
-
-// The folder part of `path`: everything up to and including its last backslash (empty when there
-// is none). ParentFolderOf(path) followed by FolderNameOf(path) is `path` again.
-std::u16string_view ParentFolderOf(std::u16string_view path);

@@ -1,5 +1,6 @@
 #include "store/folder_status.h"
 
+#include "store/folder_files.h"
 #include "store/folder_key.h"
 #include "store/profile.h"
 #include "store/profile_format.h"

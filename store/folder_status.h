@@ -8,12 +8,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "store/folder_files.h"
 #include "store/folder_status_value.h"
 #include "store/profile.h"
 #include "store/task_store.h"
 
 inline constexpr char16_t kStatusSection[] = u"pelmora";
-inline constexpr char16_t kStatusFileName[] = u"pelmora.ini";
 
 // The status file beside the database: everything up to and including the last backslash of
 // `databasePath`, then "pelmora.ini".

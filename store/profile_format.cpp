@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "store/ini_scan.h"
 #include "text/text_encoding.h"
 
 namespace profile_format {
@@ -12,29 +13,33 @@ namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
-char16_t FoldCase(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
+// The scanner's view of a UTF-16 text.
+using Text = ini::UnitText<char16_t>;
+
+Text TextOf(std::u16string_view text) {
+    return Text{text.data(), text.size()};
+}
+
+ini::Span Whole(std::u16string_view text) {
+    return {0, text.size()};
+}
+
+std::u16string_view Part(std::u16string_view text, ini::Span span) {
+    return text.substr(span.begin, span.Size());
 }
 
 std::u16string Folded(std::u16string_view text) {
     std::u16string folded(text);
-    for (char16_t& c : folded) c = FoldCase(c);
+    for (char16_t& c : folded) c = static_cast<char16_t>(ini::FoldCase(c));
     return folded;
 }
 
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-    }
-    return true;
+    return ini::SameName(TextOf(a), Whole(a), TextOf(b), Whole(b));
 }
 
 std::u16string_view Trim(std::u16string_view text) {
-    const auto isBlank = [](char16_t c) { return c == u' ' || c == u'\t'; };
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-    return text;
+    return Part(text, ini::Trim(TextOf(text), Whole(text)));
 }
 
 // The file's text. A UTF-16LE byte-order mark is honoured, as Windows does; anything else is read
@@ -61,43 +66,31 @@ std::u16string DecodeText(std::string_view bytes) {
 std::vector<std::u16string> SplitLines(std::string_view bytes) {
     const std::u16string text = DecodeText(bytes);
     std::vector<std::u16string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(u'\n', start);
-        if (end == std::u16string::npos) end = text.size();
-        std::u16string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == u'\r') line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
+    ini::ForEachLine(TextOf(text), [&](ini::Span line) {
+        lines.emplace_back(Part(text, line));
+        return true;
+    });
     return lines;
+}
+
+ini::Line Scan(std::u16string_view line) {
+    return ini::ScanLine(TextOf(line), Whole(line));
 }
 
 // The section name when `line` is a section header.
 std::optional<std::u16string_view> SectionOf(std::u16string_view line) {
-    line = Trim(line);
-    if (line.empty() || line.front() != u'[') return std::nullopt;
-    const size_t close = line.find(u']');
-    return Trim(
-        line.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1));
+    const ini::Line scanned = Scan(line);
+    if (scanned.kind != ini::LineKind::kSection) return std::nullopt;
+    return Part(line, scanned.name);
 }
 
-// The key of an entry line; comment lines and blank lines have none. A line without "=" is a
-// key without a value, as the system's reader takes it: it is found as its key (and reads as the
-// default), and a write to that key gives it a value.
+// The key of an entry line; section headers, comment lines and blank lines have none. A line
+// without "=" is a key without a value, as the system's reader takes it: it is found as its key
+// (and reads as the default), and a write to that key gives it a value.
 std::optional<std::u16string_view> KeyOf(std::u16string_view line) {
-    const std::u16string_view trimmed = Trim(line);
-    if (trimmed.empty() || trimmed.front() == u';') return std::nullopt;
-    const size_t eq = line.find(u'=');
-    if (eq == std::u16string_view::npos) return trimmed;
-    return Trim(line.substr(0, eq));
-}
-
-// The value of an entry line, trimmed; none for a line without "=".
-std::optional<std::u16string_view> ValueOf(std::u16string_view line) {
-    const size_t eq = line.find(u'=');
-    if (eq == std::u16string_view::npos) return std::nullopt;
-    return Trim(line.substr(eq + 1));
+    const ini::Line scanned = Scan(line);
+    if (scanned.kind != ini::LineKind::kEntry) return std::nullopt;
+    return Part(line, scanned.name);
 }
 
 // Index of the first line of `section`'s body and the end of that body.
@@ -128,51 +121,15 @@ std::optional<size_t> FindKey(const std::vector<std::u16string>& lines,
     return std::nullopt;
 }
 
-// The system reads a number's text into a buffer of 30 units: a value in quotes (double or
-// single) loses its opening quote, the rest is cut to 29 units, and when that rest fitted in the
-// buffer with its terminator the last unit is dropped as the closing quote, even where the cut
-// had already taken the quote away. Longer numbers are read from their first digits only.
-constexpr size_t kValueBufferUnits = 30;
-
-std::u16string_view TextTheSystemReads(std::u16string_view value) {
-    const bool quoted = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-                        value.back() == value.front();
-    if (quoted) value.remove_prefix(1);
-    const size_t rest = value.size();
-    value = value.substr(0, kValueBufferUnits - 1);
-    if (quoted && rest <= kValueBufferUnits) value.remove_suffix(1);
-    return value;
-}
-
-// The number at the start of a value, as the system converts it: the text it reads of the value
-// (above), then control characters and blanks, an optional sign, a "0x", "0o" or "0b" prefix for
-// another base, and digits of that base up to the first other character, wrapping on overflow.
-// An empty value reads as the default.
-int ParseInt(std::optional<std::u16string_view> text, int defaultValue) {
-    if (!text) return defaultValue;
-    std::u16string_view value = TextTheSystemReads(*text);
-    if (value.empty()) return defaultValue;
-    while (!value.empty() && value.front() <= u' ') value.remove_prefix(1);
-    bool negative = false;
-    if (!value.empty() && (value.front() == u'-' || value.front() == u'+')) {
-        negative = value.front() == u'-';
-        value.remove_prefix(1);
+// The number an entry line's value reads as (ini::ReadNumber), or `defaultValue` for a line
+// without a value.
+int ParseInt(std::u16string_view line, int defaultValue) {
+    const ini::Line scanned = Scan(line);
+    int32_t number = 0;
+    if (!scanned.hasValue || !ini::ReadNumber(TextOf(line), scanned.value, number)) {
+        return defaultValue;
     }
-    uint32_t base = 10;
-    if (value.size() >= 2 && value[0] == u'0') {
-        base = value[1] == u'x' ? 16 : value[1] == u'o' ? 8 : value[1] == u'b' ? 2 : 10;
-        if (base != 10) value.remove_prefix(2);
-    }
-    uint32_t number = 0;
-    for (char16_t c : value) {
-        uint32_t digit = 36;
-        if (c >= u'0' && c <= u'9') digit = c - u'0';
-        if (c >= u'a' && c <= u'z') digit = c - u'a' + 10;
-        if (c >= u'A' && c <= u'Z') digit = c - u'A' + 10;
-        if (digit >= base) break;
-        number = number * base + digit;
-    }
-    return static_cast<int>(negative ? 0u - number : number);
+    return number;
 }
 
 bool HasLineBreak(std::u16string_view text) {
@@ -297,7 +254,7 @@ int ReadInt(std::string_view bytes,
     if (!range) return defaultValue;
     const auto line = FindKey(lines, *range, key);
     if (!line) return defaultValue;
-    return ParseInt(ValueOf(lines[*line]), defaultValue);
+    return ParseInt(lines[*line], defaultValue);
 }
 
 std::unordered_map<std::u16string, int> ReadInts(std::string_view bytes,
@@ -308,12 +265,14 @@ std::unordered_map<std::u16string, int> ReadInts(std::string_view bytes,
     if (!range) return values;
     std::unordered_map<std::u16string, bool> seen;  // the first entry of a key wins
     for (size_t i = range->begin; i < range->end; ++i) {
-        const auto name = KeyOf(lines[i]);
-        if (!name || !seen.emplace(Folded(*name), true).second) continue;
-        // Two defaults that differ tell a missing value from a number.
-        const auto value = ValueOf(lines[i]);
-        const int number = ParseInt(value, 0);
-        if (number == ParseInt(value, 1)) values.emplace(Folded(*name), number);
+        const ini::Line scanned = Scan(lines[i]);
+        if (scanned.kind != ini::LineKind::kEntry) continue;
+        std::u16string key = Folded(Part(lines[i], scanned.name));
+        if (!seen.emplace(key, true).second) continue;
+        int32_t number = 0;
+        if (scanned.hasValue && ini::ReadNumber(TextOf(lines[i]), scanned.value, number)) {
+            values.emplace(std::move(key), number);
+        }
     }
     return values;
 }

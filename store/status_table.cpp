@@ -1,78 +1,31 @@
 #include "store/status_table.h"
 
+#include "store/ini_scan.h"
+
 namespace {
 
-// The file's text, unit by unit: UTF-16LE behind its mark, else bytes. Every character the rules
-// look at is ASCII, which UTF-8 and the ANSI code pages keep as single bytes, so a byte stands
-// for a unit of the decoded text wherever it matters.
-// The parser is compiled for each kind, so reading a unit is one load.
-template <bool kWide>
-struct Text {
+using ini::Span;
+
+// A UTF-16LE file's text behind its mark, unit by unit, read from the bytes as they lie (the
+// memory handed in need not be aligned for 16-bit loads).
+struct WideText {
     const unsigned char* bytes;
     size_t length;  // in units
-
     uint32_t At(size_t i) const noexcept {
-        if constexpr (kWide) {
-            return static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        } else {
-            return bytes[i];
-        }
+        return static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
     }
 };
-using ByteText = Text<false>;
-using WideText = Text<true>;
+// Any other file is read byte by byte: UTF-8 and the ANSI code pages keep ASCII as single bytes.
+using ByteText = ini::UnitText<unsigned char>;
 
-struct Span {
-    size_t begin;
-    size_t end;
-    bool Empty() const noexcept { return begin == end; }
+struct StatusSectionName {
+    static constexpr char kName[] = "pelmora";
+    static constexpr size_t length = sizeof kName - 1;
+    uint32_t At(size_t i) const noexcept { return static_cast<unsigned char>(kName[i]); }
 };
-
-bool IsBlank(uint32_t c) noexcept {
-    return c == ' ' || c == '\t';
-}
-
-template <class T>
-Span Trim(const T& text, Span span) noexcept {
-    while (!span.Empty() && IsBlank(text.At(span.begin))) ++span.begin;
-    while (!span.Empty() && IsBlank(text.At(span.end - 1))) --span.end;
-    return span;
-}
-
-// The position of `c` in the span, or its end.
-template <class T>
-size_t Find(const T& text, Span span, uint32_t c) noexcept {
-    for (size_t i = span.begin; i < span.end; ++i) {
-        if (text.At(i) == c) return i;
-    }
-    return span.end;
-}
-
-uint32_t FoldCase(uint32_t c) noexcept {
-    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
-}
-
-// True when the line is a section header; `name` is then its name.
-template <class T>
-bool IsSectionHeader(const T& text, Span line, Span& name) noexcept {
-    line = Trim(text, line);
-    if (line.Empty() || text.At(line.begin) != '[') return false;
-    name = Trim(text, {line.begin + 1, Find(text, {line.begin + 1, line.end}, ']')});
-    return true;
-}
-
-template <class T>
-bool IsStatusSection(const T& text, Span name) noexcept {
-    static const char kSection[] = "pelmora";
-    if (name.end - name.begin != sizeof kSection - 1) return false;
-    for (size_t i = 0; i < sizeof kSection - 1; ++i) {
-        if (FoldCase(text.At(name.begin + i)) != static_cast<uint32_t>(kSection[i])) return false;
-    }
-    return true;
-}
 
 int HexDigit(uint32_t c) noexcept {
-    c = FoldCase(c);
+    c = ini::FoldCase(c);
     if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
     if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
     return -1;
@@ -81,7 +34,7 @@ int HexDigit(uint32_t c) noexcept {
 // The 16 bytes of a 32-digit key; false for anything else.
 template <class T>
 bool KeyBytes(const T& text, Span key, StatusTableKey& out) noexcept {
-    if (key.end - key.begin != 32) return false;
+    if (key.Size() != 32) return false;
     uint64_t halves[2] = {0, 0};
     for (size_t i = 0; i < 32; ++i) {
         const int digit = HexDigit(text.At(key.begin + i));
@@ -89,48 +42,6 @@ bool KeyBytes(const T& text, Span key, StatusTableKey& out) noexcept {
         halves[i / 16] = (halves[i / 16] << 4) | static_cast<uint64_t>(digit);
     }
     out = {halves[0], halves[1]};
-    return true;
-}
-
-// The number at the start of a value, as the system converts it (profile_format.cpp): the text
-// the system reads of it (quotes dropped, cut to 29 units, the last dropped as a closing quote
-// when the quoted rest fitted its buffer of 30), then control characters and blanks, an optional
-// sign, a "0x", "0o" or "0b" prefix for another base, and digits of that base, wrapping on
-// overflow. False for an empty value, which reads as the caller's default.
-template <class T>
-bool ValueOf(const T& text, Span value, int32_t& number) noexcept {
-    constexpr size_t kValueBufferUnits = 30;
-    const uint32_t first = value.Empty() ? 0 : text.At(value.begin);
-    const bool quoted = value.end - value.begin >= 2 && (first == '"' || first == '\'') &&
-                        text.At(value.end - 1) == first;
-    if (quoted) ++value.begin;
-    const size_t rest = value.end - value.begin;
-    if (rest > kValueBufferUnits - 1) value.end = value.begin + (kValueBufferUnits - 1);
-    if (quoted && rest <= kValueBufferUnits) --value.end;
-    if (value.Empty()) return false;
-    while (!value.Empty() && text.At(value.begin) <= ' ') ++value.begin;
-    bool negative = false;
-    if (!value.Empty() && (text.At(value.begin) == '-' || text.At(value.begin) == '+')) {
-        negative = text.At(value.begin) == '-';
-        ++value.begin;
-    }
-    uint32_t base = 10;
-    if (value.end - value.begin >= 2 && text.At(value.begin) == '0') {
-        const uint32_t prefix = text.At(value.begin + 1);
-        base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
-        if (base != 10) value.begin += 2;
-    }
-    uint32_t magnitude = 0;
-    for (size_t i = value.begin; i < value.end; ++i) {
-        const uint32_t c = text.At(i);
-        uint32_t digit = 36;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        if (c >= 'a' && c <= 'z') digit = c - 'a' + 10;
-        if (c >= 'A' && c <= 'Z') digit = c - 'A' + 10;
-        if (digit >= base) break;
-        magnitude = magnitude * base + digit;
-    }
-    number = static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
     return true;
 }
 
@@ -173,32 +84,25 @@ template <class T>
 size_t ParseLines(const T& text, StatusTableEntry* entries, size_t capacity) noexcept {
     size_t count = 0;
     bool inSection = false;
-    for (size_t start = 0; start < text.length;) {
-        Span line{start, Find(text, {start, text.length}, '\n')};
-        start = line.end + 1;
-        if (!line.Empty() && text.At(line.end - 1) == '\r') --line.end;
-        Span name{};
-        if (IsSectionHeader(text, line, name)) {
-            if (inSection) break;  // only the first section of that name counts
-            inSection = IsStatusSection(text, name);
-            continue;
+    ini::ForEachLine(text, [&](Span span) noexcept {
+        const ini::Line line = ini::ScanLine(text, span);
+        if (line.kind == ini::LineKind::kSection) {
+            if (inSection) return false;  // only the first section of that name counts
+            const StatusSectionName section;
+            inSection = ini::SameName(text, line.name, section, {0, section.length});
+            return true;
         }
-        const Span trimmed = Trim(text, line);
-        if (!inSection || trimmed.Empty() || text.At(trimmed.begin) == ';') continue;
-        if (count == capacity) continue;
+        if (!inSection || line.kind != ini::LineKind::kEntry || count == capacity) return true;
         // A line without "=" is a key without a value: it reads as the default, and it comes
         // first should the key follow with a value.
-        const size_t eq = Find(text, line, '=');
         StatusTableEntry& entry = entries[count];
-        if (!KeyBytes(text, eq == line.end ? trimmed : Trim(text, {line.begin, eq}), entry.key)) {
-            continue;
-        }
-        entry.hasValue =
-            eq != line.end && ValueOf(text, Trim(text, {eq + 1, line.end}), entry.value);
+        if (!KeyBytes(text, line.name, entry.key)) return true;
+        entry.hasValue = line.hasValue && ini::ReadNumber(text, line.value, entry.value);
         if (!entry.hasValue) entry.value = 0;
         entry.line = static_cast<uint32_t>(count);
         ++count;
-    }
+        return true;
+    });
     return count;
 }
 

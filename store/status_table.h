@@ -1,10 +1,9 @@
 // The entries of a status file parsed once into a table sorted by key, so that the overlay
 // identifiers answer each item with a binary search instead of reading the file again. The rules
-// are the profile reader's (profile_format.h): the first "[pelmora]" section (name trimmed, any
-// letter case), "key=value" lines with blanks around key and value, comment lines, lines without
-// "=" (a key without a value), the first entry of a key winning, a UTF-16LE file behind its
-// byte-order mark and a UTF-8 mark skipped. Free of the C++ runtime and of the heap: the shell
-// extension compiles it on its own and hands in the memory.
+// are the profile reader's, from the one scanner both use (ini_scan.h): the first "[pelmora]"
+// section, the first entry of a key winning, a UTF-16LE file behind its byte-order mark and a
+// UTF-8 mark skipped. Free of the C++ runtime and of the heap: the shell extension compiles it on
+// its own and hands in the memory.
 #pragma once
 
 #include <cstddef>

@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "store/done_date.h"
 #include "store/folder_key.h"
 #include "text/text_encoding.h"
 
@@ -52,14 +53,6 @@ std::optional<std::string> TextColumn(sqlite3_stmt* row, int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
     const int length = sqlite3_column_bytes(row, column);
     return std::string(text != nullptr ? text : "", static_cast<size_t>(length));
-}
-
-bool LooksLikeDate(std::string_view text) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (i != 4 && i != 7 && (text[i] < '0' || text[i] > '9')) return false;
-    }
-    return true;
 }
 
 // What the schema says `table` is: "table", "view", ..., or "" when there is no such object.
@@ -234,7 +227,7 @@ std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store,
             summary.firstTitles.push_back(
                 Utf8ToUtf16(Base64Decode(TextColumn(row, 0).value_or(std::string()))));
         }
-        if (auto date = TextColumn(row, 2); date && LooksLikeDate(*date)) {
+        if (auto date = TextColumn(row, 2); date && HasDoneDateShape(*date)) {
             if (*date > summary.latestDate) summary.latestDate = *date;
         }
         return true;

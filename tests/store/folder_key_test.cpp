@@ -1,4 +1,5 @@
 #include "store/folder_key.h"
+#include "store/folder_files.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "win/com_apartment.h"
+
 #include <utility>
 
 namespace {
@@ -64,6 +66,26 @@ TEST(UniqueCoTaskMemTest, FreesTheBlockItHolds) {
         EXPECT_EQ(1, taskAllocator->DidAlloc(held.get()));
     }
     EXPECT_EQ(0, taskAllocator->DidAlloc(block));
+}
+
+// The thread belongs to the apartment exactly while the holder lives, and a thread already in the
+// multi-threaded apartment is left in it, not taken out by the holder's end.
+TEST(ScopedComApartmentTest, LeavesTheThreadAsItFoundIt) {
+    constexpr DWORD kSingle = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
+    {
+        const ScopedComApartment apartment;
+        EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, kSingle));  // joined already
+        CoUninitialize();
+    }
+    const HRESULT fresh = CoInitializeEx(nullptr, kSingle);
+    EXPECT_EQ(S_OK, fresh);  // the holder's end left the apartment
+    if (SUCCEEDED(fresh)) CoUninitialize();
+
+    ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    { const ScopedComApartment refused; }
+    EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));  // still a member
+    CoUninitialize();
+    CoUninitialize();
 }
 
 }  // namespace
