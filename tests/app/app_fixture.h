@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/app/app_driver.h"
+#include "tests/support/scratch_dir.h"
 
 // A task to put into the database before the program starts.
 struct SeedTask {
@@ -58,8 +59,6 @@ inline constexpr wchar_t kEditorCaption[] = L" Task Description";
 
 std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWideText(const std::string& text);
-std::string ReadBytes(const std::wstring& path);
-void WriteBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 // "config.ini" in the "Pelmora" folder under the common application data folder.
 std::wstring SettingsFilePath();
@@ -149,6 +148,6 @@ protected:
     HWND editor_ = nullptr;
 
 private:
-    std::wstring root_;
+    ScratchDir scratch_;
     std::wstring parent_;
 };
