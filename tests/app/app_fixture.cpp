@@ -74,6 +74,33 @@ int Unpx(int pixels) {
     return MulDiv(pixels, 96, TestDpi());
 }
 
+HWND OpenEditorWithTitle(const AppProcess& app, HWND main, const std::wstring& title) {
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdAddTask, 0), 0);
+    const HWND editor =
+        app.WaitWindow([](HWND window) { return WindowText(window) == kEditorCaption; });
+    if (editor != nullptr) {
+        SendTo(GetDlgItem(editor, kTitleFieldId), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(title.c_str()));
+    }
+    return editor;
+}
+
+void PostSave(HWND editor) {
+    PostMessageW(editor, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(editor, IDOK)));
+}
+
+SaveOutcome AwaitSave(const AppProcess& app, HWND editor) {
+    std::optional<MessageBoxSeen> box;
+    WaitUntil([&] { return !IsWindow(editor) || (box = app.CurrentMessageBox()).has_value(); });
+    if (!box) return IsWindow(editor) ? SaveOutcome::kOther : SaveOutcome::kAdded;
+    const bool taken = box->caption == L"Warning" && box->text == L"Title already exists!";
+    AnswerMessageBox(*box, IDOK);
+    PostMessageW(editor, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    if (!WaitUntil([&] { return !IsWindow(editor); })) return SaveOutcome::kOther;
+    return taken ? SaveOutcome::kRefusedAsTaken : SaveOutcome::kOther;
+}
+
 void PelmoraUiTest::SetUp() {
     if (!HaveDisplay()) {
         GTEST_SKIP() << "no X display: the program's windows need one (scripts/test.sh starts Xvfb "

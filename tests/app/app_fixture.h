@@ -74,6 +74,17 @@ int TestDpi();
 int Px(int designed);
 int Unpx(int pixels);
 
+// An editor driven by messages instead of the keyboard, so that two writers can be set off at one
+// moment. Opens it from the main window `main` of `app` with `title` in its title field; nullptr
+// when it did not open.
+HWND OpenEditorWithTitle(const AppProcess& app, HWND main, const std::wstring& title);
+// Saves as the Save button does, and returns at once.
+void PostSave(HWND editor);
+enum class SaveOutcome { kAdded, kRefusedAsTaken, kOther };
+// What a posted save came to: the editor closed with the task added, or the box "Title already
+// exists!" (answered, and the editor closed without saving); kOther for anything else.
+SaveOutcome AwaitSave(const AppProcess& app, HWND editor);
+
 class PelmoraUiTest : public ::testing::Test {
 protected:
     void SetUp() override;
