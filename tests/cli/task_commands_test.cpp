@@ -1,10 +1,6 @@
 // The commands on one item's list: what they print, the rows they leave, the status entry they
 // write, and that a refused or failed command changes no file.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-
-#include <atomic>
-#include <thread>
 
 #include "cli/cli.h"
 #include "store/folder_key.h"
@@ -312,52 +308,4 @@ TEST_F(TaskDatabaseFaultTest, ACommitThatAReaderHoldsUpIsBusyAndChangesNoFile) {
     EXPECT_EQ(FolderBytes(Parent()), before);
     RunSql(reader, "COMMIT;");
     EXPECT_EQ(Cli({"done", Item("Alpha"), "1"}).code, kExitOk);
-}
-
-// Two command-line writers and a window's editor (its own connection, the list it showed long
-// out of date) add to one item at once: every task lands, and the places are 0..n-1 in the
-// order the rows were stored.
-TEST_F(TaskCommandsTest, ConcurrentAddsGetDistinctPlacesInInsertionOrder) {
-    Seed("Alpha", {"first"});
-    constexpr int kEach = 12;
-    std::atomic<int> added{1};
-    const auto cliWriter = [&](const std::string& prefix) {
-        for (int i = 0; i < kEach; ++i) {
-            const CliResult result = Cli({"add", Item("Alpha"), prefix + std::to_string(i)});
-            if (result.code == kExitOk) ++added;
-            EXPECT_TRUE(result.code == kExitOk || result.code == kExitBusy) << result.err;
-        }
-    };
-    const auto windowWriter = [&] {
-        TaskStore store;
-        ASSERT_TRUE(OpenTaskStore(store, Utf8Path(DbPath())));
-        store.table = TaskTableName(FolderKey(u"Alpha"));
-        for (int i = 0; i < kEach; ++i) {
-            TaskRecord record;
-            record.title = Base64Encode("window " + std::to_string(i));
-            record.done_date = "2024-01-01";
-            record.priority = 1;  // what the window's list of one task would have given
-            if (AppendTask(store, record)) ++added;
-        }
-    };
-    std::thread a(cliWriter, "cli a ");
-    std::thread b(cliWriter, "cli b ");
-    std::thread w(windowWriter);
-    a.join();
-    b.join();
-    w.join();
-    ASSERT_GT(added.load(), kEach) << "the writers hardly ever got the file";
-    TaskStore store;
-    ASSERT_TRUE(OpenTaskStore(store, Utf8Path(DbPath())));
-    sqlite3_stmt* raw = nullptr;
-    const std::string sql =
-        "select priority from " + TaskTableName(FolderKey(u"Alpha")) + " order by rowid;";
-    ASSERT_EQ(sqlite3_prepare_v2(store.db.get(), sql.c_str(), -1, &raw, nullptr), SQLITE_OK);
-    UniqueStatement statement(raw);
-    int rows = 0;
-    while (sqlite3_step(raw) == SQLITE_ROW) {
-        EXPECT_EQ(sqlite3_column_int(raw, 0), rows) << "row " << rows;
-        ++rows;
-    }
-    EXPECT_EQ(rows, added.load()) << "every add that succeeded is stored, and no other";
 }

@@ -87,8 +87,8 @@ TEST_F(TaskListRulesTest, TitlesAreCheckedAgainstTheFileWhoeverWroteThem) {
     EXPECT_EQ(Titles(), (std::vector<std::string>{"Plan", "Report"}));
 }
 
-// Two writers adding one title at the same moment, many times over: each title is stored once,
-// and the other writer is refused, never failed.
+// Two writers adding one title at the same moment, many times over: each title is stored once in
+// a place of its own, and the other writer is refused, never failed.
 TEST_F(TaskListRulesTest, TwoWritersAddingOneTitleAtOnceStoreItOnce) {
     constexpr int kRounds = 40;
     TaskRefusal outcomes[2][kRounds] = {};
@@ -108,6 +108,9 @@ TEST_F(TaskListRulesTest, TwoWritersAddingOneTitleAtOnceStoreItOnce) {
         EXPECT_EQ(outcomes[firstAdded ? 1 : 0][round], TaskRefusal::kTitleTaken) << round;
     }
     EXPECT_EQ(Titles().size(), static_cast<size_t>(kRounds));
+    // Whoever wrote it, each task took the place after the last: 0, 1, 2, ... one each.
+    int place = 0;
+    for (const TaskRecord& task : LoadTasks(other_).value()) EXPECT_EQ(task.priority, place++);
 }
 
 // The title rules of add and edit, checked once here for the window and the command line alike,
