@@ -86,7 +86,9 @@ TEST_F(TaskCommandsTest, ListOfAnItemWithoutTasksPrintsNothingAndCreatesNothing)
     EXPECT_FALSE(std::filesystem::exists(DbPath()));
 }
 
-TEST_F(TaskCommandsTest, EditChangesTitleAndDescriptionButKeepsTheDateAndTheStatusEntry) {
+// New texts keep the date and the status entry; a changed done mark dates the task and rewrites
+// the entry.
+TEST_F(TaskCommandsTest, EditChangesTextsAloneOrTheDoneMarkWithItsDate) {
     Seed("Alpha", {"one", "two"}, 1);
     ASSERT_EQ(Cli({"rebuild", ParentArg()}).code, kExitOk);
     const std::string statusBefore = ReadFileBytes(StatusPath());
@@ -99,10 +101,7 @@ TEST_F(TaskCommandsTest, EditChangesTitleAndDescriptionButKeepsTheDateAndTheStat
     // An empty description is stored as the empty text.
     ASSERT_EQ(Cli({"edit", Item("Alpha"), "2", "--description", ""}).code, kExitOk);
     EXPECT_EQ(Rows("Alpha")[1].description, "''");
-}
 
-TEST_F(TaskCommandsTest, EditOfTheDoneMarkDatesItAndRewritesTheStatusEntry) {
-    Seed("Alpha", {"one", "two"}, 1);
     const LocalDateSpan today;
     ASSERT_EQ(Cli({"edit", Item("Alpha"), "2", "--done"}).code, kExitOk);
     EXPECT_TRUE(today.Holds(Rows("Alpha")[1].Date()));
@@ -167,9 +166,18 @@ TEST_F(TaskCommandsTest, RemoveAllEmptiesTheListAndKeepsTheKeyAtZero) {
     EXPECT_EQ(FolderBytes(Parent()), before);
 }
 
+// Neighbours exchange their places and the status file stays as it was; past either end, or
+// without a direction, nothing changes.
 TEST_F(TaskCommandsTest, MoveExchangesNeighboursAndLeavesTheStatusFileAlone) {
     Seed("Alpha", {"one", "two", "three"}, 1);
     ASSERT_EQ(Cli({"rebuild", ParentArg()}).code, kExitOk);
+    const auto before = FolderBytes(Parent());
+    EXPECT_EQ(Cli({"move", Item("Alpha"), "1", "--up"}).code, kExitOk);
+    EXPECT_EQ(Cli({"move", Item("Alpha"), "3", "--down"}).code, kExitOk);
+    EXPECT_TRUE(FailedWith(Cli({"move", Item("Alpha"), "1"}), kExitUsage));
+    EXPECT_TRUE(FailedWith(Cli({"move", Item("Alpha"), "1", "--up", "--down"}), kExitUsage));
+    EXPECT_EQ(FolderBytes(Parent()), before);
+
     const std::string statusBefore = ReadFileBytes(StatusPath());
     ASSERT_EQ(Cli({"move", Item("Alpha"), "3", "--up"}).code, kExitOk);
     EXPECT_EQ(Titles("Alpha"), (std::vector<std::string>{"one", "three", "two"}));
@@ -178,16 +186,6 @@ TEST_F(TaskCommandsTest, MoveExchangesNeighboursAndLeavesTheStatusFileAlone) {
     const auto rows = Rows("Alpha");
     EXPECT_EQ(rows[0].priority + rows[1].priority + rows[2].priority, "012");
     EXPECT_EQ(ReadFileBytes(StatusPath()), statusBefore);
-}
-
-TEST_F(TaskCommandsTest, MovingTheFirstUpOrTheLastDownChangesNothing) {
-    Seed("Alpha", {"one", "two"});
-    const auto before = FolderBytes(Parent());
-    EXPECT_EQ(Cli({"move", Item("Alpha"), "1", "--up"}).code, kExitOk);
-    EXPECT_EQ(Cli({"move", Item("Alpha"), "2", "--down"}).code, kExitOk);
-    EXPECT_TRUE(FailedWith(Cli({"move", Item("Alpha"), "1"}), kExitUsage));
-    EXPECT_TRUE(FailedWith(Cli({"move", Item("Alpha"), "1", "--up", "--down"}), kExitUsage));
-    EXPECT_EQ(FolderBytes(Parent()), before);
 }
 
 TEST_F(TaskCommandsTest, NOutOfRangeIsNotFoundAndChangesNothing) {
