@@ -120,7 +120,6 @@ void PelmoraUiTest::SetUp() {
     }();
     ASSERT_EQ(TestDpi(), screenDpi) << "the Wine prefix runs at another density than the tests "
                                        "expect (PELMORA_TEST_DPI, scripts/wine-at-dpi.sh)";
-    parent_ = scratch_.Make("Parent").wstring() + L"\\";
     // Every test starts from the default window sizes.
     DeleteFileW(SettingsFilePath().c_str());
 }

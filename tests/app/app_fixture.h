@@ -160,5 +160,6 @@ protected:
 
 private:
     ScratchDir scratch_;
-    std::wstring parent_;
+    // Made with the fixture, so that no step of a test whose set-up failed writes elsewhere.
+    std::wstring parent_ = scratch_.Make("Parent").wstring() + L"\\";
 };
