@@ -2,10 +2,6 @@
 
 #include <shlobj.h>
 
-#include <atomic>
-#include <fstream>
-#include <iterator>
-
 #include "store/folder_key.h"
 #include "store/task_store.h"
 #include "tests/app/wine_windows.h"
@@ -26,25 +22,6 @@ bool OpenStore(TaskStore& store, const std::wstring& dbPath, const std::wstring&
     return true;
 }
 
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
-            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
-}
-
 bool HaveDisplay() {
     wchar_t value[256];
     return GetEnvironmentVariableW(L"DISPLAY", value, 256) > 0;
@@ -59,16 +36,6 @@ std::string WideToUtf8(const std::wstring& text) {
 std::wstring Utf8ToWideText(const std::string& text) {
     const std::u16string wide = Utf8ToUtf16(text);
     return std::wstring(wide.begin(), wide.end());
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-    out << bytes;
 }
 
 bool FileExists(const std::wstring& path) {
@@ -107,6 +74,33 @@ int Unpx(int pixels) {
     return MulDiv(pixels, 96, TestDpi());
 }
 
+HWND OpenEditorWithTitle(const AppProcess& app, HWND main, const std::wstring& title) {
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdAddTask, 0), 0);
+    const HWND editor =
+        app.WaitWindow([](HWND window) { return WindowText(window) == kEditorCaption; });
+    if (editor != nullptr) {
+        SendTo(GetDlgItem(editor, kTitleFieldId), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(title.c_str()));
+    }
+    return editor;
+}
+
+void PostSave(HWND editor) {
+    PostMessageW(editor, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(editor, IDOK)));
+}
+
+SaveOutcome AwaitSave(const AppProcess& app, HWND editor) {
+    std::optional<MessageBoxSeen> box;
+    WaitUntil([&] { return !IsWindow(editor) || (box = app.CurrentMessageBox()).has_value(); });
+    if (!box) return IsWindow(editor) ? SaveOutcome::kOther : SaveOutcome::kAdded;
+    const bool taken = box->caption == L"Warning" && box->text == L"Title already exists!";
+    AnswerMessageBox(*box, IDOK);
+    PostMessageW(editor, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    if (!WaitUntil([&] { return !IsWindow(editor); })) return SaveOutcome::kOther;
+    return taken ? SaveOutcome::kRefusedAsTaken : SaveOutcome::kOther;
+}
+
 void PelmoraUiTest::SetUp() {
     if (!HaveDisplay()) {
         GTEST_SKIP() << "no X display: the program's windows need one (scripts/test.sh starts Xvfb "
@@ -116,22 +110,23 @@ void PelmoraUiTest::SetUp() {
     // the system would hand it coordinates scaled to 96 DPI.
     SetProcessDPIAware();
     UseUnmanagedWindowsUnderWine();
-    static std::atomic<int> counter{0};
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    root_ = std::wstring(temp) + L"pelmora-ui-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(counter++);
-    RemoveTree(root_);
-    ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
-    parent_ = root_ + L"\\Parent\\";
-    ASSERT_TRUE(CreateDirectoryW(parent_.c_str(), nullptr));
+    // Every measure the tests check is the designed one scaled to TestDpi(): a prefix at another
+    // density would fail them all for one cause, named here.
+    static const int screenDpi = [] {
+        HDC screen = GetDC(nullptr);
+        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        return dpi;
+    }();
+    ASSERT_EQ(TestDpi(), screenDpi) << "the Wine prefix runs at another density than the tests "
+                                       "expect (PELMORA_TEST_DPI, scripts/wine-at-dpi.sh)";
     // Every test starts from the default window sizes.
     DeleteFileW(SettingsFilePath().c_str());
 }
 
 void PelmoraUiTest::TearDown() {
+    // The program goes before its folder does.
     app_.Kill();
-    if (!root_.empty()) RemoveTree(root_);
 }
 
 void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>& tasks) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/app/app_driver.h"
+#include "tests/support/scratch_dir.h"
 
 // A task to put into the database before the program starts.
 struct SeedTask {
@@ -58,8 +59,6 @@ inline constexpr wchar_t kEditorCaption[] = L" Task Description";
 
 std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWideText(const std::string& text);
-std::string ReadBytes(const std::wstring& path);
-void WriteBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 // "config.ini" in the "Pelmora" folder under the common application data folder.
 std::wstring SettingsFilePath();
@@ -74,6 +73,17 @@ int TestDpi();
 // program turns a window size into what the settings file keeps.
 int Px(int designed);
 int Unpx(int pixels);
+
+// An editor driven by messages instead of the keyboard, so that two writers can be set off at one
+// moment. Opens it from the main window `main` of `app` with `title` in its title field; nullptr
+// when it did not open.
+HWND OpenEditorWithTitle(const AppProcess& app, HWND main, const std::wstring& title);
+// Saves as the Save button does, and returns at once.
+void PostSave(HWND editor);
+enum class SaveOutcome { kAdded, kRefusedAsTaken, kOther };
+// What a posted save came to: the editor closed with the task added, or the box "Title already
+// exists!" (answered, and the editor closed without saving); kOther for anything else.
+SaveOutcome AwaitSave(const AppProcess& app, HWND editor);
 
 class PelmoraUiTest : public ::testing::Test {
 protected:
@@ -149,6 +159,7 @@ protected:
     HWND editor_ = nullptr;
 
 private:
-    std::wstring root_;
-    std::wstring parent_;
+    ScratchDir scratch_;
+    // Made with the fixture, so that no step of a test whose set-up failed writes elsewhere.
+    std::wstring parent_ = scratch_.Make("Parent").wstring() + L"\\";
 };

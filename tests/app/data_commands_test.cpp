@@ -34,7 +34,7 @@ TEST_F(RebuildOverlaysTest, WritesOneEntryPerSiblingTableAndDropsStaleOnes) {
     Seed(L"Half", {{"c", true}, {"d"}});
     Seed(L"NoTasks", {});
     const std::string stale = "0123456789abcdef0123456789abcdef";
-    WriteBytes(StatusPath(), "[pelmora]\r\n" + stale + "=3\r\n" + KeyOf(L"AllDone") + "=1\r\n");
+    WriteFileBytes(StatusPath(), "[pelmora]\r\n" + stale + "=3\r\n" + KeyOf(L"AllDone") + "=1\r\n");
 
     ASSERT_TRUE(Launch(L"AllDone"));
     EXPECT_TRUE(CommandAndAnswer(kCmdRebuildOverlays, {{L"Success", kRebuilt}}));
@@ -44,12 +44,12 @@ TEST_F(RebuildOverlaysTest, WritesOneEntryPerSiblingTableAndDropsStaleOnes) {
     EXPECT_EQ(-1, static_cast<int>(GetPrivateProfileIntW(L"pelmora", Utf8ToWideText(stale).c_str(),
                                                          -1, StatusPath().c_str())))
         << "the entry of a table that is gone survived the rebuild";
-    const std::string rebuilt = ReadBytes(StatusPath());
+    const std::string rebuilt = ReadFileBytes(StatusPath());
     EXPECT_EQ(3, EntryLines(rebuilt));
 
     // Nothing in this run changed a task: the exit leaves the rebuilt file as it is.
     ASSERT_TRUE(CloseMain());
-    EXPECT_EQ(rebuilt, ReadBytes(StatusPath()));
+    EXPECT_EQ(rebuilt, ReadFileBytes(StatusPath()));
 }
 
 // An entry a writer could not update (the database was busy beyond the wait) is written again by
@@ -62,7 +62,7 @@ TEST_F(RebuildOverlaysTest, AStaleEntryIsWrittenAgainWhenTheItemsProgramCloses) 
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(StatusPath().c_str()));
 
     const std::string other = "0123456789abcdef0123456789abcdef";
-    WriteBytes(StatusPath(), "[pelmora]\r\n" + other + "=3\r\n" + KeyOf(L"Half") + "=1\r\n");
+    WriteFileBytes(StatusPath(), "[pelmora]\r\n" + other + "=3\r\n" + KeyOf(L"Half") + "=1\r\n");
     ASSERT_TRUE(Launch(L"Half"));
     ASSERT_TRUE(CloseMain());
     EXPECT_EQ(2, StatusEntry(L"Half"));
@@ -92,7 +92,7 @@ protected:
         // can have tasks as well as a folder.
         for (const wchar_t* folder : {L"Kept", L"Idle", L"Renamed"})
             ASSERT_TRUE(CreateDirectoryW((Parent() + folder).c_str(), nullptr));
-        WriteBytes(Parent() + L"notes.txt", "notes");
+        WriteFileBytes(Parent() + L"notes.txt", "notes");
         Seed(L"Kept", {{"stays"}});
         Seed(L"Idle", {});
         Seed(L"Old", {{"orphan"}});

@@ -148,13 +148,6 @@ protected:
     }
 };
 
-TEST_F(DisplayTest, ThePrefixRunsAtTheDensityTheTestsExpect) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    EXPECT_EQ(TestDpi(), dpi);
-}
-
 TEST_F(DisplayTest, EntryHeightFontsAndOffsetsFollowTheDensity) {
     Seed(L"Proj", {{"Weekly report & review", true, "2021-03-04"}});
     ASSERT_TRUE(Launch(L"Proj"));

@@ -40,7 +40,7 @@ TEST_F(RecoverManyTest, ThousandsOfListsElsewhereKeepTheWindowAnsweringAndClosab
     const std::wstring old = Parent() + L"Old";
     ASSERT_TRUE(CreateDirectoryW(old.c_str(), nullptr));
     SeedUnclaimedLists(old + L"\\pelmora.db", 5000);
-    const std::string before = ReadBytes(old + L"\\pelmora.db");
+    const std::string before = ReadFileBytes(old + L"\\pelmora.db");
     ASSERT_TRUE(Launch(L"Proj"));
     ASSERT_TRUE(OpenDialog());
     ASSERT_TRUE(PickOtherFolder(old));
@@ -71,7 +71,7 @@ TEST_F(RecoverManyTest, ThousandsOfListsElsewhereKeepTheWindowAnsweringAndClosab
     ASSERT_TRUE(WaitDialogGone());
     EXPECT_TRUE(Answers(main_));
     ASSERT_TRUE(CloseMain());
-    EXPECT_TRUE(ReadBytes(old + L"\\pelmora.db") == before) << "the other database changed";
+    EXPECT_TRUE(ReadFileBytes(old + L"\\pelmora.db") == before) << "the other database changed";
 }
 
 TEST_F(RecoverManyTest, TheItemsOwnFolderUnderItsShortNameIsThisFolder) {
@@ -106,7 +106,7 @@ TEST_F(RecoverManyTest, AListWithATextOverTheLimitIsNamedWithItsSizeAndLeftAlone
         "insert into " + TableOf(L"Big") + " values(hex(zeroblob(600000)),'',0,'2024-01-01',1);";
     EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
-    const std::string before = ReadBytes(DbPath());
+    const std::string before = ReadFileBytes(DbPath());
 
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Big\""));
     EXPECT_TRUE(ExpectBox(L"Pelmora Error",
@@ -127,5 +127,5 @@ TEST_F(RecoverManyTest, AListWithATextOverTheLimitIsNamedWithItsSizeAndLeftAlone
     PressKey(VK_ESCAPE);
     ASSERT_TRUE(WaitDialogGone());
     ASSERT_TRUE(CloseMain());
-    EXPECT_TRUE(ReadBytes(DbPath()) == before) << "the database changed";
+    EXPECT_TRUE(ReadFileBytes(DbPath()) == before) << "the database changed";
 }

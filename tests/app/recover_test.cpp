@@ -133,7 +133,7 @@ TEST_F(RecoverTasksTest, ARenamedFolderIsRecoveredIntoItsEmptyList) {
                       {"Order cards"}});
     Seed(L"Garden", {{"Cut the roses"}});
     Seed(L"Taxes", {{"File the return"}});
-    WriteBytes(StatusPath(), "[pelmora]\r\n" + KeyOf(L"Website") + "=1\r\n");
+    WriteFileBytes(StatusPath(), "[pelmora]\r\n" + KeyOf(L"Website") + "=1\r\n");
 
     ASSERT_TRUE(Launch(L"Website 2025"));
     EXPECT_TRUE(Shown().empty());
@@ -250,8 +250,8 @@ protected:
         MakeFolder(L"Boxes");
         SeedDatabase(OldDb(), L"Boxes", {{"pack"}, {"label", true}, {"ship"}});
         SeedDatabase(OldDb(), L"Stays", {{"water the plants"}});
-        WriteBytes(old_ + L"pelmora.ini",
-                   "[pelmora]\r\n" + KeyOf(L"Boxes") + "=1\r\n" + KeyOf(L"Stays") + "=1\r\n");
+        WriteFileBytes(old_ + L"pelmora.ini",
+                       "[pelmora]\r\n" + KeyOf(L"Boxes") + "=1\r\n" + KeyOf(L"Stays") + "=1\r\n");
         Seed(L"Boxes", {{"unpack"}});
     }
 
@@ -364,7 +364,7 @@ TEST_F(RecoverFromOtherFolderTest, AReadOnlyOtherDatabaseChangesNothing) {
 
 TEST_F(RecoverFromOtherFolderTest, ADamagedOrMissingOtherDatabaseIsReportedAndLeftAlone) {
     const std::string damaged(8192, 'G');
-    WriteBytes(OldDb(), damaged);
+    WriteFileBytes(OldDb(), damaged);
     const std::wstring empty = old_ + L"Empty";
     ASSERT_TRUE(CreateDirectoryW(empty.c_str(), nullptr));
 
@@ -375,7 +375,7 @@ TEST_F(RecoverFromOtherFolderTest, ADamagedOrMissingOtherDatabaseIsReportedAndLe
                           L"The task database in that folder cannot be read: it is in use, "
                           L"damaged, or not a task database. Nothing was changed."));
     EXPECT_TRUE(Offered().empty());
-    EXPECT_EQ(ReadBytes(OldDb()), damaged);
+    EXPECT_EQ(ReadFileBytes(OldDb()), damaged);
 
     ASSERT_TRUE(PickOtherFolder(empty));
     EXPECT_TRUE(

@@ -142,6 +142,32 @@ TEST_F(SharedFileTest, TwoProgramsOnTwoItemsInterleaveTheirEditsAndCloseTogether
     EXPECT_EQ(StatusEntry(L"Docs"), 3);
 }
 
+// Two windows on one item save one title at the same moment, round after round: it is stored
+// once and the other window shows "Title already exists!"; no other row changes.
+TEST_F(SharedFileTest, TwoWindowsAddingOneTitleAtOnceStoreItOnce) {
+    ASSERT_TRUE(Launch(L"Proj"));
+    ASSERT_TRUE(LaunchSecond(L"Proj"));
+    constexpr int kRounds = 20;
+    std::vector<std::string> rows;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::wstring title = L"Round " + std::to_wstring(round);
+        const HWND first = OpenEditorWithTitle(app_, main_, title);
+        const HWND second = OpenEditorWithTitle(second_, secondMain_, title);
+        ASSERT_TRUE(first && second) << "round " << round;
+        // Each window sets off its save first in every other round.
+        PostSave(round % 2 ? second : first);
+        PostSave(round % 2 ? first : second);
+        const SaveOutcome a = AwaitSave(app_, first);
+        const SaveOutcome b = AwaitSave(second_, second);
+        EXPECT_TRUE((a == SaveOutcome::kAdded && b == SaveOutcome::kRefusedAsTaken) ||
+                    (a == SaveOutcome::kRefusedAsTaken && b == SaveOutcome::kAdded))
+            << "round " << round << ": " << static_cast<int>(a) << " " << static_cast<int>(b);
+        rows.push_back(WideToUtf8(title) + "-" + std::to_string(round));
+        ASSERT_EQ(Rows(Stored(L"Proj")), rows);
+    }
+    ASSERT_TRUE(CloseMain());
+}
+
 TEST_F(SharedFileTest, AWriteWhileAnotherProgramHoldsTheFileIsToldAsInUseAndNotShown) {
     Seed(L"Proj", {{"one"}, {"two"}});
     ASSERT_TRUE(Launch(L"Proj"));
@@ -176,7 +202,7 @@ TEST_F(SharedFileTest, AWriteWhileAnotherProgramHoldsTheFileIsToldAsInUseAndNotS
 TEST_F(SharedFileTest, ARebuildWhileAnotherProgramHoldsTheFileIsToldAsInUse) {
     Seed(L"Proj", {{"one", true}});
     const std::string before = "[pelmora]\r\n" + KeyOf(L"Proj") + "=1\r\n";
-    WriteBytes(StatusPath(), before);
+    WriteFileBytes(StatusPath(), before);
     ASSERT_TRUE(Launch(L"Proj"));
     OtherProgram other(DbPath());
     ASSERT_EQ(other.Run("BEGIN IMMEDIATE;"), SQLITE_OK);
@@ -185,7 +211,7 @@ TEST_F(SharedFileTest, ARebuildWhileAnotherProgramHoldsTheFileIsToldAsInUse) {
     ASSERT_TRUE(box);
     EXPECT_EQ(box->caption, L"Pelmora Error");
     EXPECT_EQ(box->text, kInUse);
-    EXPECT_EQ(ReadBytes(StatusPath()), before);
+    EXPECT_EQ(ReadFileBytes(StatusPath()), before);
     ASSERT_EQ(other.Run("COMMIT;"), SQLITE_OK);
     ASSERT_TRUE(AnswerMessageBox(*box, IDOK));
     EXPECT_TRUE(CommandAndAnswer(kCmdRebuildOverlays,

@@ -109,16 +109,16 @@ TEST_F(StartupTest, ReadOnlyDatabaseIsAnnouncedThenShown) {
 TEST_F(StartupTest, DamagedDatabaseIsReportedAndLeftAlone) {
     std::string junk;
     for (int i = 0; i < 64; ++i) junk += "this is not a database file. ";
-    WriteBytes(DbPath(), junk);
+    WriteFileBytes(DbPath(), junk);
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
     ExpectBoxThenExit(L"Pelmora Error", kModifyFailed);
-    EXPECT_EQ(junk, ReadBytes(DbPath()));
+    EXPECT_EQ(junk, ReadFileBytes(DbPath()));
     EXPECT_FALSE(FileExists(StatusPath()));
 }
 
 TEST_F(StartupTest, AFailedWriteIsNamedByItsCauseAndOnlyADamagedFileIsCalledSo) {
     Seed(L"Proj", {{"first"}, {"second"}});
-    const std::string before = ReadBytes(DbPath());
+    const std::string before = ReadFileBytes(DbPath());
     const std::wstring proj = L"\"" + DbPath() + L"\" \"Proj\"";
     const std::wstring fresh = L"\"" + DbPath() + L"\" \"New\"";
     // A write that fails for another cause (as on a full disk): a folder where the journal goes.
@@ -127,14 +127,14 @@ TEST_F(StartupTest, AFailedWriteIsNamedByItsCauseAndOnlyADamagedFileIsCalledSo) 
     ASSERT_TRUE(StartRaw(fresh));
     ExpectBoxThenExit(L"Pelmora Error", kNotWritten);
     ASSERT_TRUE(RemoveDirectoryW(journal.c_str()));
-    EXPECT_TRUE(before == ReadBytes(DbPath())) << "the file changed";
+    EXPECT_TRUE(before == ReadFileBytes(DbPath())) << "the file changed";
 
     // Cut inside its last page, as by an interrupted copy: damaged, and left as it is.
     const std::string cut = before.substr(0, before.size() - 1000);
-    WriteBytes(DbPath(), cut);
+    WriteFileBytes(DbPath(), cut);
     ASSERT_TRUE(StartRaw(proj));
     ExpectBoxThenExit(L"Pelmora Error", kModifyFailed);
-    EXPECT_TRUE(cut == ReadBytes(DbPath())) << "the file changed";
+    EXPECT_TRUE(cut == ReadFileBytes(DbPath())) << "the file changed";
     EXPECT_FALSE(FileExists(StatusPath()));
 }
 

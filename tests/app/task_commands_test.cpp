@@ -2,19 +2,12 @@
 // the menu bar; checked on the screen and in the database.
 #include "tests/app/app_fixture.h"
 
-#include <ctime>
+#include "tests/support/local_date.h"
 
 namespace {
 
 const wchar_t kConfirmOne[] = L"Are you sure you want delete the selected task?";
 const wchar_t kConfirmAll[] = L"Are you sure you want delete all tasks?";
-
-std::string Today() {
-    const std::time_t now = std::time(nullptr);
-    char text[16] = {};
-    std::strftime(text, sizeof(text), "%Y-%m-%d", std::localtime(&now));
-    return text;
-}
 
 std::vector<int> Priorities(const std::vector<StoredTask>& tasks) {
     std::vector<int> priorities;
@@ -56,16 +49,18 @@ protected:
 };
 
 TEST_F(TaskCommandsTest, MarkAsDoneFromTheMenuStoresTodayAndRewritesTheStatus) {
-    // A task that was done already gets today's date.
+    // A task that was done already (on 2019-05-06) gets today's date.
+    const LocalDateSpan today;
     ASSERT_TRUE(SelectEntry(1));
     Command(kCmdMarkDone);
-    ASSERT_TRUE(WaitUntil([&] { return StoredAt(1).doneDate == Today(); }));
+    ASSERT_TRUE(WaitUntil([&] { return StoredAt(1).doneDate != "2019-05-06"; }));
+    EXPECT_TRUE(today.Holds(StoredAt(1).doneDate));
     EXPECT_TRUE(StoredAt(1).done);
 
     ASSERT_TRUE(SelectEntry(0));
     Command(kCmdMarkDone);
     ASSERT_TRUE(WaitUntil([&] { return StoredAt(0).done; }));
-    EXPECT_EQ(Today(), StoredAt(0).doneDate);
+    EXPECT_TRUE(today.Holds(StoredAt(0).doneDate));
     ASSERT_TRUE(CloseMain());
     EXPECT_EQ(2, StatusEntry(L"Proj")) << "two of three done is at least half";
 }
@@ -155,29 +150,28 @@ TEST_F(TaskCommandsTest, ShiftArrowsMoveTheTaskAndPlainArrowsOnlySelect) {
     ASSERT_TRUE(WaitStored({"three", "one", "two"}));
     EXPECT_EQ(1, ListSelection(list_));
     EXPECT_EQ((std::vector<std::wstring>{L"three", L"one", L"two"}), Shown());
-}
 
-TEST_F(TaskCommandsTest, MovesPastEitherEndDoNothing) {
+    // Past either end nothing moves; a move after them shows that they were taken and ignored.
     ASSERT_TRUE(SelectEntry(0));
     PressInMain(VK_UP, {VK_SHIFT});
     ASSERT_TRUE(SelectEntry(2));
     PressInMain(VK_DOWN, {VK_SHIFT});
-    // A following move shows that the two before it were taken and ignored.
     PressInMain(VK_UP, {VK_SHIFT});
-    ASSERT_TRUE(WaitStored({"one", "three", "two"}));
-    EXPECT_EQ((std::vector<std::wstring>{L"one", L"three", L"two"}), Shown());
+    ASSERT_TRUE(WaitStored({"three", "two", "one"}));
+    EXPECT_EQ((std::vector<std::wstring>{L"three", L"two", L"one"}), Shown());
 }
 
 TEST_F(TaskCommandsTest, MovedOrderSurvivesARestartAndLeavesTheStatusFileAlone) {
     const std::string statusBefore = "[pelmora]\r\n" + KeyOf(L"Proj") + "=3\r\n";
-    WriteBytes(StatusPath(), statusBefore);
+    WriteFileBytes(StatusPath(), statusBefore);
     ASSERT_TRUE(SelectEntry(0));
     PressInMain(VK_DOWN, {VK_SHIFT});
     ASSERT_TRUE(WaitStored({"two", "one", "three"}));
     Command(kCmdDecreasePriority);
     ASSERT_TRUE(WaitStored({"two", "three", "one"}));
     ASSERT_TRUE(CloseMain());
-    EXPECT_EQ(statusBefore, ReadBytes(StatusPath())) << "a run that only moved tasks wrote status";
+    EXPECT_EQ(statusBefore, ReadFileBytes(StatusPath()))
+        << "a run that only moved tasks wrote status";
 
     ASSERT_TRUE(Launch(L"Proj"));
     EXPECT_EQ((std::vector<std::wstring>{L"two", L"three", L"one"}), Shown());

@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <iterator>
 
@@ -195,13 +194,6 @@ std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
             entry.is_regular_file() ? ReadFileBytes(entry.path()) : std::string("<folder>");
     }
     return files;
-}
-
-std::string Today() {
-    const std::time_t now = std::time(nullptr);
-    char text[16] = {};
-    std::strftime(text, sizeof(text), "%Y-%m-%d", std::localtime(&now));
-    return text;
 }
 
 void CliTest::SetUp() {

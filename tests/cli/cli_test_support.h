@@ -11,6 +11,7 @@
 
 #include "store/task_store.h"
 #include "tests/store/test_support.h"
+#include "tests/support/local_date.h"
 
 struct CliResult {
     int code = -1;
@@ -27,6 +28,8 @@ CliResult RunProgram(const std::vector<std::string>& args, const std::filesystem
 // A row as the table holds it, each column as SQLite's text of it, in priority order.
 struct Row {
     std::string title, description, done, date, priority;
+    // The date without the quotes SQLite's text of it has.
+    std::string Date() const { return date.size() < 2 ? date : date.substr(1, date.size() - 2); }
     bool operator==(const Row& other) const {
         return title == other.title && description == other.description && done == other.done &&
                date == other.date && priority == other.priority;
@@ -37,8 +40,6 @@ std::ostream& operator<<(std::ostream& out, const Row& row);
 // Every file under `folder` with its bytes: compared before and after a command that must
 // change nothing.
 std::map<std::string, std::string> FolderBytes(const std::filesystem::path& folder);
-
-std::string Today();
 
 class CliTest : public ::testing::Test {
 protected:

@@ -19,7 +19,7 @@ TEST_F(ProgramTest, NonAsciiTitlesAndPathsArriveAndLeaveAsUtf8) {
     EXPECT_EQ(Titles("Übung"), std::vector<std::string>{title});
     const CliResult listed = Run({"list", Item("Übung")});
     ASSERT_EQ(listed.code, kExitOk) << listed.err;
-    EXPECT_EQ(listed.out, "1  [ ]  " + Today() + "  " + title + "\n");
+    EXPECT_EQ(listed.out, "1  [ ]  " + Rows("Übung")[0].Date() + "  " + title + "\n");
     const CliResult json = Run({"status", ParentArg(), "--json"});
     EXPECT_NE(json.out.find("\"item\": \"Übung\""), std::string::npos) << json.out;
 }

@@ -63,15 +63,19 @@ TEST_F(TransferTest, RowsTheSqliteToolWroteSurviveTheTripEvenWhenNotUtf8) {
 #endif
 
 TEST_F(TransferTest, ImportByItemNameWritesRowsAndStatusEntries) {
+    const LocalDateSpan today;
     const CliResult result =
         Cli({"import", ParentArg(), Json(R"({"lists": [{"item": "Alpha", "tasks": [
                      {"title": "first", "done": true, "date": "2022-02-02"},
                      {"title": "second", "description": "d"}]}]})")});
     ASSERT_EQ(result.code, kExitOk) << result.err;
-    EXPECT_EQ(Rows("Alpha"),
+    const auto rows = Rows("Alpha");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_TRUE(today.Holds(rows[1].Date())) << "a task without a date gets the day of import";
+    EXPECT_EQ(rows,
               (std::vector<Row>{{"'" + Base64Encode("first") + "'", "''", "1", "'2022-02-02'", "0"},
                                 {"'" + Base64Encode("second") + "'", "'" + Base64Encode("d") + "'",
-                                 "0", "'" + Today() + "'", "1"}}));
+                                 "0", rows[1].date, "1"}}));
     EXPECT_EQ(StatusEntry("Alpha"), 2);
 }
 

@@ -25,14 +25,15 @@ protected:
 
     ComPtr<IContextMenu> menu_;
     ComPtr<IShellExtInit> init_;
-    TempFolder folder_;
+    ScratchDir folder_;
 };
 
 TEST_F(ContextMenuTest, InitializeAcceptsTheShellsSelection) {
     folder_.Make(L"Alpha");
     folder_.Touch(L"report.txt");
-    EXPECT_EQ(Initialize(MakeShellDataObject(folder_.Path(), {L"Alpha"})), S_OK);
-    EXPECT_EQ(Initialize(MakeShellDataObject(folder_.Path(), {L"report.txt", L"Alpha"})), S_OK);
+    EXPECT_EQ(Initialize(MakeShellDataObject(folder_.path().wstring(), {L"Alpha"})), S_OK);
+    EXPECT_EQ(Initialize(MakeShellDataObject(folder_.path().wstring(), {L"report.txt", L"Alpha"})),
+              S_OK);
 }
 
 TEST_F(ContextMenuTest, InitializeRefusesSelectionsWithoutAUsableItem) {
@@ -41,7 +42,7 @@ TEST_F(ContextMenuTest, InitializeRefusesSelectionsWithoutAUsableItem) {
     EXPECT_EQ(Initialize(MakeDropDataObject({L"C:\\x"}, false)), E_INVALIDARG);
     EXPECT_EQ(Initialize(MakeDropDataObject({L""})), E_INVALIDARG);
     // A path that does not fit the 520-unit buffer would arrive cut: refused, not cut.
-    const std::wstring base = folder_.Path() + L"\\";
+    const std::wstring base = folder_.path().wstring() + L"\\";
     EXPECT_EQ(Initialize(MakeDropDataObject({base + std::wstring(519 - base.size(), L'a')})), S_OK);
     EXPECT_EQ(Initialize(MakeDropDataObject({base + std::wstring(520 - base.size(), L'a')})),
               E_INVALIDARG);
@@ -144,7 +145,7 @@ protected:
 
     void SetUp() override {
         ContextMenuTest::SetUp();
-        log_ = folder_.Path() + L"\\starts.log";
+        log_ = folder_.path().wstring() + L"\\starts.log";
         SetEnvironmentVariableW(L"PELMORA_RECORDER_LOG", log_.c_str());
     }
 
@@ -193,45 +194,47 @@ protected:
 };
 
 TEST_F(InvokeCommandTest, StartsTheProgramForAFolderWithDatabaseAndName) {
-    const std::wstring item = folder_.Make(L"Alpha");
-    EXPECT_EQ(Initialize(MakeShellDataObject(folder_.Path(), {L"Alpha"})), S_OK);
+    const std::wstring item = folder_.Make(L"Alpha").wstring();
+    EXPECT_EQ(Initialize(MakeShellDataObject(folder_.path().wstring(), {L"Alpha"})), S_OK);
     EXPECT_EQ(Invoke(nullptr), S_OK);
     const auto starts = Starts(1);
     ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0], Expected(folder_.Path() + L"\\pelmora.db", L"Alpha"));
+    EXPECT_EQ(starts[0], Expected(folder_.path().wstring() + L"\\pelmora.db", L"Alpha"));
 }
 
 TEST_F(InvokeCommandTest, StartsTheProgramForAFile) {
-    EXPECT_EQ(StartFor(folder_.Touch(L"report.txt")),
-              Expected(folder_.Path() + L"\\pelmora.db", L"report.txt"));
+    EXPECT_EQ(StartFor(folder_.Touch(L"report.txt").wstring()),
+              Expected(folder_.path().wstring() + L"\\pelmora.db", L"report.txt"));
 }
 
 TEST_F(InvokeCommandTest, OnlyTheFirstSelectedItemCounts) {
     folder_.Make(L"Second");
     folder_.Touch(L"first.txt");
-    EXPECT_EQ(Initialize(MakeShellDataObject(folder_.Path(), {L"first.txt", L"Second"})), S_OK);
+    EXPECT_EQ(Initialize(MakeShellDataObject(folder_.path().wstring(), {L"first.txt", L"Second"})),
+              S_OK);
     EXPECT_EQ(Invoke(nullptr), S_OK);
     const auto starts = Starts(1);
     ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0], Expected(folder_.Path() + L"\\pelmora.db", L"first.txt"));
+    EXPECT_EQ(starts[0], Expected(folder_.path().wstring() + L"\\pelmora.db", L"first.txt"));
 }
 
 TEST_F(InvokeCommandTest, NamesWithBlanksAndNonAsciiLettersPassUnchanged) {
     const std::wstring name = L"Projekt \u00dcbung \u65e5\u672c";
-    EXPECT_EQ(StartFor(folder_.Make(name)), Expected(folder_.Path() + L"\\pelmora.db", name));
+    EXPECT_EQ(StartFor(folder_.Make(name).wstring()),
+              Expected(folder_.path().wstring() + L"\\pelmora.db", name));
 }
 
 TEST_F(InvokeCommandTest, AParentFolderWithBlanksArrivesAsOneArgument) {
     // Unquoted, "C:\My Projects\pelmora.db" would reach the program as two arguments and a
     // third, and the program would end without a window.
-    const std::wstring parent = folder_.Make(L"My  Projects 2024");
+    const std::wstring parent = folder_.Make(L"My  Projects 2024").wstring();
     const std::wstring item = parent + L"\\Alpha";
     ASSERT_TRUE(CreateDirectoryW(item.c_str(), nullptr));
     EXPECT_EQ(StartFor(item), Expected(parent + L"\\pelmora.db", L"Alpha"));
 }
 
 TEST_F(InvokeCommandTest, VerbsGivenAsTextOrOtherOffsetsStartNothing) {
-    EXPECT_EQ(Initialize(MakeDropDataObject({folder_.Make(L"Alpha")})), S_OK);
+    EXPECT_EQ(Initialize(MakeDropDataObject({folder_.Make(L"Alpha").wstring()})), S_OK);
     EXPECT_EQ(Invoke("open"), E_INVALIDARG);
     EXPECT_EQ(Invoke(MAKEINTRESOURCEA(1)), E_INVALIDARG);
     EXPECT_EQ(menu_->InvokeCommand(nullptr), E_INVALIDARG);
@@ -239,12 +242,12 @@ TEST_F(InvokeCommandTest, VerbsGivenAsTextOrOtherOffsetsStartNothing) {
     EXPECT_EQ(Initialize(MakeDropDataObject({L"C:\\"})), S_OK);
     EXPECT_EQ(Invoke(nullptr), S_OK);
     // An item whose database argument would not fit its buffer starts nothing either.
-    const std::wstring base = folder_.Path() + L"\\";
+    const std::wstring base = folder_.path().wstring() + L"\\";
     const std::wstring deep = base + std::wstring(515 - base.size(), L'd') + L"\\x";
     EXPECT_EQ(Initialize(MakeDropDataObject({deep})), S_OK);
     EXPECT_EQ(Invoke(nullptr), S_OK);
     // Only the start that follows is recorded, even when given time for a stray one.
-    EXPECT_EQ(StartFor(folder_.Make(L"Last")), Expected(base + L"pelmora.db", L"Last"));
+    EXPECT_EQ(StartFor(folder_.Make(L"Last").wstring()), Expected(base + L"pelmora.db", L"Last"));
     EXPECT_EQ(Starts(2, 500).size(), 1u);
 }
 
@@ -252,7 +255,7 @@ TEST_F(InvokeCommandTest, ParentsAsLongAsTheBufferAllowsStillStart) {
     // The database argument takes the parent, "pelmora.db" and two quotes in 519 units; the
     // parent is padded with ".\" so that it still names the real folder.
     folder_.Make(L"Alpha");
-    std::wstring parent = folder_.Path() + L"\\";
+    std::wstring parent = folder_.path().wstring() + L"\\";
     while (parent.size() + 2 <= 519 - 12) parent += L".\\";
     EXPECT_EQ(StartFor(parent + L"Alpha"), Expected(parent + L"pelmora.db", L"Alpha"));
 }

@@ -19,7 +19,7 @@ protected:
             identifiers_.push_back(CreateExtensionObject<IShellIconOverlayIdentifier>(*clsid));
             ASSERT_TRUE(identifiers_.back());
         }
-        ini_ = folder_.Path() + L"\\pelmora.ini";
+        ini_ = folder_.path().wstring() + L"\\pelmora.ini";
     }
 
     // Which identifiers claim `path`: "done", "half", "zero", "none", or several joined.
@@ -42,9 +42,11 @@ protected:
     void WriteStatus(const std::wstring& name, const wchar_t* value) {
         ASSERT_TRUE(WritePrivateProfileStringW(L"pelmora", Key(name).c_str(), value, ini_.c_str()));
     }
-    std::wstring Item(const std::wstring& name) const { return folder_.Path() + L"\\" + name; }
+    std::wstring Item(const std::wstring& name) const {
+        return folder_.path().wstring() + L"\\" + name;
+    }
 
-    TempFolder folder_;
+    ScratchDir folder_;
     std::wstring ini_;
     std::vector<ComPtr<IShellIconOverlayIdentifier>> identifiers_;
 };
@@ -121,7 +123,7 @@ TEST_F(OverlayTest, PathsWithoutANameOrParentClaimNothing) {
     WriteStatus(L"", L"3");  // the key of the empty name
     EXPECT_EQ(Claims(nullptr), "none");
     EXPECT_EQ(Claims(L""), "none");
-    EXPECT_EQ(Claims(folder_.Path() + L"\\"), "none");
+    EXPECT_EQ(Claims(folder_.path().wstring() + L"\\"), "none");
     EXPECT_EQ(Claims(L"C:\\"), "none");
     EXPECT_EQ(Claims(L"pelmora.ini"), "none");
 }
@@ -130,13 +132,14 @@ TEST_F(OverlayTest, LongPathsAreAnsweredWithoutOverflow) {
     WriteStatus(L"Alpha", L"3");
     // Padded with ".\" the parent still names the real folder: up to 519 units for the status
     // file path the item is claimed, beyond that it is not.
-    std::wstring parent = folder_.Path() + L"\\";
+    std::wstring parent = folder_.path().wstring() + L"\\";
     while (parent.size() + 2 <= 519 - 11) parent += L".\\";
     EXPECT_EQ(Claims(parent + L"Alpha"), "done");
     EXPECT_EQ(Claims(parent + L".\\.\\.\\Alpha"), "none");
     EXPECT_EQ(Claims(parent + std::wstring(600, L'n')), "none");
     // The longest path Windows knows, and a text without terminator in that range.
-    EXPECT_EQ(Claims(folder_.Path() + L"\\" + std::wstring(32766 - folder_.Path().size(), L'a')),
+    EXPECT_EQ(Claims(folder_.path().wstring() + L"\\" +
+                     std::wstring(32766 - folder_.path().wstring().size(), L'a')),
               "none");
     std::vector<wchar_t> unterminated(40000, L'a');
     unterminated[5] = L'\\';

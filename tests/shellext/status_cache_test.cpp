@@ -88,13 +88,13 @@ protected:
         ReleaseStatusCache();
         SetStatusCacheClock(nullptr);
     }
-    TempFolder folder_;
+    ScratchDir folder_;
 };
 
 // Time and size alone cannot tell two versions of a young file apart: a same-size change whose
 // time is set back, or a file read while half written, must never be kept.
 TEST_F(StatusCacheTest, YoungFilesAreReadAgainUntilTheirTimeCanBeTrusted) {
-    const std::wstring ini = folder_.Path() + L"\\pelmora.ini";
+    const std::wstring ini = folder_.path().wstring() + L"\\pelmora.ini";
     ASSERT_TRUE(WriteFileBytes(ini, Entry(kAlpha, '1')));
     const FILETIME written = LastWrite(ini);
     // The window is two seconds of the clock, not two of its ticks.
@@ -143,7 +143,7 @@ TEST_F(StatusCacheTest, YoungFilesAreReadAgainUntilTheirTimeCanBeTrusted) {
 // most: a rewrite that keeps one of them is seen at once, one that keeps both (a copy or restore
 // that keeps times, a server whose clock runs behind) when the half minute is over.
 TEST_F(StatusCacheTest, AKeptTableAnswersForItsSizeAndTimeAndHalfAMinute) {
-    const std::wstring ini = folder_.Path() + L"\\pelmora.ini";
+    const std::wstring ini = folder_.path().wstring() + L"\\pelmora.ini";
     const std::string longer = Entry(kAlpha, '2') + "; and a comment\r\n";
     const struct {
         const char* what;
@@ -179,7 +179,7 @@ TEST_F(StatusCacheTest, AKeptTableAnswersForItsSizeAndTimeAndHalfAMinute) {
 // A call that finds no file to read drops the folder's table: the file that comes back is read
 // again, even with the old size and time.
 TEST_F(StatusCacheTest, AFileAwayForAMomentIsReadAgainWhenBack) {
-    const std::wstring ini = folder_.Path() + L"\\pelmora.ini";
+    const std::wstring ini = folder_.path().wstring() + L"\\pelmora.ini";
     const struct {
         const char* what;
         bool folder;
@@ -212,7 +212,7 @@ TEST_F(StatusCacheTest, AFileAwayForAMomentIsReadAgainWhenBack) {
 TEST_F(StatusCacheTest, HoldsAFewDozenFoldersAndAFewMegabytesAtMost) {
     std::vector<std::wstring> files;
     for (int i = 0; i < 100; ++i) {
-        files.push_back(folder_.Make(L"f" + std::to_wstring(i)) + L"\\pelmora.ini");
+        files.push_back(folder_.Make(L"f" + std::to_wstring(i)).wstring() + L"\\pelmora.ini");
         ASSERT_TRUE(WriteFileBytes(files.back(), Entry(kAlpha, static_cast<char>('0' + i % 4))));
         SetAge(files.back(), 60);
     }
@@ -254,7 +254,7 @@ TEST_F(StatusCacheTest, ThreadsAskWhileAWriterReplacesFiles) {
     std::vector<std::wstring> items;
     std::vector<std::u16string> files;
     for (int i = 0; i < kFolders; ++i) {
-        const std::wstring dir = folder_.Make(L"f" + std::to_wstring(i));
+        const std::wstring dir = folder_.Make(L"f" + std::to_wstring(i)).wstring();
         items.push_back(dir + L"\\abc");
         files.push_back(std::u16string(dir.begin(), dir.end()) + u"\\pelmora.ini");
         ASSERT_TRUE(ReplaceFileContents(files.back(), Entry(kAlpha, '1')));

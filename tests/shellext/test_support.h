@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_dir.h"
+
 using Microsoft::WRL::ComPtr;
 
 // MinGW's headers give this interface no __uuidof.
@@ -65,25 +67,6 @@ ComPtr<IDataObject> MakeDropDataObject(const std::vector<std::wstring>& paths,
 // The shell's own data object for items of one folder (what Explorer hands a context menu).
 ComPtr<IDataObject> MakeShellDataObject(const std::wstring& folder,
                                         const std::vector<std::wstring>& names);
-
-// A fresh folder under %TEMP%, removed with everything in it at the end of the test.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::wstring& Path() const { return path_; }   // ends without a backslash
-    std::wstring Make(const std::wstring& name) const;   // creates a subfolder
-    std::wstring Touch(const std::wstring& name) const;  // creates an empty file
-
-private:
-    std::wstring path_;
-};
-
-void RemoveTree(const std::wstring& path);
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
-std::string ReadFileBytes(const std::wstring& path);
 
 // Runs a command line to its end; returns its exit code, or nullopt if it could not start or
 // did not finish within a minute.

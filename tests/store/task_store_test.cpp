@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <regex>
 #include <thread>
 
 #ifndef _WIN32
@@ -455,22 +454,5 @@ TEST_F(TaskStoreTest, RowsWrittenByTheSqliteToolReadBack) {
     EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::AtLeastHalf);
 }
 #endif
-
-TEST(TodayDateTest, IsTheLocalDateInIsoForm) {
-    const std::string before = TodayDate();
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char expected[32];
-    std::snprintf(expected, sizeof expected, "%04d-%02d-%02d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday);
-    const std::string after = TodayDate();
-    EXPECT_TRUE(before == expected || after == expected) << before << " " << expected;
-    EXPECT_TRUE(std::regex_match(after, std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}")));
-}
 
 }  // namespace

@@ -1,12 +1,7 @@
-#include "store/test_support.h"
+#include "tests/store/test_support.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-
-#include <atomic>
-#include <chrono>
-#include <fstream>
-#include <iterator>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -30,44 +25,6 @@ int OnTrace(unsigned type, void* context, void* statement, void*) {
 }
 
 }  // namespace
-
-ScratchDir::ScratchDir() {
-    static std::atomic<int> counter{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = std::filesystem::temp_directory_path() /
-            ("pelmora-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(path_);
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
-    }
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string Utf8Path(const std::filesystem::path& path) {
-    const auto text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::u16string Utf16Path(const std::filesystem::path& path) {
-    return path.u16string();
-}
-
-std::string ReadFileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 void StatementLog::Attach(TaskStore& store) {
     sqlite3_trace_v2(store.db.get(), SQLITE_TRACE_STMT, OnTrace, this);

@@ -1,5 +1,5 @@
-// Helpers shared by the core's tests: a scratch folder per test and a record of every statement
-// that reaches SQLite.
+// Helpers for the tests that reach the store: files damaged behind an open connection, a record
+// of every statement that reaches SQLite, and (on Linux) files and volumes that refuse writes.
 #pragma once
 
 #include <filesystem>
@@ -7,26 +7,7 @@
 #include <vector>
 
 #include "store/task_store.h"
-
-// A fresh folder under the system's temporary folder, removed again at the end of the test.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
-
-std::string Utf8Path(const std::filesystem::path& path);
-std::u16string Utf16Path(const std::filesystem::path& path);
-std::string ReadFileBytes(const std::filesystem::path& path);
-void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
+#include "tests/support/scratch_dir.h"
 
 // Opens `store` on a new empty file, which passes the check at opening, and then puts `bytes`
 // in the file: damage that came after the open, as from another program. False when the file

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -94,19 +95,37 @@ TEST_F(TaskEditsTest, RemoveTaskRenumbersTheRest) {
     EXPECT_EQ(StoredRows(), (RowList{"A:0", "C:1"}));
 }
 
-TEST_F(TaskEditsTest, RemoveTaskKeepsEverythingWhenTheRenumberingFails) {
-    // Deleting "A" works, but rewriting "C" after it does not: the deletion is undone with it.
+// Each change is one transaction: a step that fails part-way leaves every row as it was, and the
+// records a move was given keep their places, so the list still agrees with the file.
+TEST_F(TaskEditsTest, AChangeWhoseStepFailsLeavesEveryRow) {
+    TaskRecord upper = Loaded("B");
+    TaskRecord lower = Loaded("C");
     const int64_t a = IdOf("A");
-    FailOn("UPDATE", "C");
-    EXPECT_FALSE(RemoveTask(store_, a));
-    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
-}
-
-TEST_F(TaskEditsTest, RemoveTaskFailsWhenTheRowCannotBeDeleted) {
     const int64_t b = IdOf("B");
-    FailOn("DELETE", "B");
-    EXPECT_FALSE(RemoveTask(store_, b));
-    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
+    const auto all = AllIds();
+    const struct {
+        const char* change;
+        const char* failing;  // the statement that fails, on the row of `row`
+        const char* row;
+        std::function<bool()> run;
+    } cases[] = {
+        // Deleting "A" works, rewriting "C" after it does not: the deletion is undone with it.
+        {"remove, renumbering fails", "UPDATE", "C", [&] { return RemoveTask(store_, a); }},
+        {"remove, deletion fails", "DELETE", "B", [&] { return RemoveTask(store_, b); }},
+        // The last row fails after the first two were already deleted inside the transaction.
+        {"remove all, last deletion fails", "DELETE", "C",
+         [&] { return RemoveTasks(store_, all); }},
+        {"move, second row fails", "UPDATE", "C",
+         [&] { return ExchangePriorities(store_, upper, lower, 1); }},
+    };
+    for (const auto& c : cases) {
+        FailOn(c.failing, c.row);
+        EXPECT_FALSE(c.run()) << c.change;
+        EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"})) << c.change;
+        Exec(std::string("DROP TRIGGER fail_") + c.failing + ";");
+    }
+    EXPECT_EQ(upper.priority, 1);
+    EXPECT_EQ(lower.priority, 2);
 }
 
 TEST_F(TaskEditsTest, RemoveTasksDeletesAll) {
@@ -117,14 +136,6 @@ TEST_F(TaskEditsTest, RemoveTasksDeletesAll) {
     ASSERT_TRUE(RemoveTasks(store_, AllIds()));
     EXPECT_TRUE(StoredRows().empty());
     EXPECT_EQ(GetFolderStatus(store_, store_.table), FolderStatus::None);
-}
-
-TEST_F(TaskEditsTest, RemoveTasksDeletesNothingWhenOneDeletionFails) {
-    // The last row fails after the first two were already deleted inside the transaction.
-    const auto ids = AllIds();
-    FailOn("DELETE", "C");
-    EXPECT_FALSE(RemoveTasks(store_, ids));
-    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, RemoveTasksDeletesNothingWhenTheTableHoldsRowsNotShown) {
@@ -143,17 +154,6 @@ TEST_F(TaskEditsTest, ExchangeMovesBothRowsAndRecords) {
     EXPECT_EQ(upper.priority, 1);
     EXPECT_EQ(lower.priority, 0);
     EXPECT_EQ(StoredRows(), (RowList{"B:0", "A:1", "C:2"}));
-}
-
-TEST_F(TaskEditsTest, ExchangeWritesNeitherRowWhenTheSecondFails) {
-    TaskRecord upper = Loaded("B");
-    TaskRecord lower = Loaded("C");
-    FailOn("UPDATE", "C");
-    EXPECT_FALSE(ExchangePriorities(store_, upper, lower, 1));
-    // The records keep their places too, so the list still agrees with the database.
-    EXPECT_EQ(upper.priority, 1);
-    EXPECT_EQ(lower.priority, 2);
-    EXPECT_EQ(StoredRows(), (RowList{"A:0", "B:1", "C:2"}));
 }
 
 TEST_F(TaskEditsTest, ExchangeFindsTheRowsByKeyWhateverTitlesTheRecordsShow) {

@@ -87,8 +87,8 @@ TEST_F(TaskListRulesTest, TitlesAreCheckedAgainstTheFileWhoeverWroteThem) {
     EXPECT_EQ(Titles(), (std::vector<std::string>{"Plan", "Report"}));
 }
 
-// Two writers adding one title at the same moment, many times over: each title is stored once,
-// and the other writer is refused, never failed.
+// Two writers adding one title at the same moment, many times over: each title is stored once in
+// a place of its own, and the other writer is refused, never failed.
 TEST_F(TaskListRulesTest, TwoWritersAddingOneTitleAtOnceStoreItOnce) {
     constexpr int kRounds = 40;
     TaskRefusal outcomes[2][kRounds] = {};
@@ -108,25 +108,51 @@ TEST_F(TaskListRulesTest, TwoWritersAddingOneTitleAtOnceStoreItOnce) {
         EXPECT_EQ(outcomes[firstAdded ? 1 : 0][round], TaskRefusal::kTitleTaken) << round;
     }
     EXPECT_EQ(Titles().size(), static_cast<size_t>(kRounds));
+    // Whoever wrote it, each task took the place after the last: 0, 1, 2, ... one each.
+    int place = 0;
+    for (const TaskRecord& task : LoadTasks(other_).value()) EXPECT_EQ(task.priority, place++);
 }
 
-TEST_F(TaskListRulesTest, EmptyOrOverlongTextsAreRefusedBeforeAnyWrite) {
+// The title rules of add and edit, checked once here for the window and the command line alike,
+// on a list holding "Plan" and "Report". A refused change writes nothing; an added task takes
+// the place after the last.
+TEST_F(TaskListRulesTest, TitleRulesOfAddAndEdit) {
+    ASSERT_TRUE(AddListTask(other_, Task("Plan")).task);
+    ASSERT_TRUE(AddListTask(other_, Task("Report")).task);
+    const TaskRecord plan = LoadTasks(window_).value().front();
+    const std::string overlong(static_cast<size_t>(kMaxValueBytes), 'x');
+    const auto edit = [&](const std::string& title) {
+        TaskRecord edited = plan;
+        edited.title = Base64Encode(title);
+        return edited;
+    };
     TaskRecord longDescription = Task("Long");
     longDescription.description = std::string(static_cast<size_t>(kMaxValueBytes) + 1, 'A');
     const struct {
+        bool isEdit;
         TaskRecord task;
         TaskRefusal refusal;
     } cases[] = {
-        {Task(""), TaskRefusal::kEmptyTitle},
-        {Task(std::string(static_cast<size_t>(kMaxValueBytes), 'x')), TaskRefusal::kTooLong},
-        {longDescription, TaskRefusal::kTooLong},
+        {false, Task(""), TaskRefusal::kEmptyTitle},
+        {false, Task("Plan"), TaskRefusal::kTitleTaken},
+        {false, Task("plan"), TaskRefusal::kNone},  // letter case makes another title
+        {false, Task(overlong), TaskRefusal::kTooLong},
+        {false, longDescription, TaskRefusal::kTooLong},
+        {true, edit("Report"), TaskRefusal::kTitleTaken},
+        {true, edit("Plan"), TaskRefusal::kNone},  // its own title
+        {true, edit(""), TaskRefusal::kEmptyTitle},
+        {true, edit(overlong), TaskRefusal::kTooLong},
     };
     for (const auto& c : cases) {
-        const TaskChange change = AddListTask(window_, c.task);
-        EXPECT_EQ(change.refusal, c.refusal);
-        EXPECT_FALSE(change.task);
+        const TaskChange change =
+            c.isEdit ? EditListTask(window_, c.task) : AddListTask(window_, c.task);
+        const std::string title = Base64Decode(c.task.title).substr(0, 8);
+        EXPECT_EQ(change.refusal, c.refusal) << title;
+        EXPECT_EQ(change.failure, StoreFailure::kNone) << title;
+        EXPECT_EQ(change.task.has_value(), c.refusal == TaskRefusal::kNone) << title;
+        if (change.task && !c.isEdit) EXPECT_EQ(change.task->priority, 2) << title;
     }
-    EXPECT_TRUE(Titles().empty());
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Plan", "Report", "plan"}));
 }
 
 }  // namespace
