@@ -96,7 +96,7 @@ void CmdEditSelected(HWND window) {
         return;
     }
     // The editor's loop ran since the entry was chosen: it is found again by its row.
-    const std::optional<int64_t> rowId = request.task.row_id;
+    const std::optional<int64_t> rowId = request.task.rowId;
     const auto index = rowId ? FindEntry(list, *rowId) : std::nullopt;
     if (!index) {
         FocusEntry(window, list, -1);
@@ -120,7 +120,7 @@ void CmdRemoveSelected(HWND window) {
     if (!selected) return;
     const TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
-    const std::optional<int64_t> rowId = record->row_id;
+    const std::optional<int64_t> rowId = record->rowId;
     if (!AskYesNo(window, L"Are you sure you want delete the selected task?")) return;
     // The question ran a message loop: the task is found again by its row, and the place and
     // the record seen before it are not used. A list read again meanwhile without the task has
@@ -154,10 +154,10 @@ void CmdRemoveAll(HWND window) {
     bool allKeyed = true;
     for (int i = 0; i < count; ++i) {
         const TaskRecord* record = RecordAt(list, i);
-        if (record == nullptr || !record->row_id) {
+        if (record == nullptr || !record->rowId) {
             allKeyed = false;
         } else {
-            rowIds.push_back(*record->row_id);
+            rowIds.push_back(*record->rowId);
         }
     }
     // All rows go in one statement, and only when the table holds exactly the rows shown: when
@@ -178,7 +178,7 @@ void CmdMarkDone(HWND window) {
     if (record == nullptr) return;
     // The record changes only once its row has: a failed mark is never shown as made.
     TaskRecord marked = *record;
-    marked.done_date = TodayDate();
+    marked.doneDate = TodayDate();
     marked.done = 1;
     if (!UpdateTask(gApp.store, marked)) {
         FailedWrite(window, list, kCannotUpdateDatabase);

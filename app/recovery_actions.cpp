@@ -258,7 +258,7 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
     }
     if (oldEntryGone && !source.IsOwnFolder()) {
         (void)WriteStatusEntries(source.other, source.folder + kStatusFileName,
-                                 {StatusEntry{oldKey, FolderStatus::None}});  // stale at worst
+                                 {StatusEntry{oldKey, FolderStatus::kNone}});  // stale at worst
     }
     NotifyShell();
 

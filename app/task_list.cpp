@@ -8,7 +8,7 @@ namespace {
 
 const wchar_t* EntryText(const TaskRecord& record) {
     static const char16_t kEmpty[] = u"";
-    return reinterpret_cast<const wchar_t*>(record.display_title ? record.display_title->c_str()
+    return reinterpret_cast<const wchar_t*>(record.displayTitle ? record.displayTitle->c_str()
                                                                  : kEmpty);
 }
 
@@ -79,7 +79,7 @@ std::optional<int> FindEntry(HWND list, int64_t rowId) {
     const int count = EntryCount(list);
     for (int i = 0; i < count; ++i) {
         const TaskRecord* record = RecordAt(list, i);
-        if (record != nullptr && record->row_id == rowId) return i;
+        if (record != nullptr && record->rowId == rowId) return i;
     }
     return std::nullopt;
 }
@@ -142,7 +142,7 @@ bool LoadTaskList(HWND list) {
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     bool complete = true;
     for (TaskRecord& task : *tasks) {
-        task.display_title = Utf8ToUtf16(Base64Decode(task.title));
+        task.displayTitle = Utf8ToUtf16(Base64Decode(task.title));
         // A list that shows only some tasks must not pass for the whole list: a move or a
         // renumbering would then write positions for the tasks it does show.
         if (!AppendListItem(list, std::make_unique<TaskRecord>(std::move(task)))) {

@@ -56,7 +56,7 @@ inline bool SeedBenchmarkList(const std::wstring& dbPath,
         record.title = Base64Encode("Task number " + std::to_string(i) + " of the benchmark");
         if (description != nullptr) record.description = Base64Encode(description);
         record.done = i % 3 == 0 ? 1 : 0;
-        record.done_date = "2024-05-06";
+        record.doneDate = "2024-05-06";
         record.priority = i;
         if (!InsertTask(store, record)) return false;
     }

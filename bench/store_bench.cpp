@@ -32,7 +32,7 @@ TaskRecord Task(int i) {
     record.title = Base64Encode("Task number " + std::to_string(i));
     record.description = Base64Encode("Some notes about task " + std::to_string(i));
     record.done = i % 3 == 0;
-    record.done_date = "2014-08-12";
+    record.doneDate = "2014-08-12";
     record.priority = i;
     return record;
 }
@@ -84,7 +84,7 @@ void Exec(sqlite3* db, const std::string& sql) {
 std::vector<int64_t> RowIds(TaskStore& store) {
     std::vector<int64_t> ids;
     for (const TaskRecord& task : LoadTasks(store).value_or(std::vector<TaskRecord>())) {
-        ids.push_back(task.row_id.value_or(0));
+        ids.push_back(task.rowId.value_or(0));
     }
     return ids;
 }
@@ -130,7 +130,7 @@ void BenchRemoveFirst() {
                 Exec(db, "update " + store.table + " set title='" + task.title +
                              "', description='" + *task.description +
                              "', done=" + (task.done ? "1" : "0") + ", done_date='" +
-                             *task.done_date + "', priority=" + std::to_string(i - 1) +
+                             *task.doneDate + "', priority=" + std::to_string(i - 1) +
                              " where title='" + task.title + "';");
             }
             Exec(db, "COMMIT;");

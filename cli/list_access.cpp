@@ -128,8 +128,8 @@ std::vector<int64_t> RowKeysOf(const FolderLocation& folder, const std::vector<T
     rowIds.reserve(tasks.size());
     for (const TaskRecord& task : tasks) {
         // A row without a key of its own (a foreign table hiding its rowid) is never written.
-        if (!task.row_id) FailFromStore(StoreFailure::kNotFound, folder, "cannot write");
-        rowIds.push_back(*task.row_id);
+        if (!task.rowId) FailFromStore(StoreFailure::kNotFound, folder, "cannot write");
+        rowIds.push_back(*task.rowId);
     }
     return rowIds;
 }

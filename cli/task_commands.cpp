@@ -116,7 +116,7 @@ std::string CmdAdd(const std::string& itemPath,
     if (description) record.description = EncodeDescription(Utf8ToUtf16(*description));
     RefuseOverlong(record.description, "description");
     record.done = done ? 1 : 0;
-    record.done_date = TodayDate();
+    record.doneDate = TodayDate();
 
     std::error_code ignored;
     const bool hadDatabase = std::filesystem::exists(item.parent.database, ignored);
@@ -157,7 +157,7 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
         RefuseOverlong(edited.description, "description");
         if (edit.done && *edit.done != (edited.done != 0)) {
             edited.done = *edit.done ? 1 : 0;
-            edited.done_date = TodayDate();
+            edited.doneDate = TodayDate();
             doneChanged = true;
         }
     });
@@ -171,7 +171,7 @@ std::string CmdDone(const std::string& itemPath, long long n) {
     TaskStore store = OpenForChange(item, n);
     const TaskRecord task = UpdateNthTask(store, item, n, [](TaskRecord& marked) {
         // A task that was done already gets today's date again, as "Mark As Done" gives it.
-        marked.done_date = TodayDate();
+        marked.doneDate = TodayDate();
         marked.done = 1;
     });
     std::string report = "marked task " + std::to_string(n) + " done: " + Quoted(task) + "\n";
@@ -187,8 +187,8 @@ std::string CmdRemove(const std::string& itemPath, long long n) {
         const auto tasks = LoadListTasks(store, item.parent, item.table);
         task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
         // A row without a key of its own (a foreign table hiding its rowid) is never written.
-        if (!task.row_id) FailFromStore(StoreFailure::kNotFound, item.parent, "cannot write");
-        if (!RemoveTask(store, *task.row_id)) FailFromStore(store, item.parent, "cannot write");
+        if (!task.rowId) FailFromStore(StoreFailure::kNotFound, item.parent, "cannot write");
+        if (!RemoveTask(store, *task.rowId)) FailFromStore(store, item.parent, "cannot write");
     });
     std::string report = "removed task " + std::to_string(n) + ": " + Quoted(task) + "\n";
     WriteStatusEntries(store, item.parent, {item.key}, report);

@@ -82,11 +82,11 @@ TaskRecord ReadTask(const json& entry,
             Invalid(file, at + ": \"done\" must be true or false");
         }
     }
-    task.done_date = TodayDate();
+    task.doneDate = TodayDate();
     if (entry.contains("date")) {
         if (!entry["date"].is_string() || !IsDate(entry["date"].get<std::string>()))
             Invalid(file, at + ": \"date\" must be a date like 2024-05-31");
-        task.done_date = entry["date"].get<std::string>();
+        task.doneDate = entry["date"].get<std::string>();
     }
     task.priority = static_cast<int32_t>(index);
     if (entry.contains("priority")) {
@@ -208,12 +208,12 @@ std::string CmdExport(const std::string& folderPath, const std::optional<std::st
                 json entry = {{"title", DecodedText(task.title)},
                               {"description", DecodedText(task.description)},
                               {"done", task.done != 0},
-                              {"date", task.done_date.value_or("")},
+                              {"date", task.doneDate.value_or("")},
                               {"priority", task.priority}};
                 if (!SurvivesDecoding(task.title)) entry["stored_title"] = task.title;
                 if (!SurvivesDecoding(task.description.value_or("")))
                     entry["stored_description"] = *task.description;
-                if (!IsDate(task.done_date.value_or(""))) entry.erase("date");
+                if (!IsDate(task.doneDate.value_or(""))) entry.erase("date");
                 tasks.push_back(std::move(entry));
             }
             json list = {{"key", table.substr(4)}, {"tasks", std::move(tasks)}};

@@ -41,35 +41,35 @@ void Session(TaskStore& store, const std::u16string& statusFile) {
 
     TaskRecord added;
     added.title = Base64Encode("fuzzed task");
-    added.done_date = TodayDate();
+    added.doneDate = TodayDate();
     added.priority = static_cast<int32_t>(shown);
     if (const auto rowId = InsertTask(store, added)) {
-        added.row_id = *rowId;
+        added.rowId = *rowId;
         tasks->push_back(added);
     }
     if (!tasks->empty()) {
         TaskRecord& first = tasks->front();
         TaskRecord marked = first;
         marked.done = 1;
-        marked.done_date = TodayDate();
+        marked.doneDate = TodayDate();
         if (UpdateTask(store, marked)) {
             // A reported success is a row that now holds the mark.
             const auto after = LoadTasks(store);
             bool found = false;
             for (const TaskRecord& task : after.value_or(std::vector<TaskRecord>())) {
-                found = found || (task.row_id == marked.row_id && task.done != 0);
+                found = found || (task.rowId == marked.rowId && task.done != 0);
             }
             Require(!after || found);
         }
     }
     if (tasks->size() >= 2) ExchangePriorities(store, (*tasks)[0], (*tasks)[1], 0);
-    if (!tasks->empty() && tasks->back().row_id) RemoveTask(store, *tasks->back().row_id);
+    if (!tasks->empty() && tasks->back().rowId) RemoveTask(store, *tasks->back().rowId);
     CountTasks(store, store.table);
     (void)GetFolderStatus(store, store.table);   // only has to survive the file
     (void)RebuildStatusFile(store, statusFile);  // a crafted file may refuse it
     if (auto reloaded = LoadTasks(store)) {
         std::vector<int64_t> ids;
-        for (const TaskRecord& task : *reloaded) ids.push_back(task.row_id.value_or(-1));
+        for (const TaskRecord& task : *reloaded) ids.push_back(task.rowId.value_or(-1));
         if (RemoveTasks(store, ids)) Require(CountTasks(store, store.table) == 0);
     }
     if (const auto tables = ListTables(store)) {

@@ -21,7 +21,7 @@ std::u16string StatusFilePath(std::u16string_view databasePath);
 
 struct StatusEntry {
     std::string key;  // the 32-digit folder key
-    FolderStatus status = FolderStatus::None;
+    FolderStatus status = FolderStatus::kNone;
 };
 
 // What became of a write of the status file. Not written with no file failure: the database

@@ -202,7 +202,7 @@ std::string InsertStatement(const std::string& table, const TaskRecord& record) 
     sql += ',';
     AppendQuoted(sql, record.description.value_or(""));
     sql += record.done ? ",1," : ",0,";
-    AppendQuoted(sql, record.done_date.value_or(""));
+    AppendQuoted(sql, record.doneDate.value_or(""));
     sql += ',' + std::to_string(record.priority) + ");";
     return sql;
 }
@@ -239,7 +239,7 @@ std::optional<int64_t> AppendTask(TaskStore& store, TaskRecord& record) {
 }
 
 bool UpdateTask(TaskStore& store, const TaskRecord& record) {
-    if (!record.row_id) {
+    if (!record.rowId) {
         store.lastFailure = StoreFailure::kNotFound;
         return false;
     }
@@ -248,9 +248,9 @@ bool UpdateTask(TaskStore& store, const TaskRecord& record) {
     sql += ", description=";
     AppendQuoted(sql, record.description.value_or(""));
     sql += record.done ? ", done=1, done_date=" : ", done=0, done_date=";
-    AppendQuoted(sql, record.done_date.value_or(""));
+    AppendQuoted(sql, record.doneDate.value_or(""));
     sql += ", priority=" + std::to_string(record.priority);
-    AppendRowKey(sql, *record.row_id);
+    AppendRowKey(sql, *record.rowId);
     return ExecuteOnOneRow(store, sql);
 }
 
@@ -361,16 +361,16 @@ FolderStatus GetFolderStatus(TaskStore& store, const std::string& table) {
         ++total;
         if (sqlite3_column_int(row, 0) != 0) ++done;
     });
-    if (result != QueryResult::kOk) return FolderStatus::None;
+    if (result != QueryResult::kOk) return FolderStatus::kNone;
     return FolderStatusOfCounts(static_cast<size_t>(total), static_cast<size_t>(done));
 }
 
 FolderStatus FolderStatusOfCounts(size_t total, size_t done) {
-    if (total == 0) return FolderStatus::None;
-    if (done == total) return FolderStatus::AllDone;
+    if (total == 0) return FolderStatus::kNone;
+    if (done == total) return FolderStatus::kAllDone;
     return static_cast<double>(done) / static_cast<double>(total) * 100.0 >= 50.0
-               ? FolderStatus::AtLeastHalf
-               : FolderStatus::LessThanHalf;
+               ? FolderStatus::kAtLeastHalf
+               : FolderStatus::kLessThanHalf;
 }
 
 std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store) {
@@ -402,12 +402,12 @@ std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store) {
                      if (auto title = ColumnText(row, 0)) task.title = std::move(*title);
                      task.description = ColumnText(row, 1);
                      task.done = static_cast<uint32_t>(sqlite3_column_int(row, 2));
-                     task.done_date = ColumnText(row, 3);
+                     task.doneDate = ColumnText(row, 3);
                      const int64_t priority = sqlite3_column_int64(row, 4);
                      const bool position = sqlite3_column_type(row, 4) == SQLITE_INTEGER &&
                                            priority >= 0 && priority < INT32_MAX;
                      task.priority = position ? static_cast<int32_t>(priority) : -1;
-                     task.row_id = sqlite3_column_int64(row, 5);
+                     task.rowId = sqlite3_column_int64(row, 5);
                  });
     // The list holds exactly the rows this query returned, even if another program changed the
     // table since the count.
@@ -422,7 +422,7 @@ std::optional<std::vector<TaskRecord>> LoadTasks(TaskStore& store) {
         RunQuery(store, shadow, [&](sqlite3_stmt* row) { shadowing = sqlite3_column_int(row, 0); });
     if (checked != QueryResult::kOk) return std::nullopt;
     if (shadowing != 0) {
-        for (TaskRecord& task : tasks) task.row_id.reset();
+        for (TaskRecord& task : tasks) task.rowId.reset();
     }
     return tasks;
 }

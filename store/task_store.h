@@ -33,18 +33,18 @@ using UniqueSqlite = std::unique_ptr<sqlite3, SqliteCloser>;
 using UniqueStatement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 // One task. `title` is the stored Base64 text, shown and checked for uniqueness by the editor;
-// the row itself is found by `row_id`.
+// the row itself is found by `rowId`.
 struct TaskRecord {
     std::string title;
-    std::optional<std::u16string> display_title;  // for display only, never stored
+    std::optional<std::u16string> displayTitle;  // for display only, never stored
     std::optional<std::string> description;       // stored Base64; absent means none
-    std::optional<std::string> done_date;         // "%Y-%m-%d"
+    std::optional<std::string> doneDate;        // "%Y-%m-%d"
     uint32_t done = 0;                            // any value but 0 is done, written as 1
     int32_t priority = 0;                         // position in the list, 0 at the top
     // The row's key, captured when the row was read or inserted; absent for a record that is not
     // stored, or whose row cannot be told apart from another one (a foreign file may shadow the
     // key with a column of its own). Writes find their row by this key and nothing else.
-    std::optional<int64_t> row_id;
+    std::optional<int64_t> rowId;
 };
 
 // Why the last operation failed, in the classes a caller reacts to differently. The store sets
@@ -122,7 +122,7 @@ inline bool LastFailureWasBusy(const TaskStore& store) {
 // the table holds, counted inside the insert's own write transaction, so two programs adding at
 // once get two different places. Sets `record.priority`; the new row's key, or absent on failure.
 [[nodiscard]] std::optional<int64_t> AppendTask(TaskStore& store, TaskRecord& record);
-// Rewrites all five columns of the record's row (found by `record.row_id`). Fails, changing
+// Rewrites all five columns of the record's row (found by `record.rowId`). Fails, changing
 // nothing, unless exactly that one row was changed.
 [[nodiscard]] bool UpdateTask(TaskStore& store, const TaskRecord& record);
 // Deletes the row with this key; fails, changing nothing, unless exactly one row went.
@@ -135,7 +135,7 @@ inline bool LastFailureWasBusy(const TaskStore& store) {
 [[nodiscard]] bool RenumberTasks(TaskStore& store);
 // Rows in `table`; 0 also when the table cannot be read.
 int CountTasks(TaskStore& store, const std::string& table);
-// None for no tasks (or unreadable), else by the share of tasks done.
+// kNone for no tasks (or unreadable), else by the share of tasks done.
 FolderStatus GetFolderStatus(TaskStore& store, const std::string& table);
 // The same rule for counts already known: `done` of `total` tasks.
 FolderStatus FolderStatusOfCounts(size_t total, size_t done);

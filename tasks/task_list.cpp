@@ -39,7 +39,7 @@ std::optional<bool> TitleTaken(TaskStore& store,
     bool taken = false;
     bool ownFound = !own;
     for (const TaskRecord& task : *tasks) {
-        if (own && task.row_id == own) {
+        if (own && task.rowId == own) {
             ownFound = true;
             if (task.title == title) return false;
         } else if (task.title == title) {
@@ -67,7 +67,7 @@ TaskChange AddListTask(TaskStore& store, TaskRecord record) {
     if (*taken) return Refused(TaskRefusal::kTitleTaken);
     const auto rowId = AppendTask(store, record);
     if (!rowId || !transaction.Commit()) return Failed(store);
-    record.row_id = *rowId;
+    record.rowId = *rowId;
     TaskChange change;
     change.task = std::move(record);
     return change;
@@ -77,14 +77,14 @@ TaskChange EditListTask(TaskStore& store, TaskRecord edited) {
     if (const TaskRefusal refusal = RefusalOf(edited); refusal != TaskRefusal::kNone) {
         return Refused(refusal);
     }
-    if (!edited.row_id) {
+    if (!edited.rowId) {
         store.lastFailure = StoreFailure::kNotFound;
         return Failed(store);
     }
     store.lastFailure = StoreFailure::kNone;
     Transaction transaction(store);
     if (!transaction.Active()) return Failed(store);
-    const auto taken = TitleTaken(store, edited.title, edited.row_id);
+    const auto taken = TitleTaken(store, edited.title, edited.rowId);
     if (!taken) return Failed(store);
     if (*taken) return Refused(TaskRefusal::kTitleTaken);
     if (!UpdateTask(store, edited) || !transaction.Commit()) return Failed(store);

@@ -26,6 +26,6 @@ struct TaskChange {
 // the row key are the file's.
 TaskChange AddListTask(TaskStore& store, TaskRecord record);
 
-// Rewrites the row of `edited.row_id` with `edited`, unless its title is empty, too long or
+// Rewrites the row of `edited.rowId` with `edited`, unless its title is empty, too long or
 // another row's. The task's own title is no conflict.
 TaskChange EditListTask(TaskStore& store, TaskRecord edited);

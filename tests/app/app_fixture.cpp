@@ -144,7 +144,7 @@ void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>
         record.title = Base64Encode(task.title);
         if (task.description) record.description = Base64Encode(*task.description);
         record.done = task.done ? 1 : 0;
-        record.done_date = task.doneDate;
+        record.doneDate = task.doneDate;
         record.priority = priority++;
         ASSERT_TRUE(InsertTask(store, record)) << task.title;
     }
@@ -168,7 +168,7 @@ std::vector<StoredTask> PelmoraUiTest::Stored(const std::wstring& folder) {
         if (record.description && !record.description->empty())
             task.description = Base64Decode(*record.description);
         task.done = record.done != 0;
-        task.doneDate = record.done_date.value_or("");
+        task.doneDate = record.doneDate.value_or("");
         task.priority = record.priority;
         result.push_back(task);
     }

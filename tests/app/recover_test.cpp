@@ -40,7 +40,7 @@ void SeedDatabase(const std::wstring& dbPath,
         TaskRecord record;
         record.title = Base64Encode(task.title);
         record.done = task.done ? 1 : 0;
-        record.done_date = task.doneDate;
+        record.doneDate = task.doneDate;
         record.priority = priority++;
         ASSERT_TRUE(InsertTask(store, record));
     }

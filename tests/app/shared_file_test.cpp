@@ -217,7 +217,7 @@ TEST_F(SharedFileTest, AProgramKilledDuringALargeRemovalLeavesAConsistentFile) {
         for (int i = 0; i < kTasks; ++i) {
             TaskRecord record;
             record.title = "dGFzaw" + std::to_string(i);  // distinct, need not decode
-            record.done_date = "2020-01-02";
+            record.doneDate = "2020-01-02";
             record.priority = i;
             ASSERT_TRUE(InsertTask(store, record));
         }

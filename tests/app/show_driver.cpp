@@ -81,7 +81,7 @@ bool SeedItem(const std::wstring& dbPath,
         record.title = Base64Encode(tasks[i].title);
         if (tasks[i].description) record.description = Base64Encode(tasks[i].description);
         record.done = tasks[i].done ? 1 : 0;
-        record.done_date = tasks[i].date;
+        record.doneDate = tasks[i].date;
         record.priority = static_cast<int32_t>(i);
         if (!InsertTask(store, record)) return false;
     }

@@ -220,7 +220,7 @@ void CliTest::Seed(const std::string& item, const std::vector<std::string>& titl
         TaskRecord record;
         record.title = Base64Encode(titles[i]);
         record.done = i < done ? 1 : 0;
-        record.done_date = "2020-01-02";
+        record.doneDate = "2020-01-02";
         record.priority = start + static_cast<int>(i);
         ASSERT_TRUE(InsertTask(store, record));
     }

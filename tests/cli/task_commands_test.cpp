@@ -338,7 +338,7 @@ TEST_F(TaskCommandsTest, ConcurrentAddsGetDistinctPlacesInInsertionOrder) {
         for (int i = 0; i < kEach; ++i) {
             TaskRecord record;
             record.title = Base64Encode("window " + std::to_string(i));
-            record.done_date = Today();
+            record.doneDate = Today();
             record.priority = 1;  // what the window's list of one task would have given
             if (AppendTask(store, record)) ++added;
         }

@@ -29,7 +29,7 @@ TaskRecord Task(int priority, bool done) {
     TaskRecord record;
     record.title = Base64Encode("task " + std::to_string(priority));
     record.done = done;
-    record.done_date = "2014-08-12";
+    record.doneDate = "2014-08-12";
     record.priority = priority;
     return record;
 }
@@ -68,9 +68,9 @@ TEST_F(FolderStatusTest, PathIsBesideTheDatabase) {
 
 TEST_F(FolderStatusTest, WritingAnEntryReplacesItsOldValue) {
     const std::string key = FolderKey(u"Alpha");
-    ASSERT_TRUE(WriteFolderStatus(statusFile, key, FolderStatus::LessThanHalf));
-    ASSERT_TRUE(WriteFolderStatus(statusFile, FolderKey(u"Beta"), FolderStatus::AllDone));
-    ASSERT_TRUE(WriteFolderStatus(statusFile, key, FolderStatus::AtLeastHalf));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, key, FolderStatus::kLessThanHalf));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, FolderKey(u"Beta"), FolderStatus::kAllDone));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, key, FolderStatus::kAtLeastHalf));
     EXPECT_EQ(StatusOf(key), 2);
     EXPECT_EQ(StatusOf(FolderKey(u"Beta")), 3);
     EXPECT_EQ(StatusOf(FolderKey(u"alpha")), -1);
@@ -82,10 +82,10 @@ TEST_F(FolderStatusTest, WritingAnEntryReplacesItsOldValue) {
 // folder holds the file's name) fails and leaves nothing new in the user's folder.
 TEST_F(FolderStatusTest, AFailedWriteLeavesNoTemporaryFileBehind) {
     std::filesystem::create_directories(dir / "pelmora.ini" / "kept");
-    EXPECT_FALSE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::AllDone));
+    EXPECT_FALSE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::kAllDone));
     for (const bool replace : {false, true}) {
         EXPECT_FALSE(PublishStatusEntries(statusFile,
-                                          {{FolderKey(u"Alpha"), FolderStatus::AllDone}}, replace));
+                                          {{FolderKey(u"Alpha"), FolderStatus::kAllDone}}, replace));
     }
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
@@ -98,7 +98,7 @@ TEST_F(FolderStatusTest, AFailedWriteLeavesNoTemporaryFileBehind) {
 }
 
 TEST_F(FolderStatusTest, StartingFreshRemovesTheFileAndToleratesNone) {
-    ASSERT_TRUE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::LessThanHalf));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::kLessThanHalf));
     EXPECT_TRUE(StartFreshStatusFile(statusFile));
     EXPECT_FALSE(PathExists(statusFile));
     EXPECT_TRUE(StartFreshStatusFile(statusFile));
@@ -111,7 +111,7 @@ TEST_F(FolderStatusTest, RebuildWritesOneEntryPerTableAndDropsStaleOnes) {
     const std::string all = AddItem(u"report.txt", 2, 2);
     const std::string none = AddItem(u"Empty", 0, 0);
     const std::string gone = FolderKey(u"Renamed");
-    ASSERT_TRUE(WriteFolderStatus(statusFile, gone, FolderStatus::AllDone));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, gone, FolderStatus::kAllDone));
     ASSERT_TRUE(RebuildStatusFile(store, statusFile));
     EXPECT_EQ(StatusOf(half), 2);
     EXPECT_EQ(StatusOf(some), 1);
@@ -271,7 +271,7 @@ TEST_F(FolderStatusTest, AFileThatCannotBeReadIsNeverWrittenOver) {
         std::filesystem::remove(file);
         ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
 #endif
-        result = WriteFolderStatus(statusFile, alpha, FolderStatus::AllDone);
+        result = WriteFolderStatus(statusFile, alpha, FolderStatus::kAllDone);
         EXPECT_FALSE(result);
         EXPECT_NE(result.fileFailure, FileFailure::kNone);
 #ifndef _WIN32

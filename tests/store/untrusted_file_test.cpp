@@ -138,11 +138,11 @@ TEST_F(UntrustedFileTest, ATriggerInTheFileNeverRuns) {
     ASSERT_EQ(tasks.size(), 3u);
     tasks[1].done = 1;
     ASSERT_TRUE(UpdateTask(store, tasks[1]));
-    ASSERT_TRUE(RemoveTask(store, tasks[0].row_id.value()));
+    ASSERT_TRUE(RemoveTask(store, tasks[0].rowId.value()));
     EXPECT_EQ(OtherRows(), before);
     EXPECT_EQ(ItemRows(), (std::vector<std::string>{Base64Encode("item 1") + "|0",
                                                     Base64Encode("item 2") + "|1"}));
-    EXPECT_EQ(GetFolderStatus(store, kItem), FolderStatus::AtLeastHalf);
+    EXPECT_EQ(GetFolderStatus(store, kItem), FolderStatus::kAtLeastHalf);
 }
 
 TEST_F(UntrustedFileTest, AViewStandingInForTheItemsTableIsNeitherReadNorWritten) {
@@ -168,7 +168,7 @@ TEST_F(UntrustedFileTest, WritesGoOnlyToAnOrdinaryTable) {
     raw->Run("CREATE VIEW " + kItem + " AS SELECT * FROM moved;");
     tasks[0].done = 1;
     EXPECT_FALSE(UpdateTask(store, tasks[0]));
-    EXPECT_FALSE(DeleteTask(store, tasks[0].row_id.value()));
+    EXPECT_FALSE(DeleteTask(store, tasks[0].rowId.value()));
     EXPECT_FALSE(RenumberTasks(store));
     EXPECT_EQ(raw->Rows("select count(*) from moved where done=0;"), std::vector<std::string>{"3"});
 }
@@ -237,13 +237,13 @@ TEST_F(UntrustedFileTest, RowsWithForeignTitlesAreWrittenByKeyOnly) {
     Open();
     auto tasks = LoadTasks(store).value();
     ASSERT_EQ(tasks.size(), 6u);
-    for (const TaskRecord& task : tasks) EXPECT_TRUE(task.row_id);
+    for (const TaskRecord& task : tasks) EXPECT_TRUE(task.rowId);
     // The NULL title can be edited and the blob one removed; the twin of "item 0" changes alone.
     tasks[3].title = Base64Encode("named now");
     ASSERT_TRUE(UpdateTask(store, tasks[3]));
     tasks[5].done = 1;
     ASSERT_TRUE(UpdateTask(store, tasks[5]));
-    ASSERT_TRUE(RemoveTask(store, tasks[4].row_id.value()));
+    ASSERT_TRUE(RemoveTask(store, tasks[4].rowId.value()));
     EXPECT_EQ(ItemRows(), (std::vector<std::string>{
                               Base64Encode("item 0") + "|0", Base64Encode("item 1") + "|1",
                               Base64Encode("item 2") + "|2", Base64Encode("named now") + "|3",
@@ -262,8 +262,8 @@ TEST_F(UntrustedFileTest, AColumnThatHidesTheRowKeyMakesTheRowsReadOnly) {
     Open();
     auto tasks = LoadTasks(store).value();
     ASSERT_EQ(tasks.size(), 2u);
-    EXPECT_FALSE(tasks[0].row_id);
-    tasks[0].row_id = 7;  // even a key made up from the hiding column changes nothing
+    EXPECT_FALSE(tasks[0].rowId);
+    tasks[0].rowId = 7;  // even a key made up from the hiding column changes nothing
     tasks[0].done = 1;
     EXPECT_FALSE(UpdateTask(store, tasks[0]));
     EXPECT_EQ(raw->Rows("select count(*) from " + kItem + " where done=1;"),
@@ -355,7 +355,7 @@ TEST_F(UntrustedFileTest, RemoveAllIsOneDeleteOfExactlyTheRowsShown) {
     std::vector<int64_t> ids;
     const auto listed = LoadTasks(store);
     ASSERT_TRUE(listed);
-    for (const TaskRecord& task : *listed) ids.push_back(task.row_id.value());
+    for (const TaskRecord& task : *listed) ids.push_back(task.rowId.value());
     StatementLog log;
     log.Attach(store);
     ASSERT_TRUE(RemoveTasks(store, ids));

@@ -37,7 +37,7 @@ void Fill(TaskStore& store, const std::string& table, const std::vector<Row>& ro
         record.title = Base64Encode(row.title);
         record.description = Base64Encode("about " + row.title);
         record.done = row.done ? 1 : 0;
-        record.done_date = row.date;
+        record.doneDate = row.date;
         record.priority = priority++;
         ASSERT_TRUE(InsertTask(store, record));
     }
@@ -228,7 +228,7 @@ TEST_F(RecoveryTest, AfterOwnTasksTheRecoveredOnesFollowInTheirOrder) {
               (std::vector<std::string>{"mine 1", "mine 2", "old 2", "old 3", "old 1"}));
     EXPECT_EQ(Priorities(store, newTable), (std::vector<int>{0, 1, 2, 3, 4}));
     store.table = newTable;
-    EXPECT_EQ(GetFolderStatus(store, newTable), FolderStatus::LessThanHalf);
+    EXPECT_EQ(GetFolderStatus(store, newTable), FolderStatus::kLessThanHalf);
     EXPECT_EQ(LoadTasks(store).value()[2].done, 1u);
 }
 

@@ -25,7 +25,7 @@ protected:
     void Add(const std::string& name) {
         TaskRecord record;
         record.title = Base64Encode(name);
-        record.done_date = "2024-01-01";
+        record.doneDate = "2024-01-01";
         record.priority = static_cast<int32_t>(CountTasks(store_, store_.table));
         ASSERT_TRUE(InsertTask(store_, record));
     }
@@ -66,12 +66,12 @@ protected:
         return TaskRecord();
     }
 
-    int64_t IdOf(const std::string& name) { return Loaded(name).row_id.value_or(-1); }
+    int64_t IdOf(const std::string& name) { return Loaded(name).rowId.value_or(-1); }
 
     std::vector<int64_t> AllIds() {
         std::vector<int64_t> ids;
         for (const TaskRecord& task : LoadTasks(store_).value_or(std::vector<TaskRecord>())) {
-            ids.push_back(task.row_id.value_or(-1));
+            ids.push_back(task.rowId.value_or(-1));
         }
         return ids;
     }
@@ -79,7 +79,7 @@ protected:
     TaskRecord Record(const std::string& name, int priority) {
         TaskRecord record;
         record.title = Base64Encode(name);
-        record.done_date = "2024-01-01";
+        record.doneDate = "2024-01-01";
         record.priority = priority;
         return record;
     }
@@ -116,7 +116,7 @@ TEST_F(TaskEditsTest, RemoveTasksDeletesAll) {
     ASSERT_TRUE(ExchangePriorities(store_, a, b, 0));
     ASSERT_TRUE(RemoveTasks(store_, AllIds()));
     EXPECT_TRUE(StoredRows().empty());
-    EXPECT_EQ(GetFolderStatus(store_, store_.table), FolderStatus::None);
+    EXPECT_EQ(GetFolderStatus(store_, store_.table), FolderStatus::kNone);
 }
 
 TEST_F(TaskEditsTest, RemoveTasksDeletesNothingWhenOneDeletionFails) {

@@ -25,7 +25,7 @@ protected:
     static TaskRecord Task(const std::string& title) {
         TaskRecord record;
         record.title = Base64Encode(title);
-        record.done_date = "2024-01-01";
+        record.doneDate = "2024-01-01";
         return record;
     }
 
@@ -80,7 +80,7 @@ TEST_F(TaskListRulesTest, TitlesAreCheckedAgainstTheFileWhoeverWroteThem) {
 
     // A row another program removed is not found, and nothing else is written.
     RunSql(other_, "delete from " + other_.table +
-                       " where rowid=" + std::to_string(*now.back().row_id) + ";");
+                       " where rowid=" + std::to_string(*now.back().rowId) + ";");
     const TaskChange gone = EditListTask(window_, second);
     EXPECT_FALSE(gone.task);
     EXPECT_EQ(gone.failure, StoreFailure::kNotFound);
