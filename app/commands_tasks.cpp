@@ -24,8 +24,8 @@ void ReloadAfterReportedFailure(HWND list) {
 
 // Reports a failed write and shows what the file holds now: the failed change is not shown as
 // made, and changes other programs made meanwhile appear.
-void FailedWrite(HWND window, HWND list, const wchar_t* text) {
-    ShowStoreError(window, text);
+void FailedWrite(HWND window, HWND list, StoreFailure failure, const wchar_t* text) {
+    ShowStoreError(window, failure, text);
     ReloadAfterReportedFailure(list);
 }
 
@@ -44,8 +44,10 @@ void ExchangeEntries(HWND window, HWND list, int upperIndex, int selectAfter) {
     const bool renumbers = !HaveConsecutivePriorities(*upper, *lower);
     // Both rows move or neither: a half-written exchange would leave two tasks with one
     // priority, and the list would show an order the next start does not.
-    if (!ExchangePriorities(gApp.store, *upper, *lower, upperIndex)) {
-        FailedWrite(window, list, kCannotUpdateDatabase);
+    TaskTable table = ItemTable();
+    if (const StoreFailure failure = ExchangePriorities(table, *upper, *lower, upperIndex);
+        !Succeeded(failure)) {
+        FailedWrite(window, list, failure, kCannotUpdateDatabase);
         return;
     }
     if (!SwapWithNext(list, upperIndex)) {
@@ -129,8 +131,10 @@ void CmdRemoveSelected(HWND window) {
     if (rowId && !index) return;
     // The deletion and the renumbering of the rest are one change: a removal that left a gap in
     // the stored priorities would make later moves exchange the wrong neighbours.
-    if (!rowId || !RemoveTask(gApp.store, *rowId)) {
-        FailedWrite(window, list, kCannotRemoveRecord);
+    TaskTable table = ItemTable();
+    const StoreFailure failure = rowId ? RemoveTask(table, *rowId) : StoreFailure::kNotFound;
+    if (!Succeeded(failure)) {
+        FailedWrite(window, list, failure, kCannotRemoveRecord);
         return;
     }
     RemoveEntry(list, *index);
@@ -162,8 +166,10 @@ void CmdRemoveAll(HWND window) {
     }
     // All rows go in one statement, and only when the table holds exactly the rows shown: when
     // it does not, none is deleted, and the list then shows what the database holds.
-    if (!allKeyed || !RemoveTasks(gApp.store, rowIds)) {
-        FailedWrite(window, list, kCannotRemoveRecord);
+    TaskTable table = ItemTable();
+    const StoreFailure failure = allKeyed ? RemoveTasks(table, rowIds) : StoreFailure::kNotFound;
+    if (!Succeeded(failure)) {
+        FailedWrite(window, list, failure, kCannotRemoveRecord);
         return;
     }
     RemoveAllEntries(list);
@@ -180,8 +186,8 @@ void CmdMarkDone(HWND window) {
     TaskRecord marked = *record;
     marked.doneDate = TodayDate();
     marked.done = 1;
-    if (!UpdateTask(gApp.store, marked)) {
-        FailedWrite(window, list, kCannotUpdateDatabase);
+    if (const StoreFailure failure = ItemTable().Update(marked); !Succeeded(failure)) {
+        FailedWrite(window, list, failure, kCannotUpdateDatabase);
         return;
     }
     *record = std::move(marked);

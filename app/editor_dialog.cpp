@@ -93,13 +93,14 @@ void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) 
     record.doneDate = TodayDate();
     // The title is checked and the place taken from the file, not from the list: another program
     // may have added tasks since the list was read.
-    TaskChange added = AddListTask(gApp.store, std::move(record));
+    TaskTable table = ItemTable();
+    TaskChange added = AddListTask(table, std::move(record));
     if (added.refusal != TaskRefusal::kNone && added.refusal != TaskRefusal::kTooLong) {
         ShowRefusal(dialog, request, added.refusal, title.key);
         return;
     }
     if (!added.task) {
-        ShowEditorStoreError(dialog, L"Cannot add record into database!");
+        ShowEditorStoreError(dialog, added.failure, L"Cannot add record into database!");
         return;
     }
     // The row is written; a list out of room is read again once the editor has closed.
@@ -127,18 +128,19 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
     }
     // An unchanged title (also one that differs only in spaces at its ends) is the task's own;
     // any other is checked against the file, where another program may have taken it.
-    TaskChange changed = EditListTask(gApp.store, edited);
+    TaskTable table = ItemTable();
+    TaskChange changed = EditListTask(table, edited);
     if (changed.refusal != TaskRefusal::kNone && changed.refusal != TaskRefusal::kTooLong) {
         ShowRefusal(dialog, request, changed.refusal, title.key);
         return;
     }
     if (!changed.task) {
         request.listStale = true;
-        ShowEditorStoreError(dialog, kCannotUpdateDatabase);
+        ShowEditorStoreError(dialog, changed.failure, kCannotUpdateDatabase);
         return;
     }
     if (edited.done != task.done) request.statusChanged = true;
-    // The entry is found by the row just written (UpdateTask needs its key): the editor's loop
+    // The entry is found by the row just written (Update needs its key): the editor's loop
     // has run since the entry was chosen.
     const auto index = edited.rowId ? FindEntry(list, *edited.rowId) : std::nullopt;
     if (TaskRecord* shown = index ? RecordAt(list, *index) : nullptr) {

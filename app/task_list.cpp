@@ -132,9 +132,9 @@ void ReleaseEntryRecord(const DELETEITEMSTRUCT& item) {
     delete reinterpret_cast<TaskRecord*>(item.itemData);
 }
 
-bool LoadTaskList(HWND list) {
-    auto tasks = LoadTasks(gApp.store);
-    if (!tasks) return false;
+StoreFailure LoadTaskList(HWND list) {
+    auto tasks = ItemTable().Load();
+    if (!tasks) return tasks.Failure();
     RemoveAllEntries(list);
     // One allocation for all entries, and one repaint at the end rather than one scroll-bar
     // update and redraw per entry: the window is already showing while the list fills.
@@ -152,12 +152,12 @@ bool LoadTaskList(HWND list) {
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     RepaintList(list);
-    return complete;
+    return complete ? StoreFailure::kNone : StoreFailure::kOther;
 }
 
 bool ReloadTaskList(HWND list) {
     const auto selected = SelectedIndex(list);
-    if (!LoadTaskList(list)) return false;
+    if (!Succeeded(LoadTaskList(list))) return false;
     const int count = EntryCount(list);
     if (selected && count > 0) SelectEntry(list, *selected < count ? *selected : count - 1);
     return true;

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "tests/store/item_store.h"
+#include "store/task_table.h"
 #include "text/text_encoding.h"
 
 inline std::wstring WindowsPath(const char* path) {
@@ -44,7 +45,7 @@ inline bool SeedBenchmarkList(const std::wstring& dbPath,
                               const std::u16string& folder,
                               int tasks,
                               const char* description = nullptr) {
-    TaskStore store;
+    TestStore store;
     if (!OpenTaskStore(store, Utf16ToUtf8(std::u16string(dbPath.begin(), dbPath.end())))) {
         return false;
     }

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "tests/store/item_store.h"
+#include "store/task_table.h"
 #include "tasks/task_edits.h"
 #include "text/text_encoding.h"
 
@@ -38,7 +39,7 @@ TaskRecord Task(int i) {
 }
 
 // A database with `count` tasks in the table of the folder "abc".
-void Fill(TaskStore& store, const char* name, int count) {
+void Fill(TestStore& store, const char* name, int count) {
     std::filesystem::remove(gDir / name);
     store.table = TaskTableName(FolderKey(u"abc"));
     bool filled = OpenTaskStore(store, DbPath(name)) && CreateTaskTable(store);
@@ -81,7 +82,7 @@ void Exec(sqlite3* db, const std::string& sql) {
 }
 
 // The keys of the rows, in list order, as the window holds them.
-std::vector<int64_t> RowIds(TaskStore& store) {
+std::vector<int64_t> RowIds(TestStore& store) {
     std::vector<int64_t> ids;
     for (const TaskRecord& task : LoadTasks(store).value_or(std::vector<TaskRecord>())) {
         ids.push_back(task.rowId.value_or(0));
@@ -91,7 +92,7 @@ std::vector<int64_t> RowIds(TaskStore& store) {
 
 // Fails the run loudly when a variant did not leave the expected table behind, so a fast but
 // wrong variant can never pass for a fast one.
-void Expect(TaskStore& store, int tasks, int first, const char* what) {
+void Expect(TestStore& store, int tasks, int first, const char* what) {
     const auto loaded = LoadTasks(store);
     bool right = loaded && loaded->size() == static_cast<size_t>(tasks);
     for (int i = 0; right && i < tasks; ++i) {
@@ -106,7 +107,7 @@ void Expect(TaskStore& store, int tasks, int first, const char* what) {
 // (a) Removing the first of 1,000 tasks: delete and renumber, as the program does it.
 void BenchRemoveFirst() {
     const int kTasks = 1000;
-    TaskStore store;
+    TestStore store;
     std::vector<int64_t> ids;
     const Timings t = BestOf(
         7,
@@ -122,7 +123,7 @@ void BenchRemoveFirst() {
         [&] {
             // The same statements, in one transaction, straight through the SQLite API, with
             // the remaining titles already known (no list query).
-            sqlite3* db = store.db.get();
+            sqlite3* db = store.Handle();
             Exec(db, "BEGIN IMMEDIATE;");
             Exec(db, "delete from " + store.table + " where title='" + Task(0).title + "';");
             for (int i = 1; i < kTasks; ++i) {
@@ -146,7 +147,7 @@ void BenchRemoveFirst() {
 // table: one delete by key and one set-based shift of the rest.
 void BenchRemoveFirstOfMany() {
     const int kTasks = 10000;
-    TaskStore store;
+    TestStore store;
     std::vector<int64_t> ids;
     const Timings t = BestOf(
         7,
@@ -161,7 +162,7 @@ void BenchRemoveFirstOfMany() {
             ids = RowIds(store);
         },
         [&] {
-            sqlite3* db = store.db.get();
+            sqlite3* db = store.Handle();
             Exec(db, "BEGIN IMMEDIATE;");
             Exec(db,
                  "delete from " + store.table + " where rowid=" + std::to_string(ids.at(0)) + ";");
@@ -178,7 +179,7 @@ void BenchRemoveFirstOfMany() {
 // (d) Remove All of 10,000 tasks, against one bare delete of the whole table.
 void BenchRemoveAll() {
     const int kTasks = 10000;
-    TaskStore store;
+    TestStore store;
     std::vector<int64_t> ids;
     const Timings t = BestOf(
         7,
@@ -192,7 +193,7 @@ void BenchRemoveAll() {
             Fill(store, "all_bare.db", kTasks);
         },
         [&] {
-            sqlite3* db = store.db.get();
+            sqlite3* db = store.Handle();
             Exec(db, "BEGIN IMMEDIATE;");
             Exec(db, "delete from " + store.table + ";");
             Exec(db, "COMMIT;");
@@ -207,7 +208,7 @@ void BenchRemoveAll() {
 // (b) Loading 10,000 tasks.
 void BenchLoad() {
     const int kTasks = 10000;
-    TaskStore store;
+    TestStore store;
     Fill(store, "load.db", kTasks);
     size_t sink = 0;
     const auto noPrepare = [] {};
@@ -220,7 +221,7 @@ void BenchLoad() {
         15, [&] { loaded.reset(); }, [&] { loaded = LoadTasks(store); }, noPrepare,
         [&] {
             sqlite3_stmt* statement = nullptr;
-            sqlite3_prepare_v2(store.db.get(), query.c_str(), -1, &statement, nullptr);
+            sqlite3_prepare_v2(store.Handle(), query.c_str(), -1, &statement, nullptr);
             while (sqlite3_step(statement) == SQLITE_ROW) {
                 sink += sqlite3_column_bytes(statement, 0) + sqlite3_column_bytes(statement, 1) +
                         sqlite3_column_bytes(statement, 3);

@@ -144,12 +144,12 @@ std::string CmdRebuild(const std::string& folderPath) {
     auto store = OpenDatabase(folder, false);
     if (!store) return "no task database in " + Utf8Of(folder.folder) + ": nothing to rebuild\n";
     const auto tables = ListTables(*store);
-    if (!tables) FailFromStore(*store, folder, "cannot read");
+    if (!tables) FailFromStore(tables.Failure(), folder, "cannot read");
     const StatusWriteResult rebuilt = RebuildStatusFile(*store, folder.statusFile);
     if (!rebuilt && rebuilt.fileFailure != FileFailure::kNone) {
         throw CliFailure(kExitFailed, StatusFileProblem(folder, rebuilt.fileFailure, true));
     }
-    if (!rebuilt) FailFromStore(*store, folder, "cannot read");
+    if (!rebuilt) FailFromStore(rebuilt.storeFailure, folder, "cannot read");
     size_t entries = 0;
     std::string key;
     for (const std::string& table : *tables) {

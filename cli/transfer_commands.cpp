@@ -240,8 +240,8 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
         RunInTransaction(*store, folder, [&] {
             SchemaIndex schema = ReadFolderSchema(*store, folder);
             for (const ImportedList& list : lists) {
-                store->table = "tbl_" + list.key;
-                const auto existing = LoadListTasks(*store, folder, store->table, schema);
+                TaskTable table(*store, "tbl_" + list.key);
+                const auto existing = LoadListTasks(*store, folder, table.Name(), schema);
                 if (!existing.empty() && !replace) {
                     throw CliFailure(kExitRefused,
                                      Utf8Of(folder.folder) + " already has " +
@@ -251,14 +251,14 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
                 }
                 // The schema read under this write lock stands for the file's for every list:
                 // checking each statement against the file's own would make the import quadratic.
-                if (!ReplaceTasks(*store, schema, RowKeysOf(folder, existing), list.tasks))
-                    FailFromStore(*store, folder, "cannot write");
+                FailIfStoreFailed(table.Replace(schema, RowKeysOf(folder, existing), list.tasks),
+                                  folder, "cannot write");
                 imported += list.tasks.size();
             }
         });
     } catch (const CliFailure&) {
         if (!hadDatabase) {
-            store->db.reset();
+            store->Close();
             fs::remove(folder.database, ignored);
         }
         throw;

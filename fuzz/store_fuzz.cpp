@@ -12,7 +12,7 @@
 
 #include "store/folder_key.h"
 #include "store/folder_status.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "tasks/task_edits.h"
 #include "tasks/unreferenced_tables.h"
 #include "text/text_encoding.h"

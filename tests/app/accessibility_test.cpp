@@ -8,7 +8,8 @@
 #include <ctime>
 
 #include "app/user_texts.h"
-#include "store/task_store.h"
+#include "tests/store/item_store.h"
+#include "store/task_table.h"
 #include "tests/app/app_fixture.h"
 
 namespace {

@@ -1,4 +1,5 @@
 #include "tests/app/app_fixture.h"
+#include "tests/store/item_store.h"
 
 #include <shlobj.h>
 
@@ -7,7 +8,7 @@
 #include <iterator>
 
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "tests/app/wine_windows.h"
 #include "text/text_encoding.h"
 
@@ -20,7 +21,7 @@ std::u16string AsU16(const std::wstring& text) {
     return std::u16string(text.begin(), text.end());
 }
 
-bool OpenStore(TaskStore& store, const std::wstring& dbPath, const std::wstring& folder) {
+bool OpenStore(TestStore& store, const std::wstring& dbPath, const std::wstring& folder) {
     if (!OpenTaskStore(store, WideToUtf8(dbPath))) return false;
     store.table = TableOf(folder);
     return true;
@@ -135,7 +136,7 @@ void PelmoraUiTest::TearDown() {
 }
 
 void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>& tasks) {
-    TaskStore store;
+    TestStore store;
     ASSERT_TRUE(OpenStore(store, DbPath(), folder));
     ASSERT_TRUE(CreateTaskTable(store));
     int priority = CountTasks(store, store.table);
@@ -152,7 +153,7 @@ void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>
 
 std::vector<StoredTask> PelmoraUiTest::Stored(const std::wstring& folder) {
     std::vector<StoredTask> result;
-    TaskStore store;
+    TestStore store;
     if (!OpenStore(store, DbPath(), folder)) {
         ADD_FAILURE() << "cannot open the database";
         return result;
@@ -182,7 +183,7 @@ std::vector<std::string> PelmoraUiTest::StoredTitles(const std::wstring& folder)
 }
 
 std::vector<std::string> PelmoraUiTest::Tables() {
-    TaskStore store;
+    TestStore store;
     if (!OpenTaskStore(store, WideToUtf8(DbPath()))) return {};
     return ListTables(store).value_or(std::vector<std::string>{});
 }

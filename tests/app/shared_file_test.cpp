@@ -4,7 +4,8 @@
 #include <sqlite3.h>
 
 #include "app/user_texts.h"
-#include "store/task_store.h"
+#include "tests/store/item_store.h"
+#include "store/task_table.h"
 #include "tests/app/app_fixture.h"
 
 namespace {
@@ -209,7 +210,7 @@ TEST_F(SharedFileTest, AFileHeldAtStartIsToldAsInUseNotAsDamaged) {
 TEST_F(SharedFileTest, AProgramKilledDuringALargeRemovalLeavesAConsistentFile) {
     constexpr int kTasks = 20000;
     {
-        TaskStore store;
+        TestStore store;
         ASSERT_TRUE(OpenTaskStore(store, WideToUtf8(DbPath())));
         store.table = TableOf(L"Proj");
         ASSERT_TRUE(CreateTaskTable(store));
@@ -221,7 +222,7 @@ TEST_F(SharedFileTest, AProgramKilledDuringALargeRemovalLeavesAConsistentFile) {
             record.priority = i;
             ASSERT_TRUE(InsertTask(store, record));
         }
-        ASSERT_TRUE(transaction.Commit());
+        ASSERT_TRUE(Succeeded(transaction.Commit()));
     }
     ASSERT_TRUE(Launch(L"Proj"));
     FirstCommand(kCmdRemoveSelected, 0);

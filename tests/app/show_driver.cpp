@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "tests/store/item_store.h"
+#include "store/task_table.h"
 #include "tests/app/app_driver.h"
 #include "text/text_encoding.h"
 
@@ -71,7 +72,7 @@ bool SeedItem(const std::wstring& dbPath,
               const std::wstring& item,
               const DemoTask* tasks,
               size_t count) {
-    TaskStore store;
+    TestStore store;
     if (!OpenTaskStore(store, Utf16ToUtf8(U16(dbPath)))) return false;
     store.table = TaskTableName(FolderKey(U16(item)));
     if (!CreateTaskTable(store)) return false;

@@ -1,4 +1,5 @@
 #include "tests/cli/cli_test_support.h"
+#include "tests/store/item_store.h"
 
 #include <sqlite3.h>
 
@@ -211,7 +212,7 @@ void CliTest::SetUp() {
 }
 
 void CliTest::Seed(const std::string& item, const std::vector<std::string>& titles, size_t done) {
-    TaskStore store;
+    TestStore store;
     ASSERT_TRUE(OpenTaskStore(store, Utf8Path(DbPath())));
     store.table = TaskTableName(FolderKey(Utf8ToUtf16(item)));
     ASSERT_TRUE(CreateTaskTable(store));
@@ -231,7 +232,7 @@ void CliTest::Sql(const std::string& sql) {
     // Natively the file is written by Debian's sqlite3 tool, a writer other than the store.
     RunSqliteTool(DbPath(), sql);
 #else
-    TaskStore store;
+    TestStore store;
     ASSERT_TRUE(OpenTaskStore(store, Utf8Path(DbPath())));
     RunSql(store, sql);
 #endif

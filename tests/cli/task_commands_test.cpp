@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "cli/cli.h"
+#include "tests/store/item_store.h"
 #include "store/folder_key.h"
 #include "tests/cli/cli_test_support.h"
 #include "text/text_encoding.h"
@@ -290,7 +291,7 @@ TEST_F(TaskDatabaseFaultTest, ATableOfAnotherShapeUnderTheItemsNameIsNotWrittenT
 
 TEST_F(TaskDatabaseFaultTest, ADatabaseAnotherProgramWritesToIsBusyAndUnchanged) {
     Seed("Alpha", {"one"});
-    TaskStore other;
+    TestStore other;
     ASSERT_TRUE(OpenTaskStore(other, Utf8Path(DbPath())));
     RunSql(other, "BEGIN EXCLUSIVE;");
     const auto before = FolderBytes(Parent());
@@ -307,7 +308,7 @@ TEST_F(TaskDatabaseFaultTest, ADatabaseAnotherProgramWritesToIsBusyAndUnchanged)
 TEST_F(TaskDatabaseFaultTest, ACommitThatAReaderHoldsUpIsBusyAndChangesNoFile) {
     Seed("Alpha", {"one"});
     ASSERT_EQ(Cli({"rebuild", ParentArg()}).code, kExitOk);
-    TaskStore reader;
+    TestStore reader;
     ASSERT_TRUE(OpenTaskStore(reader, Utf8Path(DbPath())));
     RunSql(reader, "BEGIN; SELECT count(*) FROM sqlite_master;");
     const auto before = FolderBytes(Parent());
@@ -332,7 +333,7 @@ TEST_F(TaskCommandsTest, ConcurrentAddsGetDistinctPlacesInInsertionOrder) {
         }
     };
     const auto windowWriter = [&] {
-        TaskStore store;
+        TestStore store;
         ASSERT_TRUE(OpenTaskStore(store, Utf8Path(DbPath())));
         store.table = TaskTableName(FolderKey(u"Alpha"));
         for (int i = 0; i < kEach; ++i) {
@@ -350,12 +351,12 @@ TEST_F(TaskCommandsTest, ConcurrentAddsGetDistinctPlacesInInsertionOrder) {
     b.join();
     w.join();
     ASSERT_GT(added.load(), kEach) << "the writers hardly ever got the file";
-    TaskStore store;
+    TestStore store;
     ASSERT_TRUE(OpenTaskStore(store, Utf8Path(DbPath())));
     sqlite3_stmt* raw = nullptr;
     const std::string sql =
         "select priority from " + TaskTableName(FolderKey(u"Alpha")) + " order by rowid;";
-    ASSERT_EQ(sqlite3_prepare_v2(store.db.get(), sql.c_str(), -1, &raw, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(store.Handle(), sql.c_str(), -1, &raw, nullptr), SQLITE_OK);
     UniqueStatement statement(raw);
     int rows = 0;
     while (sqlite3_step(raw) == SQLITE_ROW) {

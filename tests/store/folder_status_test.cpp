@@ -1,4 +1,5 @@
 #include "store/folder_status.h"
+#include "tests/store/item_store.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,7 @@ protected:
 
     ScratchDir dir;
     std::u16string statusFile;
-    TaskStore store;
+    TestStore store;
 };
 
 TEST_F(FolderStatusTest, PathIsBesideTheDatabase) {
@@ -130,7 +131,7 @@ TEST_F(FolderStatusTest, RebuildOverADatabaseWithoutTablesLeavesTheFileUntouched
 TEST_F(FolderStatusTest, RebuildOverAnUnreadableDatabaseLeavesTheFileUntouched) {
     const std::string original = "[pelmora]\r\nabc=2\r\n";
     WriteFileBytes(dir / "pelmora.ini", original);
-    TaskStore broken;
+    TestStore broken;
     ASSERT_TRUE(OpenThenReplaceBytes(broken, dir / "broken.db", std::string(2048, 'x')));
     EXPECT_FALSE(RebuildStatusFile(broken, statusFile));
     EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), original);
@@ -223,7 +224,7 @@ TEST_F(FolderStatusTest, WritersOnTwoConnectionsLoseNoEntry) {
     }
     std::atomic<int> failures{0};
     const auto writer = [&](const std::vector<std::string>& own) {
-        TaskStore connection;
+        TestStore connection;
         if (!OpenTaskStore(connection, Utf8Path(dir / "pelmora.db"))) ++failures;
         for (const std::string& key : own) {
             if (!RefreshStatusEntries(connection, statusFile, {key})) ++failures;
@@ -287,11 +288,12 @@ TEST_F(FolderStatusTest, WritersWaitForTheDatabaseWriteLockAndWriteNothingWithou
     const std::string alpha = AddItem(u"Alpha", 2, 2);
     const std::string original = "[pelmora]\r\n" + alpha + "=1\r\n";
     WriteFileBytes(dir / "pelmora.ini", original);
-    TaskStore other;
+    TestStore other;
     ASSERT_TRUE(OpenTaskStore(other, Utf8Path(dir / "pelmora.db")));
     RunSql(other, "BEGIN IMMEDIATE;");
-    EXPECT_FALSE(RebuildStatusFile(store, statusFile));
-    EXPECT_TRUE(LastFailureWasBusy(store));
+    const StatusWriteResult rebuilt = RebuildStatusFile(store, statusFile);
+    EXPECT_FALSE(rebuilt);
+    EXPECT_EQ(rebuilt.storeFailure, StoreFailure::kBusy);
     EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), original);
     RunSql(other, "COMMIT;");
     ASSERT_TRUE(RefreshStatusEntries(store, statusFile, {alpha}));

@@ -1,4 +1,5 @@
-#include "store/task_store.h"
+#include "store/task_table.h"
+#include "tests/store/item_store.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -59,12 +60,12 @@ protected:
 
     ScratchDir dir;
     std::filesystem::path dbPath;
-    TaskStore store;
+    TestStore store;
     StatementLog log;
 };
 
 TEST_F(TaskStoreTest, StatementTextsAreExactlyTheDesignedOnes) {
-    TaskStore fresh;
+    TestStore fresh;
     ASSERT_TRUE(OpenTaskStore(fresh, Utf8Path(dir / "other.db")));
     fresh.table = kAbcTable;
     StatementLog freshLog;
@@ -85,7 +86,7 @@ TEST_F(TaskStoreTest, StatementTextsAreExactlyTheDesignedOnes) {
     CountTasks(store, kAbcTable);
     (void)LoadTasks(store);  // only the statements they run matter here
     (void)ListTables(store);
-    ASSERT_TRUE(DropTable(store, "tbl_0123"));
+    ASSERT_TRUE(Succeeded(DropTable(store, "tbl_0123")));
     // Every write that names a row checks first, inside its transaction, that the item's table
     // is an ordinary table, and finds its row by key.
     const std::string check =
@@ -197,9 +198,7 @@ TEST_F(TaskStoreTest, UpdateFindsTheRowByItsKeyAndRewritesEveryColumn) {
     EXPECT_EQ(tasks[0].rowId, rowId);
     // A write that changes no row is a failure: the window must not show it as made.
     edited.rowId = *rowId + 1;
-    store.lastFailure = StoreFailure::kNone;
-    EXPECT_FALSE(UpdateTask(store, edited));
-    EXPECT_EQ(store.lastFailure, StoreFailure::kNotFound);
+    EXPECT_EQ(store.Table().Update(edited), StoreFailure::kNotFound);
     EXPECT_FALSE(DeleteTask(store, *rowId + 1));
     edited.rowId.reset();
     EXPECT_FALSE(UpdateTask(store, edited));
@@ -265,9 +264,9 @@ TEST_F(TaskStoreTest, TransactionRollsBackUnlessCommitted) {
             Transaction inner(store);  // joins the outer one; its commit decides nothing
             ASSERT_TRUE(inner.Active());
             ASSERT_TRUE(InsertTask(store, Task("kept too", 1)));
-            EXPECT_TRUE(inner.Commit());
+            EXPECT_TRUE(Succeeded(inner.Commit()));
         }
-        EXPECT_TRUE(outer.Commit());
+        EXPECT_TRUE(Succeeded(outer.Commit()));
     }
     EXPECT_EQ(CountTasks(store, kAbcTable), 2);
 }
@@ -290,7 +289,7 @@ TEST_F(TaskStoreTest, HostileTableNamesAreQuotedNeverExecuted) {
     EXPECT_EQ(CountTasks(store, hostile), 1);
     EXPECT_EQ(GetFolderStatus(store, hostile), FolderStatus::kAllDone);
     log.Clear();
-    EXPECT_TRUE(DropTable(store, hostile));
+    EXPECT_TRUE(Succeeded(DropTable(store, hostile)));
     EXPECT_EQ(log.statements.size(), 1u);
     EXPECT_EQ(CountTasks(store, kAbcTable), 2);  // the second statement never ran
     EXPECT_EQ(ListTables(store).value(), std::vector<std::string>{kAbcTable});
@@ -323,7 +322,7 @@ TEST_F(TaskStoreTest, AStepErrorFailsTheQueryInsteadOfReturningPartOfIt) {
             ASSERT_TRUE(
                 InsertTask(store, Task(std::string(100, 'a' + i % 26) + std::to_string(i), i)));
         }
-        ASSERT_TRUE(filling.Commit());
+        ASSERT_TRUE(Succeeded(filling.Commit()));
     }
     // Damage pages well past the first rows so that stepping starts fine and then fails. The
     // damage comes after the open (whose check would refuse the file), from another program
@@ -341,7 +340,7 @@ TEST_F(TaskStoreTest, AStepErrorFailsTheQueryInsteadOfReturningPartOfIt) {
 
 TEST_F(TaskStoreTest, AFileThatIsNoDatabaseFailsCleanly) {
     const auto path = dir / "garbage.db";
-    TaskStore other;
+    TestStore other;
     ASSERT_TRUE(OpenThenReplaceBytes(other, path, std::string(4096, 'G')));
     other.table = kAbcTable;
     EXPECT_FALSE(CreateTaskTable(other));
@@ -353,7 +352,7 @@ TEST_F(TaskStoreTest, AFileThatIsNoDatabaseFailsCleanly) {
 
 // What a store on a file the system opens only for reading must do; empty when all is well.
 std::string ReadOnlyFailures(const std::filesystem::path& dbPath) {
-    TaskStore store;
+    TestStore store;
     if (!OpenTaskStore(store, Utf8Path(dbPath))) return "cannot open";
     store.table = kAbcTable;
     std::string failures;
@@ -371,15 +370,15 @@ std::string ReadOnlyFailures(const std::filesystem::path& dbPath) {
 }
 
 TEST_F(TaskStoreTest, AFolderThatDoesNotExistCannotBeOpened) {
-    TaskStore other;
+    TestStore other;
     EXPECT_FALSE(OpenTaskStore(other, Utf8Path(dir / "missing" / "pelmora.db")));
-    EXPECT_FALSE(other.db);
+    EXPECT_FALSE(other.IsOpen());
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
 
 TEST_F(TaskStoreTest, AReadOnlyFileCanBeReadButNotWritten) {
     AddTasks(3, 1);
-    store.db.reset();
+    store.Close();
     std::filesystem::permissions(dbPath, std::filesystem::perms::owner_read |
                                              std::filesystem::perms::group_read |
                                              std::filesystem::perms::others_read);
@@ -397,7 +396,7 @@ TEST_F(TaskStoreTest, AReadOnlyFileCanBeReadButNotWritten) {
         return;
     }
 #endif
-    TaskStore probe;
+    TestStore probe;
     ASSERT_TRUE(OpenTaskStore(probe, Utf8Path(dbPath)));
     if (!IsReadOnly(probe)) GTEST_SKIP() << "this user may write read-only files";
     EXPECT_EQ(ReadOnlyFailures(dbPath), "");
@@ -409,7 +408,7 @@ protected:
         ASSERT_TRUE(OpenTaskStore(other, Utf8Path(dbPath)));
         RunSql(other, "BEGIN EXCLUSIVE;");
     }
-    TaskStore other;
+    TestStore other;
 };
 
 TEST_F(LockedDatabaseTest, AWriteWaitsForALockThatIsReleasedSoon) {
@@ -435,7 +434,7 @@ TEST_F(LockedDatabaseTest, AWriteFailsWhenTheLockIsHeldOnAndChangesNothing) {
 
 #ifdef PELMORA_SQLITE3_CLI
 TEST_F(TaskStoreTest, RowsWrittenByTheSqliteToolReadBack) {
-    store.db.reset();
+    store.Close();
     const std::string sql = "insert into " + kAbcTable + " values('" +
                             Base64Encode("From the shell") + "','" +
                             Base64Encode("line 1\r\nline 2") + "',1,'2021-03-04',1); insert into " +

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 
 // A fresh folder under the system's temporary folder, removed again at the end of the test.
 class ScratchDir {

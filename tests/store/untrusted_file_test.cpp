@@ -10,7 +10,8 @@
 #include <thread>
 
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "tests/store/item_store.h"
+#include "store/task_table.h"
 #include "store/test_support.h"
 #include "tasks/task_edits.h"
 #include "text/text_encoding.h"
@@ -99,12 +100,12 @@ protected:
     ScratchDir dir;
     std::filesystem::path path;
     std::unique_ptr<RawConnection> raw;
-    TaskStore store;
+    TestStore store;
 };
 
 TEST_F(UntrustedFileTest, EveryConnectionIsHardened) {
     Open();
-    sqlite3* db = store.db.get();
+    sqlite3* db = store.Handle();
     const std::pair<int, int> expected[] = {
         {SQLITE_DBCONFIG_DEFENSIVE, 1},
         {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
@@ -187,10 +188,9 @@ TEST_F(UntrustedFileTest, AnExpensiveSchemaIsStoppedByTheStatementBudget) {
     raw->Run("ALTER TABLE " + kItem +
              " ADD COLUMN done INTEGER AS (length(hex(zeroblob(400000 + length(title)))) * 0);");
     Open();
-    store.budget->limit = std::chrono::milliseconds(100);
-    EXPECT_FALSE(LoadTasks(store));
+    store.SetStatementBudget(std::chrono::milliseconds(100));
+    EXPECT_EQ(store.Table().Load().Failure(), StoreFailure::kOther);
     EXPECT_EQ(CountTasks(store, kItem), 0);
-    EXPECT_EQ(store.lastFailure, StoreFailure::kOther);
     // The same budget is plenty for an ordinary table.
     EXPECT_EQ(CountTasks(store, kOther), 3);
     store.table = kOther;
@@ -204,12 +204,11 @@ TEST_F(UntrustedFileTest, ARunawayWriteFailsRollsBackAndFreesTheLock) {
     RunSql(store, "CREATE TRIGGER forever AFTER UPDATE ON " + kItem +
                       " BEGIN SELECT count(*) FROM (WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL "
                       "SELECT i + 1 FROM r) SELECT i FROM r); END;");
-    store.budget->limit = std::chrono::milliseconds(200);
+    store.SetStatementBudget(std::chrono::milliseconds(200));
     auto tasks = LoadTasks(store).value();
     ASSERT_EQ(tasks.size(), 3u);
     tasks[2].done = 1;
-    EXPECT_FALSE(UpdateTask(store, tasks[2]));
-    EXPECT_EQ(store.lastFailure, StoreFailure::kOther);
+    EXPECT_EQ(store.Table().Update(tasks[2]), StoreFailure::kOther);
     EXPECT_EQ(raw->Rows("select count(*) from " + kItem + " where done=1;"),
               std::vector<std::string>{"0"});
     // Nothing is left holding the write lock: a sibling program can write at once.
@@ -322,19 +321,16 @@ TEST_F(UntrustedFileTest, ABusyFileIsToldApartFromADamagedOne) {
     raw->Run("BEGIN EXCLUSIVE;");
     TaskRecord task;
     task.title = Base64Encode("waits");
-    EXPECT_FALSE(InsertTask(store, task));
-    EXPECT_TRUE(LastFailureWasBusy(store));
-    EXPECT_FALSE(LoadTasks(store));  // busy is not an empty list
-    EXPECT_TRUE(LastFailureWasBusy(store));
+    EXPECT_EQ(store.Table().Insert(task).Failure(), StoreFailure::kBusy);
+    // busy is not an empty list
+    EXPECT_EQ(store.Table().Load().Failure(), StoreFailure::kBusy);
     raw->Run("ROLLBACK;");
     ASSERT_TRUE(InsertTask(store, task));
 
-    TaskStore damaged;
+    TestStore damaged;
     ASSERT_TRUE(OpenThenReplaceBytes(damaged, dir / "damaged.db", std::string(8192, 'D')));
     damaged.table = kItem;
-    EXPECT_FALSE(CreateTaskTable(damaged));
-    EXPECT_FALSE(LastFailureWasBusy(damaged));
-    EXPECT_EQ(damaged.lastFailure, StoreFailure::kDamaged);
+    EXPECT_EQ(damaged.Table().Create(), StoreFailure::kDamaged);
 }
 
 TEST_F(UntrustedFileTest, ATransactionHoldsTheWriteLockFromItsStart) {

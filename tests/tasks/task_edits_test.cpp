@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "store/folder_key.h"
+#include "tests/store/item_store.h"
 #include "tasks/task_edits.h"
 #include "tasks/unreferenced_tables.h"
 #include "text/text_encoding.h"
@@ -31,7 +32,7 @@ protected:
     }
 
     void Exec(const std::string& sql) {
-        ASSERT_EQ(sqlite3_exec(store_.db.get(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        ASSERT_EQ(sqlite3_exec(store_.Handle(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
             << sql;
     }
 
@@ -39,7 +40,7 @@ protected:
     // program's connections run no triggers; the test's own is switched on for this.
     void FailOn(const std::string& kind, const std::string& name) {
         int now = 0;
-        sqlite3_db_config(store_.db.get(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, &now);
+        sqlite3_db_config(store_.Handle(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, &now);
         ASSERT_EQ(now, 1);
         Exec("CREATE TRIGGER fail_" + kind + " BEFORE " + kind + " ON " + store_.table +
              " WHEN old.title='" + Base64Encode(name) + "' BEGIN SELECT RAISE(ABORT, 'no'); END;");
@@ -84,7 +85,7 @@ protected:
         return record;
     }
 
-    TaskStore store_;
+    TestStore store_;
 };
 
 using RowList = std::vector<std::string>;
@@ -194,16 +195,13 @@ class UnreferencedTablesTest : public TaskEditsTest {
 protected:
     // Creates the table of item `name`, with `tasks` rows.
     std::string TableOf(const std::u16string& name, int tasks) {
-        TaskStore other;
-        other.db.reset(store_.db.release());
-        other.table = TaskTableName(FolderKey(name));
-        EXPECT_TRUE(CreateTaskTable(other));
+        TaskTable other(store_, TaskTableName(FolderKey(name)));
+        EXPECT_TRUE(Succeeded(other.Create()));
         for (int i = 0; i < tasks; ++i) {
             TaskRecord record = Record("t" + std::to_string(i), i);
-            EXPECT_TRUE(InsertTask(other, record));
+            EXPECT_TRUE(other.Insert(record));
         }
-        store_.db.reset(other.db.release());
-        return other.table;
+        return other.Name();
     }
 
     std::vector<std::string> Tables() {
