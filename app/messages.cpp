@@ -114,8 +114,8 @@ void ShowCreateError(HWND owner, StoreFailure failure, const wchar_t* text) {
 }
 
 void ShowEditorStoreError(HWND owner, StoreFailure failure, const wchar_t* text) {
-    Show(owner, WidePtr(MessageFor(failure, Doing::kChanging, text)),
-         kEditorErrorCaption, MB_ICONERROR);
+    Show(owner, WidePtr(MessageFor(failure, Doing::kChanging, text)), kEditorErrorCaption,
+         MB_ICONERROR);
 }
 
 void ShowReadOnlyNotice(HWND owner, const wchar_t* text) {

@@ -235,9 +235,8 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
         }
     }
     const RecoveryResult result =
-        source.IsOwnFolder()
-            ? AttachTaskList(gApp.store, table, gApp.table)
-            : MoveTaskListAcross(source.other, table, gApp.store, gApp.table);
+        source.IsOwnFolder() ? AttachTaskList(gApp.store, table, gApp.table)
+                             : MoveTaskListAcross(source.other, table, gApp.store, gApp.table);
     if (result.status != RecoveryStatus::kDone &&
         result.status != RecoveryStatus::kCopiedNotRemoved) {
         TellFailure(owner, result.status, source.folder);

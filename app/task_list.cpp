@@ -9,7 +9,7 @@ namespace {
 const wchar_t* EntryText(const TaskRecord& record) {
     static const char16_t kEmpty[] = u"";
     return reinterpret_cast<const wchar_t*>(record.displayTitle ? record.displayTitle->c_str()
-                                                                 : kEmpty);
+                                                                : kEmpty);
 }
 
 // Inserts the record's entry at `index` (-1 appends) and hands it the record; false, with the

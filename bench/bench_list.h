@@ -9,8 +9,8 @@
 #include <string>
 
 #include "store/folder_key.h"
-#include "tests/store/item_store.h"
 #include "store/task_table.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 inline std::wstring WindowsPath(const char* path) {
@@ -61,7 +61,7 @@ inline bool SeedBenchmarkList(const std::wstring& dbPath,
         record.priority = i;
         if (!InsertTask(store, record)) return false;
     }
-    return transaction.Commit();
+    return Succeeded(transaction.Commit());
 }
 
 struct ShownListSearch {

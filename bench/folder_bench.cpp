@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "tests/store/item_store.h"
 #include "store/folder_key.h"
 #include "store/task_table.h"
 #include "tasks/recovery.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {

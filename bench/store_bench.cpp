@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "store/folder_key.h"
-#include "tests/store/item_store.h"
 #include "store/task_table.h"
 #include "tasks/task_edits.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -45,7 +45,7 @@ void Fill(TestStore& store, const char* name, int count) {
     bool filled = OpenTaskStore(store, DbPath(name)) && CreateTaskTable(store);
     Transaction transaction(store);
     for (int i = 0; filled && i < count; ++i) filled = InsertTask(store, Task(i)).has_value();
-    if (!filled || !transaction.Commit()) {
+    if (!filled || !Succeeded(transaction.Commit())) {
         std::printf("%s: cannot fill the database\n", name);
         std::exit(1);
     }
@@ -115,7 +115,7 @@ void BenchRemoveFirst() {
             Fill(store, "remove_ours.db", kTasks);
             ids = RowIds(store);
         },
-        [&] { RemoveTask(store, ids.at(0)); },
+        [&] { (void)RemoveTask(store, ids.at(0)); },
         [&] {
             Expect(store, kTasks - 1, 1, "(a) store");
             Fill(store, "remove_bare.db", kTasks);
@@ -155,7 +155,7 @@ void BenchRemoveFirstOfMany() {
             Fill(store, "many_ours.db", kTasks);
             ids = RowIds(store);
         },
-        [&] { RemoveTask(store, ids.at(0)); },
+        [&] { (void)RemoveTask(store, ids.at(0)); },
         [&] {
             Expect(store, kTasks - 1, 1, "(c) store");
             Fill(store, "many_bare.db", kTasks);
@@ -187,7 +187,7 @@ void BenchRemoveAll() {
             Fill(store, "all_ours.db", kTasks);
             ids = RowIds(store);
         },
-        [&] { RemoveTasks(store, ids); },
+        [&] { (void)RemoveTasks(store, ids); },
         [&] {
             Expect(store, 0, 0, "(d) store");
             Fill(store, "all_bare.db", kTasks);

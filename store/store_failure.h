@@ -7,7 +7,7 @@
 
 // The classes a caller reacts to differently. kNone is the answer of an operation that did not
 // fail; a write returns its failure alone, a read returns it with its value (StoreResult).
-enum class [[nodiscard]] StoreFailure {
+enum class [[nodiscard]] StoreFailure{
     kNone,      // the operation did what it was asked
     kBusy,      // another program holds a conflicting lock: worth trying again
     kReadOnly,  // the file, its folder or the medium allows reading only (no journal can be made)

@@ -42,9 +42,9 @@ StoreResult<std::string> SchemaTypeOfTable(TaskStore& store, const std::string& 
     // The name is a checked task table name, so it can stand between quotes as it is. SQL names
     // ignore case, and so does the lookup: "TBL_..." would answer for "tbl_..." in a statement.
     std::string type;
-    const auto result = RunQuery(
-        store, "SELECT type FROM sqlite_master WHERE name='" + table + "' COLLATE NOCASE;",
-        [&](sqlite3_stmt* row) { type = TextValue(row, 0).value_or("?"); });
+    const auto result =
+        RunQuery(store, "SELECT type FROM sqlite_master WHERE name='" + table + "' COLLATE NOCASE;",
+                 [&](sqlite3_stmt* row) { type = TextValue(row, 0).value_or("?"); });
     if (!result.Ok()) return result.failure;
     return type;
 }
@@ -54,19 +54,19 @@ StoreResult<StoredRows> ReadStoredRows(TaskStore& store, const std::string& tabl
     if (!type) return type.Failure();
     if (*type != "table") return StoreFailure::kDamaged;
     StoredRows rows;
-    const auto result = RunQuery(store,
-                                 std::string("select ") + kRowColumns + " from " + table +
-                                     " order by priority asc, rowid asc;",
-                                 [&](sqlite3_stmt* row) {
-                                     StoredRows::Row& stored = rows.rows_.emplace_back();
-                                     for (int i = 0; i < 5; ++i) {
-                                         stored.columns[i].reset(
-                                             sqlite3_value_dup(sqlite3_column_value(row, i)));
-                                         if (!stored.columns[i]) return false;
-                                     }
-                                     stored.title = TextValue(row, 0);
-                                     return true;
-                                 });
+    const auto result =
+        RunQuery(store,
+                 std::string("select ") + kRowColumns + " from " + table +
+                     " order by priority asc, rowid asc;",
+                 [&](sqlite3_stmt* row) {
+                     StoredRows::Row& stored = rows.rows_.emplace_back();
+                     for (int i = 0; i < 5; ++i) {
+                         stored.columns[i].reset(sqlite3_value_dup(sqlite3_column_value(row, i)));
+                         if (!stored.columns[i]) return false;
+                     }
+                     stored.title = TextValue(row, 0);
+                     return true;
+                 });
     if (!result.Ok()) return result.failure;
     return rows;
 }
@@ -97,8 +97,7 @@ StoreFailure WriteStoredRows(TaskStore& store,
                              const std::string& table,
                              const StoredRows& rows,
                              const RowChanges& changes) {
-    const std::string sql =
-        "insert into " + table + " (" + kRowColumns + ") values(?,?,?,?,?);";
+    const std::string sql = "insert into " + table + " (" + kRowColumns + ") values(?,?,?,?,?);";
     sqlite3_stmt* raw = nullptr;
     {
         BudgetScope budget(store);
@@ -132,14 +131,14 @@ StoreFailure ReadSummaryRows(TaskStore& store,
                              const std::string& table,
                              const std::function<void(const SummaryRow&)>& onRow) {
     SummaryRow summary;
-    return RunQuery(store,
-                    "select title, done, done_date from " + table +
-                        " order by priority asc, rowid asc;",
-                    [&](sqlite3_stmt* row) {
-                        summary.title = TextValue(row, 0);
-                        summary.done = sqlite3_column_int(row, 1) != 0;
-                        summary.doneDate = TextValue(row, 2);
-                        onRow(summary);
-                    })
+    return RunQuery(
+               store,
+               "select title, done, done_date from " + table + " order by priority asc, rowid asc;",
+               [&](sqlite3_stmt* row) {
+                   summary.title = TextValue(row, 0);
+                   summary.done = sqlite3_column_int(row, 1) != 0;
+                   summary.doneDate = TextValue(row, 2);
+                   onRow(summary);
+               })
         .failure;
 }

@@ -123,8 +123,8 @@ StoreFailure CheckWholeFile(TaskStore& store) {
     budget.armed = true;
     // Reading the schema takes the read lock and makes SQLite check the header.
     int rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
-    StoreFailure verdict =
-        FailureOfCode(rc, {}) == StoreFailure::kDamaged ? StoreFailure::kDamaged : StoreFailure::kNone;
+    StoreFailure verdict = FailureOfCode(rc, {}) == StoreFailure::kDamaged ? StoreFailure::kDamaged
+                                                                           : StoreFailure::kNone;
     sqlite3_int64 size = 0;
     if (rc == SQLITE_OK && IsCutShort(db, size)) verdict = StoreFailure::kDamaged;
     if (rc == SQLITE_OK && verdict == StoreFailure::kNone && size > 0 && size <= kQuickCheckBytes) {

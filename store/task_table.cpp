@@ -81,7 +81,9 @@ std::string InsertStatement(const std::string& table, const TaskRecord& record) 
 }
 
 // DeleteAll on a table already found to be writable, inside the caller's transaction.
-StoreFailure DeleteExactly(TaskStore& store, const std::string& table, std::vector<int64_t> rowIds) {
+StoreFailure DeleteExactly(TaskStore& store,
+                           const std::string& table,
+                           std::vector<int64_t> rowIds) {
     // The rows are listed in key order, one pass; the table must hold exactly the ones shown.
     std::sort(rowIds.begin(), rowIds.end());
     size_t next = 0;
@@ -313,8 +315,8 @@ StoreResult<std::vector<TaskRecord>> TaskTable::Load() {
     AppendQuoted(shadow, name_);
     shadow += ") WHERE lower(name) IN ('rowid','oid','_rowid_');";
     int shadowing = -1;
-    const auto checked = RunQuery(*store_, shadow,
-                                  [&](sqlite3_stmt* row) { shadowing = sqlite3_column_int(row, 0); });
+    const auto checked = RunQuery(
+        *store_, shadow, [&](sqlite3_stmt* row) { shadowing = sqlite3_column_int(row, 0); });
     if (!checked.Ok()) return checked.failure;
     if (shadowing != 0) {
         for (TaskRecord& task : tasks) task.rowId.reset();

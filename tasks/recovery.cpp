@@ -141,9 +141,8 @@ StoreResult<TaskListSummary> SummarizeTaskList(TaskStore& store,
     return summary;
 }
 
-StoreResult<UnclaimedListing> StartUnclaimedListing(
-    TaskStore& store,
-    const std::vector<std::u16string>& entryNames) {
+StoreResult<UnclaimedListing> StartUnclaimedListing(TaskStore& store,
+                                                    const std::vector<std::u16string>& entryNames) {
     auto schema = ReadSchema(store);
     if (!schema) return schema.Failure();
     UnclaimedListing listing;

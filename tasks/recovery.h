@@ -67,9 +67,8 @@ struct UnclaimedListing {
     std::vector<std::string> tooLarge;
     bool Finished() const { return next >= tables.size(); }
 };
-StoreResult<UnclaimedListing> StartUnclaimedListing(
-    TaskStore& store,
-    const std::vector<std::u16string>& entryNames);
+StoreResult<UnclaimedListing> StartUnclaimedListing(TaskStore& store,
+                                                    const std::vector<std::u16string>& entryNames);
 void ContinueUnclaimedListing(TaskStore& store, UnclaimedListing& listing, size_t count);
 
 // What "Clear Unreferenced Data..." would destroy beyond empty tables: the tables of `tables`

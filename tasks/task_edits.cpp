@@ -30,8 +30,8 @@ StoreFailure ExchangePriorities(TaskTable& table,
     if (Succeeded(failure) && !HaveConsecutivePriorities(upper, lower)) {
         // Exchanging gapped or tied values would leave the order as it was (or muddled) while
         // the list showed the move: first make the stored order the shown one.
-        failure = upperIndex >= 0 && upperIndex < INT32_MAX - 1 ? table.Renumber()
-                                                                : StoreFailure::kOther;
+        failure =
+            upperIndex >= 0 && upperIndex < INT32_MAX - 1 ? table.Renumber() : StoreFailure::kOther;
         upper.priority = upperIndex;
         lower.priority = upperIndex + 1;
     }

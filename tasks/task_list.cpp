@@ -30,7 +30,9 @@ TaskChange Failed(StoreFailure failure) {
 // caller's transaction holds. A task keeping the title it has (`own`, its row key) is no
 // conflict, even in a file that already holds that title twice. Absent when the list cannot be
 // read, or when `own` names a row the list no longer has.
-StoreResult<bool> TitleTaken(TaskTable& table, const std::string& title, std::optional<int64_t> own) {
+StoreResult<bool> TitleTaken(TaskTable& table,
+                             const std::string& title,
+                             std::optional<int64_t> own) {
     const auto tasks = table.Load();
     if (!tasks) return tasks.Failure();
     bool taken = false;

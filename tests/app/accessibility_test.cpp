@@ -8,9 +8,9 @@
 #include <ctime>
 
 #include "app/user_texts.h"
-#include "tests/store/item_store.h"
 #include "store/task_table.h"
 #include "tests/app/app_fixture.h"
+#include "tests/store/item_store.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <sqlite3.h>
 
 #include "store/task_table.h"
-#include "tests/store/item_store.h"
 #include "tests/app/recover_fixture.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <sqlite3.h>
 
 #include "app/user_texts.h"
-#include "tests/store/item_store.h"
 #include "store/task_table.h"
 #include "tests/app/app_fixture.h"
+#include "tests/store/item_store.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "cli/cli.h"
-#include "tests/store/item_store.h"
 #include "store/folder_key.h"
 #include "tests/cli/cli_test_support.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {

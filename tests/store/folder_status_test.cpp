@@ -85,8 +85,8 @@ TEST_F(FolderStatusTest, AFailedWriteLeavesNoTemporaryFileBehind) {
     std::filesystem::create_directories(dir / "pelmora.ini" / "kept");
     EXPECT_FALSE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::kAllDone));
     for (const bool replace : {false, true}) {
-        EXPECT_FALSE(PublishStatusEntries(statusFile,
-                                          {{FolderKey(u"Alpha"), FolderStatus::kAllDone}}, replace));
+        EXPECT_FALSE(PublishStatusEntries(
+            statusFile, {{FolderKey(u"Alpha"), FolderStatus::kAllDone}}, replace));
     }
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {

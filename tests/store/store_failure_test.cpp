@@ -10,8 +10,8 @@
 #endif
 
 #include "store/folder_key.h"
-#include "tests/store/item_store.h"
 #include "store/test_support.h"
+#include "tests/store/item_store.h"
 
 namespace {
 

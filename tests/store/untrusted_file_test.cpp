@@ -10,10 +10,10 @@
 #include <thread>
 
 #include "store/folder_key.h"
-#include "tests/store/item_store.h"
 #include "store/task_table.h"
 #include "store/test_support.h"
 #include "tasks/task_edits.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "store/folder_key.h"
-#include "tests/store/item_store.h"
 #include "tasks/task_edits.h"
 #include "tasks/unreferenced_tables.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {

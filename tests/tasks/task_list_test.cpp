@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "store/folder_key.h"
-#include "tests/store/item_store.h"
 #include "tasks/task_list.h"
+#include "tests/store/item_store.h"
 #include "tests/store/test_support.h"
 #include "text/text_encoding.h"
 
