@@ -8,12 +8,13 @@
 
 #include <string>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "win/unique_handle.h"
 
 struct AppState {
     HINSTANCE instance = nullptr;
-    TaskStore store;                // the one connection; store.table is the item's table
+    TaskStore store;                // the one connection
+    std::string table;              // the item's table, "tbl_" + folderKey
     std::u16string folderName;      // the second argument, unchanged
     std::string folderKey;          // 32 hexadecimal digits of the folder name
     std::u16string statusFilePath;  // "pelmora.ini" beside the database
@@ -22,3 +23,8 @@ struct AppState {
 };
 
 extern AppState gApp;
+
+// The item's table in the one connection.
+inline TaskTable ItemTable() {
+    return TaskTable(gApp.store, gApp.table);
+}

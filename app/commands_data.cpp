@@ -34,7 +34,7 @@ std::optional<std::vector<std::string>> TablesToClean(HWND window) {
         ShowWarning(window, L"Database is empty! Nothing to clean.");
         return std::nullopt;
     }
-    return tables;
+    return std::move(*tables);
 }
 
 // The names of every entry in the database's folder. A listing that broke off part-way would
@@ -90,7 +90,7 @@ void CmdRebuildOverlays(HWND window) {
     }
     if (!rebuilt) {
         // Another program holding the database is not a damaged file: say it is in use.
-        ShowStoreError(window, kCannotReadDatabase);
+        ShowStoreError(window, rebuilt.storeFailure, kCannotReadDatabase);
         return;
     }
     ShowSuccess(window, L"Icon overlays successfully regenerated!");

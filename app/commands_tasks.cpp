@@ -24,8 +24,8 @@ void ReloadAfterReportedFailure(HWND list) {
 
 // Reports a failed write and shows what the file holds now: the failed change is not shown as
 // made, and changes other programs made meanwhile appear.
-void FailedWrite(HWND window, HWND list, const wchar_t* text) {
-    ShowStoreError(window, text);
+void FailedWrite(HWND window, HWND list, StoreFailure failure, const wchar_t* text) {
+    ShowStoreError(window, failure, text);
     ReloadAfterReportedFailure(list);
 }
 
@@ -44,8 +44,10 @@ void ExchangeEntries(HWND window, HWND list, int upperIndex, int selectAfter) {
     const bool renumbers = !HaveConsecutivePriorities(*upper, *lower);
     // Both rows move or neither: a half-written exchange would leave two tasks with one
     // priority, and the list would show an order the next start does not.
-    if (!ExchangePriorities(gApp.store, *upper, *lower, upperIndex)) {
-        FailedWrite(window, list, kCannotUpdateDatabase);
+    TaskTable table = ItemTable();
+    if (const StoreFailure failure = ExchangePriorities(table, *upper, *lower, upperIndex);
+        !Succeeded(failure)) {
+        FailedWrite(window, list, failure, kCannotUpdateDatabase);
         return;
     }
     if (!SwapWithNext(list, upperIndex)) {
@@ -96,7 +98,7 @@ void CmdEditSelected(HWND window) {
         return;
     }
     // The editor's loop ran since the entry was chosen: it is found again by its row.
-    const std::optional<int64_t> rowId = request.task.row_id;
+    const std::optional<int64_t> rowId = request.task.rowId;
     const auto index = rowId ? FindEntry(list, *rowId) : std::nullopt;
     if (!index) {
         FocusEntry(window, list, -1);
@@ -120,7 +122,7 @@ void CmdRemoveSelected(HWND window) {
     if (!selected) return;
     const TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
-    const std::optional<int64_t> rowId = record->row_id;
+    const std::optional<int64_t> rowId = record->rowId;
     if (!AskYesNo(window, L"Are you sure you want delete the selected task?")) return;
     // The question ran a message loop: the task is found again by its row, and the place and
     // the record seen before it are not used. A list read again meanwhile without the task has
@@ -129,8 +131,10 @@ void CmdRemoveSelected(HWND window) {
     if (rowId && !index) return;
     // The deletion and the renumbering of the rest are one change: a removal that left a gap in
     // the stored priorities would make later moves exchange the wrong neighbours.
-    if (!rowId || !RemoveTask(gApp.store, *rowId)) {
-        FailedWrite(window, list, kCannotRemoveRecord);
+    TaskTable table = ItemTable();
+    const StoreFailure failure = rowId ? RemoveTask(table, *rowId) : StoreFailure::kNotFound;
+    if (!Succeeded(failure)) {
+        FailedWrite(window, list, failure, kCannotRemoveRecord);
         return;
     }
     RemoveEntry(list, *index);
@@ -154,16 +158,18 @@ void CmdRemoveAll(HWND window) {
     bool allKeyed = true;
     for (int i = 0; i < count; ++i) {
         const TaskRecord* record = RecordAt(list, i);
-        if (record == nullptr || !record->row_id) {
+        if (record == nullptr || !record->rowId) {
             allKeyed = false;
         } else {
-            rowIds.push_back(*record->row_id);
+            rowIds.push_back(*record->rowId);
         }
     }
     // All rows go in one statement, and only when the table holds exactly the rows shown: when
     // it does not, none is deleted, and the list then shows what the database holds.
-    if (!allKeyed || !RemoveTasks(gApp.store, rowIds)) {
-        FailedWrite(window, list, kCannotRemoveRecord);
+    TaskTable table = ItemTable();
+    const StoreFailure failure = allKeyed ? RemoveTasks(table, rowIds) : StoreFailure::kNotFound;
+    if (!Succeeded(failure)) {
+        FailedWrite(window, list, failure, kCannotRemoveRecord);
         return;
     }
     RemoveAllEntries(list);
@@ -178,10 +184,10 @@ void CmdMarkDone(HWND window) {
     if (record == nullptr) return;
     // The record changes only once its row has: a failed mark is never shown as made.
     TaskRecord marked = *record;
-    marked.done_date = TodayDate();
+    marked.doneDate = TodayDate();
     marked.done = 1;
-    if (!UpdateTask(gApp.store, marked)) {
-        FailedWrite(window, list, kCannotUpdateDatabase);
+    if (const StoreFailure failure = ItemTable().Update(marked); !Succeeded(failure)) {
+        FailedWrite(window, list, failure, kCannotUpdateDatabase);
         return;
     }
     *record = std::move(marked);

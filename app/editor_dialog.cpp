@@ -87,19 +87,20 @@ void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) 
     const HWND list = TaskListOf(dialog);
     TaskRecord record;
     record.title = title.key;
-    record.display_title = title.displayTitle;
+    record.displayTitle = title.displayTitle;
     record.description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
     record.done = DoneChecked(dialog) ? 1 : 0;
-    record.done_date = TodayDate();
+    record.doneDate = TodayDate();
     // The title is checked and the place taken from the file, not from the list: another program
     // may have added tasks since the list was read.
-    TaskChange added = AddListTask(gApp.store, std::move(record));
+    TaskTable table = ItemTable();
+    TaskChange added = AddListTask(table, std::move(record));
     if (added.refusal != TaskRefusal::kNone && added.refusal != TaskRefusal::kTooLong) {
         ShowRefusal(dialog, request, added.refusal, title.key);
         return;
     }
     if (!added.task) {
-        ShowEditorStoreError(dialog, L"Cannot add record into database!");
+        ShowEditorStoreError(dialog, added.failure, L"Cannot add record into database!");
         return;
     }
     // The row is written; a list out of room is read again once the editor has closed.
@@ -119,28 +120,29 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
     TaskRecord edited = task;
     const uint32_t done = DoneChecked(dialog) ? 1 : 0;
     edited.title = title.key;
-    edited.display_title = title.displayTitle;
+    edited.displayTitle = title.displayTitle;
     edited.description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
     if (done != (task.done != 0 ? 1u : 0u)) {
         edited.done = done;
-        edited.done_date = TodayDate();
+        edited.doneDate = TodayDate();
     }
     // An unchanged title (also one that differs only in spaces at its ends) is the task's own;
     // any other is checked against the file, where another program may have taken it.
-    TaskChange changed = EditListTask(gApp.store, edited);
+    TaskTable table = ItemTable();
+    TaskChange changed = EditListTask(table, edited);
     if (changed.refusal != TaskRefusal::kNone && changed.refusal != TaskRefusal::kTooLong) {
         ShowRefusal(dialog, request, changed.refusal, title.key);
         return;
     }
     if (!changed.task) {
         request.listStale = true;
-        ShowEditorStoreError(dialog, kCannotUpdateDatabase);
+        ShowEditorStoreError(dialog, changed.failure, kCannotUpdateDatabase);
         return;
     }
     if (edited.done != task.done) request.statusChanged = true;
-    // The entry is found by the row just written (UpdateTask needs its key): the editor's loop
+    // The entry is found by the row just written (Update needs its key): the editor's loop
     // has run since the entry was chosen.
-    const auto index = edited.row_id ? FindEntry(list, *edited.row_id) : std::nullopt;
+    const auto index = edited.rowId ? FindEntry(list, *edited.rowId) : std::nullopt;
     if (TaskRecord* shown = index ? RecordAt(list, *index) : nullptr) {
         *shown = edited;
     } else {
@@ -176,7 +178,7 @@ BOOL OnInitDialog(HWND dialog, EditorWindow& editor) {
     AddUnseenLabel(dialog, IDC_DESCRIPTION, L"Description");
     if (!request.addMode) {
         const TaskRecord& task = request.task;
-        SetDlgItemTextW(dialog, IDC_TITLE, WidePtr(task.display_title.value_or(std::u16string())));
+        SetDlgItemTextW(dialog, IDC_TITLE, WidePtr(task.displayTitle.value_or(std::u16string())));
         const std::u16string description = DecodeDescription(task.description);
         if (!description.empty()) SetDlgItemTextW(dialog, IDC_DESCRIPTION, WidePtr(description));
         if (task.done != 0) CheckDlgButton(dialog, IDC_DONE, BST_CHECKED);

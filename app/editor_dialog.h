@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 
 struct EditorRequest {
     bool addMode = true;

@@ -37,7 +37,7 @@ std::u16string ShownDate(const std::string& date) {
 }  // namespace
 
 std::string DoneDateText(const TaskRecord& record) {
-    return record.done_date.value_or(std::string());
+    return record.doneDate.value_or(std::string());
 }
 
 std::u16string TaskEntryName(const TaskRecord& record) {
@@ -51,6 +51,6 @@ std::u16string TaskEntryName(const TaskRecord& record) {
         }
     }
     name += u": ";
-    AppendReadable(name, record.display_title.value_or(std::u16string()));
+    AppendReadable(name, record.displayTitle.value_or(std::u16string()));
     return name;
 }

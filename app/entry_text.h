@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 
 // The date a done entry shows under "Done", as the bytes it draws.
 std::string DoneDateText(const TaskRecord& record);

@@ -53,14 +53,14 @@ bool StatusEntryIsStale() {
     if (!PathExists(gApp.statusFilePath)) return false;
     const std::u16string key(gApp.folderKey.begin(), gApp.folderKey.end());
     const int shown = ProfileReadInt(gApp.statusFilePath, kStatusSection, key, 0);
-    return shown != static_cast<int>(GetFolderStatus(gApp.store, gApp.store.table));
+    return shown != static_cast<int>(ItemTable().Status());
 }
 
 // Everything between opening the database and closing it; the caller closes it.
 void RunWithDatabase() {
     // Opening the table also reads the file's schema, so a damaged file fails here.
-    if (!CreateTaskTable(gApp.store)) {
-        ShowCreateError(nullptr, kCannotModify);
+    if (const StoreFailure failure = ItemTable().Create(); !Succeeded(failure)) {
+        ShowCreateError(nullptr, failure, kCannotModify);
         return;
     }
     // A stale entry is written again at exit, as after a change.
@@ -101,17 +101,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (PathExists(databasePath) && HasReadOnlyAttribute(databasePath)) {
         ShowReadOnlyNotice(nullptr, kReadOnlyNotice);
     }
-    if (!OpenTaskStore(gApp.store, Utf16ToUtf8(databasePath))) {
+    if (const StoreFailure failure = gApp.store.Open(Utf16ToUtf8(databasePath));
+        !Succeeded(failure)) {
         // A file refused as damaged (cut short, broken pages) gets the message for one.
-        ShowError(nullptr,
-                  gApp.store.lastFailure == StoreFailure::kDamaged ? kCannotModify : kCannotOpen);
+        ShowError(nullptr, failure == StoreFailure::kDamaged ? kCannotModify : kCannotOpen);
         return 0;
     }
     gApp.folderKey = FolderKey(gApp.folderName);
-    gApp.store.table = TaskTableName(gApp.folderKey);
+    gApp.table = TaskTableName(gApp.folderKey);
     gApp.statusFilePath = StatusFileFor(databasePath);
 
     RunWithDatabase();
-    gApp.store.db.reset();
+    gApp.store.Close();
     return 0;
 }

@@ -156,8 +156,8 @@ BOOL OnInitDialog(HWND window, MainWindowState& state) {
     GetClientRect(window, &client);
     MoveWindow(state.list, 0, 0, client.right, client.bottom, FALSE);
 
-    if (!LoadTaskList(state.list)) {
-        ShowLoadError(window, kCannotReadTaskList);
+    if (const StoreFailure failure = LoadTaskList(state.list); !Succeeded(failure)) {
+        ShowLoadError(window, failure, kCannotReadTaskList);
         SendMessageW(window, WM_CLOSE, 0, 0);
     }
     return TRUE;

@@ -34,7 +34,7 @@ constexpr wchar_t kDatabaseNotWritten[] =
 
 // The file holds a value no statement of the program reads: it was made or damaged elsewhere.
 std::u16string TooLargeMessage() {
-    const int64_t longest = LongestValueBytes(gApp.store, gApp.store.table).value_or(0);
+    const int64_t longest = ItemTable().LongestValueBytes().value_or(0);
     const std::string limit = std::to_string(kMaxValueBytes);
     return u"The task list of \"" + gApp.folderName +
            u"\" cannot be opened: one of its tasks holds a text of " + ValueSizeText(longest) +
@@ -101,21 +101,21 @@ std::u16string MessageFor(StoreFailure failure, Doing doing, const wchar_t* text
 
 }  // namespace
 
-void ShowStoreError(HWND owner, const wchar_t* text) {
-    ShowError(owner, MessageFor(gApp.store.lastFailure, Doing::kChanging, text));
+void ShowStoreError(HWND owner, StoreFailure failure, const wchar_t* text) {
+    ShowError(owner, MessageFor(failure, Doing::kChanging, text));
 }
 
-void ShowLoadError(HWND owner, const wchar_t* text) {
-    ShowError(owner, MessageFor(gApp.store.lastFailure, Doing::kOpening, text));
+void ShowLoadError(HWND owner, StoreFailure failure, const wchar_t* text) {
+    ShowError(owner, MessageFor(failure, Doing::kOpening, text));
 }
 
-void ShowCreateError(HWND owner, const wchar_t* text) {
-    ShowError(owner, MessageFor(gApp.store.lastFailure, Doing::kCreating, text));
+void ShowCreateError(HWND owner, StoreFailure failure, const wchar_t* text) {
+    ShowError(owner, MessageFor(failure, Doing::kCreating, text));
 }
 
-void ShowEditorStoreError(HWND owner, const wchar_t* text) {
-    Show(owner, WidePtr(MessageFor(gApp.store.lastFailure, Doing::kChanging, text)),
-         kEditorErrorCaption, MB_ICONERROR);
+void ShowEditorStoreError(HWND owner, StoreFailure failure, const wchar_t* text) {
+    Show(owner, WidePtr(MessageFor(failure, Doing::kChanging, text)), kEditorErrorCaption,
+         MB_ICONERROR);
 }
 
 void ShowReadOnlyNotice(HWND owner, const wchar_t* text) {

@@ -7,22 +7,24 @@
 
 #include <string>
 
+#include "store/store_failure.h"
+
 // An error: "Pelmora Error" with the error icon.
 void ShowError(HWND owner, const wchar_t* text);
 void ShowError(HWND owner, const std::u16string& text);
 
 // A failed change to the database, as ShowError; when the file was only busy (another program
 // holds it) the box says so instead of `text`, since trying again later will do.
-void ShowStoreError(HWND owner, const wchar_t* text);
+void ShowStoreError(HWND owner, StoreFailure failure, const wchar_t* text);
 // The task list could not be opened or read, as ShowError; when the file was only busy the box
 // says so instead of `text`.
-void ShowLoadError(HWND owner, const wchar_t* text);
+void ShowLoadError(HWND owner, StoreFailure failure, const wchar_t* text);
 // The item's table could not be created at start-up, as ShowLoadError; a file that may only be
 // read, or that could not be written (a full disk), is named as such instead of `text`, which
 // is for a damaged file.
-void ShowCreateError(HWND owner, const wchar_t* text);
+void ShowCreateError(HWND owner, StoreFailure failure, const wchar_t* text);
 // The editor's own failed change: as ShowStoreError, under "Error".
-void ShowEditorStoreError(HWND owner, const wchar_t* text);
+void ShowEditorStoreError(HWND owner, StoreFailure failure, const wchar_t* text);
 
 // The database file is write-protected: "Pelmora Warning" with the warning icon.
 void ShowReadOnlyNotice(HWND owner, const wchar_t* text);

@@ -182,7 +182,7 @@ void TellTooLarge(HWND dialog, RecoverDialogState& state, const std::vector<std:
     TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
     int64_t longest = 0;
     for (const std::string& table : tables) {
-        longest = std::max(longest, LongestValueBytes(store, table).value_or(0));
+        longest = std::max(longest, TaskTable(store, table).LongestValueBytes().value_or(0));
     }
     const std::u16string size = ValueSizeText(longest);
     ShowWarning(dialog,

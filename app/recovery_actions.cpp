@@ -134,7 +134,7 @@ ListingStatus OpenOtherFolder(const std::u16string& folder, RecoverySource& sour
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return ListingStatus::kNoDatabase;
     }
-    if (!OpenTaskStore(source.other, Utf16ToUtf8(path))) return ListingStatus::kUnreadable;
+    if (!Succeeded(source.other.Open(Utf16ToUtf8(path)))) return ListingStatus::kUnreadable;
     return ListingStatus::kOk;
 }
 
@@ -167,7 +167,7 @@ std::vector<TaskListSummary> OfferedLists(const RecoverySource& source, Unclaime
         // An empty list has nothing to give; in its own folder the item's table is what
         // receives (a moved item's old table elsewhere has the same name, and is the one wanted).
         if (summary.tasks == 0) continue;
-        if (source.IsOwnFolder() && summary.table == gApp.store.table) continue;
+        if (source.IsOwnFolder() && summary.table == gApp.table) continue;
         lists.push_back(std::move(summary));
     }
     return lists;
@@ -210,9 +210,8 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
         }
     }
     const RecoveryResult result =
-        source.IsOwnFolder()
-            ? AttachTaskList(gApp.store, table, gApp.store.table)
-            : MoveTaskListAcross(source.other, table, gApp.store, gApp.store.table);
+        source.IsOwnFolder() ? AttachTaskList(gApp.store, table, gApp.table)
+                             : MoveTaskListAcross(source.other, table, gApp.store, gApp.table);
     if (result.status != RecoveryStatus::kDone &&
         result.status != RecoveryStatus::kCopiedNotRemoved) {
         TellFailure(owner, result.status, source.folder);
@@ -233,7 +232,7 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
     }
     if (oldEntryGone && !source.IsOwnFolder()) {
         (void)WriteStatusEntries(source.other, source.folder + kStatusFileName,
-                                 {StatusEntry{oldKey, FolderStatus::None}});  // stale at worst
+                                 {StatusEntry{oldKey, FolderStatus::kNone}});  // stale at worst
     }
     NotifyShell();
 

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "tasks/recovery.h"
 
 // Where the offered lists come from: the item's own folder, or another folder's database.
 struct RecoverySource {
     std::u16string folder;  // with its trailing backslash
     TaskStore other;        // open for another folder; no connection for the item's own folder
-    bool IsOwnFolder() const { return !other.db; }
+    bool IsOwnFolder() const { return !other.IsOpen(); }
 };
 
 enum class ListingStatus {

@@ -8,8 +8,8 @@ namespace {
 
 const wchar_t* EntryText(const TaskRecord& record) {
     static const char16_t kEmpty[] = u"";
-    return reinterpret_cast<const wchar_t*>(record.display_title ? record.display_title->c_str()
-                                                                 : kEmpty);
+    return reinterpret_cast<const wchar_t*>(record.displayTitle ? record.displayTitle->c_str()
+                                                                : kEmpty);
 }
 
 // Inserts the record's entry at `index` (-1 appends) and hands it the record; false, with the
@@ -79,7 +79,7 @@ std::optional<int> FindEntry(HWND list, int64_t rowId) {
     const int count = EntryCount(list);
     for (int i = 0; i < count; ++i) {
         const TaskRecord* record = RecordAt(list, i);
-        if (record != nullptr && record->row_id == rowId) return i;
+        if (record != nullptr && record->rowId == rowId) return i;
     }
     return std::nullopt;
 }
@@ -132,9 +132,9 @@ void ReleaseEntryRecord(const DELETEITEMSTRUCT& item) {
     delete reinterpret_cast<TaskRecord*>(item.itemData);
 }
 
-bool LoadTaskList(HWND list) {
-    auto tasks = LoadTasks(gApp.store);
-    if (!tasks) return false;
+StoreFailure LoadTaskList(HWND list) {
+    auto tasks = ItemTable().Load();
+    if (!tasks) return tasks.Failure();
     RemoveAllEntries(list);
     // One allocation for all entries, and one repaint at the end rather than one scroll-bar
     // update and redraw per entry: the window is already showing while the list fills.
@@ -142,7 +142,7 @@ bool LoadTaskList(HWND list) {
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     bool complete = true;
     for (TaskRecord& task : *tasks) {
-        task.display_title = Utf8ToUtf16(Base64Decode(task.title));
+        task.displayTitle = Utf8ToUtf16(Base64Decode(task.title));
         // A list that shows only some tasks must not pass for the whole list: a move or a
         // renumbering would then write positions for the tasks it does show.
         if (!AppendListItem(list, std::make_unique<TaskRecord>(std::move(task)))) {
@@ -152,12 +152,12 @@ bool LoadTaskList(HWND list) {
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     RepaintList(list);
-    return complete;
+    return complete ? StoreFailure::kNone : StoreFailure::kOther;
 }
 
 bool ReloadTaskList(HWND list) {
     const auto selected = SelectedIndex(list);
-    if (!LoadTaskList(list)) return false;
+    if (!Succeeded(LoadTaskList(list))) return false;
     const int count = EntryCount(list);
     if (selected && count > 0) SelectEntry(list, *selected < count ? *selected : count - 1);
     return true;

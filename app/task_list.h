@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 
 // Adds the record as the last entry; the list owns it from then on. False (and the record
 // freed) when the list could not take it.
@@ -51,9 +51,9 @@ void NumberEntries(HWND list);
 // entry it drops, whether by removal, by reset or when it is destroyed.
 void ReleaseEntryRecord(const DELETEITEMSTRUCT& item);
 
-// Fills the list with the tasks the database holds. False when the tasks could not be read (the
+// Fills the list with the tasks the database holds. Fails when the tasks could not be read (the
 // list is then left as it is) or the list could not take them all (it then shows those it took).
-[[nodiscard]] bool LoadTaskList(HWND list);
+StoreFailure LoadTaskList(HWND list);
 
 // Replaces the list's entries with what the database holds now, keeping the selected position.
 // Used after a failed write, so the list never shows a change the file does not hold. False

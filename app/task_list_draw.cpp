@@ -121,9 +121,9 @@ void DrawTaskEntry(HDC dc,
 
     // DT_NOPREFIX: a title is shown as typed, so "&" stays an ampersand.
     RECT title = ToRect(layout.title);
-    if (record.display_title) {
-        DrawTextW(dc, reinterpret_cast<const wchar_t*>(record.display_title->c_str()),
-                  static_cast<int>(record.display_title->size()), &title,
+    if (record.displayTitle) {
+        DrawTextW(dc, reinterpret_cast<const wchar_t*>(record.displayTitle->c_str()),
+                  static_cast<int>(record.displayTitle->size()), &title,
                   DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
     }
 

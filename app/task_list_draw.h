@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "app/dpi.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "win/unique_handle.h"
 
 inline constexpr COLORREF kListBackground = RGB(241, 241, 241);

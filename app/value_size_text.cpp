@@ -1,6 +1,6 @@
 #include "app/value_size_text.h"
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 
 std::u16string ValueSizeText(int64_t bytes) {
     const std::string text =

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 inline std::wstring WindowsPath(const char* path) {
@@ -44,7 +45,7 @@ inline bool SeedBenchmarkList(const std::wstring& dbPath,
                               const std::u16string& folder,
                               int tasks,
                               const char* description = nullptr) {
-    TaskStore store;
+    TestStore store;
     if (!OpenTaskStore(store, Utf16ToUtf8(std::u16string(dbPath.begin(), dbPath.end())))) {
         return false;
     }
@@ -56,11 +57,11 @@ inline bool SeedBenchmarkList(const std::wstring& dbPath,
         record.title = Base64Encode("Task number " + std::to_string(i) + " of the benchmark");
         if (description != nullptr) record.description = Base64Encode(description);
         record.done = i % 3 == 0 ? 1 : 0;
-        record.done_date = "2024-05-06";
+        record.doneDate = "2024-05-06";
         record.priority = i;
         if (!InsertTask(store, record)) return false;
     }
-    return transaction.Commit();
+    return Succeeded(transaction.Commit());
 }
 
 struct ShownListSearch {

@@ -15,8 +15,9 @@
 
 #include "cli/cli.h"
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "tasks/recovery.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -107,7 +108,7 @@ Figures Measure(const std::filesystem::path& folder, int lists) {
     f.rebuild = BestSeconds(1, [&] { RunOrFail({"pelmora-cli", "rebuild", Utf8(folder)}); });
     size_t found = 0;
     f.unclaimed = BestSeconds(3, [&] {
-        TaskStore store;
+        TestStore store;
         if (!OpenTaskStore(store, database)) std::exit(1);
         found = FindUnclaimedLists(store, {u".", u"..", u"pelmora.db", u"pelmora.ini"})
                     .value_or(std::vector<TaskListSummary>())

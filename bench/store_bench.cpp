@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "tasks/task_edits.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -32,19 +33,19 @@ TaskRecord Task(int i) {
     record.title = Base64Encode("Task number " + std::to_string(i));
     record.description = Base64Encode("Some notes about task " + std::to_string(i));
     record.done = i % 3 == 0;
-    record.done_date = "2014-08-12";
+    record.doneDate = "2014-08-12";
     record.priority = i;
     return record;
 }
 
 // A database with `count` tasks in the table of the folder "abc".
-void Fill(TaskStore& store, const char* name, int count) {
+void Fill(TestStore& store, const char* name, int count) {
     std::filesystem::remove(gDir / name);
     store.table = TaskTableName(FolderKey(u"abc"));
     bool filled = OpenTaskStore(store, DbPath(name)) && CreateTaskTable(store);
     Transaction transaction(store);
     for (int i = 0; filled && i < count; ++i) filled = InsertTask(store, Task(i)).has_value();
-    if (!filled || !transaction.Commit()) {
+    if (!filled || !Succeeded(transaction.Commit())) {
         std::printf("%s: cannot fill the database\n", name);
         std::exit(1);
     }
@@ -81,17 +82,17 @@ void Exec(sqlite3* db, const std::string& sql) {
 }
 
 // The keys of the rows, in list order, as the window holds them.
-std::vector<int64_t> RowIds(TaskStore& store) {
+std::vector<int64_t> RowIds(TestStore& store) {
     std::vector<int64_t> ids;
     for (const TaskRecord& task : LoadTasks(store).value_or(std::vector<TaskRecord>())) {
-        ids.push_back(task.row_id.value_or(0));
+        ids.push_back(task.rowId.value_or(0));
     }
     return ids;
 }
 
 // Fails the run loudly when a variant did not leave the expected table behind, so a fast but
 // wrong variant can never pass for a fast one.
-void Expect(TaskStore& store, int tasks, int first, const char* what) {
+void Expect(TestStore& store, int tasks, int first, const char* what) {
     const auto loaded = LoadTasks(store);
     bool right = loaded && loaded->size() == static_cast<size_t>(tasks);
     for (int i = 0; right && i < tasks; ++i) {
@@ -106,7 +107,7 @@ void Expect(TaskStore& store, int tasks, int first, const char* what) {
 // (a) Removing the first of 1,000 tasks: delete and renumber, as the program does it.
 void BenchRemoveFirst() {
     const int kTasks = 1000;
-    TaskStore store;
+    TestStore store;
     std::vector<int64_t> ids;
     const Timings t = BestOf(
         7,
@@ -114,7 +115,7 @@ void BenchRemoveFirst() {
             Fill(store, "remove_ours.db", kTasks);
             ids = RowIds(store);
         },
-        [&] { RemoveTask(store, ids.at(0)); },
+        [&] { (void)RemoveTask(store, ids.at(0)); },
         [&] {
             Expect(store, kTasks - 1, 1, "(a) store");
             Fill(store, "remove_bare.db", kTasks);
@@ -122,7 +123,7 @@ void BenchRemoveFirst() {
         [&] {
             // The same statements, in one transaction, straight through the SQLite API, with
             // the remaining titles already known (no list query).
-            sqlite3* db = store.db.get();
+            sqlite3* db = store.Handle();
             Exec(db, "BEGIN IMMEDIATE;");
             Exec(db, "delete from " + store.table + " where title='" + Task(0).title + "';");
             for (int i = 1; i < kTasks; ++i) {
@@ -130,7 +131,7 @@ void BenchRemoveFirst() {
                 Exec(db, "update " + store.table + " set title='" + task.title +
                              "', description='" + *task.description +
                              "', done=" + (task.done ? "1" : "0") + ", done_date='" +
-                             *task.done_date + "', priority=" + std::to_string(i - 1) +
+                             *task.doneDate + "', priority=" + std::to_string(i - 1) +
                              " where title='" + task.title + "';");
             }
             Exec(db, "COMMIT;");
@@ -146,7 +147,7 @@ void BenchRemoveFirst() {
 // table: one delete by key and one set-based shift of the rest.
 void BenchRemoveFirstOfMany() {
     const int kTasks = 10000;
-    TaskStore store;
+    TestStore store;
     std::vector<int64_t> ids;
     const Timings t = BestOf(
         7,
@@ -154,14 +155,14 @@ void BenchRemoveFirstOfMany() {
             Fill(store, "many_ours.db", kTasks);
             ids = RowIds(store);
         },
-        [&] { RemoveTask(store, ids.at(0)); },
+        [&] { (void)RemoveTask(store, ids.at(0)); },
         [&] {
             Expect(store, kTasks - 1, 1, "(c) store");
             Fill(store, "many_bare.db", kTasks);
             ids = RowIds(store);
         },
         [&] {
-            sqlite3* db = store.db.get();
+            sqlite3* db = store.Handle();
             Exec(db, "BEGIN IMMEDIATE;");
             Exec(db,
                  "delete from " + store.table + " where rowid=" + std::to_string(ids.at(0)) + ";");
@@ -178,7 +179,7 @@ void BenchRemoveFirstOfMany() {
 // (d) Remove All of 10,000 tasks, against one bare delete of the whole table.
 void BenchRemoveAll() {
     const int kTasks = 10000;
-    TaskStore store;
+    TestStore store;
     std::vector<int64_t> ids;
     const Timings t = BestOf(
         7,
@@ -186,13 +187,13 @@ void BenchRemoveAll() {
             Fill(store, "all_ours.db", kTasks);
             ids = RowIds(store);
         },
-        [&] { RemoveTasks(store, ids); },
+        [&] { (void)RemoveTasks(store, ids); },
         [&] {
             Expect(store, 0, 0, "(d) store");
             Fill(store, "all_bare.db", kTasks);
         },
         [&] {
-            sqlite3* db = store.db.get();
+            sqlite3* db = store.Handle();
             Exec(db, "BEGIN IMMEDIATE;");
             Exec(db, "delete from " + store.table + ";");
             Exec(db, "COMMIT;");
@@ -207,7 +208,7 @@ void BenchRemoveAll() {
 // (b) Loading 10,000 tasks.
 void BenchLoad() {
     const int kTasks = 10000;
-    TaskStore store;
+    TestStore store;
     Fill(store, "load.db", kTasks);
     size_t sink = 0;
     const auto noPrepare = [] {};
@@ -220,7 +221,7 @@ void BenchLoad() {
         15, [&] { loaded.reset(); }, [&] { loaded = LoadTasks(store); }, noPrepare,
         [&] {
             sqlite3_stmt* statement = nullptr;
-            sqlite3_prepare_v2(store.db.get(), query.c_str(), -1, &statement, nullptr);
+            sqlite3_prepare_v2(store.Handle(), query.c_str(), -1, &statement, nullptr);
             while (sqlite3_step(statement) == SQLITE_ROW) {
                 sink += sqlite3_column_bytes(statement, 0) + sqlite3_column_bytes(statement, 1) +
                         sqlite3_column_bytes(statement, 3);

@@ -22,11 +22,11 @@ namespace {
 // A value read from the status file may be anything; all but the four known ones draw none.
 const char* OverlayName(FolderStatus status) {
     switch (status) {
-        case FolderStatus::LessThanHalf:
+        case FolderStatus::kLessThanHalf:
             return "zero";
-        case FolderStatus::AtLeastHalf:
+        case FolderStatus::kAtLeastHalf:
             return "half";
-        case FolderStatus::AllDone:
+        case FolderStatus::kAllDone:
             return "done";
         default:
             return "none";
@@ -38,7 +38,7 @@ struct ListSummary {
     std::optional<std::u16string> name;  // absent for a list no entry of the folder claims
     size_t tasks = 0;
     size_t done = 0;
-    FolderStatus status = FolderStatus::None;  // by the program's rule, from the database
+    FolderStatus status = FolderStatus::kNone;  // by the program's rule, from the database
     int statusFile = 0;  // what the status file holds now (and Explorer shows)
 };
 
@@ -140,12 +140,12 @@ std::string CmdRebuild(const std::string& folderPath) {
     auto store = OpenDatabase(folder, false);
     if (!store) return "no task database in " + Utf8Of(folder.folder) + ": nothing to rebuild\n";
     const auto tables = ListTables(*store);
-    if (!tables) FailFromStore(*store, folder, "cannot read");
+    if (!tables) FailFromStore(tables.Failure(), folder, "cannot read");
     const StatusWriteResult rebuilt = RebuildStatusFile(*store, folder.statusFile);
     if (!rebuilt && rebuilt.fileFailure != FileFailure::kNone) {
         throw CliFailure(kExitFailed, StatusFileProblem(folder, rebuilt.fileFailure, true));
     }
-    if (!rebuilt) FailFromStore(*store, folder, "cannot read");
+    if (!rebuilt) FailFromStore(rebuilt.storeFailure, folder, "cannot read");
     size_t entries = 0;
     std::string key;
     for (const std::string& table : *tables) {

@@ -82,12 +82,12 @@ std::optional<TaskStore> OpenDatabase(const FolderLocation& folder, bool create)
     }
     if (!fs::exists(status) && !create) return std::nullopt;
     TaskStore store;
-    if (!OpenTaskStore(store, Utf8Of(folder.database))) {
+    if (const StoreFailure failure = store.Open(Utf8Of(folder.database)); !Succeeded(failure)) {
         // A damaged file is refused as one; a folder that refuses the new file is read-only.
-        if (store.lastFailure == StoreFailure::kOther) {
+        if (failure == StoreFailure::kOther) {
             throw CliFailure(kExitUnreadable, "cannot open " + Utf8Of(folder.database));
         }
-        FailFromStore(store, folder, "cannot open");
+        FailFromStore(failure, folder, "cannot open");
     }
     return store;
 }

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 
 // A folder that may hold "pelmora.db" and "pelmora.ini".
 struct FolderLocation {
@@ -40,8 +40,9 @@ std::optional<TaskStore> OpenDatabase(const FolderLocation& folder, bool create)
 [[noreturn]] void FailFromStore(StoreFailure failure,
                                 const FolderLocation& folder,
                                 const std::string& doing);
-[[noreturn]] inline void FailFromStore(const TaskStore& store,
-                                       const FolderLocation& folder,
-                                       const std::string& doing) {
-    FailFromStore(store.lastFailure, folder, doing);
+// Ends the command as FailFromStore does when `failure` is one; otherwise returns.
+inline void FailIfStoreFailed(StoreFailure failure,
+                              const FolderLocation& folder,
+                              const std::string& doing) {
+    if (!Succeeded(failure)) FailFromStore(failure, folder, doing);
 }

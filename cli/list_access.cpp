@@ -6,7 +6,7 @@
 
 SchemaIndex ReadFolderSchema(TaskStore& store, const FolderLocation& folder) {
     auto schema = ReadSchema(store);
-    if (!schema) FailFromStore(store, folder, "cannot read");
+    if (!schema) FailFromStore(schema.Failure(), folder, "cannot read");
     return std::move(*schema);
 }
 
@@ -26,7 +26,7 @@ bool RequireTaskList(TaskStore& store,
     if (type.empty()) return false;
     // A view, an index or anything else under the list's name is no list, and certainly not
     // an empty one.
-    if (type != "table" || !HasTaskColumns(store, table)) {
+    if (type != "table" || !TaskTable(store, table).HasTaskColumns()) {
         throw CliFailure(kExitUnreadable, "cannot read " + Utf8Of(folder.database) + ": " + table +
                                               " is not a task list");
     }
@@ -38,11 +38,8 @@ std::vector<TaskRecord> LoadListTasks(TaskStore& store,
                                       const std::string& table,
                                       const SchemaIndex& schema) {
     if (!RequireTaskList(store, folder, table, schema)) return {};
-    const std::string current = store.table;
-    store.table = table;
-    auto tasks = LoadTasks(store);
-    store.table = current;
-    if (!tasks) FailFromStore(store, folder, "cannot read");
+    auto tasks = TaskTable(store, table).Load();
+    if (!tasks) FailFromStore(tasks.Failure(), folder, "cannot read");
     return std::move(*tasks);
 }
 
@@ -50,9 +47,9 @@ void RunInTransaction(TaskStore& store,
                       const FolderLocation& folder,
                       const std::function<void()>& change) {
     Transaction transaction(store);
-    if (!transaction.Active()) FailFromStore(store, folder, "cannot write");
+    if (!transaction.Active()) FailFromStore(transaction.Failure(), folder, "cannot write");
     change();
-    if (!transaction.Commit()) FailFromStore(store, folder, "cannot write");
+    FailIfStoreFailed(transaction.Commit(), folder, "cannot write");
 }
 
 std::string StatusFileProblem(const FolderLocation& folder, FileFailure failure, bool rebuilding) {
@@ -104,7 +101,7 @@ void WriteStatusEntries(TaskStore& store,
     std::string problem;
     if (result.fileFailure != FileFailure::kNone) {
         problem = StatusFileProblem(folder, result.fileFailure, false);
-    } else if (LastFailureWasBusy(store)) {
+    } else if (result.storeFailure == StoreFailure::kBusy) {
         problem = Utf8Of(folder.database) + " is in use by another program; run rebuild later";
     } else {
         problem = "cannot read " + Utf8Of(folder.database);
@@ -128,15 +125,15 @@ std::vector<int64_t> RowKeysOf(const FolderLocation& folder, const std::vector<T
     rowIds.reserve(tasks.size());
     for (const TaskRecord& task : tasks) {
         // A row without a key of its own (a foreign table hiding its rowid) is never written.
-        if (!task.row_id) FailFromStore(StoreFailure::kNotFound, folder, "cannot write");
-        rowIds.push_back(*task.row_id);
+        if (!task.rowId) FailFromStore(StoreFailure::kNotFound, folder, "cannot write");
+        rowIds.push_back(*task.rowId);
     }
     return rowIds;
 }
 
-void RemoveListedTasks(TaskStore& store,
+void RemoveListedTasks(TaskTable& table,
                        const FolderLocation& folder,
                        const std::vector<TaskRecord>& tasks) {
     if (tasks.empty()) return;
-    if (!RemoveTasks(store, RowKeysOf(folder, tasks))) FailFromStore(store, folder, "cannot write");
+    FailIfStoreFailed(RemoveTasks(table, RowKeysOf(folder, tasks)), folder, "cannot write");
 }

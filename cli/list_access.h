@@ -8,7 +8,7 @@
 
 #include "cli/item_location.h"
 #include "store/folder_status.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 
 // The tasks of `table` by ascending priority. A missing table is an empty list; a file that is
 // not a task database, or a table of another shape, ends the command.
@@ -39,7 +39,7 @@ std::vector<int64_t> RowKeysOf(const FolderLocation& folder, const std::vector<T
 
 // Deletes every task of `tasks` (the whole list as just loaded) in one statement; ends the
 // command when one has no row key of its own or the delete fails. An empty list is no change.
-void RemoveListedTasks(TaskStore& store,
+void RemoveListedTasks(TaskTable& table,
                        const FolderLocation& folder,
                        const std::vector<TaskRecord>& tasks);
 

@@ -21,7 +21,6 @@ std::string NameOf(const ItemLocation& item) {
 TaskStore OpenForChange(const ItemLocation& item, long long n) {
     auto store = OpenDatabase(item.parent, false);
     if (!store) TaskIndex(n, 0, NameOf(item));
-    store->table = item.table;
     return std::move(*store);
 }
 
@@ -79,7 +78,8 @@ TaskRecord UpdateNthTask(TaskStore& store, const ItemLocation& item, long long n
         const auto tasks = LoadListTasks(store, item.parent, item.table);
         task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
         change(task);
-        task = Written(EditListTask(store, task), task, item);
+        TaskTable table(store, item.table);
+        task = Written(EditListTask(table, task), task, item);
     });
     return task;
 }
@@ -116,24 +116,24 @@ std::string CmdAdd(const std::string& itemPath,
     if (description) record.description = EncodeDescription(Utf8ToUtf16(*description));
     RefuseOverlong(record.description, "description");
     record.done = done ? 1 : 0;
-    record.done_date = TodayDate();
+    record.doneDate = TodayDate();
 
     std::error_code ignored;
     const bool hadDatabase = std::filesystem::exists(item.parent.database, ignored);
     auto store = OpenDatabase(item.parent, true);
-    store->table = item.table;
+    TaskTable table(*store, item.table);
     try {
         RunInTransaction(*store, item.parent, [&] {
-            if (!CreateTaskTable(*store)) FailFromStore(*store, item.parent, "cannot write");
+            FailIfStoreFailed(table.Create(), item.parent, "cannot write");
             // The list's shape is checked first: a table of another shape is not added to.
             static_cast<void>(RequireTaskList(*store, item.parent, item.table,
                                               ReadFolderSchema(*store, item.parent)));
-            record = Written(AddListTask(*store, record), record, item);
+            record = Written(AddListTask(table, record), record, item);
         });
     } catch (const CliFailure&) {
         // A database this command created for nothing would be a change left behind.
         if (!hadDatabase) {
-            store->db.reset();
+            store->Close();
             std::filesystem::remove(item.parent.database, ignored);
         }
         throw;
@@ -157,7 +157,7 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
         RefuseOverlong(edited.description, "description");
         if (edit.done && *edit.done != (edited.done != 0)) {
             edited.done = *edit.done ? 1 : 0;
-            edited.done_date = TodayDate();
+            edited.doneDate = TodayDate();
             doneChanged = true;
         }
     });
@@ -171,7 +171,7 @@ std::string CmdDone(const std::string& itemPath, long long n) {
     TaskStore store = OpenForChange(item, n);
     const TaskRecord task = UpdateNthTask(store, item, n, [](TaskRecord& marked) {
         // A task that was done already gets today's date again, as "Mark As Done" gives it.
-        marked.done_date = TodayDate();
+        marked.doneDate = TodayDate();
         marked.done = 1;
     });
     std::string report = "marked task " + std::to_string(n) + " done: " + Quoted(task) + "\n";
@@ -187,8 +187,9 @@ std::string CmdRemove(const std::string& itemPath, long long n) {
         const auto tasks = LoadListTasks(store, item.parent, item.table);
         task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
         // A row without a key of its own (a foreign table hiding its rowid) is never written.
-        if (!task.row_id) FailFromStore(StoreFailure::kNotFound, item.parent, "cannot write");
-        if (!RemoveTask(store, *task.row_id)) FailFromStore(store, item.parent, "cannot write");
+        if (!task.rowId) FailFromStore(StoreFailure::kNotFound, item.parent, "cannot write");
+        TaskTable table(store, item.table);
+        FailIfStoreFailed(RemoveTask(table, *task.rowId), item.parent, "cannot write");
     });
     std::string report = "removed task " + std::to_string(n) + ": " + Quoted(task) + "\n";
     WriteStatusEntries(store, item.parent, {item.key}, report);
@@ -199,11 +200,11 @@ std::string CmdRemoveAll(const std::string& itemPath) {
     const ItemLocation item = LocateItem(itemPath);
     auto store = OpenDatabase(item.parent, false);
     if (!store) return "removed 0 tasks\n";
-    store->table = item.table;
+    TaskTable table(*store, item.table);
     size_t removed = 0;
     RunInTransaction(*store, item.parent, [&] {
         const auto tasks = LoadListTasks(*store, item.parent, item.table);
-        RemoveListedTasks(*store, item.parent, tasks);
+        RemoveListedTasks(table, item.parent, tasks);
         removed = tasks.size();
     });
     // An empty list is left alone, as the window does: nothing changed, nothing to tell.
@@ -229,9 +230,9 @@ std::string CmdMove(const std::string& itemPath, long long n, bool up) {
         const size_t upperIndex = up ? index - 1 : index;
         TaskRecord& upper = tasks[upperIndex];
         TaskRecord& lower = tasks[upperIndex + 1];
-        if (!ExchangePriorities(store, upper, lower, static_cast<int>(upperIndex))) {
-            FailFromStore(store, item.parent, "cannot write");
-        }
+        TaskTable table(store, item.table);
+        FailIfStoreFailed(ExchangePriorities(table, upper, lower, static_cast<int>(upperIndex)),
+                          item.parent, "cannot write");
         const size_t to = up ? index : index + 2;
         result = "moved task " + std::to_string(n) + " to " + std::to_string(to) + ": " +
                  Quoted(tasks[index]) + "\n";

@@ -32,7 +32,7 @@ std::string TaskListingLine(size_t position, size_t width, const TaskRecord& tas
     std::string line(width > number.size() ? width - number.size() : 0, ' ');
     line += number;
     line += task.done != 0 ? "  [x]  " : "  [ ]  ";
-    line += task.done_date.value_or("          ");
+    line += task.doneDate.value_or("          ");
     line += "  ";
     line += OneLine(DecodedText(task.title));
     line += '\n';
@@ -54,7 +54,7 @@ nlohmann::ordered_json TaskJson(size_t position, const TaskRecord& task) {
                                   {"title", DecodedText(task.title)},
                                   {"description", DecodedText(task.description)},
                                   {"done", task.done != 0},
-                                  {"date", task.done_date.value_or("")},
+                                  {"date", task.doneDate.value_or("")},
                                   {"priority", task.priority}};
 }
 

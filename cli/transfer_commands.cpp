@@ -75,11 +75,11 @@ TaskRecord ReadTask(const json& entry,
             Invalid(file, at + ": \"done\" must be true or false");
         }
     }
-    task.done_date = TodayDate();
+    task.doneDate = TodayDate();
     if (entry.contains("date")) {
         if (!entry["date"].is_string() || !HasDoneDateShape(entry["date"].get<std::string>()))
             Invalid(file, at + ": \"date\" must be a date like 2024-05-31");
-        task.done_date = entry["date"].get<std::string>();
+        task.doneDate = entry["date"].get<std::string>();
     }
     task.priority = static_cast<int32_t>(index);
     if (entry.contains("priority")) {
@@ -201,12 +201,12 @@ std::string CmdExport(const std::string& folderPath, const std::optional<std::st
                 json entry = {{"title", DecodedText(task.title)},
                               {"description", DecodedText(task.description)},
                               {"done", task.done != 0},
-                              {"date", task.done_date.value_or("")},
+                              {"date", task.doneDate.value_or("")},
                               {"priority", task.priority}};
                 if (!SurvivesDecoding(task.title)) entry["stored_title"] = task.title;
                 if (!SurvivesDecoding(task.description.value_or("")))
                     entry["stored_description"] = *task.description;
-                if (!HasDoneDateShape(task.done_date.value_or(""))) entry.erase("date");
+                if (!HasDoneDateShape(task.doneDate.value_or(""))) entry.erase("date");
                 tasks.push_back(std::move(entry));
             }
             json list = {{"key", table.substr(4)}, {"tasks", std::move(tasks)}};
@@ -233,8 +233,8 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
         RunInTransaction(*store, folder, [&] {
             SchemaIndex schema = ReadFolderSchema(*store, folder);
             for (const ImportedList& list : lists) {
-                store->table = "tbl_" + list.key;
-                const auto existing = LoadListTasks(*store, folder, store->table, schema);
+                TaskTable table(*store, "tbl_" + list.key);
+                const auto existing = LoadListTasks(*store, folder, table.Name(), schema);
                 if (!existing.empty() && !replace) {
                     throw CliFailure(kExitRefused,
                                      Utf8Of(folder.folder) + " already has " +
@@ -244,14 +244,14 @@ std::string CmdImport(const std::string& folderPath, const std::string& file, bo
                 }
                 // The schema read under this write lock stands for the file's for every list:
                 // checking each statement against the file's own would make the import quadratic.
-                if (!ReplaceTasks(*store, schema, RowKeysOf(folder, existing), list.tasks))
-                    FailFromStore(*store, folder, "cannot write");
+                FailIfStoreFailed(table.Replace(schema, RowKeysOf(folder, existing), list.tasks),
+                                  folder, "cannot write");
                 imported += list.tasks.size();
             }
         });
     } catch (const CliFailure&) {
         if (!hadDatabase) {
-            store->db.reset();
+            store->Close();
             fs::remove(folder.database, ignored);
         }
         throw;

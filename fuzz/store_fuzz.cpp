@@ -12,7 +12,8 @@
 
 #include "store/folder_key.h"
 #include "store/folder_status.h"
-#include "store/task_store.h"
+#include "store/schema.h"
+#include "store/task_table.h"
 #include "tasks/task_edits.h"
 #include "tasks/unreferenced_tables.h"
 #include "text/text_encoding.h"
@@ -33,44 +34,45 @@ const std::filesystem::path& ScratchDir() {
     return dir;
 }
 
-void Session(TaskStore& store, const std::u16string& statusFile) {
-    if (!CreateTaskTable(store)) return;
-    auto tasks = LoadTasks(store);
+void Session(TaskTable& table, const std::u16string& statusFile) {
+    TaskStore& store = table.Store();
+    if (!Succeeded(table.Create())) return;
+    auto tasks = table.Load();
     if (!tasks) return;
     const size_t shown = tasks->size();
 
     TaskRecord added;
     added.title = Base64Encode("fuzzed task");
-    added.done_date = TodayDate();
+    added.doneDate = TodayDate();
     added.priority = static_cast<int32_t>(shown);
-    if (const auto rowId = InsertTask(store, added)) {
-        added.row_id = *rowId;
+    if (const auto rowId = table.Insert(added)) {
+        added.rowId = *rowId;
         tasks->push_back(added);
     }
     if (!tasks->empty()) {
         TaskRecord& first = tasks->front();
         TaskRecord marked = first;
         marked.done = 1;
-        marked.done_date = TodayDate();
-        if (UpdateTask(store, marked)) {
+        marked.doneDate = TodayDate();
+        if (Succeeded(table.Update(marked))) {
             // A reported success is a row that now holds the mark.
-            const auto after = LoadTasks(store);
+            const auto after = table.Load();
             bool found = false;
             for (const TaskRecord& task : after.value_or(std::vector<TaskRecord>())) {
-                found = found || (task.row_id == marked.row_id && task.done != 0);
+                found = found || (task.rowId == marked.rowId && task.done != 0);
             }
             Require(!after || found);
         }
     }
-    if (tasks->size() >= 2) ExchangePriorities(store, (*tasks)[0], (*tasks)[1], 0);
-    if (!tasks->empty() && tasks->back().row_id) RemoveTask(store, *tasks->back().row_id);
-    CountTasks(store, store.table);
-    (void)GetFolderStatus(store, store.table);   // only has to survive the file
+    if (tasks->size() >= 2) (void)ExchangePriorities(table, (*tasks)[0], (*tasks)[1], 0);
+    if (!tasks->empty() && tasks->back().rowId) (void)RemoveTask(table, *tasks->back().rowId);
+    (void)table.Count();
+    (void)table.Status();                        // only has to survive the file
     (void)RebuildStatusFile(store, statusFile);  // a crafted file may refuse it
-    if (auto reloaded = LoadTasks(store)) {
+    if (auto reloaded = table.Load()) {
         std::vector<int64_t> ids;
-        for (const TaskRecord& task : *reloaded) ids.push_back(task.row_id.value_or(-1));
-        if (RemoveTasks(store, ids)) Require(CountTasks(store, store.table) == 0);
+        for (const TaskRecord& task : *reloaded) ids.push_back(task.rowId.value_or(-1));
+        if (Succeeded(RemoveTasks(table, ids))) Require(table.Count() == 0);
     }
     if (const auto tables = ListTables(store)) {
         DropUnreferencedTables(store, *tables, {u"Item", u"pelmora.db", u"."});
@@ -92,10 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     TaskStore store;
     const auto text = dbPath.u8string();
-    if (!OpenTaskStore(store, std::string(text.begin(), text.end()))) return 0;
+    if (!Succeeded(store.Open(std::string(text.begin(), text.end())))) return 0;
     // A crafted file may be slow by design; the budget must stop it, and quickly here.
-    store.budget->limit = std::chrono::milliseconds(250);
-    store.table = TaskTableName(FolderKey(u"Item"));
-    Session(store, (dir / "pelmora.ini").u16string());
+    store.SetStatementBudget(std::chrono::milliseconds(250));
+    TaskTable table(store, TaskTableName(FolderKey(u"Item")));
+    Session(table, (dir / "pelmora.ini").u16string());
     return 0;
 }

@@ -7,6 +7,8 @@
 # app/, shellext/ and installer/.
 # bench/ measures the portable layers and the command line, fuzz/ shakes the portable layers;
 # tests/ may include anything.
+# SQLite's header (quoted or in angle brackets) belongs to store/ alone; tests/ and bench/ may use
+# it to make files and to measure against bare SQLite.
 #
 #   check-layers.sh [ROOT]     ROOT defaults to the repository this script belongs to
 set -euo pipefail
@@ -47,6 +49,13 @@ while IFS= read -r -d '' file; do
                 ;;
         esac
     done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" || true)
+    case "$layer" in
+        store | bench) continue ;;
+    esac
+    while IFS= read -r hit; do
+        echo "$rel:${hit%%:*}: only store/ may include sqlite3.h" >&2
+        status=1
+    done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]sqlite3\.h[>"]' "$file" || true)
 done < <(find "$root" \( -path "$root/build" -o -path "$root/.git" \) -prune -o \
     -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.rc' \) -print0)
 

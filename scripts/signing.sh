@@ -46,7 +46,8 @@ key_args() {
 # Says in one line why osslsigncode failed, from what it printed.
 explain() {
     local out="$1"
-    if grep -qiE "PIN_INCORRECT|PIN_LEN|bad password|bad decrypt|PIN_LOCKED|interrupted or cancelled" <<<"$out"; then
+    [ -z "${PELMORA_SIGN_DEBUG:-}" ] || printf '%s\n' "$out" >&2
+    if grep -qiE "PIN_INCORRECT|PIN incorrect|Login failed|PIN_LEN|bad password|bad decrypt|PIN_LOCKED|interrupted or cancelled" <<<"$out"; then
         die "the token refused the PIN, or the key file's pass phrase is wrong: check PELMORA_SIGN_PIN_FILE"
     elif grep -qiE "Connecting to|timestamp|Failed to send|ts_request" <<<"$out" &&
         [ -n "${PELMORA_SIGN_TIMESTAMP:-}" ]; then
@@ -102,6 +103,8 @@ sign() {
     fi
     mv "$file.signed" "$file"
     mkdir -p "${PELMORA_SIGNATURES_OUT:?}"
+    # osslsigncode refuses to overwrite: a file signed again keeps only its newest signature.
+    rm -f "$PELMORA_SIGNATURES_OUT/$name.sig"
     osslsigncode extract-signature -in "$file" -out "$PELMORA_SIGNATURES_OUT/$name.sig" >/dev/null ||
         die "the signature of $name could not be extracted"
 }

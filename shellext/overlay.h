@@ -34,17 +34,17 @@ private:
 // Every task done: green ball with a check mark.
 class CPelmoraDoneOverlay final : public COverlayIdentifier {
 public:
-    CPelmoraDoneOverlay() noexcept : COverlayIdentifier(FolderStatus::AllDone, 0, 0) {}
+    CPelmoraDoneOverlay() noexcept : COverlayIdentifier(FolderStatus::kAllDone, 0, 0) {}
 };
 
 // At least half of the tasks done, but not all: yellow ball with an exclamation mark.
 class CPelmoraHalfOverlay final : public COverlayIdentifier {
 public:
-    CPelmoraHalfOverlay() noexcept : COverlayIdentifier(FolderStatus::AtLeastHalf, 1, 1) {}
+    CPelmoraHalfOverlay() noexcept : COverlayIdentifier(FolderStatus::kAtLeastHalf, 1, 1) {}
 };
 
 // Fewer than half done, possibly none: red ball with a cross.
 class CPelmoraZeroOverlay final : public COverlayIdentifier {
 public:
-    CPelmoraZeroOverlay() noexcept : COverlayIdentifier(FolderStatus::LessThanHalf, 2, 2) {}
+    CPelmoraZeroOverlay() noexcept : COverlayIdentifier(FolderStatus::kLessThanHalf, 2, 2) {}
 };

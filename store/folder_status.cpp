@@ -4,6 +4,8 @@
 #include "store/folder_key.h"
 #include "store/profile.h"
 #include "store/profile_format.h"
+#include "store/schema.h"
+#include "store/task_table.h"
 #include "text/text_encoding.h"
 
 std::u16string StatusFilePath(std::u16string_view databasePath) {
@@ -61,10 +63,15 @@ namespace {
 template <class Write>
 StatusWriteResult UnderWriteLock(TaskStore& store, Write write) {
     Transaction transaction(store);
-    if (!transaction.Active() && !(store.db && IsReadOnly(store))) return {};
+    StatusWriteResult failed;
+    failed.storeFailure = transaction.Failure();
+    if (!transaction.Active() && !(store.IsOpen() && store.IsReadOnly())) return failed;
     const StatusWriteResult result = write();
     if (!result) return result;
-    if (transaction.Active() && !transaction.Commit()) return {};
+    if (transaction.Active()) {
+        failed.storeFailure = transaction.Commit();
+        if (!Succeeded(failed.storeFailure)) return failed;
+    }
     return result;
 }
 
@@ -83,7 +90,7 @@ StatusWriteResult RefreshStatusEntries(TaskStore& store,
         std::vector<StatusEntry> entries;
         entries.reserve(keys.size());
         for (const std::string& key : keys) {
-            entries.push_back({key, GetFolderStatus(store, TaskTableName(key))});
+            entries.push_back({key, TaskTable(store, TaskTableName(key)).Status()});
         }
         return PublishStatusEntries(statusFile, entries, false);
     });
@@ -107,14 +114,18 @@ StatusWriteResult RebuildStatusFile(TaskStore& store, const std::u16string& stat
     bool empty = false;
     const StatusWriteResult result = UnderWriteLock(store, [&]() -> StatusWriteResult {
         const auto tables = ListTables(store);
-        if (!tables) return {};
+        if (!tables) {
+            StatusWriteResult failed;
+            failed.storeFailure = tables.Failure();
+            return failed;
+        }
         empty = tables->empty();
         if (empty) return {true};
         std::vector<StatusEntry> entries;
         std::string key;
         for (const std::string& table : *tables) {
             if (!StatusKeyOfTable(table, key)) continue;
-            entries.push_back({key, GetFolderStatus(store, table)});
+            entries.push_back({key, TaskTable(store, table).Status()});
         }
         // The new file replaces the old one in one step: a reader never meets a file with
         // only some of the entries.

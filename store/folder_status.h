@@ -21,15 +21,16 @@ std::u16string StatusFilePath(std::u16string_view databasePath);
 
 struct StatusEntry {
     std::string key;  // the 32-digit folder key
-    FolderStatus status = FolderStatus::None;
+    FolderStatus status = FolderStatus::kNone;
 };
 
 // What became of a write of the status file. Not written with no file failure: the database
-// failed (its tables could not be read, or its write lock not had), and the store's lastFailure
-// tells how. Otherwise `fileFailure` says why the file was not written; it is then as it was.
+// failed (its tables could not be read, or its write lock not had), and `storeFailure` tells how.
+// Otherwise `fileFailure` says why the file was not written; it is then as it was.
 struct StatusWriteResult {
     bool written = false;
     FileFailure fileFailure = FileFailure::kNone;
+    StoreFailure storeFailure = StoreFailure::kNone;
     explicit operator bool() const noexcept { return written; }
 };
 
@@ -54,7 +55,7 @@ struct StatusWriteResult {
 // Every writer of the status file goes through these: each takes the database's write lock
 // (the one every change to it takes) for the whole update, so two programs writing entries of
 // one folder at the same moment are serialised and neither loses the other's entry. Not written
-// when the lock could not be had (LastFailureWasBusy tells a busy file) or the file not written.
+// when the lock could not be had (`storeFailure` tells a busy file) or the file not written.
 //
 // Writes the given entries.
 [[nodiscard]] StatusWriteResult WriteStatusEntries(TaskStore& store,

@@ -3,8 +3,8 @@
 #pragma once
 
 enum class FolderStatus : int {
-    None = 0,          // no tasks (or they cannot be read): no overlay
-    LessThanHalf = 1,  // fewer than half of the tasks done, possibly none
-    AtLeastHalf = 2,   // at least half done, but not all
-    AllDone = 3,       // every task done
+    kNone = 0,          // no tasks (or they cannot be read): no overlay
+    kLessThanHalf = 1,  // fewer than half of the tasks done, possibly none
+    kAtLeastHalf = 2,   // at least half done, but not all
+    kAllDone = 3,       // every task done
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "store/profile.h"
+#include "store/statement.h"
 #include "store/task_store.h"
 #include "text/text_encoding.h"
 
@@ -39,7 +40,9 @@ StoreFailure CannotOpenFailure(const std::string& utf8Path) {
                : StoreFailure::kOther;
 }
 
-StoreFailure FailureOf(int rc, const std::string& utf8Path) {
+}  // namespace
+
+StoreFailure FailureOfCode(int rc, const std::string& utf8Path) {
     switch (rc & 0xff) {
         case SQLITE_OK:
         case SQLITE_ROW:
@@ -69,6 +72,8 @@ StoreFailure FailureOf(int rc, const std::string& utf8Path) {
             return StoreFailure::kOther;
     }
 }
+
+namespace {
 
 uint32_t BigEndian32(const unsigned char* bytes) {
     return (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
@@ -110,16 +115,16 @@ bool IsCutShort(sqlite3* db, sqlite3_int64& size) {
 // (the file is busy, a value is over the length limit, the budget is spent) gives no verdict:
 // the operations that follow meet the same trouble and report it themselves.
 StoreFailure CheckWholeFile(TaskStore& store) {
-    sqlite3* db = store.db.get();
+    sqlite3* db = store.Handle();
     if (sqlite3_exec(db, "BEGIN;", nullptr, nullptr, nullptr) != SQLITE_OK)
         return StoreFailure::kNone;
-    StatementBudget& budget = *store.budget;
+    StatementBudget& budget = *StoreAccess::Budget(store);
     budget.deadline = std::chrono::steady_clock::now() + budget.limit;
     budget.armed = true;
     // Reading the schema takes the read lock and makes SQLite check the header.
     int rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
-    StoreFailure verdict =
-        FailureOf(rc, {}) == StoreFailure::kDamaged ? StoreFailure::kDamaged : StoreFailure::kNone;
+    StoreFailure verdict = FailureOfCode(rc, {}) == StoreFailure::kDamaged ? StoreFailure::kDamaged
+                                                                           : StoreFailure::kNone;
     sqlite3_int64 size = 0;
     if (rc == SQLITE_OK && IsCutShort(db, size)) verdict = StoreFailure::kDamaged;
     if (rc == SQLITE_OK && verdict == StoreFailure::kNone && size > 0 && size <= kQuickCheckBytes) {
@@ -130,7 +135,7 @@ StoreFailure CheckWholeFile(TaskStore& store) {
         if (rc == SQLITE_ROW) {
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
             if (text == nullptr || std::strcmp(text, "ok") != 0) verdict = StoreFailure::kDamaged;
-        } else if (FailureOf(rc, {}) == StoreFailure::kDamaged) {
+        } else if (FailureOfCode(rc, {}) == StoreFailure::kDamaged) {
             verdict = StoreFailure::kDamaged;
         }
         sqlite3_finalize(raw);
@@ -143,23 +148,42 @@ StoreFailure CheckWholeFile(TaskStore& store) {
 
 }  // namespace
 
-void NoteFailure(TaskStore& store, int rc) {
-    const char* path = store.db ? sqlite3_db_filename(store.db.get(), "main") : nullptr;
-    store.lastFailure = FailureOf(rc, path != nullptr ? path : "");
-    if (store.lastFailure == StoreFailure::kNone) store.lastFailure = StoreFailure::kOther;
+StoreFailure FailureOf(TaskStore& store, int rc) {
+    const char* path = store.IsOpen() ? sqlite3_db_filename(store.Handle(), "main") : nullptr;
+    const StoreFailure failure = FailureOfCode(rc, path != nullptr ? path : "");
+    return failure == StoreFailure::kNone ? StoreFailure::kOther : failure;
 }
 
-bool OpenTaskStore(TaskStore& store, const std::string& utf8Path) {
-    store.db.reset();
-    store.lastFailure = StoreFailure::kNone;
+void TaskStore::Closer::operator()(sqlite3* db) const noexcept {
+    sqlite3_close(db);
+}
+
+TaskStore::TaskStore() = default;
+TaskStore::~TaskStore() = default;
+TaskStore::TaskStore(TaskStore&&) noexcept = default;
+TaskStore& TaskStore::operator=(TaskStore&&) noexcept = default;
+
+void TaskStore::Close() {
+    db_.reset();
+}
+
+bool TaskStore::IsReadOnly() const {
+    return sqlite3_db_readonly(db_.get(), "main") == 1;
+}
+
+void TaskStore::SetStatementBudget(std::chrono::milliseconds limit) {
+    if (budget_) budget_->limit = limit;
+}
+
+StoreFailure TaskStore::Open(const std::string& utf8Path) {
+    db_.reset();
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(utf8Path.c_str(), &raw,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    store.db.reset(raw);  // closed even when the open failed
+    db_.reset(raw);  // closed even when the open failed
     if (rc != SQLITE_OK) {
-        store.db.reset();
-        store.lastFailure = FailureOf(rc, utf8Path);
-        return false;
+        db_.reset();
+        return FailureOfCode(rc, utf8Path);
     }
     // SQLite's own advice for files from untrusted sources. The program makes no triggers or
     // views, and a foreign file's triggers and views could otherwise rewrite other items' tasks
@@ -177,9 +201,8 @@ bool OpenTaskStore(TaskStore& store, const std::string& utf8Path) {
     for (const auto& s : switches) {
         int now = -1;
         if (sqlite3_db_config(raw, s.option, s.value, &now) != SQLITE_OK || now != s.value) {
-            store.db.reset();
-            store.lastFailure = StoreFailure::kOther;
-            return false;
+            db_.reset();
+            return StoreFailure::kOther;
         }
     }
     const struct {
@@ -201,14 +224,13 @@ bool OpenTaskStore(TaskStore& store, const std::string& utf8Path) {
     for (const auto& l : limits) sqlite3_limit(raw, l.id, l.value);
     // Damaged cells are found when a page is read, before they can mislead the b-tree code.
     sqlite3_exec(raw, "PRAGMA cell_size_check=ON;", nullptr, nullptr, nullptr);
-    store.budget = std::make_unique<StatementBudget>();
-    sqlite3_progress_handler(raw, kBudgetCheckInstructions, OnProgress, store.budget.get());
+    if (!budget_) budget_ = std::make_unique<StatementBudget>();
+    sqlite3_progress_handler(raw, kBudgetCheckInstructions, OnProgress, budget_.get());
     sqlite3_busy_timeout(raw, kBusyTimeoutMs);
     // A damaged file is refused here, once, so that no front end shows its rows or writes to it.
-    if (CheckWholeFile(store) == StoreFailure::kDamaged) {
-        store.db.reset();
-        store.lastFailure = StoreFailure::kDamaged;
-        return false;
+    if (CheckWholeFile(*this) == StoreFailure::kDamaged) {
+        db_.reset();
+        return StoreFailure::kDamaged;
     }
-    return true;
+    return StoreFailure::kNone;
 }

@@ -4,7 +4,7 @@
 // recognise one, and attach one to an item: within the item's own database, or from the database
 // of the folder the item was moved out of.
 //
-// Everything here is portable and works on connections opened with OpenTaskStore. Like the rest
+// Everything here is portable and works on connections opened with TaskStore::Open. Like the rest
 // of the store, nothing passes SQLite's error text on: results are values and statuses, and the
 // caller chooses the words.
 #pragma once
@@ -14,7 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "store/task_store.h"
+#include "store/schema.h"
+#include "store/task_table.h"
 
 // The tables of `tables` whose name is the table name of none of `entryNames` (the bare names of
 // everything in the folder that holds the database, "." and ".." included where listed). Names
@@ -36,21 +37,20 @@ struct TaskListSummary {
     std::string latestDate;                   // the latest "%Y-%m-%d" date of any row; "" if none
 };
 
-// Reads `table` of `store`. Absent when the table cannot be read as a task list (missing, damaged,
+// Reads `table` of `store`. Fails when the table cannot be read as a task list (missing, damaged,
 // or without the five task columns).
-[[nodiscard]] std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store,
-                                                               const std::string& table);
+StoreResult<TaskListSummary> SummarizeTaskList(TaskStore& store, const std::string& table);
 
 // The same, with the schema read once by the caller (see ReadSchema): for many tables.
-[[nodiscard]] std::optional<TaskListSummary> SummarizeTaskList(TaskStore& store,
-                                                               const std::string& table,
-                                                               const SchemaIndex& schema);
+StoreResult<TaskListSummary> SummarizeTaskList(TaskStore& store,
+                                               const std::string& table,
+                                               const SchemaIndex& schema);
 
 // The readable task lists of `store` that belong to no entry of `entryNames` (see
-// UnclaimedTables), empty ones included, in the order the file lists its tables. Absent when the
+// UnclaimedTables), empty ones included, in the order the file lists its tables. Fails when the
 // tables cannot be listed. Task tables that cannot be read are left out: they cannot be
 // recovered either.
-[[nodiscard]] std::optional<std::vector<TaskListSummary>> FindUnclaimedLists(
+StoreResult<std::vector<TaskListSummary>> FindUnclaimedLists(
     TaskStore& store,
     const std::vector<std::u16string>& entryNames);
 
@@ -67,9 +67,8 @@ struct UnclaimedListing {
     std::vector<std::string> tooLarge;
     bool Finished() const { return next >= tables.size(); }
 };
-[[nodiscard]] std::optional<UnclaimedListing> StartUnclaimedListing(
-    TaskStore& store,
-    const std::vector<std::u16string>& entryNames);
+StoreResult<UnclaimedListing> StartUnclaimedListing(TaskStore& store,
+                                                    const std::vector<std::u16string>& entryNames);
 void ContinueUnclaimedListing(TaskStore& store, UnclaimedListing& listing, size_t count);
 
 // What "Clear Unreferenced Data..." would destroy beyond empty tables: the tables of `tables`

@@ -6,15 +6,15 @@
 #include <cstdint>
 #include <vector>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 
-// Deletes the task's row and renumbers the rest to 0, 1, 2 ... together; false (nothing
+// Deletes the task's row and renumbers the rest to 0, 1, 2 ... together; fails (nothing
 // changed) when either step fails or the row is not exactly one row.
-bool RemoveTask(TaskStore& store, int64_t rowId);
+StoreFailure RemoveTask(TaskTable& table, int64_t rowId);
 
-// Deletes every listed row, which must be every row of the table; false (nothing deleted)
+// Deletes every listed row, which must be every row of the table; fails (nothing deleted)
 // otherwise.
-bool RemoveTasks(TaskStore& store, const std::vector<int64_t>& rowIds);
+StoreFailure RemoveTasks(TaskTable& table, const std::vector<int64_t>& rowIds);
 
 // True when the two records' priorities are the consecutive positions a move can exchange
 // directly; rows from a foreign file may have gaps, ties or values that are no position at all.
@@ -25,4 +25,7 @@ bool HaveConsecutivePriorities(const TaskRecord& upper, const TaskRecord& lower)
 // neither. When the two priorities are not consecutive, the table is first renumbered in list
 // order, in the same transaction, and the records take their list positions before the move.
 // On failure the records keep their old priorities.
-bool ExchangePriorities(TaskStore& store, TaskRecord& upper, TaskRecord& lower, int upperIndex);
+StoreFailure ExchangePriorities(TaskTable& table,
+                                TaskRecord& upper,
+                                TaskRecord& lower,
+                                int upperIndex);

@@ -19,11 +19,10 @@ TaskChange Refused(TaskRefusal refusal) {
     return change;
 }
 
-TaskChange Failed(const TaskStore& store) {
+TaskChange Failed(StoreFailure failure) {
     TaskChange change;
     // A step that failed without a class of its own is still a failure.
-    change.failure =
-        store.lastFailure == StoreFailure::kNone ? StoreFailure::kOther : store.lastFailure;
+    change.failure = Succeeded(failure) ? StoreFailure::kOther : failure;
     return change;
 }
 
@@ -31,63 +30,64 @@ TaskChange Failed(const TaskStore& store) {
 // caller's transaction holds. A task keeping the title it has (`own`, its row key) is no
 // conflict, even in a file that already holds that title twice. Absent when the list cannot be
 // read, or when `own` names a row the list no longer has.
-std::optional<bool> TitleTaken(TaskStore& store,
-                               const std::string& title,
-                               std::optional<int64_t> own) {
-    const auto tasks = LoadTasks(store);
-    if (!tasks) return std::nullopt;
+StoreResult<bool> TitleTaken(TaskTable& table,
+                             const std::string& title,
+                             std::optional<int64_t> own) {
+    const auto tasks = table.Load();
+    if (!tasks) return tasks.Failure();
     bool taken = false;
     bool ownFound = !own;
     for (const TaskRecord& task : *tasks) {
-        if (own && task.row_id == own) {
+        if (own && task.rowId == own) {
             ownFound = true;
             if (task.title == title) return false;
         } else if (task.title == title) {
             taken = true;
         }
     }
-    if (!ownFound) {
-        store.lastFailure = StoreFailure::kNotFound;
-        return std::nullopt;
-    }
+    if (!ownFound) return StoreFailure::kNotFound;
     return taken;
 }
 
 }  // namespace
 
-TaskChange AddListTask(TaskStore& store, TaskRecord record) {
+TaskChange AddListTask(TaskTable& table, TaskRecord record) {
     if (const TaskRefusal refusal = RefusalOf(record); refusal != TaskRefusal::kNone) {
         return Refused(refusal);
     }
-    store.lastFailure = StoreFailure::kNone;
-    Transaction transaction(store);
-    if (!transaction.Active() || !CreateTaskTable(store)) return Failed(store);
-    const auto taken = TitleTaken(store, record.title, std::nullopt);
-    if (!taken) return Failed(store);
+    Transaction transaction(table.Store());
+    if (!transaction.Active()) return Failed(transaction.Failure());
+    if (const StoreFailure failure = table.Create(); !Succeeded(failure)) return Failed(failure);
+    const auto taken = TitleTaken(table, record.title, std::nullopt);
+    if (!taken) return Failed(taken.Failure());
     if (*taken) return Refused(TaskRefusal::kTitleTaken);
-    const auto rowId = AppendTask(store, record);
-    if (!rowId || !transaction.Commit()) return Failed(store);
-    record.row_id = *rowId;
+    const auto rowId = table.Append(record);
+    if (!rowId) return Failed(rowId.Failure());
+    if (const StoreFailure failure = transaction.Commit(); !Succeeded(failure)) {
+        return Failed(failure);
+    }
+    record.rowId = *rowId;
     TaskChange change;
     change.task = std::move(record);
     return change;
 }
 
-TaskChange EditListTask(TaskStore& store, TaskRecord edited) {
+TaskChange EditListTask(TaskTable& table, TaskRecord edited) {
     if (const TaskRefusal refusal = RefusalOf(edited); refusal != TaskRefusal::kNone) {
         return Refused(refusal);
     }
-    if (!edited.row_id) {
-        store.lastFailure = StoreFailure::kNotFound;
-        return Failed(store);
-    }
-    store.lastFailure = StoreFailure::kNone;
-    Transaction transaction(store);
-    if (!transaction.Active()) return Failed(store);
-    const auto taken = TitleTaken(store, edited.title, edited.row_id);
-    if (!taken) return Failed(store);
+    if (!edited.rowId) return Failed(StoreFailure::kNotFound);
+    Transaction transaction(table.Store());
+    if (!transaction.Active()) return Failed(transaction.Failure());
+    const auto taken = TitleTaken(table, edited.title, edited.rowId);
+    if (!taken) return Failed(taken.Failure());
     if (*taken) return Refused(TaskRefusal::kTitleTaken);
-    if (!UpdateTask(store, edited) || !transaction.Commit()) return Failed(store);
+    if (const StoreFailure failure = table.Update(edited); !Succeeded(failure)) {
+        return Failed(failure);
+    }
+    if (const StoreFailure failure = transaction.Commit(); !Succeeded(failure)) {
+        return Failed(failure);
+    }
     TaskChange change;
     change.task = std::move(edited);
     return change;

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 
 // Why a change was refused, before anything was written.
 enum class TaskRefusal {
@@ -21,11 +21,11 @@ struct TaskChange {
     StoreFailure failure = StoreFailure::kNone;  // set when the store failed
 };
 
-// Adds `record` as the last task of the current table (created when missing), unless its title
+// Adds `record` as the last task of `table` (created when missing), unless its title
 // is empty, too long or taken. Title, description, done and date are the caller's; the place and
 // the row key are the file's.
-TaskChange AddListTask(TaskStore& store, TaskRecord record);
+TaskChange AddListTask(TaskTable& table, TaskRecord record);
 
-// Rewrites the row of `edited.row_id` with `edited`, unless its title is empty, too long or
+// Rewrites the row of `edited.rowId` with `edited`, unless its title is empty, too long or
 // another row's. The task's own title is no conflict.
-TaskChange EditListTask(TaskStore& store, TaskRecord edited);
+TaskChange EditListTask(TaskTable& table, TaskRecord edited);

@@ -1,6 +1,7 @@
 #include "tasks/unreferenced_tables.h"
 
 #include "store/folder_key.h"
+#include "store/task_table.h"
 
 void DropUnreferencedTables(TaskStore& store,
                             const std::vector<std::string>& tables,
@@ -12,7 +13,7 @@ void DropUnreferencedTables(TaskStore& store,
             if (matched[i] || tables[i] != table) continue;
             // An existing item without tasks needs no table; it is made again when the item is
             // next opened. A table that cannot be dropped now stays for the next clean.
-            if (CountTasks(store, tables[i]) == 0) (void)DropTable(store, tables[i]);
+            if (TaskTable(store, tables[i]).Count() == 0) (void)DropTable(store, tables[i]);
             matched[i] = true;
         }
     }

@@ -7,8 +7,9 @@
 #include <algorithm>
 
 #include "app/user_texts.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "tests/app/app_fixture.h"
+#include "tests/store/item_store.h"
 
 namespace {
 

@@ -1,9 +1,10 @@
 #include "tests/app/app_fixture.h"
+#include "tests/store/item_store.h"
 
 #include <shlobj.h>
 
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "tests/app/wine_windows.h"
 #include "text/text_encoding.h"
 
@@ -16,7 +17,7 @@ std::u16string AsU16(const std::wstring& text) {
     return std::u16string(text.begin(), text.end());
 }
 
-bool OpenStore(TaskStore& store, const std::wstring& dbPath, const std::wstring& folder) {
+bool OpenStore(TestStore& store, const std::wstring& dbPath, const std::wstring& folder) {
     if (!OpenTaskStore(store, WideToUtf8(dbPath))) return false;
     store.table = TableOf(folder);
     return true;
@@ -130,7 +131,7 @@ void PelmoraUiTest::TearDown() {
 }
 
 void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>& tasks) {
-    TaskStore store;
+    TestStore store;
     ASSERT_TRUE(OpenStore(store, DbPath(), folder));
     ASSERT_TRUE(CreateTaskTable(store));
     int priority = CountTasks(store, store.table);
@@ -139,7 +140,7 @@ void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>
         record.title = Base64Encode(task.title);
         if (task.description) record.description = Base64Encode(*task.description);
         record.done = task.done ? 1 : 0;
-        record.done_date = task.doneDate;
+        record.doneDate = task.doneDate;
         record.priority = priority++;
         ASSERT_TRUE(InsertTask(store, record)) << task.title;
     }
@@ -147,7 +148,7 @@ void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>
 
 std::vector<StoredTask> PelmoraUiTest::Stored(const std::wstring& folder) {
     std::vector<StoredTask> result;
-    TaskStore store;
+    TestStore store;
     if (!OpenStore(store, DbPath(), folder)) {
         ADD_FAILURE() << "cannot open the database";
         return result;
@@ -163,7 +164,7 @@ std::vector<StoredTask> PelmoraUiTest::Stored(const std::wstring& folder) {
         if (record.description && !record.description->empty())
             task.description = Base64Decode(*record.description);
         task.done = record.done != 0;
-        task.doneDate = record.done_date.value_or("");
+        task.doneDate = record.doneDate.value_or("");
         task.priority = record.priority;
         result.push_back(task);
     }
@@ -177,7 +178,7 @@ std::vector<std::string> PelmoraUiTest::StoredTitles(const std::wstring& folder)
 }
 
 std::vector<std::string> PelmoraUiTest::Tables() {
-    TaskStore store;
+    TestStore store;
     if (!OpenTaskStore(store, WideToUtf8(DbPath()))) return {};
     return ListTables(store).value_or(std::vector<std::string>{});
 }

@@ -7,8 +7,9 @@
 #include <oleacc.h>
 #include <sqlite3.h>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "tests/app/recover_fixture.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -31,7 +32,7 @@ std::vector<int> PrioritiesOf(const std::vector<StoredTask>& tasks) {
 void SeedDatabase(const std::wstring& dbPath,
                   const std::wstring& item,
                   const std::vector<SeedTask>& tasks) {
-    TaskStore store;
+    TestStore store;
     ASSERT_TRUE(OpenTaskStore(store, WideToUtf8(dbPath)));
     store.table = TableOf(item);
     ASSERT_TRUE(CreateTaskTable(store));
@@ -40,14 +41,14 @@ void SeedDatabase(const std::wstring& dbPath,
         TaskRecord record;
         record.title = Base64Encode(task.title);
         record.done = task.done ? 1 : 0;
-        record.done_date = task.doneDate;
+        record.doneDate = task.doneDate;
         record.priority = priority++;
         ASSERT_TRUE(InsertTask(store, record));
     }
 }
 
 std::vector<std::string> TitlesIn(const std::wstring& dbPath, const std::wstring& item) {
-    TaskStore store;
+    TestStore store;
     if (!OpenTaskStore(store, WideToUtf8(dbPath))) return {"<cannot open>"};
     store.table = TableOf(item);
     std::vector<std::string> titles;
@@ -57,7 +58,7 @@ std::vector<std::string> TitlesIn(const std::wstring& dbPath, const std::wstring
 }
 
 bool HasTable(const std::wstring& dbPath, const std::wstring& item) {
-    TaskStore store;
+    TestStore store;
     if (!OpenTaskStore(store, WideToUtf8(dbPath))) return false;
     return Contains(ListTables(store).value_or(std::vector<std::string>{}), TableOf(item));
 }
@@ -292,9 +293,9 @@ TEST_F(RecoverFromOtherFolderTest, ARemovalThatFailsLeavesEveryTaskInAtLeastOneF
     ASSERT_TRUE(PickOtherFolder(old_));
     ASSERT_TRUE(WaitUntil([&] { return Offered().size() == 1; }));
     // Another program reads the old folder's database just when its list is to be removed.
-    TaskStore reader;
+    TestStore reader;
     ASSERT_TRUE(OpenTaskStore(reader, WideToUtf8(OldDb())));
-    ASSERT_TRUE(sqlite3_exec(reader.db.get(), "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr,
+    ASSERT_TRUE(sqlite3_exec(reader.Handle(), "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr,
                              nullptr, nullptr) == SQLITE_OK);
     Recover(0);
     const auto box = app_.WaitMessageBox();
@@ -304,8 +305,8 @@ TEST_F(RecoverFromOtherFolderTest, ARemovalThatFailsLeavesEveryTaskInAtLeastOneF
               std::wstring::npos)
         << WideToUtf8(box->text);
     AnswerMessageBox(*box, IDOK);
-    sqlite3_exec(reader.db.get(), "COMMIT;", nullptr, nullptr, nullptr);
-    reader.db.reset();
+    sqlite3_exec(reader.Handle(), "COMMIT;", nullptr, nullptr, nullptr);
+    reader.Close();
 
     ASSERT_TRUE(WaitDialogGone());
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 4; }));
@@ -321,17 +322,17 @@ TEST_F(RecoverFromOtherFolderTest, ALockedOtherDatabaseChangesNothing) {
     ASSERT_TRUE(OpenDialog());
     ASSERT_TRUE(PickOtherFolder(old_));
     ASSERT_TRUE(WaitUntil([&] { return Offered().size() == 1; }));
-    TaskStore writer;
+    TestStore writer;
     ASSERT_TRUE(OpenTaskStore(writer, WideToUtf8(OldDb())));
-    ASSERT_TRUE(sqlite3_exec(writer.db.get(), "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr) ==
+    ASSERT_TRUE(sqlite3_exec(writer.Handle(), "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr) ==
                 SQLITE_OK);
     Recover(0);
     EXPECT_TRUE(ExpectBox(L"Pelmora Error",
                           L"The task database in \"" + old_.substr(0, old_.size() - 1) +
                               L"\" is in use by another program. Nothing was changed; please try "
                               L"again in a moment."));
-    sqlite3_exec(writer.db.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
-    writer.db.reset();
+    sqlite3_exec(writer.Handle(), "ROLLBACK;", nullptr, nullptr, nullptr);
+    writer.Close();
     EXPECT_TRUE(IsWindow(dialog_)) << "the dialog stays for another try";
     EXPECT_EQ(StoredTitles(L"Boxes"), (std::vector<std::string>{"unpack"}));
     EXPECT_EQ(TitlesIn(OldDb(), L"Boxes"), (std::vector<std::string>{"pack", "label", "ship"}));
@@ -462,11 +463,11 @@ TEST_F(ClearOpenTasksTest, DoneTasksAloneAreNotAskedAboutAgain) {
     ASSERT_TRUE(Launch(L"Kept"));
     ASSERT_TRUE(CloseMain());
     // Only finished work is left in lists whose item is gone.
-    TaskStore store;
+    TestStore store;
     ASSERT_TRUE(OpenTaskStore(store, WideToUtf8(DbPath())));
-    ASSERT_TRUE(DropTable(store, TableOf(L"Renamed A")));
-    ASSERT_TRUE(DropTable(store, TableOf(L"Renamed B")));
-    store.db.reset();
+    ASSERT_TRUE(Succeeded(DropTable(store, TableOf(L"Renamed A"))));
+    ASSERT_TRUE(Succeeded(DropTable(store, TableOf(L"Renamed B"))));
+    store.Close();
 
     ASSERT_TRUE(Launch(L"Kept"));
     EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced,

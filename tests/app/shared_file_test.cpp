@@ -4,8 +4,9 @@
 #include <sqlite3.h>
 
 #include "app/user_texts.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "tests/app/app_fixture.h"
+#include "tests/store/item_store.h"
 
 namespace {
 
@@ -235,7 +236,7 @@ TEST_F(SharedFileTest, AFileHeldAtStartIsToldAsInUseNotAsDamaged) {
 TEST_F(SharedFileTest, AProgramKilledDuringALargeRemovalLeavesAConsistentFile) {
     constexpr int kTasks = 20000;
     {
-        TaskStore store;
+        TestStore store;
         ASSERT_TRUE(OpenTaskStore(store, WideToUtf8(DbPath())));
         store.table = TableOf(L"Proj");
         ASSERT_TRUE(CreateTaskTable(store));
@@ -243,11 +244,11 @@ TEST_F(SharedFileTest, AProgramKilledDuringALargeRemovalLeavesAConsistentFile) {
         for (int i = 0; i < kTasks; ++i) {
             TaskRecord record;
             record.title = "dGFzaw" + std::to_string(i);  // distinct, need not decode
-            record.done_date = "2020-01-02";
+            record.doneDate = "2020-01-02";
             record.priority = i;
             ASSERT_TRUE(InsertTask(store, record));
         }
-        ASSERT_TRUE(transaction.Commit());
+        ASSERT_TRUE(Succeeded(transaction.Commit()));
     }
     ASSERT_TRUE(Launch(L"Proj"));
     FirstCommand(kCmdRemoveSelected, 0);

@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "tests/app/app_driver.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -71,7 +72,7 @@ bool SeedItem(const std::wstring& dbPath,
               const std::wstring& item,
               const DemoTask* tasks,
               size_t count) {
-    TaskStore store;
+    TestStore store;
     if (!OpenTaskStore(store, Utf16ToUtf8(U16(dbPath)))) return false;
     store.table = TaskTableName(FolderKey(U16(item)));
     if (!CreateTaskTable(store)) return false;
@@ -81,7 +82,7 @@ bool SeedItem(const std::wstring& dbPath,
         record.title = Base64Encode(tasks[i].title);
         if (tasks[i].description) record.description = Base64Encode(tasks[i].description);
         record.done = tasks[i].done ? 1 : 0;
-        record.done_date = tasks[i].date;
+        record.doneDate = tasks[i].date;
         record.priority = static_cast<int32_t>(i);
         if (!InsertTask(store, record)) return false;
     }

@@ -7,9 +7,9 @@ namespace {
 
 TaskRecord Task(std::u16string title, uint32_t done, std::optional<std::string> date) {
     TaskRecord record;
-    record.display_title = std::move(title);
+    record.displayTitle = std::move(title);
     record.done = done;
-    record.done_date = std::move(date);
+    record.doneDate = std::move(date);
     return record;
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "store/task_store.h"
+#include "store/task_table.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "tests/cli/cli_test_support.h"
+#include "tests/store/item_store.h"
 
 #include <sqlite3.h>
 
@@ -203,7 +204,7 @@ void CliTest::SetUp() {
 }
 
 void CliTest::Seed(const std::string& item, const std::vector<std::string>& titles, size_t done) {
-    TaskStore store;
+    TestStore store;
     ASSERT_TRUE(OpenTaskStore(store, Utf8Path(DbPath())));
     store.table = TaskTableName(FolderKey(Utf8ToUtf16(item)));
     ASSERT_TRUE(CreateTaskTable(store));
@@ -212,7 +213,7 @@ void CliTest::Seed(const std::string& item, const std::vector<std::string>& titl
         TaskRecord record;
         record.title = Base64Encode(titles[i]);
         record.done = i < done ? 1 : 0;
-        record.done_date = "2020-01-02";
+        record.doneDate = "2020-01-02";
         record.priority = start + static_cast<int>(i);
         ASSERT_TRUE(InsertTask(store, record));
     }
@@ -223,7 +224,7 @@ void CliTest::Sql(const std::string& sql) {
     // Natively the file is written by Debian's sqlite3 tool, a writer other than the store.
     RunSqliteTool(DbPath(), sql);
 #else
-    TaskStore store;
+    TestStore store;
     ASSERT_TRUE(OpenTaskStore(store, Utf8Path(DbPath())));
     RunSql(store, sql);
 #endif

@@ -5,6 +5,7 @@
 #include "cli/cli.h"
 #include "store/folder_key.h"
 #include "tests/cli/cli_test_support.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -281,7 +282,7 @@ TEST_F(TaskDatabaseFaultTest, ATableOfAnotherShapeUnderTheItemsNameIsNotWrittenT
 
 TEST_F(TaskDatabaseFaultTest, ADatabaseAnotherProgramWritesToIsBusyAndUnchanged) {
     Seed("Alpha", {"one"});
-    TaskStore other;
+    TestStore other;
     ASSERT_TRUE(OpenTaskStore(other, Utf8Path(DbPath())));
     RunSql(other, "BEGIN EXCLUSIVE;");
     const auto before = FolderBytes(Parent());
@@ -298,7 +299,7 @@ TEST_F(TaskDatabaseFaultTest, ADatabaseAnotherProgramWritesToIsBusyAndUnchanged)
 TEST_F(TaskDatabaseFaultTest, ACommitThatAReaderHoldsUpIsBusyAndChangesNoFile) {
     Seed("Alpha", {"one"});
     ASSERT_EQ(Cli({"rebuild", ParentArg()}).code, kExitOk);
-    TaskStore reader;
+    TestStore reader;
     ASSERT_TRUE(OpenTaskStore(reader, Utf8Path(DbPath())));
     RunSql(reader, "BEGIN; SELECT count(*) FROM sqlite_master;");
     const auto before = FolderBytes(Parent());

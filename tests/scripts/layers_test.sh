@@ -34,5 +34,22 @@ for file in task_store.h task_store.cpp; do
     fi
 done
 
+# SQLite's header outside store/, in either spelling: rejected naming the file; in store/: passes
+for spelling in '<sqlite3.h>' '"sqlite3.h"'; do
+    rm -rf "$scratch/bad" && tree "$scratch/bad"
+    printf '#include %s\n' "$spelling" >>"$scratch/bad/app/main.cpp"
+    printf '#include %s\n' "$spelling" >>"$scratch/bad/store/task_store.cpp"
+    if out="$(bash "$check" "$scratch/bad" 2>&1)"; then
+        echo "FAIL: app/ including $spelling: accepted"
+        failures=$((failures + 1))
+    elif ! grep -qF "app/main.cpp:3: only store/ may include sqlite3.h" <<<"$out" ||
+        grep -qF "store/task_store.cpp" <<<"$out"; then
+        echo "FAIL: $spelling: not rejected in app/ alone: $out"
+        failures=$((failures + 1))
+    else
+        echo "ok   app/ including $spelling: rejected"
+    fi
+done
+
 [ "$failures" -eq 0 ] || { echo "$failures case(s) failed"; exit 1; }
 echo "all cases passed"

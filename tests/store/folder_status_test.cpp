@@ -1,4 +1,5 @@
 #include "store/folder_status.h"
+#include "tests/store/item_store.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,7 @@ TaskRecord Task(int priority, bool done) {
     TaskRecord record;
     record.title = Base64Encode("task " + std::to_string(priority));
     record.done = done;
-    record.done_date = "2014-08-12";
+    record.doneDate = "2014-08-12";
     record.priority = priority;
     return record;
 }
@@ -56,7 +57,7 @@ protected:
 
     ScratchDir dir;
     std::u16string statusFile;
-    TaskStore store;
+    TestStore store;
 };
 
 TEST_F(FolderStatusTest, PathIsBesideTheDatabase) {
@@ -68,9 +69,9 @@ TEST_F(FolderStatusTest, PathIsBesideTheDatabase) {
 
 TEST_F(FolderStatusTest, WritingAnEntryReplacesItsOldValue) {
     const std::string key = FolderKey(u"Alpha");
-    ASSERT_TRUE(WriteFolderStatus(statusFile, key, FolderStatus::LessThanHalf));
-    ASSERT_TRUE(WriteFolderStatus(statusFile, FolderKey(u"Beta"), FolderStatus::AllDone));
-    ASSERT_TRUE(WriteFolderStatus(statusFile, key, FolderStatus::AtLeastHalf));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, key, FolderStatus::kLessThanHalf));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, FolderKey(u"Beta"), FolderStatus::kAllDone));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, key, FolderStatus::kAtLeastHalf));
     EXPECT_EQ(StatusOf(key), 2);
     EXPECT_EQ(StatusOf(FolderKey(u"Beta")), 3);
     EXPECT_EQ(StatusOf(FolderKey(u"alpha")), -1);
@@ -82,10 +83,10 @@ TEST_F(FolderStatusTest, WritingAnEntryReplacesItsOldValue) {
 // folder holds the file's name) fails and leaves nothing new in the user's folder.
 TEST_F(FolderStatusTest, AFailedWriteLeavesNoTemporaryFileBehind) {
     std::filesystem::create_directories(dir / "pelmora.ini" / "kept");
-    EXPECT_FALSE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::AllDone));
+    EXPECT_FALSE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::kAllDone));
     for (const bool replace : {false, true}) {
-        EXPECT_FALSE(PublishStatusEntries(statusFile,
-                                          {{FolderKey(u"Alpha"), FolderStatus::AllDone}}, replace));
+        EXPECT_FALSE(PublishStatusEntries(
+            statusFile, {{FolderKey(u"Alpha"), FolderStatus::kAllDone}}, replace));
     }
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
@@ -98,7 +99,7 @@ TEST_F(FolderStatusTest, AFailedWriteLeavesNoTemporaryFileBehind) {
 }
 
 TEST_F(FolderStatusTest, StartingFreshRemovesTheFileAndToleratesNone) {
-    ASSERT_TRUE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::LessThanHalf));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, FolderKey(u"Alpha"), FolderStatus::kLessThanHalf));
     EXPECT_TRUE(StartFreshStatusFile(statusFile));
     EXPECT_FALSE(PathExists(statusFile));
     EXPECT_TRUE(StartFreshStatusFile(statusFile));
@@ -111,7 +112,7 @@ TEST_F(FolderStatusTest, RebuildWritesOneEntryPerTableAndDropsStaleOnes) {
     const std::string all = AddItem(u"report.txt", 2, 2);
     const std::string none = AddItem(u"Empty", 0, 0);
     const std::string gone = FolderKey(u"Renamed");
-    ASSERT_TRUE(WriteFolderStatus(statusFile, gone, FolderStatus::AllDone));
+    ASSERT_TRUE(WriteFolderStatus(statusFile, gone, FolderStatus::kAllDone));
     ASSERT_TRUE(RebuildStatusFile(store, statusFile));
     EXPECT_EQ(StatusOf(half), 2);
     EXPECT_EQ(StatusOf(some), 1);
@@ -130,7 +131,7 @@ TEST_F(FolderStatusTest, RebuildOverADatabaseWithoutTablesLeavesTheFileUntouched
 TEST_F(FolderStatusTest, RebuildOverAnUnreadableDatabaseLeavesTheFileUntouched) {
     const std::string original = "[pelmora]\r\nabc=2\r\n";
     WriteFileBytes(dir / "pelmora.ini", original);
-    TaskStore broken;
+    TestStore broken;
     ASSERT_TRUE(OpenThenReplaceBytes(broken, dir / "broken.db", std::string(2048, 'x')));
     EXPECT_FALSE(RebuildStatusFile(broken, statusFile));
     EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), original);
@@ -223,7 +224,7 @@ TEST_F(FolderStatusTest, WritersOnTwoConnectionsLoseNoEntry) {
     }
     std::atomic<int> failures{0};
     const auto writer = [&](const std::vector<std::string>& own) {
-        TaskStore connection;
+        TestStore connection;
         if (!OpenTaskStore(connection, Utf8Path(dir / "pelmora.db"))) ++failures;
         for (const std::string& key : own) {
             if (!RefreshStatusEntries(connection, statusFile, {key})) ++failures;
@@ -271,7 +272,7 @@ TEST_F(FolderStatusTest, AFileThatCannotBeReadIsNeverWrittenOver) {
         std::filesystem::remove(file);
         ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
 #endif
-        result = WriteFolderStatus(statusFile, alpha, FolderStatus::AllDone);
+        result = WriteFolderStatus(statusFile, alpha, FolderStatus::kAllDone);
         EXPECT_FALSE(result);
         EXPECT_NE(result.fileFailure, FileFailure::kNone);
 #ifndef _WIN32
@@ -287,11 +288,12 @@ TEST_F(FolderStatusTest, WritersWaitForTheDatabaseWriteLockAndWriteNothingWithou
     const std::string alpha = AddItem(u"Alpha", 2, 2);
     const std::string original = "[pelmora]\r\n" + alpha + "=1\r\n";
     WriteFileBytes(dir / "pelmora.ini", original);
-    TaskStore other;
+    TestStore other;
     ASSERT_TRUE(OpenTaskStore(other, Utf8Path(dir / "pelmora.db")));
     RunSql(other, "BEGIN IMMEDIATE;");
-    EXPECT_FALSE(RebuildStatusFile(store, statusFile));
-    EXPECT_TRUE(LastFailureWasBusy(store));
+    const StatusWriteResult rebuilt = RebuildStatusFile(store, statusFile);
+    EXPECT_FALSE(rebuilt);
+    EXPECT_EQ(rebuilt.storeFailure, StoreFailure::kBusy);
     EXPECT_EQ(ReadFileBytes(dir / "pelmora.ini"), original);
     RunSql(other, "COMMIT;");
     ASSERT_TRUE(RefreshStatusEntries(store, statusFile, {alpha}));

@@ -11,6 +11,7 @@
 
 #include "store/folder_key.h"
 #include "store/test_support.h"
+#include "tests/store/item_store.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ const std::string kNewItem = TaskTableName(FolderKey(u"New item"));
 
 // A database of `rows` tasks for kItem, written through a plain connection.
 void MakeDatabase(const std::filesystem::path& path, int rows, int valueBytes = 10) {
-    TaskStore store;
+    TestStore store;
     ASSERT_TRUE(OpenTaskStore(store, Utf8Path(path)));
     store.table = kItem;
     ASSERT_TRUE(CreateTaskTable(store));
@@ -73,11 +74,11 @@ TEST(DamagedFileTest, AFileCutShortOrBrokenIsRefusedAtOpenAndLeftAsItIs) {
         SCOPED_TRACE(c.name);
         const auto path = dir / "pelmora.db";
         WriteFileBytes(path, c.bytes);
-        TaskStore store;
-        EXPECT_EQ(OpenTaskStore(store, Utf8Path(path)), !c.damaged);
-        EXPECT_EQ(store.lastFailure, c.damaged ? StoreFailure::kDamaged : StoreFailure::kNone);
-        EXPECT_EQ(static_cast<bool>(store.db), !c.damaged);
-        store.db.reset();
+        TestStore store;
+        EXPECT_EQ(store.Open(Utf8Path(path)),
+                  c.damaged ? StoreFailure::kDamaged : StoreFailure::kNone);
+        EXPECT_EQ(store.IsOpen(), !c.damaged);
+        store.Close();
         EXPECT_TRUE(ReadFileBytes(path) == c.bytes) << "the file changed";
     }
 }
@@ -138,19 +139,16 @@ TEST(WriteFailureTest, EachCauseIsToldAndTheFileIsLeftReadable) {
         const std::string before = ReadFileBytes(folder / "pelmora.db");
         ASSERT_TRUE(c.make(folder, volume ? &*volume : nullptr));
 
-        TaskStore store;
+        TestStore store;
         ASSERT_TRUE(OpenTaskStore(store, Utf8Path(folder / "pelmora.db")));
-        store.table = kNewItem;
-        EXPECT_FALSE(CreateTaskTable(store));
-        EXPECT_EQ(store.lastFailure, c.expected);
+        EXPECT_EQ(TaskTable(store, kNewItem).Create(), c.expected);
         store.table = kItem;
         TaskRecord task;
         task.title = "bmV3";
-        EXPECT_FALSE(AppendTask(store, task));
-        EXPECT_EQ(store.lastFailure, c.expected);
+        EXPECT_EQ(store.Table().Append(task).Failure(), c.expected);
         const auto tasks = LoadTasks(store);
         EXPECT_EQ(tasks ? tasks->size() : 0u, 3u);
-        store.db.reset();
+        store.Close();
 
         if (!volume) {
             EXPECT_TRUE(SetImmutable(folder, false));

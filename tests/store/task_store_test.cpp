@@ -1,4 +1,5 @@
-#include "store/task_store.h"
+#include "store/task_table.h"
+#include "tests/store/item_store.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -28,7 +29,7 @@ TaskRecord Task(const std::string& title,
     record.title = Base64Encode(title);
     if (description) record.description = Base64Encode(*description);
     record.done = done ? 1 : 0;
-    record.done_date = "2014-08-12";
+    record.doneDate = "2014-08-12";
     record.priority = priority;
     return record;
 }
@@ -58,12 +59,12 @@ protected:
 
     ScratchDir dir;
     std::filesystem::path dbPath;
-    TaskStore store;
+    TestStore store;
     StatementLog log;
 };
 
 TEST_F(TaskStoreTest, StatementTextsAreExactlyTheDesignedOnes) {
-    TaskStore fresh;
+    TestStore fresh;
     ASSERT_TRUE(OpenTaskStore(fresh, Utf8Path(dir / "other.db")));
     fresh.table = kAbcTable;
     StatementLog freshLog;
@@ -77,14 +78,14 @@ TEST_F(TaskStoreTest, StatementTextsAreExactlyTheDesignedOnes) {
     const auto rowId = InsertTask(store, Task("Buy milk", 0));
     ASSERT_TRUE(rowId);
     TaskRecord edited = Task("Buy oat milk", 3, true, "two litres");
-    edited.done_date = "2014-08-13";
-    edited.row_id = *rowId;
+    edited.doneDate = "2014-08-13";
+    edited.rowId = *rowId;
     ASSERT_TRUE(UpdateTask(store, edited));
     ASSERT_TRUE(DeleteTask(store, *rowId));
     CountTasks(store, kAbcTable);
     (void)LoadTasks(store);  // only the statements they run matter here
     (void)ListTables(store);
-    ASSERT_TRUE(DropTable(store, "tbl_0123"));
+    ASSERT_TRUE(Succeeded(DropTable(store, "tbl_0123")));
     // Every write that names a row checks first, inside its transaction, that the item's table
     // is an ordinary table, and finds its row by key.
     const std::string check =
@@ -129,9 +130,9 @@ TEST_F(TaskStoreTest, LoadRunsTheListQueryInPriorityOrder) {
     // An empty description is stored as '' and comes back as an empty text, not as none.
     ASSERT_TRUE((*tasks)[0].description);
     EXPECT_EQ(*(*tasks)[0].description, "");
-    EXPECT_FALSE((*tasks)[0].display_title);
+    EXPECT_FALSE((*tasks)[0].displayTitle);
     EXPECT_EQ(Base64Decode((*tasks)[1].title), "second");
-    EXPECT_EQ((*tasks)[1].done_date, "2014-08-12");
+    EXPECT_EQ((*tasks)[1].doneDate, "2014-08-12");
 }
 
 TEST_F(TaskStoreTest, FolderStatusAtTheBoundaries) {
@@ -139,10 +140,10 @@ TEST_F(TaskStoreTest, FolderStatusAtTheBoundaries) {
         int total, done;
         FolderStatus status;
     };
-    const Case cases[] = {{0, 0, FolderStatus::None},         {4, 2, FolderStatus::AtLeastHalf},
-                          {3, 1, FolderStatus::LessThanHalf}, {3, 2, FolderStatus::AtLeastHalf},
-                          {5, 0, FolderStatus::LessThanHalf}, {5, 5, FolderStatus::AllDone},
-                          {1, 1, FolderStatus::AllDone}};
+    const Case cases[] = {{0, 0, FolderStatus::kNone},         {4, 2, FolderStatus::kAtLeastHalf},
+                          {3, 1, FolderStatus::kLessThanHalf}, {3, 2, FolderStatus::kAtLeastHalf},
+                          {5, 0, FolderStatus::kLessThanHalf}, {5, 5, FolderStatus::kAllDone},
+                          {1, 1, FolderStatus::kAllDone}};
     for (const auto& c : cases) {
         store.table = TaskTableName(FolderKey(
             u"case" + Utf8ToUtf16(std::to_string(c.total) + "-" + std::to_string(c.done))));
@@ -156,7 +157,7 @@ TEST_F(TaskStoreTest, FolderStatusAtTheBoundaries) {
 TEST_F(TaskStoreTest, DoneCountsWhenItsIntegerValueIsNotZero) {
     RunSql(store, "insert into " + kAbcTable + " values('YQ==','',2,'2014-08-12',0);");
     RunSql(store, "insert into " + kAbcTable + " values('Yg==','',0.5,'2014-08-12',1);");
-    EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::AtLeastHalf);  // 1 of 2
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::kAtLeastHalf);  // 1 of 2
     const auto tasks = LoadTasks(store).value();
     ASSERT_EQ(tasks.size(), 2u);  // checked before indexing: a short list fails, never crashes
     EXPECT_NE(tasks[0].done, 0u);
@@ -166,12 +167,12 @@ TEST_F(TaskStoreTest, DoneCountsWhenItsIntegerValueIsNotZero) {
 TEST_F(TaskStoreTest, MissingTableReadsAsEmptyAndRefusesWrites) {
     store.table = TaskTableName(FolderKey(u"never created"));
     EXPECT_EQ(CountTasks(store, store.table), 0);
-    EXPECT_EQ(GetFolderStatus(store, store.table), FolderStatus::None);
+    EXPECT_EQ(GetFolderStatus(store, store.table), FolderStatus::kNone);
     const auto tasks = LoadTasks(store);
     ASSERT_TRUE(tasks);
     EXPECT_TRUE(tasks->empty());
     TaskRecord keyed = Task("x", 0);
-    keyed.row_id = 1;
+    keyed.rowId = 1;
     EXPECT_FALSE(InsertTask(store, Task("x", 0)));
     EXPECT_FALSE(UpdateTask(store, keyed));
     EXPECT_FALSE(DeleteTask(store, 1));
@@ -184,23 +185,21 @@ TEST_F(TaskStoreTest, UpdateFindsTheRowByItsKeyAndRewritesEveryColumn) {
     ASSERT_TRUE(rowId);
     TaskRecord edited = Task("new", 0);
     edited.done = 7;  // any non-zero value is done and written as 1
-    edited.done_date = "2020-01-02";
-    edited.row_id = rowId;
+    edited.doneDate = "2020-01-02";
+    edited.rowId = rowId;
     ASSERT_TRUE(UpdateTask(store, edited));
     const auto tasks = LoadTasks(store).value();
     ASSERT_EQ(tasks.size(), 1u);
     EXPECT_EQ(tasks[0].title, Base64Encode("new"));
     EXPECT_EQ(tasks[0].description, "");
     EXPECT_EQ(tasks[0].done, 1u);
-    EXPECT_EQ(tasks[0].done_date, "2020-01-02");
-    EXPECT_EQ(tasks[0].row_id, rowId);
+    EXPECT_EQ(tasks[0].doneDate, "2020-01-02");
+    EXPECT_EQ(tasks[0].rowId, rowId);
     // A write that changes no row is a failure: the window must not show it as made.
-    edited.row_id = *rowId + 1;
-    store.lastFailure = StoreFailure::kNone;
-    EXPECT_FALSE(UpdateTask(store, edited));
-    EXPECT_EQ(store.lastFailure, StoreFailure::kNotFound);
+    edited.rowId = *rowId + 1;
+    EXPECT_EQ(store.Table().Update(edited), StoreFailure::kNotFound);
     EXPECT_FALSE(DeleteTask(store, *rowId + 1));
-    edited.row_id.reset();
+    edited.rowId.reset();
     EXPECT_FALSE(UpdateTask(store, edited));
     EXPECT_EQ(CountTasks(store, kAbcTable), 1);
 }
@@ -213,10 +212,10 @@ TEST_F(TaskStoreTest, DuplicateTitlesAreWrittenOneRowAtATime) {
     tasks[1].done = 1;
     ASSERT_TRUE(UpdateTask(store, tasks[1]));
     EXPECT_EQ(GetFolderStatus(store, kAbcTable),
-              FolderStatus::AtLeastHalf);  // only the row acted on is done
-    ASSERT_TRUE(DeleteTask(store, tasks[1].row_id.value()));
+              FolderStatus::kAtLeastHalf);  // only the row acted on is done
+    ASSERT_TRUE(DeleteTask(store, tasks[1].rowId.value()));
     EXPECT_EQ(CountTasks(store, kAbcTable), 1);
-    EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::LessThanHalf);
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::kLessThanHalf);
 }
 
 TEST_F(TaskStoreTest, DeletingAtAnyPositionThenRenumberingLeavesZeroToNMinusTwo) {
@@ -225,7 +224,7 @@ TEST_F(TaskStoreTest, DeletingAtAnyPositionThenRenumberingLeavesZeroToNMinusTwo)
         ASSERT_TRUE(CreateTaskTable(store));
         AddTasks(5, 0);
         const auto loaded = LoadTasks(store).value();
-        ASSERT_TRUE(DeleteTask(store, loaded.at(static_cast<size_t>(k)).row_id.value()));
+        ASSERT_TRUE(DeleteTask(store, loaded.at(static_cast<size_t>(k)).rowId.value()));
         ASSERT_TRUE(RenumberTasks(store));
         EXPECT_EQ(StoredPriorities(), (std::vector<int>{0, 1, 2, 3})) << k;
         const auto tasks = LoadTasks(store).value();
@@ -264,9 +263,9 @@ TEST_F(TaskStoreTest, TransactionRollsBackUnlessCommitted) {
             Transaction inner(store);  // joins the outer one; its commit decides nothing
             ASSERT_TRUE(inner.Active());
             ASSERT_TRUE(InsertTask(store, Task("kept too", 1)));
-            EXPECT_TRUE(inner.Commit());
+            EXPECT_TRUE(Succeeded(inner.Commit()));
         }
-        EXPECT_TRUE(outer.Commit());
+        EXPECT_TRUE(Succeeded(outer.Commit()));
     }
     EXPECT_EQ(CountTasks(store, kAbcTable), 2);
 }
@@ -287,9 +286,9 @@ TEST_F(TaskStoreTest, HostileTableNamesAreQuotedNeverExecuted) {
     RunSql(store, "CREATE TABLE " + SqlTableName(hostile) + " (done INTEGER);");
     RunSql(store, "INSERT INTO " + SqlTableName(hostile) + " VALUES (1);");
     EXPECT_EQ(CountTasks(store, hostile), 1);
-    EXPECT_EQ(GetFolderStatus(store, hostile), FolderStatus::AllDone);
+    EXPECT_EQ(GetFolderStatus(store, hostile), FolderStatus::kAllDone);
     log.Clear();
-    EXPECT_TRUE(DropTable(store, hostile));
+    EXPECT_TRUE(Succeeded(DropTable(store, hostile)));
     EXPECT_EQ(log.statements.size(), 1u);
     EXPECT_EQ(CountTasks(store, kAbcTable), 2);  // the second statement never ran
     EXPECT_EQ(ListTables(store).value(), std::vector<std::string>{kAbcTable});
@@ -309,9 +308,9 @@ TEST_F(TaskStoreTest, ValuesFromAForeignFileCannotEndTheirLiteral) {
     tasks[0].done = 1;
     EXPECT_TRUE(UpdateTask(store, tasks[0]));
     EXPECT_TRUE(RenumberTasks(store));
-    EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::AllDone);
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::kAllDone);
     EXPECT_EQ(LoadTasks(store).value().at(0).title, evil);
-    EXPECT_TRUE(DeleteTask(store, tasks[0].row_id.value()));
+    EXPECT_TRUE(DeleteTask(store, tasks[0].rowId.value()));
     EXPECT_EQ(ListTables(store).value(), std::vector<std::string>{kAbcTable});
 }
 
@@ -322,7 +321,7 @@ TEST_F(TaskStoreTest, AStepErrorFailsTheQueryInsteadOfReturningPartOfIt) {
             ASSERT_TRUE(
                 InsertTask(store, Task(std::string(100, 'a' + i % 26) + std::to_string(i), i)));
         }
-        ASSERT_TRUE(filling.Commit());
+        ASSERT_TRUE(Succeeded(filling.Commit()));
     }
     // Damage pages well past the first rows so that stepping starts fine and then fails. The
     // damage comes after the open (whose check would refuse the file), from another program
@@ -334,35 +333,35 @@ TEST_F(TaskStoreTest, AStepErrorFailsTheQueryInsteadOfReturningPartOfIt) {
     WriteFileBytes(dbPath, bytes);
     EXPECT_FALSE(LoadTasks(store));
     EXPECT_EQ(CountTasks(store, kAbcTable), 0);
-    EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::None);
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::kNone);
     EXPECT_FALSE(RenumberTasks(store));
 }
 
 TEST_F(TaskStoreTest, AFileThatIsNoDatabaseFailsCleanly) {
     const auto path = dir / "garbage.db";
-    TaskStore other;
+    TestStore other;
     ASSERT_TRUE(OpenThenReplaceBytes(other, path, std::string(4096, 'G')));
     other.table = kAbcTable;
     EXPECT_FALSE(CreateTaskTable(other));
     EXPECT_FALSE(InsertTask(other, Task("x", 0)));
     EXPECT_FALSE(ListTables(other));
-    EXPECT_EQ(GetFolderStatus(other, kAbcTable), FolderStatus::None);
+    EXPECT_EQ(GetFolderStatus(other, kAbcTable), FolderStatus::kNone);
     EXPECT_EQ(ReadFileBytes(path), std::string(4096, 'G'));
 }
 
 // What a store on a file the system opens only for reading must do; empty when all is well.
 std::string ReadOnlyFailures(const std::filesystem::path& dbPath) {
-    TaskStore store;
+    TestStore store;
     if (!OpenTaskStore(store, Utf8Path(dbPath))) return "cannot open";
     store.table = kAbcTable;
     std::string failures;
     if (!IsReadOnly(store)) failures += "not read-only; ";
     const auto tasks = LoadTasks(store);
     if (!tasks || tasks->size() != 3) failures += "tasks not loaded; ";
-    if (GetFolderStatus(store, kAbcTable) != FolderStatus::LessThanHalf)
+    if (GetFolderStatus(store, kAbcTable) != FolderStatus::kLessThanHalf)
         failures += "wrong status; ";
     if (InsertTask(store, Task("new", 3))) failures += "insert succeeded; ";
-    if (tasks && !tasks->empty() && DeleteTask(store, tasks->front().row_id.value_or(0))) {
+    if (tasks && !tasks->empty() && DeleteTask(store, tasks->front().rowId.value_or(0))) {
         failures += "delete succeeded; ";
     }
     if (CountTasks(store, kAbcTable) != 3) failures += "rows changed; ";
@@ -370,15 +369,15 @@ std::string ReadOnlyFailures(const std::filesystem::path& dbPath) {
 }
 
 TEST_F(TaskStoreTest, AFolderThatDoesNotExistCannotBeOpened) {
-    TaskStore other;
+    TestStore other;
     EXPECT_FALSE(OpenTaskStore(other, Utf8Path(dir / "missing" / "pelmora.db")));
-    EXPECT_FALSE(other.db);
+    EXPECT_FALSE(other.IsOpen());
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
 
 TEST_F(TaskStoreTest, AReadOnlyFileCanBeReadButNotWritten) {
     AddTasks(3, 1);
-    store.db.reset();
+    store.Close();
     std::filesystem::permissions(dbPath, std::filesystem::perms::owner_read |
                                              std::filesystem::perms::group_read |
                                              std::filesystem::perms::others_read);
@@ -396,7 +395,7 @@ TEST_F(TaskStoreTest, AReadOnlyFileCanBeReadButNotWritten) {
         return;
     }
 #endif
-    TaskStore probe;
+    TestStore probe;
     ASSERT_TRUE(OpenTaskStore(probe, Utf8Path(dbPath)));
     if (!IsReadOnly(probe)) GTEST_SKIP() << "this user may write read-only files";
     EXPECT_EQ(ReadOnlyFailures(dbPath), "");
@@ -408,7 +407,7 @@ protected:
         ASSERT_TRUE(OpenTaskStore(other, Utf8Path(dbPath)));
         RunSql(other, "BEGIN EXCLUSIVE;");
     }
-    TaskStore other;
+    TestStore other;
 };
 
 TEST_F(LockedDatabaseTest, AWriteWaitsForALockThatIsReleasedSoon) {
@@ -434,7 +433,7 @@ TEST_F(LockedDatabaseTest, AWriteFailsWhenTheLockIsHeldOnAndChangesNothing) {
 
 #ifdef PELMORA_SQLITE3_CLI
 TEST_F(TaskStoreTest, RowsWrittenByTheSqliteToolReadBack) {
-    store.db.reset();
+    store.Close();
     const std::string sql = "insert into " + kAbcTable + " values('" +
                             Base64Encode("From the shell") + "','" +
                             Base64Encode("line 1\r\nline 2") + "',1,'2021-03-04',1); insert into " +
@@ -447,11 +446,11 @@ TEST_F(TaskStoreTest, RowsWrittenByTheSqliteToolReadBack) {
     ASSERT_EQ(tasks.size(), 2u);
     EXPECT_EQ(Base64Decode(tasks[0].title), "First");
     EXPECT_FALSE(tasks[0].description);
-    EXPECT_FALSE(tasks[0].done_date);
+    EXPECT_FALSE(tasks[0].doneDate);
     EXPECT_EQ(Base64Decode(tasks[1].description.value()), "line 1\r\nline 2");
     EXPECT_EQ(tasks[1].done, 1u);
-    EXPECT_EQ(tasks[1].done_date, "2021-03-04");
-    EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::AtLeastHalf);
+    EXPECT_EQ(tasks[1].doneDate, "2021-03-04");
+    EXPECT_EQ(GetFolderStatus(store, kAbcTable), FolderStatus::kAtLeastHalf);
 }
 #endif
 

@@ -27,19 +27,19 @@ int OnTrace(unsigned type, void* context, void* statement, void*) {
 }  // namespace
 
 void StatementLog::Attach(TaskStore& store) {
-    sqlite3_trace_v2(store.db.get(), SQLITE_TRACE_STMT, OnTrace, this);
+    sqlite3_trace_v2(store.Handle(), SQLITE_TRACE_STMT, OnTrace, this);
 }
 
 void RunSql(TaskStore& store, const std::string& sql) {
     char* error = nullptr;
-    const int rc = sqlite3_exec(store.db.get(), sql.c_str(), nullptr, nullptr, &error);
+    const int rc = sqlite3_exec(store.Handle(), sql.c_str(), nullptr, nullptr, &error);
     ASSERT_EQ(rc, SQLITE_OK) << sql << ": " << (error ? error : "");
     sqlite3_free(error);
 }
 
 void AllowTriggers(TaskStore& store) {
     int now = 0;
-    ASSERT_EQ(sqlite3_db_config(store.db.get(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, &now),
+    ASSERT_EQ(sqlite3_db_config(store.Handle(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, &now),
               SQLITE_OK);
     ASSERT_EQ(now, 1);
 }
@@ -48,7 +48,7 @@ bool OpenThenReplaceBytes(TaskStore& store,
                           const std::filesystem::path& path,
                           const std::string& bytes) {
     WriteFileBytes(path, "");
-    if (!OpenTaskStore(store, Utf8Path(path))) return false;
+    if (!Succeeded(store.Open(Utf8Path(path)))) return false;
     WriteFileBytes(path, bytes);
     return true;
 }

@@ -10,9 +10,10 @@
 #include <thread>
 
 #include "store/folder_key.h"
-#include "store/task_store.h"
+#include "store/task_table.h"
 #include "store/test_support.h"
 #include "tasks/task_edits.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -99,12 +100,12 @@ protected:
     ScratchDir dir;
     std::filesystem::path path;
     std::unique_ptr<RawConnection> raw;
-    TaskStore store;
+    TestStore store;
 };
 
 TEST_F(UntrustedFileTest, EveryConnectionIsHardened) {
     Open();
-    sqlite3* db = store.db.get();
+    sqlite3* db = store.Handle();
     const std::pair<int, int> expected[] = {
         {SQLITE_DBCONFIG_DEFENSIVE, 1},
         {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
@@ -138,11 +139,11 @@ TEST_F(UntrustedFileTest, ATriggerInTheFileNeverRuns) {
     ASSERT_EQ(tasks.size(), 3u);
     tasks[1].done = 1;
     ASSERT_TRUE(UpdateTask(store, tasks[1]));
-    ASSERT_TRUE(RemoveTask(store, tasks[0].row_id.value()));
+    ASSERT_TRUE(RemoveTask(store, tasks[0].rowId.value()));
     EXPECT_EQ(OtherRows(), before);
     EXPECT_EQ(ItemRows(), (std::vector<std::string>{Base64Encode("item 1") + "|0",
                                                     Base64Encode("item 2") + "|1"}));
-    EXPECT_EQ(GetFolderStatus(store, kItem), FolderStatus::AtLeastHalf);
+    EXPECT_EQ(GetFolderStatus(store, kItem), FolderStatus::kAtLeastHalf);
 }
 
 TEST_F(UntrustedFileTest, AViewStandingInForTheItemsTableIsNeitherReadNorWritten) {
@@ -168,7 +169,7 @@ TEST_F(UntrustedFileTest, WritesGoOnlyToAnOrdinaryTable) {
     raw->Run("CREATE VIEW " + kItem + " AS SELECT * FROM moved;");
     tasks[0].done = 1;
     EXPECT_FALSE(UpdateTask(store, tasks[0]));
-    EXPECT_FALSE(DeleteTask(store, tasks[0].row_id.value()));
+    EXPECT_FALSE(DeleteTask(store, tasks[0].rowId.value()));
     EXPECT_FALSE(RenumberTasks(store));
     EXPECT_EQ(raw->Rows("select count(*) from moved where done=0;"), std::vector<std::string>{"3"});
 }
@@ -187,10 +188,9 @@ TEST_F(UntrustedFileTest, AnExpensiveSchemaIsStoppedByTheStatementBudget) {
     raw->Run("ALTER TABLE " + kItem +
              " ADD COLUMN done INTEGER AS (length(hex(zeroblob(400000 + length(title)))) * 0);");
     Open();
-    store.budget->limit = std::chrono::milliseconds(100);
-    EXPECT_FALSE(LoadTasks(store));
+    store.SetStatementBudget(std::chrono::milliseconds(100));
+    EXPECT_EQ(store.Table().Load().Failure(), StoreFailure::kOther);
     EXPECT_EQ(CountTasks(store, kItem), 0);
-    EXPECT_EQ(store.lastFailure, StoreFailure::kOther);
     // The same budget is plenty for an ordinary table.
     EXPECT_EQ(CountTasks(store, kOther), 3);
     store.table = kOther;
@@ -204,12 +204,11 @@ TEST_F(UntrustedFileTest, ARunawayWriteFailsRollsBackAndFreesTheLock) {
     RunSql(store, "CREATE TRIGGER forever AFTER UPDATE ON " + kItem +
                       " BEGIN SELECT count(*) FROM (WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL "
                       "SELECT i + 1 FROM r) SELECT i FROM r); END;");
-    store.budget->limit = std::chrono::milliseconds(200);
+    store.SetStatementBudget(std::chrono::milliseconds(200));
     auto tasks = LoadTasks(store).value();
     ASSERT_EQ(tasks.size(), 3u);
     tasks[2].done = 1;
-    EXPECT_FALSE(UpdateTask(store, tasks[2]));
-    EXPECT_EQ(store.lastFailure, StoreFailure::kOther);
+    EXPECT_EQ(store.Table().Update(tasks[2]), StoreFailure::kOther);
     EXPECT_EQ(raw->Rows("select count(*) from " + kItem + " where done=1;"),
               std::vector<std::string>{"0"});
     // Nothing is left holding the write lock: a sibling program can write at once.
@@ -237,13 +236,13 @@ TEST_F(UntrustedFileTest, RowsWithForeignTitlesAreWrittenByKeyOnly) {
     Open();
     auto tasks = LoadTasks(store).value();
     ASSERT_EQ(tasks.size(), 6u);
-    for (const TaskRecord& task : tasks) EXPECT_TRUE(task.row_id);
+    for (const TaskRecord& task : tasks) EXPECT_TRUE(task.rowId);
     // The NULL title can be edited and the blob one removed; the twin of "item 0" changes alone.
     tasks[3].title = Base64Encode("named now");
     ASSERT_TRUE(UpdateTask(store, tasks[3]));
     tasks[5].done = 1;
     ASSERT_TRUE(UpdateTask(store, tasks[5]));
-    ASSERT_TRUE(RemoveTask(store, tasks[4].row_id.value()));
+    ASSERT_TRUE(RemoveTask(store, tasks[4].rowId.value()));
     EXPECT_EQ(ItemRows(), (std::vector<std::string>{
                               Base64Encode("item 0") + "|0", Base64Encode("item 1") + "|1",
                               Base64Encode("item 2") + "|2", Base64Encode("named now") + "|3",
@@ -262,8 +261,8 @@ TEST_F(UntrustedFileTest, AColumnThatHidesTheRowKeyMakesTheRowsReadOnly) {
     Open();
     auto tasks = LoadTasks(store).value();
     ASSERT_EQ(tasks.size(), 2u);
-    EXPECT_FALSE(tasks[0].row_id);
-    tasks[0].row_id = 7;  // even a key made up from the hiding column changes nothing
+    EXPECT_FALSE(tasks[0].rowId);
+    tasks[0].rowId = 7;  // even a key made up from the hiding column changes nothing
     tasks[0].done = 1;
     EXPECT_FALSE(UpdateTask(store, tasks[0]));
     EXPECT_EQ(raw->Rows("select count(*) from " + kItem + " where done=1;"),
@@ -322,19 +321,16 @@ TEST_F(UntrustedFileTest, ABusyFileIsToldApartFromADamagedOne) {
     raw->Run("BEGIN EXCLUSIVE;");
     TaskRecord task;
     task.title = Base64Encode("waits");
-    EXPECT_FALSE(InsertTask(store, task));
-    EXPECT_TRUE(LastFailureWasBusy(store));
-    EXPECT_FALSE(LoadTasks(store));  // busy is not an empty list
-    EXPECT_TRUE(LastFailureWasBusy(store));
+    EXPECT_EQ(store.Table().Insert(task).Failure(), StoreFailure::kBusy);
+    // busy is not an empty list
+    EXPECT_EQ(store.Table().Load().Failure(), StoreFailure::kBusy);
     raw->Run("ROLLBACK;");
     ASSERT_TRUE(InsertTask(store, task));
 
-    TaskStore damaged;
+    TestStore damaged;
     ASSERT_TRUE(OpenThenReplaceBytes(damaged, dir / "damaged.db", std::string(8192, 'D')));
     damaged.table = kItem;
-    EXPECT_FALSE(CreateTaskTable(damaged));
-    EXPECT_FALSE(LastFailureWasBusy(damaged));
-    EXPECT_EQ(damaged.lastFailure, StoreFailure::kDamaged);
+    EXPECT_EQ(damaged.Table().Create(), StoreFailure::kDamaged);
 }
 
 TEST_F(UntrustedFileTest, ATransactionHoldsTheWriteLockFromItsStart) {
@@ -355,7 +351,7 @@ TEST_F(UntrustedFileTest, RemoveAllIsOneDeleteOfExactlyTheRowsShown) {
     std::vector<int64_t> ids;
     const auto listed = LoadTasks(store);
     ASSERT_TRUE(listed);
-    for (const TaskRecord& task : *listed) ids.push_back(task.row_id.value());
+    for (const TaskRecord& task : *listed) ids.push_back(task.rowId.value());
     StatementLog log;
     log.Attach(store);
     ASSERT_TRUE(RemoveTasks(store, ids));

@@ -1,9 +1,11 @@
 #include "tasks/recovery.h"
+#include "tests/store/item_store.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -28,7 +30,7 @@ struct Row {
     std::string date = "2024-01-01";
 };
 
-void Fill(TaskStore& store, const std::string& table, const std::vector<Row>& rows) {
+void Fill(TestStore& store, const std::string& table, const std::vector<Row>& rows) {
     store.table = table;
     ASSERT_TRUE(CreateTaskTable(store));
     int priority = CountTasks(store, table);
@@ -37,21 +39,21 @@ void Fill(TaskStore& store, const std::string& table, const std::vector<Row>& ro
         record.title = Base64Encode(row.title);
         record.description = Base64Encode("about " + row.title);
         record.done = row.done ? 1 : 0;
-        record.done_date = row.date;
+        record.doneDate = row.date;
         record.priority = priority++;
         ASSERT_TRUE(InsertTask(store, record));
     }
 }
 
 // Every column of every row as SQL literals, in list order: what "byte-identical" compares.
-std::vector<std::string> Dump(TaskStore& store, const std::string& table) {
+std::vector<std::string> Dump(TestStore& store, const std::string& table) {
     std::vector<std::string> rows;
     sqlite3_stmt* raw = nullptr;
     const std::string sql =
         "select quote(title)||'|'||quote(description)||'|'||quote(done)||'|'||quote(done_date)||"
         "'|'||quote(priority) from " +
         table + " order by priority, rowid;";
-    if (sqlite3_prepare_v2(store.db.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(store.Handle(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
         sqlite3_finalize(raw);
         return {"<unreadable>"};
     }
@@ -61,7 +63,7 @@ std::vector<std::string> Dump(TaskStore& store, const std::string& table) {
     return rows;
 }
 
-std::vector<std::string> Titles(TaskStore& store, const std::string& table) {
+std::vector<std::string> Titles(TestStore& store, const std::string& table) {
     store.table = table;
     const auto tasks = LoadTasks(store).value();
     std::vector<std::string> titles;
@@ -69,7 +71,7 @@ std::vector<std::string> Titles(TaskStore& store, const std::string& table) {
     return titles;
 }
 
-std::vector<int> Priorities(TaskStore& store, const std::string& table) {
+std::vector<int> Priorities(TestStore& store, const std::string& table) {
     store.table = table;
     const auto tasks = LoadTasks(store).value();
     std::vector<int> priorities;
@@ -77,7 +79,7 @@ std::vector<int> Priorities(TaskStore& store, const std::string& table) {
     return priorities;
 }
 
-bool HasTable(TaskStore& store, const std::string& table) {
+bool HasTable(TestStore& store, const std::string& table) {
     const auto tables = ListTables(store).value();
     return std::find(tables.begin(), tables.end(), table) != tables.end();
 }
@@ -87,7 +89,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(OpenTaskStore(store, Utf8Path(dir / "pelmora.db"))); }
 
     ScratchDir dir;
-    TaskStore store;
+    TestStore store;
     const std::string oldTable = TableFor(u"Website");
     const std::string newTable = TableFor(u"Website 2025");
 };
@@ -162,7 +164,7 @@ TEST_F(RecoveryTest, WhatIsNotATaskListHasNoSummary) {
 TEST_F(RecoveryTest, AListThatCannotBeReadIsNotCountedAsOneTooLong) {
     Fill(store, oldTable, {{"kept"}});
     Fill(store, newTable, {{"hidden"}});
-    store.db.reset();
+    store.Close();
     // Written by a plain connection, as another program could: a value over the length limit
     // in the first list, and an index under the second list's name in other letter case, so
     // that the second cannot be told apart and is not read.
@@ -228,7 +230,7 @@ TEST_F(RecoveryTest, AfterOwnTasksTheRecoveredOnesFollowInTheirOrder) {
               (std::vector<std::string>{"mine 1", "mine 2", "old 2", "old 3", "old 1"}));
     EXPECT_EQ(Priorities(store, newTable), (std::vector<int>{0, 1, 2, 3, 4}));
     store.table = newTable;
-    EXPECT_EQ(GetFolderStatus(store, newTable), FolderStatus::LessThanHalf);
+    EXPECT_EQ(GetFolderStatus(store, newTable), FolderStatus::kLessThanHalf);
     EXPECT_EQ(LoadTasks(store).value()[2].done, 1u);
 }
 
@@ -281,7 +283,7 @@ TEST_F(RecoveryTest, AFailedWriteLeavesBothListsAsTheyWere) {
 TEST_F(RecoveryTest, ALockedDatabaseChangesNothing) {
     Fill(store, oldTable, {{"a"}});
     Fill(store, newTable, {{"b"}});
-    TaskStore other;
+    TestStore other;
     ASSERT_TRUE(OpenTaskStore(other, Utf8Path(dir / "pelmora.db")));
     RunSql(other, "BEGIN IMMEDIATE;");
     const RecoveryResult result = AttachTaskList(store, oldTable, newTable);
@@ -311,8 +313,8 @@ protected:
     }
 
     ScratchDir dir;
-    TaskStore from;
-    TaskStore to;
+    TestStore from;
+    TestStore to;
     const std::string table = TableFor(u"Boxes");
     std::vector<std::string> before;
 };
@@ -327,6 +329,32 @@ TEST_F(MoveAcrossTest, CopiesIntoTheItemsFileAndRemovesFromTheOther) {
     EXPECT_EQ(Titles(from, TableFor(u"Neighbour")), (std::vector<std::string>{"stays"}));
 }
 
+TEST_F(MoveAcrossTest, AnExpensiveOtherListIsStoppedByTheStatementBudget) {
+    // Every read of "done" makes a large text; the rows together take far longer than the
+    // budget allowed here. The other folder's file is read under the budget like any other, and
+    // a read stopped part-way copies nothing. (The column is added after the rows, so that
+    // making the file costs nothing.)
+    const std::string slow = TableFor(u"Slow");
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(Utf8Path(dir / "old" / "pelmora.db").c_str(), &raw), SQLITE_OK);
+        const UniqueSqlite db(raw);
+        const std::string sql =
+            "CREATE TABLE " + slow +
+            " (title TEXT, description TEXT, done_date TEXT, priority INTEGER);"
+            "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 3999) "
+            "INSERT INTO " +
+            slow + " SELECT 'dA==', '', '', i FROM n; ALTER TABLE " + slow +
+            " ADD COLUMN done INTEGER AS (length(hex(zeroblob(400000 + length(title)))) * 0);";
+        ASSERT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    from.SetStatementBudget(std::chrono::milliseconds(100));
+    const RecoveryResult result = MoveTaskListAcross(from, slow, to, table);
+    EXPECT_EQ(result.status, RecoveryStatus::kSourceUnreadable);
+    EXPECT_EQ(Titles(to, table), std::vector<std::string>{"unpack"});
+    EXPECT_TRUE(HasTable(from, slow));
+}
+
 TEST_F(MoveAcrossTest, AnEmptyItemTakesTheRowsUnchanged) {
     const std::string fresh = TableFor(u"Boxes 2");
     ASSERT_EQ(MoveTaskListAcross(from, table, to, fresh).status, RecoveryStatus::kDone);
@@ -339,7 +367,7 @@ TEST_F(MoveAcrossTest, EitherFileLockedChangesNothingAndSaysWhichOne) {
         RecoveryStatus status;
     } cases[] = {{"old", RecoveryStatus::kSourceBusy}, {"new", RecoveryStatus::kTargetBusy}};
     for (const auto& c : cases) {
-        TaskStore holder;
+        TestStore holder;
         ASSERT_TRUE(OpenTaskStore(holder, Utf8Path(dir / c.folder / "pelmora.db")));
         RunSql(holder, "BEGIN IMMEDIATE;");
         const RecoveryResult result = MoveTaskListAcross(from, table, to, table);
@@ -352,7 +380,7 @@ TEST_F(MoveAcrossTest, EitherFileLockedChangesNothingAndSaysWhichOne) {
 
 TEST_F(MoveAcrossTest, ARemovalThatFailsLeavesTheTasksInBothFiles) {
     // A reader of the other file keeps the removal from committing.
-    TaskStore reader;
+    TestStore reader;
     ASSERT_TRUE(OpenTaskStore(reader, Utf8Path(dir / "old" / "pelmora.db")));
     RunSql(reader, "BEGIN; SELECT count(*) FROM sqlite_master;");
     const RecoveryResult result = MoveTaskListAcross(from, table, to, table);
@@ -364,7 +392,7 @@ TEST_F(MoveAcrossTest, ARemovalThatFailsLeavesTheTasksInBothFiles) {
 }
 
 TEST_F(MoveAcrossTest, ACorruptOtherFileChangesNothing) {
-    from.db.reset();
+    from.Close();
     ASSERT_TRUE(OpenThenReplaceBytes(from, dir / "old" / "pelmora.db", std::string(8192, 'G')));
     const RecoveryResult result = MoveTaskListAcross(from, table, to, table);
     EXPECT_NE(result.status, RecoveryStatus::kDone);
@@ -374,13 +402,13 @@ TEST_F(MoveAcrossTest, ACorruptOtherFileChangesNothing) {
 }
 
 TEST_F(MoveAcrossTest, AReadOnlyOtherFileChangesNothing) {
-    from.db.reset();
+    from.Close();
     const auto path = dir / "old" / "pelmora.db";
     std::filesystem::permissions(path, std::filesystem::perms::owner_read |
                                            std::filesystem::perms::group_read |
                                            std::filesystem::perms::others_read);
     const auto attempt = [&]() -> std::string {
-        TaskStore readOnly;
+        TestStore readOnly;
         if (!OpenTaskStore(readOnly, Utf8Path(path))) return "cannot open";
         if (!IsReadOnly(readOnly)) return "skip";
         const RecoveryResult result = MoveTaskListAcross(readOnly, table, to, table);

@@ -8,6 +8,7 @@
 #include "store/folder_key.h"
 #include "tasks/task_edits.h"
 #include "tasks/unreferenced_tables.h"
+#include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -26,13 +27,13 @@ protected:
     void Add(const std::string& name) {
         TaskRecord record;
         record.title = Base64Encode(name);
-        record.done_date = "2024-01-01";
+        record.doneDate = "2024-01-01";
         record.priority = static_cast<int32_t>(CountTasks(store_, store_.table));
         ASSERT_TRUE(InsertTask(store_, record));
     }
 
     void Exec(const std::string& sql) {
-        ASSERT_EQ(sqlite3_exec(store_.db.get(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        ASSERT_EQ(sqlite3_exec(store_.Handle(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
             << sql;
     }
 
@@ -40,7 +41,7 @@ protected:
     // program's connections run no triggers; the test's own is switched on for this.
     void FailOn(const std::string& kind, const std::string& name) {
         int now = 0;
-        sqlite3_db_config(store_.db.get(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, &now);
+        sqlite3_db_config(store_.Handle(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, &now);
         ASSERT_EQ(now, 1);
         Exec("CREATE TRIGGER fail_" + kind + " BEFORE " + kind + " ON " + store_.table +
              " WHEN old.title='" + Base64Encode(name) + "' BEGIN SELECT RAISE(ABORT, 'no'); END;");
@@ -67,12 +68,12 @@ protected:
         return TaskRecord();
     }
 
-    int64_t IdOf(const std::string& name) { return Loaded(name).row_id.value_or(-1); }
+    int64_t IdOf(const std::string& name) { return Loaded(name).rowId.value_or(-1); }
 
     std::vector<int64_t> AllIds() {
         std::vector<int64_t> ids;
         for (const TaskRecord& task : LoadTasks(store_).value_or(std::vector<TaskRecord>())) {
-            ids.push_back(task.row_id.value_or(-1));
+            ids.push_back(task.rowId.value_or(-1));
         }
         return ids;
     }
@@ -80,12 +81,12 @@ protected:
     TaskRecord Record(const std::string& name, int priority) {
         TaskRecord record;
         record.title = Base64Encode(name);
-        record.done_date = "2024-01-01";
+        record.doneDate = "2024-01-01";
         record.priority = priority;
         return record;
     }
 
-    TaskStore store_;
+    TestStore store_;
 };
 
 using RowList = std::vector<std::string>;
@@ -135,7 +136,7 @@ TEST_F(TaskEditsTest, RemoveTasksDeletesAll) {
     ASSERT_TRUE(ExchangePriorities(store_, a, b, 0));
     ASSERT_TRUE(RemoveTasks(store_, AllIds()));
     EXPECT_TRUE(StoredRows().empty());
-    EXPECT_EQ(GetFolderStatus(store_, store_.table), FolderStatus::None);
+    EXPECT_EQ(GetFolderStatus(store_, store_.table), FolderStatus::kNone);
 }
 
 TEST_F(TaskEditsTest, RemoveTasksDeletesNothingWhenTheTableHoldsRowsNotShown) {
@@ -194,16 +195,13 @@ class UnreferencedTablesTest : public TaskEditsTest {
 protected:
     // Creates the table of item `name`, with `tasks` rows.
     std::string TableOf(const std::u16string& name, int tasks) {
-        TaskStore other;
-        other.db.reset(store_.db.release());
-        other.table = TaskTableName(FolderKey(name));
-        EXPECT_TRUE(CreateTaskTable(other));
+        TaskTable other(store_, TaskTableName(FolderKey(name)));
+        EXPECT_TRUE(Succeeded(other.Create()));
         for (int i = 0; i < tasks; ++i) {
             TaskRecord record = Record("t" + std::to_string(i), i);
-            EXPECT_TRUE(InsertTask(other, record));
+            EXPECT_TRUE(other.Insert(record));
         }
-        store_.db.reset(other.db.release());
-        return other.table;
+        return other.Name();
     }
 
     std::vector<std::string> Tables() {

@@ -6,6 +6,7 @@
 
 #include "store/folder_key.h"
 #include "tasks/task_list.h"
+#include "tests/store/item_store.h"
 #include "tests/store/test_support.h"
 #include "text/text_encoding.h"
 
@@ -16,7 +17,7 @@ namespace {
 class TaskListRulesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (TaskStore* store : {&window_, &other_}) {
+        for (TestStore* store : {&window_, &other_}) {
             ASSERT_TRUE(OpenTaskStore(*store, Utf8Path(dir_ / "pelmora.db")));
             store->table = TaskTableName(FolderKey(u"Proj"));
         }
@@ -25,7 +26,7 @@ protected:
     static TaskRecord Task(const std::string& title) {
         TaskRecord record;
         record.title = Base64Encode(title);
-        record.done_date = "2024-01-01";
+        record.doneDate = "2024-01-01";
         return record;
     }
 
@@ -40,8 +41,8 @@ protected:
     }
 
     ScratchDir dir_;
-    TaskStore window_;
-    TaskStore other_;
+    TestStore window_;
+    TestStore other_;
 };
 
 // The title rule holds against what the file holds, whoever wrote it: a copy of the list read
@@ -80,7 +81,7 @@ TEST_F(TaskListRulesTest, TitlesAreCheckedAgainstTheFileWhoeverWroteThem) {
 
     // A row another program removed is not found, and nothing else is written.
     RunSql(other_, "delete from " + other_.table +
-                       " where rowid=" + std::to_string(*now.back().row_id) + ";");
+                       " where rowid=" + std::to_string(*now.back().rowId) + ";");
     const TaskChange gone = EditListTask(window_, second);
     EXPECT_FALSE(gone.task);
     EXPECT_EQ(gone.failure, StoreFailure::kNotFound);
@@ -92,7 +93,7 @@ TEST_F(TaskListRulesTest, TitlesAreCheckedAgainstTheFileWhoeverWroteThem) {
 TEST_F(TaskListRulesTest, TwoWritersAddingOneTitleAtOnceStoreItOnce) {
     constexpr int kRounds = 40;
     TaskRefusal outcomes[2][kRounds] = {};
-    const auto writer = [&](TaskStore& store, TaskRefusal* outcome) {
+    const auto writer = [&](TestStore& store, TaskRefusal* outcome) {
         for (int round = 0; round < kRounds; ++round) {
             const TaskChange change = AddListTask(store, Task("Round " + std::to_string(round)));
             outcome[round] = change.task ? TaskRefusal::kNone : change.refusal;
