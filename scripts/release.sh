@@ -20,7 +20,7 @@
 # tree, the tools and the version and stops with one line when something is wrong; a failure
 # later removes everything it wrote. PELMORA_RELEASE_URL is where the release's files are
 # published (the winget manifest names Setup's address below it); PELMORA_WINGET_SCHEMAS as for
-# scripts/winget.py.
+# tools/release/winget.py.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -84,8 +84,8 @@ schemas="${PELMORA_WINGET_SCHEMAS:-$root/../shared/winget-schemas}"
 [ -d "$schemas/1.12.0" ] ||
     die "no winget schemas in $schemas/1.12.0: put them beside the repository or set PELMORA_WINGET_SCHEMAS"
 export PELMORA_WINGET_SCHEMAS="$schemas"
-"$system_python" scripts/draw_artwork.py --check >/dev/null 2>&1 ||
-    die "the committed pictures are not what scripts/draw_artwork.py draws (the about box shows the version, $version.1): run it and commit them"
+"$system_python" tools/artwork/draw_artwork.py --check >/dev/null 2>&1 ||
+    die "the committed pictures are not what tools/artwork/draw_artwork.py draws (the about box shows the version, $version.1): run it and commit them"
 
 commit="$(git rev-parse HEAD)"
 export SOURCE_DATE_EPOCH="$(git log -1 --format=%ct HEAD)"
@@ -167,7 +167,7 @@ release_build() {
     step "" cmake --build "$src/build/linux" -j "$jobs" --target pelmora-cli
 
     local win64="$src/build/win64" win32="$src/build/win32" linux="$src/build/linux"
-    step "version blocks" "$system_python" "$src/scripts/pe_version.py" check "$version" \
+    step "version blocks" "$system_python" "$src/tools/release/pe_version.py" check "$version" \
         "$win64/app/Pelmora.exe" "$win64/shellext/PelmoraExt.dll" "$win64/cli/pelmora-cli.exe" \
         "$win32/app/Pelmora.exe" "$win32/shellext/PelmoraExt.dll" "$win32/cli/pelmora-cli.exe" \
         "$win32/installer/PathEntry.exe" \
@@ -199,7 +199,7 @@ release_build() {
     step "Debian package" debian_package "$work" "$linux/cli/pelmora-cli" "$man" \
         "$dist/pelmora-cli_$version-1_amd64.deb"
 
-    step "winget manifests" "$system_python" "$src/scripts/winget.py" write "$dist/winget" "$version" \
+    step "winget manifests" "$system_python" "$src/tools/release/winget.py" write "$dist/winget" "$version" \
         "$dist/$setup" "$release_url/$setup" "$(date -u -d "@$SOURCE_DATE_EPOCH" +%F)"
 
     (cd "$dist" && find . -type f ! -name SHA256SUMS ! -name BUILDINFO | sed 's|^\./||' | sort |
@@ -215,7 +215,7 @@ release_build() {
     } >"$dist/BUILDINFO"
 
     step "checks: SHA256SUMS" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
-    step "checks: winget manifests" "$system_python" "$src/scripts/winget.py" check "$dist/winget" "$version" \
+    step "checks: winget manifests" "$system_python" "$src/tools/release/winget.py" check "$dist/winget" "$version" \
         "$dist/SHA256SUMS"
     # The one tag left is explained in the README ("Releases"): it is about Debian's own archive.
     step "checks: lintian" lintian --fail-on error,warning,info --display-info \

@@ -11,8 +11,8 @@
 # PELMORA_HOST_64BIT_ONLY=1 makes a host that can run 32-bit programs behave as one that cannot.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-. scripts/virtual_display.sh
-. scripts/wine-env.sh
+. scripts/lib/virtual_display.sh
+. scripts/lib/wine-env.sh
 
 # timed NAME COMMAND...: runs a step and notes how long it took, for the summary (a failing step
 # ends the command, as before).

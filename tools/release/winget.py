@@ -34,7 +34,7 @@ MANIFEST_VERSION = "1.12.0"
 IDENTIFIER = "Pelmora.Pelmora"
 PUBLISHER = "Pelmora"
 LOCALE = "en-US"
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SKIPPED = 77
 
 
