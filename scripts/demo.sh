@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-. scripts/window_capture.sh
+. scripts/lib/window_capture.sh
 demo="${1:-$HOME/PelmoraDemo}"
 
 ./scripts/setup.sh

@@ -21,14 +21,15 @@
 # The build uses `git archive` of HEAD, so nothing uncommitted or untracked gets in, and the commit
 # time as SOURCE_DATE_EPOCH, so the same commit gives the same bytes. Before building it checks the
 # tree, the tools and the version and stops with one line when something is wrong; a failure
-# later removes everything it wrote. PELMORA_WINGET_SCHEMAS as for scripts/winget.py.
+# later removes everything it wrote. PELMORA_WINGET_SCHEMAS as for
+# tools/release/winget.py.
 #
 # The addresses and names a release publishes, each with its default (the README lists them):
 #   PELMORA_HOMEPAGE     the product's page: Apps & features, the .deb, the winget licence address
 #   PELMORA_RELEASE_URL  where the release's files are published (winget names Setup below it)
 #   PELMORA_MAINTAINER   the .deb's maintainer
 #
-# Signing, when PELMORA_SIGN_KEY is set (scripts/signing.sh names the other settings): every
+# Signing, when PELMORA_SIGN_KEY is set (tools/release/signing.sh names the other settings): every
 # Windows binary is signed before it is packed, then the uninstaller and Setup as makensis writes
 # them, and their signatures are published, detached, in signatures/. PELMORA_SIGNATURES_IN=DIR
 # instead attaches the signatures of a published release to this build, which then has the same
@@ -109,8 +110,8 @@ schemas="${PELMORA_WINGET_SCHEMAS:-$root/../shared/winget-schemas}"
 [ -d "$schemas/1.12.0" ] ||
     die "no winget schemas in $schemas/1.12.0: put them beside the repository or set PELMORA_WINGET_SCHEMAS"
 export PELMORA_WINGET_SCHEMAS="$schemas"
-"$system_python" scripts/draw_artwork.py --check >/dev/null 2>&1 ||
-    die "the committed pictures are not what scripts/draw_artwork.py draws (the about box shows the version, $version.1): run it and commit them"
+"$system_python" tools/artwork/draw_artwork.py --check >/dev/null 2>&1 ||
+    die "the committed pictures are not what tools/artwork/draw_artwork.py draws (the about box shows the version, $version.1): run it and commit them"
 
 commit="$(git rev-parse HEAD)"
 export SOURCE_DATE_EPOCH="$(git log -1 --format=%ct HEAD)"
@@ -125,7 +126,7 @@ export PELMORA_HOMEPAGE="$homepage"
 if [ "$signing" = sign ]; then
     # One signing time for the whole release (and both builds of --verify).
     export PELMORA_SIGN_TIME="${PELMORA_SIGN_TIME:-$(date +%s)}"
-    bash scripts/signing.sh check
+    bash tools/release/signing.sh check
 fi
 jobs="${PELMORA_JOBS:-2}"
 
@@ -184,7 +185,7 @@ release_build() {
     local sign_args=()
     if [ "$signing" != no ]; then
         export PELMORA_SIGNATURES_OUT="$dist/signatures"
-        sign_args=(-DPELMORA_SIGN_COMMAND="bash $src/scripts/signing.sh apply")
+        sign_args=(-DPELMORA_SIGN_COMMAND="bash $src/tools/release/signing.sh apply")
     fi
 
     step "x86 binaries" cmake -S "$src" -B "$src/build/win32" "${release_args[@]}" \
@@ -201,7 +202,7 @@ release_build() {
     if [ "$signing" != no ]; then
         echo "  signing the binaries ($signing)"
         for pe in "${shipped[@]}"; do
-            bash "$src/scripts/signing.sh" apply "${pe#*:}" "${pe%%:*}-$(basename "${pe#*:}")"
+            bash "$src/tools/release/signing.sh" apply "${pe#*:}" "${pe%%:*}-$(basename "${pe#*:}")"
         done
     fi
     sums_before="$(for pe in "${shipped[@]}"; do sha256sum "${pe#*:}"; done)"
@@ -219,7 +220,7 @@ release_build() {
         -DCMAKE_EXE_LINKER_FLAGS="${flags[LDFLAGS]}"
     step "" cmake --build "$src/build/linux" -j "$jobs" --target pelmora-cli
 
-    step "version blocks" "$system_python" "$src/scripts/pe_version.py" check "$version" \
+    step "version blocks" "$system_python" "$src/tools/release/pe_version.py" check "$version" \
         "$win64/app/Pelmora.exe" "$win64/shellext/PelmoraExt.dll" "$win64/cli/pelmora-cli.exe" \
         "$win32/app/Pelmora.exe" "$win32/shellext/PelmoraExt.dll" "$win32/cli/pelmora-cli.exe" \
         "$win32/installer/PathEntry.exe" \
@@ -229,7 +230,7 @@ release_build() {
 
     echo "  packages"
     local setup="Pelmora-$version-Setup.exe" stage="$work/stage" notices="$win64/installer/THIRD-PARTY-NOTICES.txt"
-    step "checks: third-party notices" "$system_python" "$src/scripts/notices.py" check "$notices" \
+    step "checks: third-party notices" "$system_python" "$src/tools/release/notices.py" check "$notices" \
         "${shipped[@]#*:}" "$linux/cli/pelmora-cli"
     # with_texts DIR: the licence and the notices into a package's folder
     with_texts() {
@@ -259,10 +260,10 @@ release_build() {
 
     step "Debian package" debian_package "$work" "$linux/cli/pelmora-cli" "$man" \
         "$dist/pelmora-cli_$version-1_amd64.deb" "$notices"
-    step "checks: licence and notices in every package" "$system_python" "$src/scripts/notices.py" \
+    step "checks: licence and notices in every package" "$system_python" "$src/tools/release/notices.py" \
         check-artifact "$dist"/*.zip "$dist"/*.tar.gz "$dist"/*.deb
 
-    step "winget manifests" "$system_python" "$src/scripts/winget.py" write "$dist/winget" "$version" \
+    step "winget manifests" "$system_python" "$src/tools/release/winget.py" write "$dist/winget" "$version" \
         "$dist/$setup" "$release_url/$setup" "$(date -u -d "@$SOURCE_DATE_EPOCH" +%F)"
 
     (cd "$dist" && find . -type f ! -name SHA256SUMS ! -name BUILDINFO | sed 's|^\./||' | sort |
@@ -278,7 +279,7 @@ release_build() {
     } >"$dist/BUILDINFO"
 
     step "checks: SHA256SUMS" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
-    step "checks: winget manifests" "$system_python" "$src/scripts/winget.py" check "$dist/winget" "$version" \
+    step "checks: winget manifests" "$system_python" "$src/tools/release/winget.py" check "$dist/winget" "$version" \
         "$dist/SHA256SUMS"
     # The tags left are explained in the README ("Releases").
     step "checks: lintian" lintian --fail-on error,warning,info --display-info \
@@ -373,7 +374,7 @@ main() {
     fi
 
     if [ -n "${PELMORA_GPG_KEY:-}" ]; then
-        bash scripts/signing.sh sums "$partial/SHA256SUMS"
+        bash tools/release/signing.sh sums "$partial/SHA256SUMS"
     fi
     rm -rf dist
     mv "$partial" dist

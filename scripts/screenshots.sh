@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-. scripts/window_capture.sh
+. scripts/lib/window_capture.sh
 out="${1:-build/screenshots}"
 build="${PELMORA_BUILD_DIR:-build/win64}"
 

@@ -10,7 +10,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
     build-essential g++ cmake ninja-build pkg-config git file
     mingw-w64 wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick icoutils nsis
-    libsqlite3-dev sqlite3 googletest libcli11-dev nlohmann-json3-dev
+    libsqlite3-dev sqlite3 googletest libgtest-dev libcli11-dev nlohmann-json3-dev
     dpkg-dev tcl python3 clang-format clang-tidy python3-pil fonts-dejavu-core fonts-wine
     clang libclang-rt-14-dev
     zip help2man lintian python3-yaml python3-jsonschema

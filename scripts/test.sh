@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the portable core natively and under the sanitizers, and
-# the Windows binaries under Wine (a fresh temporary prefix, on a virtual X display). Ends with a
-# summary of the tiers that ran and of those skipped, and why, and of the time each step took.
+# the Windows binaries under Wine (a fresh temporary prefix, on a virtual X display). Each tier is
+# a preset's workflow (CMakePresets.json: configure, build, test), run one after the other: the
+# window tests fail under the load of a build beside them. Ends with a summary of the tiers that
+# ran and of the tests skipped, and why (from ctest's JUnit files), and of the time each step took.
 #
 # clang-tidy and fuzzing want the processors but no window, and the Windows tiers spend most of
 # their time waiting on windows (a quarter of two cores busy): the first two run beside the
-# Windows tiers at the lowest priority, so that a window test never waits for them. Each writes
-# to a log of its own, shown when the tiers are done; a failure in either fails the command.
+# Windows tiers at the lowest priority, so that neither a build nor a window test waits for them.
+# Each writes to a log of its own, shown when the tiers are done; a failure in either fails the
+# command.
 #
 # PELMORA_HOST_64BIT_ONLY=1 makes a host that can run 32-bit programs behave as one that cannot.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-. scripts/virtual_display.sh
-. scripts/wine-env.sh
+. scripts/lib/virtual_display.sh
+. scripts/lib/wine-env.sh
 
 # timed NAME COMMAND...: runs a step and notes how long it took, for the summary (a failing step
 # ends the command, as before).
@@ -67,40 +70,55 @@ format_check() {
 timed "format check" format_check
 
 jobs="${PELMORA_JOBS:-$(nproc)}"
-build() {
-    echo "== build $1"
-    cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1" -j "$jobs"
-}
-for preset in linux linux-asan win32 win64; do
-    timed "build $preset" build "$preset"
-done
-echo "== build the installers"
-timed "build installers" cmake --build --preset win64 -j "$jobs" --target installers
+export CMAKE_BUILD_PARALLEL_LEVEL="$jobs"
 
 if [ -z "${DISPLAY:-}" ]; then
     start_virtual_display
 fi
 
-# tier LABEL PRESET [CTEST ARGS...]: runs one preset's tests and notes what ran and what skipped.
+# tier LABEL PRESET: runs the preset's workflow (configure, build, test: CMakePresets.json), notes
+# the time of each of its steps, and what ran and what was skipped, and why, from the JUnit file
+# its tests write.
 tier() {
-    local label="$1" preset="$2" log="$scratch/ctest-$2.log" total skipped
-    shift 2
-    echo "== tests: $label"
-    ctest --preset "$preset" "$@" 2>&1 | tee "$log"
-    total="$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)"
-    skipped="$(grep -c '(Skipped)' "$log" || true)"
-    if [ "$skipped" -eq 0 ]; then
-        summary+=("ran      $label: ${total:-0} tests")
-    else
-        summary+=("ran      $label: $((total - skipped)) of $total tests")
-        # Each skipped test says why on its first "SKIPPED:" line; ask it again (it skips at once).
-        local name why
-        for name in $(sed -n 's/.* - \([^ ]*\) (Skipped).*/\1/p' "$log"); do
-            why="$(ctest --preset "$preset" -R "^$name\$" -V 2>&1 | sed -n 's/.*SKIPPED: //p' | head -n 1)"
-            summary+=("SKIPPED  $label: $name (${why:-no reason given})")
-        done
-    fi
+    local label="$1" preset="$2" junit="build/$2/junit.xml" marks="$scratch/steps-$2" line
+    echo "== $label: workflow $preset"
+    rm -f "$junit"
+    cmake --workflow --preset "$preset" 2>&1 | while IFS= read -r line; do
+        case "$line" in
+        "Executing workflow step "*) echo "$SECONDS ${line##*: }" >>"$marks" ;;
+        esac
+        printf '%s\n' "$line"
+    done
+    echo "$SECONDS" >>"$marks"
+    # The marks: the second each step began ("SECONDS kind preset NAME"), then the end.
+    while IFS= read -r line; do
+        timings+=("$line")
+    done < <(awk 'NR > 1 { t = $1 - from; printf "%-22s %3dm%02ds\n", preset " " kind, t / 60, t % 60 }
+                  { from = $1; kind = $2 }' preset="$preset" "$marks")
+    while IFS= read -r line; do
+        summary+=("$line")
+    done < <(python3 - "$label" "$junit" <<'PY'
+import sys
+import xml.etree.ElementTree as ET
+
+label, junit = sys.argv[1], sys.argv[2]
+cases = list(ET.parse(junit).getroot().iter("testcase"))
+skipped = []
+for case in cases:
+    mark = case.find("skipped")
+    if mark is not None:
+        # A test says why on its first "SKIPPED:" line; ctest's own words when it does not.
+        out = (case.findtext("system-out") or "").splitlines()
+        why = next((l.split("SKIPPED: ", 1)[1] for l in out if "SKIPPED: " in l), mark.get("message"))
+        skipped.append("SKIPPED  %s: %s (%s)" % (label, case.get("name"), (why or "no reason given").strip()))
+if skipped:
+    print("ran      %s: %d of %d tests" % (label, len(cases) - len(skipped), len(cases)))
+else:
+    print("ran      %s: %d tests" % (label, len(cases)))
+for line in skipped:
+    print(line)
+PY
+    )
 }
 
 # beside NAME COMMAND...: starts a step in the background at the lowest priority, its output in a
@@ -109,7 +127,7 @@ tier() {
 beside() {
     local name="$1"
     shift
-    echo "== $name: started beside the Windows tiers (its output follows them)"
+    echo "== $name: started beside the Windows tiers at the lowest priority (its output follows them)"
     (
         start=$SECONDS
         rc=0
@@ -133,16 +151,20 @@ await_beside() {
     fi
 }
 
-timed "tests linux" tier "linux (native)" linux -j "$jobs"
-timed "tests linux-asan" tier "linux-asan (AddressSanitizer, UndefinedBehaviorSanitizer)" linux-asan -j "$jobs"
+CTEST_PARALLEL_LEVEL="$jobs" tier "linux (native)" linux
+CTEST_PARALLEL_LEVEL="$jobs" tier "linux-asan (AddressSanitizer, UndefinedBehaviorSanitizer)" linux-asan
 
+# clang-tidy reads the compile commands of the native and the x64 builds: the latter is configured
+# here, before the Windows builds, so that both background steps can use every idle moment.
+cmake --preset win64 >/dev/null
 beside clang-tidy env PELMORA_JOBS="$jobs" ./scripts/tidy.sh
 beside fuzzing env PELMORA_JOBS="$jobs" ./scripts/fuzz.sh "${PELMORA_FUZZ_SECONDS:-20}"
-timed "tests win64" tier "win64 under Wine" win64 -j "$jobs"
+# The x86 tests run one at a time; the x64 build then brings the installers up to date as well.
+tier "win32 under Wine (WoW64)" win32
+CTEST_PARALLEL_LEVEL="$jobs" tier "win64 under Wine" win64
 if [ "$PELMORA_WINE32" = no ]; then
     summary+=("note     win64 under Wine: the installer tests used Setup built with the 64-bit stub; the shipped 32-bit one cannot run here")
 fi
-timed "tests win32" tier "win32 under Wine (WoW64)" win32
 
 await_beside clang-tidy
 await_beside fuzzing

@@ -9,7 +9,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 dpi="$1"
 shift
 case "$dpi" in '' | *[!0-9]*) echo "wine-at-dpi: not a density: $dpi" >&2; exit 2 ;; esac
-. "$here/wine-env.sh"
+. "$here/lib/wine-env.sh"
 pelmora_wine_probe || exit 1
 if [ "$PELMORA_WINE32" = no ] && pelmora_is_32bit_pe "${1:-}"; then
     echo "SKIPPED: $(basename "$1") is a 32-bit program; $PELMORA_WINE32_WHY"

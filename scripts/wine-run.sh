@@ -5,7 +5,7 @@
 # the reason, and exit code 77, which the tests count as skipped.
 set -euo pipefail
 here="$(dirname "$0")"
-. "$here/wine-env.sh"
+. "$here/lib/wine-env.sh"
 pelmora_wine_probe || exit 1
 if [ "$PELMORA_WINE32" = no ] && [ $# -gt 0 ] && pelmora_is_32bit_pe "$1"; then
     echo "SKIPPED: $(basename "$1") is a 32-bit program; $PELMORA_WINE32_WHY"

@@ -3,7 +3,7 @@
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wine-env.sh"
 # Paths with non-ASCII names cross from the shell into Windows programs as UTF-8.
 export LC_ALL=C.UTF-8
 

@@ -4,7 +4,7 @@
 # and fails, naming the component, when that component's section is missing; a package without
 # LICENSE.txt or THIRD-PARTY-NOTICES.txt fails too.
 set -euo pipefail
-notices="$(cd "$(dirname "$0")/../.." && pwd)/scripts/notices.py"
+notices="$(cd "$(dirname "$0")/../.." && pwd)/tools/release/notices.py"
 scratch="$(mktemp -d /tmp/pelmora-notices.XXXXXX)"
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"

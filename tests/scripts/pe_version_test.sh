@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# scripts/pe_version.py check on small PE files made here: one whose version block carries the
+# tools/release/pe_version.py check on small PE files made here: one whose version block carries the
 # version everywhere passes; one whose fixed file version, or fixed product version, alone is
 # another fails, naming which.
 set -euo pipefail
-pe_version="$(cd "$(dirname "$0")/../.." && pwd)/scripts/pe_version.py"
+pe_version="$(cd "$(dirname "$0")/../.." && pwd)/tools/release/pe_version.py"
 scratch="$(mktemp -d /tmp/pelmora-pe-version.XXXXXX)"
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"

@@ -8,7 +8,7 @@
 # are installed. Usage: signing_test.sh   (exit code 77 when osslsigncode is missing)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-signing="$root/scripts/signing.sh"
+signing="$root/tools/release/signing.sh"
 command -v osslsigncode >/dev/null || { echo "SKIPPED: osslsigncode is not installed (scripts/setup.sh)"; exit 77; }
 scratch="$(mktemp -d /tmp/pelmora-signing.XXXXXX)"
 trap 'rm -rf "$scratch"' EXIT

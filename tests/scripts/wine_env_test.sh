@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# How scripts/wine-env.sh picks the Wine loader, against stand-in loaders in a temporary folder:
+# How scripts/lib/wine-env.sh picks the Wine loader, against stand-in loaders in a temporary folder:
 # a 32-bit loader the kernel cannot execute, one that is missing, the switch that makes a capable
 # host behave as a 64-bit-only one, no loader at all, a failing wineboot, and a 32-bit program
 # reported as skipped by wine-run.sh without being started.
@@ -33,7 +33,7 @@ fresh() { # runs "$@" in a shell that has probed nothing yet
         WINEPREFIX="$work/prefix" "$@"
 }
 probe() { # prints loader|32-bit|why|WINELOADER after a probe, or fails as the probe did
-    fresh bash -c ". '$root/scripts/wine-env.sh' && pelmora_wine_probe &&
+    fresh bash -c ". '$root/scripts/lib/wine-env.sh' && pelmora_wine_probe &&
         echo \"\$(basename \"\$PELMORA_WINE_LOADER\")|\$PELMORA_WINE32|\$PELMORA_WINE32_WHY|\${WINELOADER:-}\"" "$@"
 }
 reset() { rm -rf "$work/bin" "$work/started"; }
@@ -75,7 +75,7 @@ pe() { # pe FILE MACHINE-BYTES
 pe "$work/x86.exe" '\x4c\x01'
 pe "$work/x64.exe" '\x64\x86'
 echo "not a program" >"$work/text.exe"
-is32() { bash -c ". '$root/scripts/wine-env.sh' && pelmora_is_32bit_pe \"\$1\"" _ "$1"; }
+is32() { bash -c ". '$root/scripts/lib/wine-env.sh' && pelmora_is_32bit_pe \"\$1\"" _ "$1"; }
 check "an x86 program is told apart" is32 "$work/x86.exe"
 check "an x64 program is not 32-bit" not is32 "$work/x64.exe"
 check "neither is a file that is no program" not is32 "$work/text.exe"

@@ -4,7 +4,7 @@
 # Usage: winget_test.sh VERSION   (skipped, exit code 77, when the schemas are not there)
 set -euo pipefail
 version="$1"
-winget="$(cd "$(dirname "$0")/../.." && pwd)/scripts/winget.py"
+winget="$(cd "$(dirname "$0")/../.." && pwd)/tools/release/winget.py"
 scratch="$(mktemp -d /tmp/pelmora-winget.XXXXXX)"
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"

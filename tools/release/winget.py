@@ -36,7 +36,7 @@ PUBLISHER = "Pelmora"
 LOCALE = "en-US"
 # The licence as the repository publishes it; PELMORA_HOMEPAGE moves it with the project's page.
 LICENSE_URL = os.environ.get("PELMORA_HOMEPAGE", "https://github.com/pelmora/pelmora") + "/blob/HEAD/LICENSE"
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SKIPPED = 77
 
 

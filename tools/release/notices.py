@@ -128,7 +128,7 @@ def section_text(component):
         found = [p for p in paras if pattern in files_of(p)]
         if not found:
             sys.exit("notices: %s has no copyright paragraph for %s: Debian's package changed; "
-                     "update scripts/notices.py" % (path, pattern))
+                     "update tools/release/notices.py" % (path, pattern))
         p = found[0]
         name = p["License"][0]
         text = p["License"][1:] or licences.get(name)

@@ -33,7 +33,7 @@ except ImportError:
 
 from artwork_formats import ICON_LAYOUT, bmp_bytes, ico_bytes, row_stride  # noqa: E402
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 SS = 8  # supersampling factor for shape coverage
 
@@ -533,7 +533,7 @@ def check(root):
         for path, kind in OUTPUTS.items():
             committed = os.path.join(root, path)
             if not os.path.exists(committed):
-                problems.append("%s: missing (run scripts/draw_artwork.py)" % path)
+                problems.append("%s: missing (run tools/artwork/draw_artwork.py)" % path)
                 continue
             with open(committed, "rb") as f:
                 data = f.read()
@@ -543,14 +543,14 @@ def check(root):
             if drawn != data and name == "about" and not pictures_alike(data, drawn, version_box(scale)):
                 # The version line is small: rasteriser noise over the whole picture could hide a
                 # changed digit, so that line must match on its own.
-                problems.append("%s: does not show version %s (run scripts/draw_artwork.py)" % (path, file_version()))
+                problems.append("%s: does not show version %s (run tools/artwork/draw_artwork.py)" % (path, file_version()))
             elif drawn != data:
                 if pictures_alike(data, drawn):
                     # Another release of Pillow or FreeType rasterises a few edge pixels
                     # differently: the pictures are the same, only their bytes are not.
                     print("artwork: %s differs from a fresh drawing in a few edge pixels only" % path)
                 else:
-                    problems.append("%s: differs from what scripts/draw_artwork.py draws (run it again)" % path)
+                    problems.append("%s: differs from what tools/artwork/draw_artwork.py draws (run it again)" % path)
             try:
                 problems += check_layout(path, kind, data)
             except (struct.error, OSError, ValueError) as e:
