@@ -186,7 +186,14 @@ std::optional<MessageBoxSeen> AppProcess::CurrentMessageBox() const {
 }
 
 std::optional<MessageBoxSeen> AppProcess::WaitMessageBox(DWORD timeoutMs) const {
-    HWND box = WaitWindow(IsMessageBox, timeoutMs);
+    // A box is read once its texts are in place: under load the poll can find the dialog
+    // between its creation and the moment it is given its caption and message.
+    HWND box = WaitWindow(
+        [](HWND window) {
+            return IsMessageBox(window) && !WindowText(window).empty() &&
+                   !WindowText(GetDlgItem(window, kMessageBoxTextId)).empty();
+        },
+        timeoutMs);
     if (!box) return std::nullopt;
     return ReadMessageBox(box);
 }
