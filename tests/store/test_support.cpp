@@ -31,11 +31,12 @@ int OnTrace(unsigned type, void* context, void* statement, void*) {
 
 }  // namespace
 
-ScratchDir::ScratchDir() {
+ScratchDir::ScratchDir() : ScratchDir(std::filesystem::temp_directory_path()) {}
+
+ScratchDir::ScratchDir(const std::filesystem::path& parent) {
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = std::filesystem::temp_directory_path() /
-            ("pelmora-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    path_ = parent / ("pelmora-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
     std::filesystem::create_directories(path_);
 }
 

@@ -8,10 +8,12 @@
 
 #include "store/task_store.h"
 
-// A fresh folder under the system's temporary folder, removed again at the end of the test.
+// A fresh folder under the system's temporary folder (or under `parent`), removed again at the
+// end of the test.
 class ScratchDir {
 public:
     ScratchDir();
+    explicit ScratchDir(const std::filesystem::path& parent);
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
