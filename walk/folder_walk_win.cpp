@@ -24,11 +24,11 @@ std::u16string LongForm(std::u16string path) {
 // A junction, a symbolic link or a volume mount point names another place; entering it could
 // loop or leave the volume. Every mounted volume is reached through such a point, so refusing
 // them keeps the walk on the root's volume without asking each folder for its volume. Reparse
-// points that are no name surrogates (cloud sync folders, deduplicated data) hold their own
-// contents and are walked.
+// points that name no other place (cloud sync folders, deduplicated data) hold their own contents
+// and are walked; one whose tag is not reported (Wine's host links) is taken for a link.
 bool NamesAnotherPlace(const WIN32_FIND_DATAW& found) {
     return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-           IsReparseTagNameSurrogate(found.dwReserved0);
+           (found.dwReserved0 == 0 || IsReparseTagNameSurrogate(found.dwReserved0));
 }
 
 FolderFailure FailureOf(DWORD error) {
