@@ -45,9 +45,12 @@ struct Walked {
 Walked Walk(const fs::path& root, const WalkOptions& options = {}) {
     Walked walked;
     std::atomic<bool> cancel{false};
-    walked.result = WalkTree(
-        Utf16Path(root), options, [&](const WalkedFolder& row) { walked.rows.push_back(row); },
-        cancel);
+    // A walk that loops reports without end: stopped, it fails on what it reported.
+    const auto onFolder = [&](const WalkedFolder& row) {
+        walked.rows.push_back(row);
+        if (walked.rows.size() > 100) cancel = true;
+    };
+    walked.result = WalkTree(Utf16Path(root), options, onFolder, cancel);
     return walked;
 }
 
