@@ -125,6 +125,7 @@ TEST(FolderWalkTest, ReportsEveryListOnceAndEntersNoLinkOrSkippedFolder) {
     std::set<std::u16string> expected{u"pelmora.db", u"b", u"x"};
     if (linked) expected.insert(u"up");
     EXPECT_EQ(names, expected);
+    ASSERT_NE(walked.Row(u8"Café 日本/ünï"), nullptr);
 #ifdef _WIN32
     EXPECT_EQ(walked.Row(u8"Café 日本/ünï")->path, u"\\\\?\\" + Utf16Path(unicode));
 #else
@@ -354,6 +355,7 @@ TEST(FolderWalkTest, DeepChainPastEveryPathLimit) {
 
 TEST(FolderWalkTest, CancelStopsWithinOneListing) {
     ScratchDir dir;
+    MakeList(dir.path());
     for (int i = 0; i < 30; ++i) MakeList(dir / ("f" + std::to_string(i)));
     std::atomic<bool> cancel{false};
     int reported = 0;
@@ -365,7 +367,8 @@ TEST(FolderWalkTest, CancelStopsWithinOneListing) {
         cancel);
     EXPECT_EQ(result.outcome, WalkOutcome::Cancelled);
     EXPECT_EQ(reported, 3);
-    // Cancelled before it starts: not even the root's listing is read to its end.
+    // Cancelled before it starts: not even the root's listing is read to its end, so the root's
+    // list is not reported.
     reported = 0;
     result = WalkTree(
         Utf16Path(dir.path()), {}, [&](const WalkedFolder&) { ++reported; }, cancel);
