@@ -4,10 +4,15 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <memory>
+
+#ifdef SYS_openat2
+#include <linux/openat2.h>
+#endif
 
 #include "store/folder_files.h"
 #include "text/text_encoding.h"
@@ -33,6 +38,11 @@ public:
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     void reset() {
         if (fd_ >= 0) close(fd_);
         fd_ = -1;
@@ -48,12 +58,14 @@ struct FolderCloser {
 
 constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
+using Listing = std::unique_ptr<DIR, FolderCloser>;
+
 // A folder on the current path. Only the folders nearest the top and every kAnchorEvery-th one
-// keep their descriptor open, so a tree 10,000 levels deep needs a few hundred descriptors, not
-// 10,000; a folder whose descriptor was let go is opened again from the nearest one kept, and only
-// when more of its sub-folders remain.
+// keep their listing (and with it their descriptor) open, so a tree 10,000 levels deep needs a few
+// hundred descriptors, not 10,000; a folder whose listing was let go is opened again from the
+// nearest one kept, and only when more of its sub-folders remain.
 struct Frame {
-    UniqueFd fd;
+    Listing listing;
     std::vector<std::string> pending;  // sub-folders still to walk
     size_t pathLength = 0;             // of the walk's path up to this folder
     int depth = 0;
@@ -66,6 +78,44 @@ bool IsUtf8(std::string_view text) {
         if (static_cast<unsigned char>(c) >= 0x80) return Utf16ToUtf8(Utf8ToUtf16(text)) == text;
     }
     return true;
+}
+
+// Opens the folder `name` in `parent` only when it is reached without a link and lies on the same
+// mount (`device`); otherwise fails with ELOOP, ENOTDIR or EXDEV. Where the kernel can check both
+// while opening, that is one call instead of an open and a stat per folder.
+int OpenFolderBelow(int parent, const char* name, dev_t device) {
+#ifdef SYS_openat2
+    static std::atomic<bool> noOpenat2{false};
+    if (!noOpenat2.load(std::memory_order_relaxed)) {
+        open_how how{};
+        how.flags = kOpenFlags | O_NOFOLLOW;
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
+        const int fd = static_cast<int>(syscall(SYS_openat2, parent, name, &how, sizeof how));
+        if (fd >= 0 || errno != ENOSYS) return fd;
+        noOpenat2 = true;
+    }
+#endif
+    const int fd = openat(parent, name, kOpenFlags | O_NOFOLLOW);
+    struct stat info {};
+    if (fd >= 0 && (fstat(fd, &info) != 0 || info.st_dev != device)) {
+        close(fd);
+        errno = EXDEV;
+        return -1;
+    }
+    return fd;
+}
+
+// The listing of an open folder, which takes the descriptor over; none (errno kept) when `fd` is
+// not open or cannot be listed.
+Listing ListingOf(int fd) {
+    if (fd < 0) return nullptr;
+    Listing listing(fdopendir(fd));
+    if (!listing) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return listing;
 }
 
 FolderFailure FailureOf(int error) {
@@ -95,8 +145,7 @@ private:
         if (path_.back() != '/') path_ += '/';
         path_ += name;
     }
-    // Lists the top frame's folder and reports it when it must; false when the walk ends here
-    // (cancelled, or a root that cannot be listed).
+    // Lists the top frame's folder and reports it when it must; false when cancelled.
     bool ListTop();
     int FdOf(size_t index);
     void Report(FolderFailure failure, int listingFd, bool hasDatabase);
@@ -118,16 +167,22 @@ WalkResult PosixWalk::Run(const std::u16string& root) {
     path_ = Utf16ToUtf8(root);
     while (path_.size() > 1 && path_.back() == '/') path_.pop_back();
     rootLength_ = path_.size();
-    UniqueFd rootFd(open(path_.c_str(), kOpenFlags));
+    const int rootFd = open(path_.c_str(), kOpenFlags);
     struct stat info {};
-    if (rootFd.get() < 0 || fstat(rootFd.get(), &info) != 0) {
+    if (rootFd < 0 || fstat(rootFd, &info) != 0) {
         result_.outcome = errno == ENOTDIR  ? WalkOutcome::RootNotFolder
                           : errno == ENOENT ? WalkOutcome::RootNotFound
                                             : WalkOutcome::RootUnreadable;
+        if (rootFd >= 0) close(rootFd);
         return result_;
     }
     device_ = info.st_dev;
-    frames_.push_back(Frame{std::move(rootFd), {}, path_.size(), 0});
+    Listing rootListing = ListingOf(rootFd);
+    if (!rootListing) {
+        result_.outcome = WalkOutcome::RootUnreadable;
+        return result_;
+    }
+    frames_.push_back(Frame{std::move(rootListing), {}, path_.size(), 0});
     if (!ListTop()) return result_;
     while (!frames_.empty()) {
         if (Cancelled()) {
@@ -151,17 +206,17 @@ WalkResult PosixWalk::Run(const std::u16string& root) {
             continue;
         }
         Append(name);
-        UniqueFd fd(openat(parentFd, name.c_str(), kOpenFlags | O_NOFOLLOW));
-        if (fd.get() < 0) {
-            // No longer a folder (a link or a file took its name): nothing to walk.
-            if (errno != ELOOP && errno != ENOTDIR) Fail(FailureOf(errno));
+        Listing listing = ListingOf(OpenFolderBelow(parentFd, name.c_str(), device_));
+        if (!listing) {
+            // No longer a folder (a link or a file took its name), or a mount point: nothing to
+            // walk.
+            if (errno != ELOOP && errno != ENOTDIR && errno != EXDEV) Fail(FailureOf(errno));
             continue;
         }
-        if (fstat(fd.get(), &info) != 0 || info.st_dev != device_) continue;  // a mount point
-        frames_.push_back(Frame{std::move(fd), {}, path_.size(), depth});
+        frames_.push_back(Frame{std::move(listing), {}, path_.size(), depth});
         if (frames_.size() > kOpenNearTop + 1) {
             const size_t far = frames_.size() - 1 - kOpenNearTop;
-            if (far % kAnchorEvery != 0) frames_[far].fd.reset();
+            if (far % kAnchorEvery != 0) frames_[far].listing.reset();
         }
         if (!ListTop()) return result_;
     }
@@ -169,38 +224,29 @@ WalkResult PosixWalk::Run(const std::u16string& root) {
 }
 
 int PosixWalk::FdOf(size_t index) {
-    if (frames_[index].fd.get() >= 0) return frames_[index].fd.get();
+    if (frames_[index].listing) return dirfd(frames_[index].listing.get());
     size_t from = index;
-    while (frames_[from].fd.get() < 0) --from;  // the root's is always open
+    while (!frames_[from].listing) --from;  // the root's is always open
     UniqueFd step;
-    int at = frames_[from].fd.get();
+    int at = dirfd(frames_[from].listing.get());
     for (size_t i = from + 1; i <= index; ++i) {
         const size_t start = frames_[i - 1].pathLength + (path_[frames_[i - 1].pathLength] == '/');
         const std::string name = path_.substr(start, frames_[i].pathLength - start);
-        UniqueFd next(openat(at, name.c_str(), kOpenFlags | O_NOFOLLOW));
-        struct stat info {};
-        if (next.get() < 0 || fstat(next.get(), &info) != 0 || info.st_dev != device_) return -1;
+        UniqueFd next(OpenFolderBelow(at, name.c_str(), device_));
+        if (next.get() < 0) return -1;
         step = std::move(next);
         at = step.get();
     }
-    frames_[index].fd = std::move(step);
-    return frames_[index].fd.get();
+    frames_[index].listing = ListingOf(step.release());
+    return frames_[index].listing ? dirfd(frames_[index].listing.get()) : -1;
 }
 
 bool PosixWalk::ListTop() {
     Frame& frame = frames_.back();
     ++result_.folders;
     names_.clear();
-    const int fd = frame.fd.get();
-    const std::unique_ptr<DIR, FolderCloser> listing(fdopendir(fcntl(fd, F_DUPFD_CLOEXEC, 0)));
-    if (!listing) {
-        if (frames_.size() == 1) {
-            result_.outcome = WalkOutcome::RootUnreadable;
-            return false;
-        }
-        Fail(FailureOf(errno));
-        return true;
-    }
+    DIR* listing = frame.listing.get();
+    const int fd = dirfd(listing);
     bool hasDatabase = false;
     for (;;) {
         if (Cancelled()) {
@@ -208,7 +254,7 @@ bool PosixWalk::ListTop() {
             return false;
         }
         errno = 0;
-        const dirent* entry = readdir(listing.get());
+        const dirent* entry = readdir(listing);
         if (entry == nullptr) break;
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") continue;

@@ -229,6 +229,7 @@ TEST(FolderWalkTest, UnreadableFoldersAreRowsAndTheWalkGoesOn) {
         cancel);
     EXPECT_EQ(walked.result.outcome, WalkOutcome::Finished);
     EXPECT_EQ(walked.Counts(), Once({"", "gone", "zeta"}));
+    ASSERT_NE(walked.Row("gone"), nullptr);
     EXPECT_EQ(walked.Row("gone")->failure, FolderFailure::Vanished);
     EXPECT_FALSE(walked.Row("gone")->hasDatabase);
     EXPECT_EQ(walked.result.unreadable, 1u);
@@ -238,6 +239,7 @@ TEST(FolderWalkTest, UnreadableFoldersAreRowsAndTheWalkGoesOn) {
     ASSERT_EQ(chmod((dir / "locked").c_str(), 0), 0);
     WithoutReadOverride([&] { walked = Walk(dir.path()); });
     EXPECT_EQ(walked.Counts(), Once({"", "locked", "zeta"}));
+    ASSERT_NE(walked.Row("locked"), nullptr);
     EXPECT_EQ(walked.Row("locked")->failure, FolderFailure::AccessDenied);
     WithoutReadOverride([&] { walked = Walk(dir / "locked"); });
     EXPECT_EQ(walked.result.outcome, WalkOutcome::RootUnreadable);
