@@ -136,6 +136,18 @@ TEST(FolderWalkTest, ReportsEveryListOnceAndEntersNoLinkOrSkippedFolder) {
     EXPECT_EQ(walked.Counts(),
               Once({"", "a", "a/b/c", u8"Café 日本/ünï", ".git", "node_modules", hidden}));
     EXPECT_EQ(Snapshot(dir.path()), before);
+
+#ifndef _WIN32
+    // A name that is not UTF-8 is walked all the same, shown with U+FFFD; in a folder's names it
+    // is left out, since no item of that name can have a list.
+    MakeList(root / "a" / "x" / "bad\xff");
+    WriteFileBytes(root / "a" / "x" / "bad\xff" / "item\xfe", "");
+    walked = Walk(root / "a" / "x");
+    ASSERT_EQ(walked.rows.size(), 1u);
+    EXPECT_EQ(walked.rows[0].relative, u"bad\uFFFD");
+    EXPECT_FALSE(walked.rows[0].exactPath);
+    EXPECT_EQ(walked.rows[0].entries, std::vector<std::u16string>{u"pelmora.db"});
+#endif
 }
 
 TEST(FolderWalkTest, DepthAndExcludeLimitWhatIsEntered) {
