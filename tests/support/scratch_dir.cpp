@@ -7,11 +7,12 @@
 
 namespace fs = std::filesystem;
 
-ScratchDir::ScratchDir() {
+ScratchDir::ScratchDir() : ScratchDir(fs::temp_directory_path()) {}
+
+ScratchDir::ScratchDir(const fs::path& parent) {
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = fs::temp_directory_path() /
-            ("pelmora-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    path_ = parent / ("pelmora-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
     fs::create_directories(path_);
 }
 

@@ -9,6 +9,8 @@
 class ScratchDir {
 public:
     ScratchDir();
+    // Under `parent` instead, for trees that want another file system (a RAM disk for depth).
+    explicit ScratchDir(const std::filesystem::path& parent);
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
