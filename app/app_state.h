@@ -9,6 +9,7 @@
 #include <string>
 
 #include "store/task_table.h"
+#include "tasks/task_list.h"
 #include "win/unique_handle.h"
 
 struct AppState {
@@ -27,4 +28,9 @@ extern AppState gApp;
 // The item's table in the one connection.
 inline TaskTable ItemTable() {
     return TaskTable(gApp.store, gApp.table);
+}
+
+// The use cases of the item's list on the one connection.
+inline TaskList ItemList() {
+    return TaskList(ItemTable());
 }

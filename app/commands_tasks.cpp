@@ -12,7 +12,7 @@
 #include "app/messages.h"
 #include "app/task_list.h"
 #include "app/user_texts.h"
-#include "tasks/task_edits.h"
+#include "tasks/task_list.h"
 
 namespace {
 
@@ -44,8 +44,7 @@ void ExchangeEntries(HWND window, HWND list, int upperIndex, int selectAfter) {
     const bool renumbers = !HaveConsecutivePriorities(*upper, *lower);
     // Both rows move or neither: a half-written exchange would leave two tasks with one
     // priority, and the list would show an order the next start does not.
-    TaskTable table = ItemTable();
-    if (const StoreFailure failure = ExchangePriorities(table, *upper, *lower, upperIndex);
+    if (const StoreFailure failure = ItemList().Exchange(*upper, *lower, upperIndex);
         !Succeeded(failure)) {
         FailedWrite(window, list, failure, kCannotUpdateDatabase);
         return;
@@ -123,7 +122,7 @@ void CmdRemoveSelected(HWND window) {
     const TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
     const std::optional<int64_t> rowId = record->rowId;
-    if (!AskYesNo(window, L"Are you sure you want delete the selected task?")) return;
+    if (!AskYesNo(window, kConfirmRemoveTask)) return;
     // The question ran a message loop: the task is found again by its row, and the place and
     // the record seen before it are not used. A list read again meanwhile without the task has
     // nothing left to remove.
@@ -131,8 +130,7 @@ void CmdRemoveSelected(HWND window) {
     if (rowId && !index) return;
     // The deletion and the renumbering of the rest are one change: a removal that left a gap in
     // the stored priorities would make later moves exchange the wrong neighbours.
-    TaskTable table = ItemTable();
-    const StoreFailure failure = rowId ? RemoveTask(table, *rowId) : StoreFailure::kNotFound;
+    const StoreFailure failure = rowId ? ItemList().Remove(*rowId) : StoreFailure::kNotFound;
     if (!Succeeded(failure)) {
         FailedWrite(window, list, failure, kCannotRemoveRecord);
         return;
@@ -149,7 +147,7 @@ void CmdRemoveSelected(HWND window) {
 void CmdRemoveAll(HWND window) {
     const HWND list = TaskListOf(window);
     if (EntryCount(list) == 0) return;
-    if (!AskYesNo(window, L"Are you sure you want delete all tasks?")) return;
+    if (!AskYesNo(window, kConfirmRemoveAll)) return;
     // The rows are those the list holds once the question is answered.
     const int count = EntryCount(list);
     if (count == 0) return;
@@ -166,8 +164,7 @@ void CmdRemoveAll(HWND window) {
     }
     // All rows go in one statement, and only when the table holds exactly the rows shown: when
     // it does not, none is deleted, and the list then shows what the database holds.
-    TaskTable table = ItemTable();
-    const StoreFailure failure = allKeyed ? RemoveTasks(table, rowIds) : StoreFailure::kNotFound;
+    const StoreFailure failure = allKeyed ? ItemList().RemoveAll(rowIds) : StoreFailure::kNotFound;
     if (!Succeeded(failure)) {
         FailedWrite(window, list, failure, kCannotRemoveRecord);
         return;
@@ -183,14 +180,15 @@ void CmdMarkDone(HWND window) {
     TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
     // The record changes only once its row has: a failed mark is never shown as made.
-    TaskRecord marked = *record;
-    marked.doneDate = TodayDate();
-    marked.done = 1;
-    if (const StoreFailure failure = ItemTable().Update(marked); !Succeeded(failure)) {
-        FailedWrite(window, list, failure, kCannotUpdateDatabase);
+    // A row without a key of its own (a foreign table hiding its rowid) is never written.
+    const TaskChange marked = record->rowId ? ItemList().MarkDone(*record->rowId) : TaskChange{};
+    if (!marked.task) {
+        FailedWrite(window, list, record->rowId ? marked.failure : StoreFailure::kNotFound,
+                    kCannotUpdateDatabase);
         return;
     }
-    *record = std::move(marked);
+    record->done = marked.task->done;
+    record->doneDate = marked.task->doneDate;
     RepaintList(list);
     AnnounceEntryNameChange(list, *selected);
     MarkStatusChanged(window);

@@ -13,6 +13,7 @@
 #include "app/resource.h"
 #include "app/settings.h"
 #include "app/text_util.h"
+#include "app/user_texts.h"
 #include "store/folder_files.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
@@ -23,15 +24,6 @@
 AppState gApp;
 
 namespace {
-
-constexpr wchar_t kReadOnlyNotice[] =
-    L"Database opened in read only mode. Make sure the disk is not write protected or Pelmora "
-    L"has appropriate permissions to access it.";
-constexpr wchar_t kCannotOpen[] =
-    L"Cannot open database! Make sure the disk is not write protected or Pelmora has "
-    L"appropriate permissions to access it.";
-constexpr wchar_t kCannotModify[] =
-    L"Cannot modify database!\n\npelmora.db file might be corrupted. Please delete that file!";
 
 bool HasReadOnlyAttribute(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(WidePtr(path));
