@@ -101,7 +101,7 @@ void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) 
     record.done = DoneChecked(dialog) ? 1 : 0;
     // The title is checked and the place taken from the file, not from the list: another program
     // may have added tasks since the list was read.
-    TaskChange added = ItemList().Add(std::move(record));
+    TaskChange added = request.tasks->Add(std::move(record));
     if (ShowRefusal(dialog, request, added.refusal, title.key)) return;
     if (!added.task) {
         ShowEditorStoreError(dialog, added.failure, L"Cannot add record into database!");
@@ -129,7 +129,7 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
     if (done != (task.done != 0 ? 1u : 0u)) edited.done = done;
     // An unchanged title (also one that differs only in spaces at its ends) is the task's own;
     // any other is checked against the file, where another program may have taken it.
-    TaskChange changed = ItemList().Edit(edited);
+    TaskChange changed = request.tasks->Edit(edited);
     if (ShowRefusal(dialog, request, changed.refusal, title.key)) return;
     if (!changed.task) {
         request.listStale = true;

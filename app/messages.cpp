@@ -14,8 +14,8 @@ constexpr wchar_t kSuccessCaption[] = L"Success";
 constexpr wchar_t kQuestionCaption[] = L"Confirm";
 
 // The file holds a value no statement of the program reads: it was made or damaged elsewhere.
-std::u16string TooLargeMessage() {
-    const int64_t longest = ItemTable().LongestValueBytes().value_or(0);
+std::u16string TooLargeMessage(TaskTable& table) {
+    const int64_t longest = table.LongestValueBytes().value_or(0);
     const std::string limit = std::to_string(kMaxValueBytes);
     return u"The task list of \"" + gApp.folderName +
            u"\" cannot be opened: one of its tasks holds a text of " + ValueSizeText(longest) +
@@ -59,12 +59,16 @@ namespace {
 // error) are named as such. Every other class keeps the operation's own message.
 enum class Doing { kOpening, kCreating, kChanging };
 
-std::u16string MessageFor(StoreFailure failure, Doing doing, const wchar_t* text) {
+// `opened` is the list being opened (kOpening only).
+std::u16string MessageFor(StoreFailure failure,
+                          Doing doing,
+                          const wchar_t* text,
+                          TaskTable* opened = nullptr) {
     switch (failure) {
         case StoreFailure::kBusy:
             return FromWide(doing == Doing::kChanging ? kDatabaseInUse : kTaskListInUse);
         case StoreFailure::kTooLarge:
-            if (doing == Doing::kOpening) return TooLargeMessage();
+            if (opened != nullptr) return TooLargeMessage(*opened);
             break;
         case StoreFailure::kReadOnly:
             if (doing == Doing::kCreating) return FromWide(kDatabaseOnlyReadable);
@@ -86,8 +90,8 @@ void ShowStoreError(HWND owner, StoreFailure failure, const wchar_t* text) {
     ShowError(owner, MessageFor(failure, Doing::kChanging, text));
 }
 
-void ShowLoadError(HWND owner, StoreFailure failure, const wchar_t* text) {
-    ShowError(owner, MessageFor(failure, Doing::kOpening, text));
+void ShowLoadError(HWND owner, StoreFailure failure, const wchar_t* text, TaskTable& table) {
+    ShowError(owner, MessageFor(failure, Doing::kOpening, text, &table));
 }
 
 void ShowCreateError(HWND owner, StoreFailure failure, const wchar_t* text) {

@@ -43,15 +43,6 @@ TEST_F(EditorAddTest, NewTasksAreStoredAndShownLastWithTodaysDate) {
     EXPECT_TRUE(stored[1].done);
     EXPECT_TRUE(today.Holds(stored[1].doneDate));
     EXPECT_EQ(1, stored[1].priority);
-
-    // An open task gets today's date too, and no description when none was typed.
-    ASSERT_TRUE(AddTask(L"plain"));
-    const auto more = Stored(L"Proj");
-    ASSERT_EQ(3u, more.size());
-    EXPECT_FALSE(more[2].done);
-    EXPECT_TRUE(today.Holds(more[2].doneDate));
-    EXPECT_FALSE(more[2].description.has_value());
-    EXPECT_EQ(2, more[2].priority);
 }
 
 TEST_F(EditorAddTest, EmptyTitleIsWarning1AndSpacesOnlyWarning2) {
