@@ -1,6 +1,6 @@
 // What one run of the program is for, fixed by start-up from its arguments and read by every
-// window: the instance, the item and its files, the icon, and the one connection to the
-// database. What a window changes while it is open belongs to that window. Everything runs on
+// window: the instance, the item and its files, and the icon. The connection to the database and
+// what a window changes while it is open belong to that window. Everything runs on
 // the one user-interface thread, so nothing here is locked.
 #pragma once
 
@@ -8,13 +8,10 @@
 
 #include <string>
 
-#include "store/task_table.h"
 #include "win/unique_handle.h"
 
 struct AppState {
     HINSTANCE instance = nullptr;
-    TaskStore store;                // the one connection
-    std::string table;              // the item's table, "tbl_" + folderKey
     std::u16string folderName;      // the second argument, unchanged
     std::string folderKey;          // 32 hexadecimal digits of the folder name
     std::u16string statusFilePath;  // "pelmora.ini" beside the database
@@ -23,8 +20,3 @@ struct AppState {
 };
 
 extern AppState gApp;
-
-// The item's table in the one connection.
-inline TaskTable ItemTable() {
-    return TaskTable(gApp.store, gApp.table);
-}

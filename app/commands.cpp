@@ -1,10 +1,12 @@
 #include "app/commands.h"
 
+#include "app/main_window.h"
+
 #include "app/resource.h"
 
 namespace {
 
-using Command = void (*)(HWND window);
+using Command = void (*)(MainWindowState& state, HWND window);
 
 Command CommandFor(int id, int notification) {
     // Enter arrives as IDOK; both it and a double click on the task list mean "edit the selected
@@ -49,12 +51,13 @@ bool DeferCloseWhileCommandRuns(CommandState& commands) {
     return true;
 }
 
-bool RunCommand(HWND window, CommandState& commands, int id, int notification) {
+bool RunCommand(HWND window, MainWindowState& state, int id, int notification) {
+    CommandState& commands = state.commands;
     const Command command = CommandFor(id, notification);
     if (command == nullptr) return false;
     if (commands.running) return true;
     commands.running = true;
-    command(window);
+    command(state, window);
     commands.running = false;
     if (commands.closeDeferred) {
         commands.closeDeferred = false;

@@ -19,21 +19,24 @@ struct CommandState {
     bool closeDeferred = false;
 };
 
-// Carries out the command; false when the identifier is not one of ours.
-bool RunCommand(HWND window, CommandState& commands, int id, int notification);
+struct MainWindowState;
+
+// Carries out the command on the main window `window` and its state; false when the identifier
+// is not one of ours.
+bool RunCommand(HWND window, MainWindowState& state, int id, int notification);
 
 // True when a command is running: the main window's close then waits until it has returned.
 bool DeferCloseWhileCommandRuns(CommandState& commands);
 
-void CmdAddTask(HWND window);
-void CmdEditSelected(HWND window);
-void CmdRemoveSelected(HWND window);
-void CmdRemoveAll(HWND window);
-void CmdMarkDone(HWND window);
-void CmdMoveUp(HWND window);
-void CmdMoveDown(HWND window);
-void CmdRebuildOverlays(HWND window);
-void CmdClearUnreferenced(HWND window);
-void CmdRecoverTasks(HWND window);
-void CmdAbout(HWND window);
-void CmdExit(HWND window);
+void CmdAddTask(MainWindowState& state, HWND window);
+void CmdEditSelected(MainWindowState& state, HWND window);
+void CmdRemoveSelected(MainWindowState& state, HWND window);
+void CmdRemoveAll(MainWindowState& state, HWND window);
+void CmdMarkDone(MainWindowState& state, HWND window);
+void CmdMoveUp(MainWindowState& state, HWND window);
+void CmdMoveDown(MainWindowState& state, HWND window);
+void CmdRebuildOverlays(MainWindowState& state, HWND window);
+void CmdClearUnreferenced(MainWindowState& state, HWND window);
+void CmdRecoverTasks(MainWindowState& state, HWND window);
+void CmdAbout(MainWindowState& state, HWND window);
+void CmdExit(MainWindowState& state, HWND window);

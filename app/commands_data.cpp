@@ -6,6 +6,7 @@
 #include "app/about_dialog.h"
 #include "app/app_state.h"
 #include "app/commands.h"
+#include "app/main_window.h"
 #include "app/messages.h"
 #include "app/recovery_actions.h"
 #include "app/text_util.h"
@@ -24,8 +25,8 @@ bool ConfirmClearing(HWND window) {
 
 // The item tables of the database; reports and gives nothing when there is none to clean or
 // they cannot be read.
-std::optional<std::vector<std::string>> TablesToClean(HWND window) {
-    auto tables = ListTables(gApp.store);
+std::optional<std::vector<std::string>> TablesToClean(TaskStore& store, HWND window) {
+    auto tables = ListTables(store);
     if (!tables) {
         ShowError(window, kCannotReadDatabase);
         return std::nullopt;
@@ -82,8 +83,8 @@ std::u16string StatusFileNotWritten(FileFailure failure) {
 
 }  // namespace
 
-void CmdRebuildOverlays(HWND window) {
-    const StatusWriteResult rebuilt = RebuildStatusFile(gApp.store, gApp.statusFilePath);
+void CmdRebuildOverlays(MainWindowState& state, HWND window) {
+    const StatusWriteResult rebuilt = RebuildStatusFile(state.store, gApp.statusFilePath);
     if (!rebuilt && rebuilt.fileFailure != FileFailure::kNone) {
         ShowError(window, StatusFileNotWritten(rebuilt.fileFailure));
         return;
@@ -96,22 +97,22 @@ void CmdRebuildOverlays(HWND window) {
     ShowSuccess(window, L"Icon overlays successfully regenerated!");
 }
 
-void CmdClearUnreferenced(HWND window) {
+void CmdClearUnreferenced(MainWindowState& state, HWND window) {
     if (!ConfirmClearing(window)) return;
-    const auto tables = TablesToClean(window);
+    const auto tables = TablesToClean(state.store, window);
     if (!tables) return;
     const auto names = FolderEntryNames(window);
     if (!names) return;
-    if (!ConfirmClearingOpenTasks(window, *tables, *names)) return;
-    DropUnreferencedTables(gApp.store, *tables, *names);
+    if (!ConfirmClearingOpenTasks(window, state.store, *tables, *names)) return;
+    DropUnreferencedTables(state.store, *tables, *names);
     ShowSuccess(window, L"Unreferenced data successfully removed! Application will close now.");
     SendMessageW(window, WM_CLOSE, 0, 0);
 }
 
-void CmdAbout(HWND window) {
+void CmdAbout(MainWindowState& state, HWND window) {
     RunAboutBox(window);
 }
 
-void CmdExit(HWND window) {
+void CmdExit(MainWindowState& state, HWND window) {
     SendMessageW(window, WM_CLOSE, 0, 0);
 }

@@ -12,46 +12,46 @@
 #include "app/messages.h"
 #include "app/task_list.h"
 #include "app/user_texts.h"
-#include "tasks/task_edits.h"
+#include "tasks/task_list.h"
 
 namespace {
 
 // Shows what the file holds after a failure the user was just told of. A list that cannot be
 // read now stays as it was: a second message about the same trouble would tell nothing new.
-void ReloadAfterReportedFailure(HWND list) {
-    static_cast<void>(ReloadTaskList(list));
+void ReloadAfterReportedFailure(MainWindowState& state) {
+    static_cast<void>(ReloadTaskList(state.list, state.tasks.Table()));
 }
 
 // Reports a failed write and shows what the file holds now: the failed change is not shown as
 // made, and changes other programs made meanwhile appear.
-void FailedWrite(HWND window, HWND list, StoreFailure failure, const wchar_t* text) {
+void FailedWrite(MainWindowState& state, HWND window, StoreFailure failure, const wchar_t* text) {
     ShowStoreError(window, failure, text);
-    ReloadAfterReportedFailure(list);
+    ReloadAfterReportedFailure(state);
 }
 
 // Shows what the file holds after the list lost an entry it could not take back (the file
 // already has the change); tells the user when even that fails.
-void ReloadAfterListFailure(HWND window, HWND list) {
-    if (!ReloadTaskList(list)) ShowError(window, kCannotReadTaskList);
+void ReloadAfterListFailure(MainWindowState& state, HWND window) {
+    if (!ReloadTaskList(state.list, state.tasks.Table())) ShowError(window, kCannotReadTaskList);
 }
 
 // Exchanges the entries at `upperIndex` and the one below it, in the database and in the list,
 // and selects the moved entry at `selectAfter`.
-void ExchangeEntries(HWND window, HWND list, int upperIndex, int selectAfter) {
+void ExchangeEntries(MainWindowState& state, HWND window, int upperIndex, int selectAfter) {
+    const HWND list = state.list;
     TaskRecord* upper = RecordAt(list, upperIndex);
     TaskRecord* lower = RecordAt(list, upperIndex + 1);
     if (upper == nullptr || lower == nullptr) return;
     const bool renumbers = !HaveConsecutivePriorities(*upper, *lower);
     // Both rows move or neither: a half-written exchange would leave two tasks with one
     // priority, and the list would show an order the next start does not.
-    TaskTable table = ItemTable();
-    if (const StoreFailure failure = ExchangePriorities(table, *upper, *lower, upperIndex);
+    if (const StoreFailure failure = state.tasks.Exchange(*upper, *lower, upperIndex);
         !Succeeded(failure)) {
-        FailedWrite(window, list, failure, kCannotUpdateDatabase);
+        FailedWrite(state, window, failure, kCannotUpdateDatabase);
         return;
     }
     if (!SwapWithNext(list, upperIndex)) {
-        ReloadAfterListFailure(window, list);
+        ReloadAfterListFailure(state, window);
         return;
     }
     if (renumbers) NumberEntries(list);
@@ -68,33 +68,35 @@ void FocusEntry(HWND window, HWND list, int index) {
 
 }  // namespace
 
-void CmdAddTask(HWND window) {
-    const HWND list = TaskListOf(window);
+void CmdAddTask(MainWindowState& state, HWND window) {
+    const HWND list = state.list;
     const int before = EntryCount(list);
     EditorRequest request;
+    request.tasks = &state.tasks;
     request.addMode = true;
     RunEditor(window, request);
-    if (request.statusChanged) MarkStatusChanged(window);
-    if (request.listStale) ReloadAfterListFailure(window, list);
+    if (request.statusChanged) state.statusChanged = true;
+    if (request.listStale) ReloadAfterListFailure(state, window);
     // The new task is the last entry; after a cancelled editor the focus is where it was.
     const int after = EntryCount(list);
     FocusEntry(window, list, after > before ? after - 1 : -1);
 }
 
-void CmdEditSelected(HWND window) {
-    const HWND list = TaskListOf(window);
+void CmdEditSelected(MainWindowState& state, HWND window) {
+    const HWND list = state.list;
     const auto selected = SelectedIndex(list);
     if (!selected) return;
     const TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
     const std::u16string nameBefore = TaskEntryName(*record);
     EditorRequest request;
+    request.tasks = &state.tasks;
     request.addMode = false;
     request.task = *record;
     RunEditor(window, request);
-    if (request.statusChanged) MarkStatusChanged(window);
+    if (request.statusChanged) state.statusChanged = true;
     if (request.listStale) {
-        ReloadAfterReportedFailure(list);
+        ReloadAfterReportedFailure(state);
         return;
     }
     // The editor's loop ran since the entry was chosen: it is found again by its row.
@@ -105,7 +107,7 @@ void CmdEditSelected(HWND window) {
         return;
     }
     if (!RefreshEntryText(list, *index)) {
-        ReloadAfterListFailure(window, list);
+        ReloadAfterListFailure(state, window);
         return;
     }
     RepaintList(list);
@@ -116,14 +118,14 @@ void CmdEditSelected(HWND window) {
     FocusEntry(window, list, *index);
 }
 
-void CmdRemoveSelected(HWND window) {
-    const HWND list = TaskListOf(window);
+void CmdRemoveSelected(MainWindowState& state, HWND window) {
+    const HWND list = state.list;
     const auto selected = SelectedIndex(list);
     if (!selected) return;
     const TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
     const std::optional<int64_t> rowId = record->rowId;
-    if (!AskYesNo(window, L"Are you sure you want delete the selected task?")) return;
+    if (!AskYesNo(window, kConfirmRemoveTask)) return;
     // The question ran a message loop: the task is found again by its row, and the place and
     // the record seen before it are not used. A list read again meanwhile without the task has
     // nothing left to remove.
@@ -131,25 +133,24 @@ void CmdRemoveSelected(HWND window) {
     if (rowId && !index) return;
     // The deletion and the renumbering of the rest are one change: a removal that left a gap in
     // the stored priorities would make later moves exchange the wrong neighbours.
-    TaskTable table = ItemTable();
-    const StoreFailure failure = rowId ? RemoveTask(table, *rowId) : StoreFailure::kNotFound;
+    const StoreFailure failure = rowId ? state.tasks.Remove(*rowId) : StoreFailure::kNotFound;
     if (!Succeeded(failure)) {
-        FailedWrite(window, list, failure, kCannotRemoveRecord);
+        FailedWrite(state, window, failure, kCannotRemoveRecord);
         return;
     }
     RemoveEntry(list, *index);
     NumberEntries(list);
-    MarkStatusChanged(window);
+    state.statusChanged = true;
     // The keyboard stays in the list: on the entry that took the removed one's place, or on the
     // one above when the last went.
     const int count = EntryCount(list);
     if (count > 0) FocusEntry(window, list, *index < count ? *index : count - 1);
 }
 
-void CmdRemoveAll(HWND window) {
-    const HWND list = TaskListOf(window);
+void CmdRemoveAll(MainWindowState& state, HWND window) {
+    const HWND list = state.list;
     if (EntryCount(list) == 0) return;
-    if (!AskYesNo(window, L"Are you sure you want delete all tasks?")) return;
+    if (!AskYesNo(window, kConfirmRemoveAll)) return;
     // The rows are those the list holds once the question is answered.
     const int count = EntryCount(list);
     if (count == 0) return;
@@ -166,46 +167,46 @@ void CmdRemoveAll(HWND window) {
     }
     // All rows go in one statement, and only when the table holds exactly the rows shown: when
     // it does not, none is deleted, and the list then shows what the database holds.
-    TaskTable table = ItemTable();
-    const StoreFailure failure = allKeyed ? RemoveTasks(table, rowIds) : StoreFailure::kNotFound;
+    const StoreFailure failure = allKeyed ? state.tasks.RemoveAll(rowIds) : StoreFailure::kNotFound;
     if (!Succeeded(failure)) {
-        FailedWrite(window, list, failure, kCannotRemoveRecord);
+        FailedWrite(state, window, failure, kCannotRemoveRecord);
         return;
     }
     RemoveAllEntries(list);
-    MarkStatusChanged(window);
+    state.statusChanged = true;
 }
 
-void CmdMarkDone(HWND window) {
-    const HWND list = TaskListOf(window);
+void CmdMarkDone(MainWindowState& state, HWND window) {
+    const HWND list = state.list;
     const auto selected = SelectedIndex(list);
     if (!selected) return;
     TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
     // The record changes only once its row has: a failed mark is never shown as made.
-    TaskRecord marked = *record;
-    marked.doneDate = TodayDate();
-    marked.done = 1;
-    if (const StoreFailure failure = ItemTable().Update(marked); !Succeeded(failure)) {
-        FailedWrite(window, list, failure, kCannotUpdateDatabase);
+    // A row without a key of its own (a foreign table hiding its rowid) is never written.
+    const TaskChange marked = record->rowId ? state.tasks.MarkDone(*record->rowId) : TaskChange{};
+    if (!marked.task) {
+        FailedWrite(state, window, record->rowId ? marked.failure : StoreFailure::kNotFound,
+                    kCannotUpdateDatabase);
         return;
     }
-    *record = std::move(marked);
+    record->done = marked.task->done;
+    record->doneDate = marked.task->doneDate;
     RepaintList(list);
     AnnounceEntryNameChange(list, *selected);
-    MarkStatusChanged(window);
+    state.statusChanged = true;
 }
 
-void CmdMoveUp(HWND window) {
-    const HWND list = TaskListOf(window);
+void CmdMoveUp(MainWindowState& state, HWND window) {
+    const HWND list = state.list;
     const auto selected = SelectedIndex(list);
     if (!selected || *selected == 0) return;
-    ExchangeEntries(window, list, *selected - 1, *selected - 1);
+    ExchangeEntries(state, window, *selected - 1, *selected - 1);
 }
 
-void CmdMoveDown(HWND window) {
-    const HWND list = TaskListOf(window);
+void CmdMoveDown(MainWindowState& state, HWND window) {
+    const HWND list = state.list;
     const auto selected = SelectedIndex(list);
     if (!selected || *selected + 1 >= EntryCount(list)) return;
-    ExchangeEntries(window, list, *selected, *selected + 1);
+    ExchangeEntries(state, window, *selected, *selected + 1);
 }

@@ -65,22 +65,31 @@ bool DoneChecked(HWND dialog) {
     return SendDlgItemMessageW(dialog, IDC_DONE, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-// Tells the user why the list's rules refused the change; the editor stays open with their text.
-// A title taken by a task the list does not show yet (another program added it since the list
-// was read) has the list read again once the editor closes.
-void ShowRefusal(HWND dialog, EditorRequest& request, TaskRefusal refusal, const std::string& key) {
-    switch (refusal) {
-        case TaskRefusal::kTitleTaken:
-            ShowWarning(dialog, L"Title already exists!");
-            if (!TitleExists(TaskListOf(dialog), key)) request.listStale = true;
-            return;
-        case TaskRefusal::kEmptyTitle:
-            ShowWarning(dialog, L"Title of the task is empty!", WarningCaption::kWarning1);
-            return;
-        case TaskRefusal::kTooLong:
-        case TaskRefusal::kNone:
-            return;
+// The box each refusal of the list's rules shows; the editor stays open with the user's text. A
+// refusal without a box of its own (a field longer than the file may hold, which the editor's
+// fields cannot make) is reported as the store failure it is.
+struct RefusalBox {
+    TaskRefusal refusal;
+    const wchar_t* text;
+    WarningCaption caption;
+};
+constexpr RefusalBox kRefusalBoxes[] = {
+    {TaskRefusal::kTitleTaken, kTitleExists, WarningCaption::kWarning},
+    {TaskRefusal::kEmptyTitle, kTitleEmpty, WarningCaption::kWarning1},
+};
+
+// True when the refusal was shown. A title taken by a task the list does not show yet (another
+// program added it since the list was read) has the list read again once the editor closes.
+bool ShowRefusal(HWND dialog, EditorRequest& request, TaskRefusal refusal, const std::string& key) {
+    for (const RefusalBox& box : kRefusalBoxes) {
+        if (box.refusal != refusal) continue;
+        ShowWarning(dialog, box.text, box.caption);
+        if (refusal == TaskRefusal::kTitleTaken && !TitleExists(TaskListOf(dialog), key)) {
+            request.listStale = true;
+        }
+        return true;
     }
+    return false;
 }
 
 void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) {
@@ -90,15 +99,10 @@ void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) 
     record.displayTitle = title.displayTitle;
     record.description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
     record.done = DoneChecked(dialog) ? 1 : 0;
-    record.doneDate = TodayDate();
     // The title is checked and the place taken from the file, not from the list: another program
     // may have added tasks since the list was read.
-    TaskTable table = ItemTable();
-    TaskChange added = AddListTask(table, std::move(record));
-    if (added.refusal != TaskRefusal::kNone && added.refusal != TaskRefusal::kTooLong) {
-        ShowRefusal(dialog, request, added.refusal, title.key);
-        return;
-    }
+    TaskChange added = request.tasks->Add(std::move(record));
+    if (ShowRefusal(dialog, request, added.refusal, title.key)) return;
     if (!added.task) {
         ShowEditorStoreError(dialog, added.failure, L"Cannot add record into database!");
         return;
@@ -122,23 +126,18 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
     edited.title = title.key;
     edited.displayTitle = title.displayTitle;
     edited.description = EncodeDescription(WindowText(GetDlgItem(dialog, IDC_DESCRIPTION)));
-    if (done != (task.done != 0 ? 1u : 0u)) {
-        edited.done = done;
-        edited.doneDate = TodayDate();
-    }
+    if (done != (task.done != 0 ? 1u : 0u)) edited.done = done;
     // An unchanged title (also one that differs only in spaces at its ends) is the task's own;
     // any other is checked against the file, where another program may have taken it.
-    TaskTable table = ItemTable();
-    TaskChange changed = EditListTask(table, edited);
-    if (changed.refusal != TaskRefusal::kNone && changed.refusal != TaskRefusal::kTooLong) {
-        ShowRefusal(dialog, request, changed.refusal, title.key);
-        return;
-    }
+    TaskChange changed = request.tasks->Edit(edited);
+    if (ShowRefusal(dialog, request, changed.refusal, title.key)) return;
     if (!changed.task) {
         request.listStale = true;
         ShowEditorStoreError(dialog, changed.failure, kCannotUpdateDatabase);
         return;
     }
+    // The written task carries the date the list gave a changed mark.
+    edited = std::move(*changed.task);
     if (edited.done != task.done) request.statusChanged = true;
     // The entry is found by the row just written (Update needs its key): the editor's loop
     // has run since the entry was chosen.
@@ -155,11 +154,11 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
 void OnSave(HWND dialog, EditorRequest& request) {
     const EditedTitle title = ReadTitleField(WindowText(GetDlgItem(dialog, IDC_TITLE)));
     if (title.problem == TitleProblem::kEmpty) {
-        ShowWarning(dialog, L"Title of the task is empty!", WarningCaption::kWarning1);
+        ShowWarning(dialog, kTitleEmpty, WarningCaption::kWarning1);
         return;
     }
     if (title.problem == TitleProblem::kOnlySpaces) {
-        ShowWarning(dialog, L"Title of the task is empty!",
+        ShowWarning(dialog, kTitleEmpty,
                     request.addMode ? WarningCaption::kWarning2 : WarningCaption::kWarning1);
         return;
     }

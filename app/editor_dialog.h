@@ -4,9 +4,10 @@
 
 #include <windows.h>
 
-#include "store/task_table.h"
+#include "tasks/task_list.h"
 
 struct EditorRequest {
+    TaskList* tasks = nullptr;  // the item's list the task is saved to
     bool addMode = true;
     // Edit mode: the task as it was when the editor opened. After a save it holds what was
     // written; the list's entry for it is found by its row, never kept across the editor.

@@ -29,8 +29,8 @@ void DrawHint(HDC dc, const RECT& client, HFONT font, int dpi, bool offerRecover
               DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
 }
 
-void PaintHint(HWND list, HBRUSH background, RecoveryOffer& offer) {
-    if (!offer) offer = OwnFolderHasRecoverableLists();
+void PaintHint(HWND list, HBRUSH background, TaskTable& own, RecoveryOffer& offer) {
+    if (!offer) offer = OwnFolderHasRecoverableLists(own);
     PAINTSTRUCT paint{};
     const HDC dc = BeginPaint(list, &paint);
     RECT client{};
@@ -54,12 +54,13 @@ bool FilterEmptyListHint(HWND list,
                          WPARAM wParam,
                          LPARAM lParam,
                          HBRUSH background,
+                         TaskTable& own,
                          RecoveryOffer& offer,
                          LRESULT& result) {
     switch (message) {
         case WM_PAINT:
             if (Count(list) != 0) return false;
-            PaintHint(list, background, offer);
+            PaintHint(list, background, own, offer);
             result = 0;
             return true;
         case LB_ADDSTRING:

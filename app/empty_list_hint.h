@@ -7,13 +7,16 @@
 
 #include <optional>
 
+#include "store/task_table.h"
+
 // Whether the item's folder offers lists to recover, kept by the main window: found out when the
 // empty list is first drawn (it costs a folder listing), so a list with entries costs nothing.
 // Emptied to have it asked again when the hint is next drawn.
 using RecoveryOffer = std::optional<bool>;
 
 // Takes the messages of the task list that concern the hint: paints the empty list, and redraws
-// it whole when it becomes empty or stops being empty. True (with `result` set) when the message
+// it whole when it becomes empty or stops being empty. `own` is the item's table, left out of
+// the lists on offer. True (with `result` set) when the message
 // was answered here.
 bool FilterEmptyListHint(HWND list,
                          WNDPROC listProc,
@@ -21,5 +24,6 @@ bool FilterEmptyListHint(HWND list,
                          WPARAM wParam,
                          LPARAM lParam,
                          HBRUSH background,
+                         TaskTable& own,
                          RecoveryOffer& offer,
                          LRESULT& result);

@@ -13,6 +13,7 @@
 #include "app/resource.h"
 #include "app/settings.h"
 #include "app/text_util.h"
+#include "app/user_texts.h"
 #include "store/folder_files.h"
 #include "store/folder_key.h"
 #include "store/folder_status.h"
@@ -23,15 +24,6 @@
 AppState gApp;
 
 namespace {
-
-constexpr wchar_t kReadOnlyNotice[] =
-    L"Database opened in read only mode. Make sure the disk is not write protected or Pelmora "
-    L"has appropriate permissions to access it.";
-constexpr wchar_t kCannotOpen[] =
-    L"Cannot open database! Make sure the disk is not write protected or Pelmora has "
-    L"appropriate permissions to access it.";
-constexpr wchar_t kCannotModify[] =
-    L"Cannot modify database!\n\npelmora.db file might be corrupted. Please delete that file!";
 
 bool HasReadOnlyAttribute(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(WidePtr(path));
@@ -49,34 +41,35 @@ std::u16string StatusFileFor(const std::u16string& databasePath) {
 // True when the item's entry in an existing status file disagrees with its list: a writer could
 // not update it (another program held the database beyond the wait). This run writes the entry
 // again when it closes, as after a change, so a lost update heals at the next start.
-bool StatusEntryIsStale() {
+bool StatusEntryIsStale(TaskTable& table) {
     if (!PathExists(gApp.statusFilePath)) return false;
     const std::u16string key(gApp.folderKey.begin(), gApp.folderKey.end());
     const int shown = ProfileReadInt(gApp.statusFilePath, kStatusSection, key, 0);
-    return shown != static_cast<int>(ItemTable().Status());
+    return shown != static_cast<int>(table.Status());
 }
 
-// Everything between opening the database and closing it; the caller closes it.
-void RunWithDatabase() {
+// Everything between opening the window's connection and closing it; the caller closes it.
+void RunWithDatabase(MainWindowState& window) {
+    TaskTable& table = window.tasks.Table();
     // Opening the table also reads the file's schema, so a damaged file fails here.
-    if (const StoreFailure failure = ItemTable().Create(); !Succeeded(failure)) {
+    if (const StoreFailure failure = table.Create(); !Succeeded(failure)) {
         ShowCreateError(nullptr, failure, kCannotModify);
         return;
     }
     // A stale entry is written again at exit, as after a change.
-    bool statusChanged = StatusEntryIsStale();
+    bool statusChanged = StatusEntryIsStale(table);
     gApp.settingsPath = PrepareSettingsPath();
     gApp.icon.reset(static_cast<HICON>(LoadImageW(gApp.instance, MAKEINTRESOURCEW(IDI_PELMORA),
                                                   IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
 
-    if (RunMainWindow()) statusChanged = true;
+    if (RunMainWindow(window)) statusChanged = true;
     gApp.icon.reset();
 
     if (statusChanged) {
         // The program is closing: a failed write leaves a stale overlay, nothing to tell. The
         // status is computed and written under the database's write lock, so a sibling program
         // writing its own entry at the same moment neither loses it nor makes this one lose ours.
-        (void)RefreshStatusEntries(gApp.store, gApp.statusFilePath, {gApp.folderKey});
+        (void)RefreshStatusEntries(window.store, gApp.statusFilePath, {gApp.folderKey});
         NotifyShell();
     }
 }
@@ -101,17 +94,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (PathExists(databasePath) && HasReadOnlyAttribute(databasePath)) {
         ShowReadOnlyNotice(nullptr, kReadOnlyNotice);
     }
-    if (const StoreFailure failure = gApp.store.Open(Utf16ToUtf8(databasePath));
+    gApp.folderKey = FolderKey(gApp.folderName);
+    gApp.statusFilePath = StatusFileFor(databasePath);
+    MainWindowState window(TaskTableName(gApp.folderKey));
+    if (const StoreFailure failure = window.store.Open(Utf16ToUtf8(databasePath));
         !Succeeded(failure)) {
         // A file refused as damaged (cut short, broken pages) gets the message for one.
         ShowError(nullptr, failure == StoreFailure::kDamaged ? kCannotModify : kCannotOpen);
         return 0;
     }
-    gApp.folderKey = FolderKey(gApp.folderName);
-    gApp.table = TaskTableName(gApp.folderKey);
-    gApp.statusFilePath = StatusFileFor(databasePath);
 
-    RunWithDatabase();
-    gApp.store.Close();
+    RunWithDatabase(window);
+    window.store.Close();
     return 0;
 }

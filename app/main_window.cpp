@@ -23,25 +23,6 @@
 
 namespace {
 
-// What the main window holds while it is open; it reaches it through DWLP_USER from
-// WM_INITDIALOG on, and its list through its parent.
-struct MainWindowState {
-    HWND list = nullptr;
-    WNDPROC listProc = nullptr;  // the list's own procedure, behind our key filter
-    UniqueHMenu menuBar;
-    UniqueHMenu contextMenu;
-    DrawingResources resources;
-    // Whether the caret entry shows its focus rectangle: from the first key in the list on, as
-    // Windows shows keyboard cues once the keyboard is used. The list's own word (ODS_NOFOCUSRECT)
-    // is honoured too, but not every system gives it, and a window opened by the mouse shows no
-    // focus rectangle.
-    bool focusCues = false;
-    RecoveryOffer recoveryOffer;
-    CommandState commands;
-    // Set when the item's completion state may differ from what the status file holds.
-    bool statusChanged = false;
-};
-
 MainWindowState* StateOf(HWND window) {
     return reinterpret_cast<MainWindowState*>(GetWindowLongPtrW(window, DWLP_USER));
 }
@@ -109,7 +90,8 @@ LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM l
     }
     LRESULT hinted = 0;
     if (FilterEmptyListHint(list, listProc, message, wParam, lParam,
-                            state.resources.listBackground.get(), state.recoveryOffer, hinted)) {
+                            state.resources.listBackground.get(), state.tasks.Table(),
+                            state.recoveryOffer, hinted)) {
         return hinted;
     }
     return CallWindowProcW(listProc, list, message, wParam, lParam);
@@ -156,8 +138,9 @@ BOOL OnInitDialog(HWND window, MainWindowState& state) {
     GetClientRect(window, &client);
     MoveWindow(state.list, 0, 0, client.right, client.bottom, FALSE);
 
-    if (const StoreFailure failure = LoadTaskList(state.list); !Succeeded(failure)) {
-        ShowLoadError(window, failure, kCannotReadTaskList);
+    if (const StoreFailure failure = LoadTaskList(state.list, state.tasks.Table());
+        !Succeeded(failure)) {
+        ShowLoadError(window, failure, kCannotReadTaskList, state.tasks.Table());
         SendMessageW(window, WM_CLOSE, 0, 0);
     }
     return TRUE;
@@ -343,8 +326,7 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                                                   reinterpret_cast<HMENU>(lParam)));
             return TRUE;
         case WM_COMMAND:
-            return RunCommand(window, state.commands, LOWORD(wParam), HIWORD(wParam)) ? TRUE
-                                                                                      : FALSE;
+            return RunCommand(window, state, LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
         case WM_DPICHANGED:
             OnDpiChanged(state, window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return TRUE;
@@ -362,17 +344,12 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-bool RunMainWindow() {
-    MainWindowState state;
+bool RunMainWindow(MainWindowState& state) {
     DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainWindowProc,
                     reinterpret_cast<LPARAM>(&state));
     return state.statusChanged;
 }
 
-void MarkStatusChanged(HWND window) {
-    if (MainWindowState* state = StateOf(window)) state->statusChanged = true;
-}
-
-void ForgetRecoveryOffer(HWND window) {
-    if (MainWindowState* state = StateOf(window)) state->recoveryOffer.reset();
+void ForgetRecoveryOffer(MainWindowState& state) {
+    state.recoveryOffer.reset();
 }

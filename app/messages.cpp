@@ -1,4 +1,5 @@
 #include "app/messages.h"
+#include "app/user_texts.h"
 
 #include "app/app_state.h"
 #include "app/text_util.h"
@@ -12,29 +13,9 @@ constexpr wchar_t kReadOnlyCaption[] = L"Pelmora Warning";
 constexpr wchar_t kSuccessCaption[] = L"Success";
 constexpr wchar_t kQuestionCaption[] = L"Confirm";
 
-// Told when an operation fails because another program holds the database: nothing is wrong
-// with the file (deleting it, as the message for a damaged file advises, would lose every item's
-// tasks), and trying again later will do. The first is for the start, the second for a change.
-constexpr wchar_t kTaskListInUse[] =
-    L"Cannot open the task list: pelmora.db is in use by another program.\n\nPlease try again in "
-    L"a moment.";
-constexpr wchar_t kDatabaseInUse[] =
-    L"The change was not saved: pelmora.db is in use by another program.\n\nPlease try again in "
-    L"a moment.";
-
-// Told when the item's table cannot be made. Neither cause is a fault of the file, so neither
-// repeats the advice for a damaged one (deleting it would lose every item's tasks).
-constexpr wchar_t kDatabaseOnlyReadable[] =
-    L"Cannot create the task list: the task database of this folder (pelmora.db) can only be "
-    L"read here.\n\nNothing was changed. Make sure the disk is not write protected and Pelmora "
-    L"has permission to write in this folder.";
-constexpr wchar_t kDatabaseNotWritten[] =
-    L"Cannot create the task list: pelmora.db could not be written (the disk may be full).\n\n"
-    L"Nothing was changed. Free some space on the disk, then try again.";
-
 // The file holds a value no statement of the program reads: it was made or damaged elsewhere.
-std::u16string TooLargeMessage() {
-    const int64_t longest = ItemTable().LongestValueBytes().value_or(0);
+std::u16string TooLargeMessage(TaskTable& table) {
+    const int64_t longest = table.LongestValueBytes().value_or(0);
     const std::string limit = std::to_string(kMaxValueBytes);
     return u"The task list of \"" + gApp.folderName +
            u"\" cannot be opened: one of its tasks holds a text of " + ValueSizeText(longest) +
@@ -78,12 +59,16 @@ namespace {
 // error) are named as such. Every other class keeps the operation's own message.
 enum class Doing { kOpening, kCreating, kChanging };
 
-std::u16string MessageFor(StoreFailure failure, Doing doing, const wchar_t* text) {
+// `opened` is the list being opened (kOpening only).
+std::u16string MessageFor(StoreFailure failure,
+                          Doing doing,
+                          const wchar_t* text,
+                          TaskTable* opened = nullptr) {
     switch (failure) {
         case StoreFailure::kBusy:
             return FromWide(doing == Doing::kChanging ? kDatabaseInUse : kTaskListInUse);
         case StoreFailure::kTooLarge:
-            if (doing == Doing::kOpening) return TooLargeMessage();
+            if (opened != nullptr) return TooLargeMessage(*opened);
             break;
         case StoreFailure::kReadOnly:
             if (doing == Doing::kCreating) return FromWide(kDatabaseOnlyReadable);
@@ -105,8 +90,8 @@ void ShowStoreError(HWND owner, StoreFailure failure, const wchar_t* text) {
     ShowError(owner, MessageFor(failure, Doing::kChanging, text));
 }
 
-void ShowLoadError(HWND owner, StoreFailure failure, const wchar_t* text) {
-    ShowError(owner, MessageFor(failure, Doing::kOpening, text));
+void ShowLoadError(HWND owner, StoreFailure failure, const wchar_t* text, TaskTable& table) {
+    ShowError(owner, MessageFor(failure, Doing::kOpening, text, &table));
 }
 
 void ShowCreateError(HWND owner, StoreFailure failure, const wchar_t* text) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "store/store_failure.h"
+#include "store/task_table.h"
 
 // An error: "Pelmora Error" with the error icon.
 void ShowError(HWND owner, const wchar_t* text);
@@ -16,9 +17,9 @@ void ShowError(HWND owner, const std::u16string& text);
 // A failed change to the database, as ShowError; when the file was only busy (another program
 // holds it) the box says so instead of `text`, since trying again later will do.
 void ShowStoreError(HWND owner, StoreFailure failure, const wchar_t* text);
-// The task list could not be opened or read, as ShowError; when the file was only busy the box
-// says so instead of `text`.
-void ShowLoadError(HWND owner, StoreFailure failure, const wchar_t* text);
+// The task list `table` could not be opened or read, as ShowError; when the file was only busy the
+// box says so instead of `text`, and a value too long to read is named with its size.
+void ShowLoadError(HWND owner, StoreFailure failure, const wchar_t* text, TaskTable& table);
 // The item's table could not be created at start-up, as ShowLoadError; a file that may only be
 // read, or that could not be written (a full disk), is named as such instead of `text`, which
 // is for a damaged file.

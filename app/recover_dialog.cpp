@@ -51,6 +51,7 @@ struct PendingListing {
 
 // What one open dialog holds; the dialog reaches it through DWLP_USER from WM_INITDIALOG on.
 struct RecoverDialogState {
+    TaskTable own;  // the item's list, on the main window's connection
     RecoverySource source;
     std::vector<TaskListSummary> lists;  // entry i describes lists[i]
     size_t unclaimed = 0;                // lists on offer before the cap
@@ -179,7 +180,7 @@ void StopListing(HWND dialog, RecoverDialogState& state) {
 void TellTooLarge(HWND dialog, RecoverDialogState& state, const std::vector<std::string>& tables) {
     if (tables.empty() || state.pending.active) return;
     RecoverySource& source = state.source;
-    TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
+    TaskStore& store = source.IsOwnFolder() ? state.own.Store() : source.other;
     int64_t longest = 0;
     for (const std::string& table : tables) {
         longest = std::max(longest, TaskTable(store, table).LongestValueBytes().value_or(0));
@@ -198,7 +199,7 @@ void FinishListing(HWND dialog, RecoverDialogState& state) {
     KillTimer(dialog, kListingTimer);
     PendingListing done = std::move(state.pending);
     state.pending = PendingListing();
-    std::vector<TaskListSummary> lists = OfferedLists(done.source, done.listing);
+    std::vector<TaskListSummary> lists = OfferedLists(state.own, done.source, done.listing);
     state.unclaimed = lists.size();
     if (lists.size() > kMostListsShown) {
         std::stable_sort(lists.begin(), lists.end(),
@@ -219,7 +220,8 @@ void OnListingTimer(HWND dialog, RecoverDialogState& state) {
         KillTimer(dialog, kListingTimer);
         return;
     }
-    if (ContinueRecoverableListing(state.pending.source, state.pending.listing, kListingSlice)) {
+    if (ContinueRecoverableListing(state.own, state.pending.source, state.pending.listing,
+                                   kListingSlice)) {
         FinishListing(dialog, state);
     } else {
         ShowProgress(dialog, state);
@@ -236,7 +238,7 @@ constexpr wchar_t kUnreadableText[] =
 // A small folder is listed at once; a large one goes on from a timer, showing its progress.
 bool Load(HWND dialog, RecoverDialogState& state, RecoverySource source) {
     UnclaimedListing listing;
-    const ListingStatus status = StartRecoverableListing(source, listing);
+    const ListingStatus status = StartRecoverableListing(state.own, source, listing);
     const wchar_t* problem = nullptr;
     switch (status) {
         case ListingStatus::kOk:
@@ -257,7 +259,7 @@ bool Load(HWND dialog, RecoverDialogState& state, RecoverySource source) {
     }
     StopListing(dialog, state);
     state.pending = PendingListing{std::move(source), std::move(listing), true};
-    if (ContinueRecoverableListing(state.pending.source, state.pending.listing,
+    if (ContinueRecoverableListing(state.own, state.pending.source, state.pending.listing,
                                    kFirstListingSlice)) {
         FinishListing(dialog, state);
         return true;
@@ -344,7 +346,8 @@ void OnOtherFolder(HWND dialog, RecoverDialogState& state) {
 void OnRecover(HWND dialog, RecoverDialogState& state) {
     const LRESULT selected = SendMessageW(List(dialog), LB_GETCURSEL, 0, 0);
     if (selected == LB_ERR || static_cast<size_t>(selected) >= state.lists.size()) return;
-    if (RecoverList(dialog, state.source, state.lists[static_cast<size_t>(selected)].table)) {
+    if (RecoverList(dialog, state.own, state.source,
+                    state.lists[static_cast<size_t>(selected)].table)) {
         state.recovered = true;
         EndDialog(dialog, IDOK);
     }
@@ -476,19 +479,19 @@ INT_PTR CALLBACK RecoverProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-void CmdRecoverTasks(HWND window) {
+void CmdRecoverTasks(MainWindowState& main, HWND window) {
     bool recovered = false;
     {
         // The other folder's database is closed with the dialog.
-        RecoverDialogState state;
+        RecoverDialogState state{main.tasks.Table()};
         DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_RECOVER), window, RecoverProc,
                         reinterpret_cast<LPARAM>(&state));
         recovered = state.recovered;
     }
     if (recovered) {
-        MarkStatusChanged(window);
-        ForgetRecoveryOffer(window);
-        if (!ReloadTaskList(TaskListOf(window))) {
+        main.statusChanged = true;
+        ForgetRecoveryOffer(main);
+        if (!ReloadTaskList(main.list, main.tasks.Table())) {
             ShowError(window, kCannotReadTaskList);
         }
     }

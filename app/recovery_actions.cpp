@@ -138,21 +138,33 @@ ListingStatus OpenOtherFolder(const std::u16string& folder, RecoverySource& sour
     return ListingStatus::kOk;
 }
 
-ListingStatus StartRecoverableListing(RecoverySource& source, UnclaimedListing& listing) {
+namespace {
+
+// The connection that reads the source's database.
+TaskStore& StoreOf(TaskTable& own, RecoverySource& source) {
+    return source.IsOwnFolder() ? own.Store() : source.other;
+}
+
+}  // namespace
+
+ListingStatus StartRecoverableListing(TaskTable& own,
+                                      RecoverySource& source,
+                                      UnclaimedListing& listing) {
     listing = UnclaimedListing();
     const auto names = ListFolderEntries(source.folder);
     if (!names) return ListingStatus::kNoFileList;
-    TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
+    TaskStore& store = StoreOf(own, source);
     auto started = StartUnclaimedListing(store, *names);
     if (!started) return ListingStatus::kUnreadable;
     listing = std::move(*started);
     return ListingStatus::kOk;
 }
 
-bool ContinueRecoverableListing(RecoverySource& source,
+bool ContinueRecoverableListing(TaskTable& own,
+                                RecoverySource& source,
                                 UnclaimedListing& listing,
                                 std::chrono::milliseconds slice) {
-    TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
+    TaskStore& store = StoreOf(own, source);
     const auto end = std::chrono::steady_clock::now() + slice;
     // A few lists at a time between looks at the clock: one list is a query or two.
     while (!listing.Finished() && std::chrono::steady_clock::now() < end) {
@@ -161,45 +173,49 @@ bool ContinueRecoverableListing(RecoverySource& source,
     return listing.Finished();
 }
 
-std::vector<TaskListSummary> OfferedLists(const RecoverySource& source, UnclaimedListing& listing) {
+std::vector<TaskListSummary> OfferedLists(const TaskTable& own,
+                                          const RecoverySource& source,
+                                          UnclaimedListing& listing) {
     std::vector<TaskListSummary> lists;
     for (TaskListSummary& summary : listing.lists) {
         // An empty list has nothing to give; in its own folder the item's table is what
         // receives (a moved item's old table elsewhere has the same name, and is the one wanted).
         if (summary.tasks == 0) continue;
-        if (source.IsOwnFolder() && summary.table == gApp.table) continue;
+        if (source.IsOwnFolder() && summary.table == own.Name()) continue;
         lists.push_back(std::move(summary));
     }
     return lists;
 }
 
-ListingStatus FindRecoverableLists(RecoverySource& source, std::vector<TaskListSummary>& lists) {
+ListingStatus FindRecoverableLists(TaskTable& own,
+                                   RecoverySource& source,
+                                   std::vector<TaskListSummary>& lists) {
     lists.clear();
     UnclaimedListing listing;
-    const ListingStatus status = StartRecoverableListing(source, listing);
+    const ListingStatus status = StartRecoverableListing(own, source, listing);
     if (status != ListingStatus::kOk) return status;
-    TaskStore& store = source.IsOwnFolder() ? gApp.store : source.other;
+    TaskStore& store = StoreOf(own, source);
     ContinueUnclaimedListing(store, listing, listing.tables.size());
-    lists = OfferedLists(source, listing);
+    lists = OfferedLists(own, source, listing);
     return ListingStatus::kOk;
 }
 
-bool OwnFolderHasRecoverableLists() {
-    RecoverySource own;
-    own.folder = OwnDatabaseFolder();
-    if (own.folder.empty()) return false;
+bool OwnFolderHasRecoverableLists(TaskTable& own) {
+    RecoverySource source;
+    source.folder = OwnDatabaseFolder();
+    if (source.folder.empty()) return false;
     UnclaimedListing listing;
-    if (StartRecoverableListing(own, listing) != ListingStatus::kOk) return false;
+    if (StartRecoverableListing(own, source, listing) != ListingStatus::kOk) return false;
     // The first list on offer answers the question; the rest need not be read.
     while (!listing.Finished()) {
-        ContinueUnclaimedListing(gApp.store, listing, 1);
-        if (!OfferedLists(own, listing).empty()) return true;
+        ContinueUnclaimedListing(own.Store(), listing, 1);
+        if (!OfferedLists(own, source, listing).empty()) return true;
         listing.lists.clear();
     }
     return false;
 }
 
-bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
+bool RecoverList(HWND owner, TaskTable& own, RecoverySource& source, const std::string& table) {
     // A file marked read-only is left alone even where the file system would let it be written
     // (a program running as a Unix root user under Wine, for one).
     if (!source.IsOwnFolder()) {
@@ -210,8 +226,8 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
         }
     }
     const RecoveryResult result =
-        source.IsOwnFolder() ? AttachTaskList(gApp.store, table, gApp.table)
-                             : MoveTaskListAcross(source.other, table, gApp.store, gApp.table);
+        source.IsOwnFolder() ? AttachTaskList(own.Store(), table, own.Name())
+                             : MoveTaskListAcross(source.other, table, own.Store(), own.Name());
     if (result.status != RecoveryStatus::kDone &&
         result.status != RecoveryStatus::kCopiedNotRemoved) {
         TellFailure(owner, result.status, source.folder);
@@ -226,9 +242,9 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
     const std::string oldKey = table.substr(4);
     const bool oldEntryGone = result.status == RecoveryStatus::kDone;
     if (oldEntryGone && source.IsOwnFolder()) {
-        (void)RefreshStatusEntries(gApp.store, gApp.statusFilePath, {gApp.folderKey, oldKey});
+        (void)RefreshStatusEntries(own.Store(), gApp.statusFilePath, {gApp.folderKey, oldKey});
     } else {
-        (void)RefreshStatusEntries(gApp.store, gApp.statusFilePath, {gApp.folderKey});
+        (void)RefreshStatusEntries(own.Store(), gApp.statusFilePath, {gApp.folderKey});
     }
     if (oldEntryGone && !source.IsOwnFolder()) {
         (void)WriteStatusEntries(source.other, source.folder + kStatusFileName,
@@ -254,9 +270,10 @@ bool RecoverList(HWND owner, RecoverySource& source, const std::string& table) {
 }
 
 bool ConfirmClearingOpenTasks(HWND owner,
+                              TaskStore& store,
                               const std::vector<std::string>& tables,
                               const std::vector<std::u16string>& entryNames) {
-    const ClearLoss loss = UnclaimedTaskLoss(gApp.store, tables, entryNames);
+    const ClearLoss loss = UnclaimedTaskLoss(store, tables, entryNames);
     if (loss.openTasks == 0) return true;
     const std::u16string text =
         u"Clearing would destroy " +

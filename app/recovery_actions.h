@@ -12,7 +12,9 @@
 #include "store/task_table.h"
 #include "tasks/recovery.h"
 
-// Where the offered lists come from: the item's own folder, or another folder's database.
+// Where the offered lists come from: the item's own folder, or another folder's database. The
+// functions below are given `own`, the item's table on the main window's connection: the
+// list that receives, and the connection that reads the item's own folder.
 struct RecoverySource {
     std::u16string folder;  // with its trailing backslash
     TaskStore other;        // open for another folder; no connection for the item's own folder
@@ -34,28 +36,36 @@ ListingStatus OpenOtherFolder(const std::u16string& folder, RecoverySource& sour
 
 // The lists of the source that belong to no entry of its folder and hold tasks, the item's own
 // table left out.
-ListingStatus FindRecoverableLists(RecoverySource& source, std::vector<TaskListSummary>& lists);
+ListingStatus FindRecoverableLists(TaskTable& own,
+                                   RecoverySource& source,
+                                   std::vector<TaskListSummary>& lists);
 
 // The same a slice at a time, for a dialog that keeps answering while a folder with thousands
 // of lists is read: Start lists the folder and reads the schema; each Continue reads lists for
 // about `slice` and says whether the listing is complete; OfferedLists then picks what to offer.
-ListingStatus StartRecoverableListing(RecoverySource& source, UnclaimedListing& listing);
-bool ContinueRecoverableListing(RecoverySource& source,
+ListingStatus StartRecoverableListing(TaskTable& own,
+                                      RecoverySource& source,
+                                      UnclaimedListing& listing);
+bool ContinueRecoverableListing(TaskTable& own,
+                                RecoverySource& source,
                                 UnclaimedListing& listing,
                                 std::chrono::milliseconds slice);
-std::vector<TaskListSummary> OfferedLists(const RecoverySource& source, UnclaimedListing& listing);
+std::vector<TaskListSummary> OfferedLists(const TaskTable& own,
+                                          const RecoverySource& source,
+                                          UnclaimedListing& listing);
 
 // Whether the item's own folder offers anything to recover (for the empty list's hint).
-bool OwnFolderHasRecoverableLists();
+bool OwnFolderHasRecoverableLists(TaskTable& own);
 
 // Moves `table` of the source into the item's list, updates both status entries, tells the shell
 // and tells the user how it went. True when the item's list changed (it must be reloaded, and
 // the item's completion state may have changed).
-bool RecoverList(HWND owner, RecoverySource& source, const std::string& table);
+bool RecoverList(HWND owner, TaskTable& own, RecoverySource& source, const std::string& table);
 
 // The second question of "Clear Unreferenced Data...": asked only when the tables about to be
 // dropped hold open tasks, defaulting to No. True when the clearing may go on.
 bool ConfirmClearingOpenTasks(HWND owner,
+                              TaskStore& store,
                               const std::vector<std::string>& tables,
                               const std::vector<std::u16string>& entryNames);
 

@@ -1,6 +1,5 @@
 #include "app/task_list.h"
 
-#include "app/app_state.h"
 #include "app/resource.h"
 #include "text/text_encoding.h"
 
@@ -132,8 +131,8 @@ void ReleaseEntryRecord(const DELETEITEMSTRUCT& item) {
     delete reinterpret_cast<TaskRecord*>(item.itemData);
 }
 
-StoreFailure LoadTaskList(HWND list) {
-    auto tasks = ItemTable().Load();
+StoreFailure LoadTaskList(HWND list, TaskTable& table) {
+    auto tasks = table.Load();
     if (!tasks) return tasks.Failure();
     RemoveAllEntries(list);
     // One allocation for all entries, and one repaint at the end rather than one scroll-bar
@@ -155,9 +154,9 @@ StoreFailure LoadTaskList(HWND list) {
     return complete ? StoreFailure::kNone : StoreFailure::kOther;
 }
 
-bool ReloadTaskList(HWND list) {
+bool ReloadTaskList(HWND list, TaskTable& table) {
     const auto selected = SelectedIndex(list);
-    if (!Succeeded(LoadTaskList(list))) return false;
+    if (!Succeeded(LoadTaskList(list, table))) return false;
     const int count = EntryCount(list);
     if (selected && count > 0) SelectEntry(list, *selected < count ? *selected : count - 1);
     return true;

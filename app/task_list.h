@@ -51,14 +51,14 @@ void NumberEntries(HWND list);
 // entry it drops, whether by removal, by reset or when it is destroyed.
 void ReleaseEntryRecord(const DELETEITEMSTRUCT& item);
 
-// Fills the list with the tasks the database holds. Fails when the tasks could not be read (the
+// Fills the list with the tasks `table` holds. Fails when the tasks could not be read (the
 // list is then left as it is) or the list could not take them all (it then shows those it took).
-StoreFailure LoadTaskList(HWND list);
+StoreFailure LoadTaskList(HWND list, TaskTable& table);
 
 // Replaces the list's entries with what the database holds now, keeping the selected position.
 // Used after a failed write, so the list never shows a change the file does not hold. False
 // (and the entries left as they are) when the tasks cannot be read.
-[[nodiscard]] bool ReloadTaskList(HWND list);
+[[nodiscard]] bool ReloadTaskList(HWND list, TaskTable& table);
 
 // The task list of the main window that `dialog` belongs to (the main window or a dialog it
 // owns).

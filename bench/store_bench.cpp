@@ -13,7 +13,7 @@
 
 #include "store/folder_key.h"
 #include "store/task_table.h"
-#include "tasks/task_edits.h"
+#include "tasks/task_list.h"
 #include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 

@@ -2,7 +2,7 @@
 
 #include "cli/cli.h"
 #include "store/folder_status.h"
-#include "tasks/task_edits.h"
+#include "tasks/task_list.h"
 
 SchemaIndex ReadFolderSchema(TaskStore& store, const FolderLocation& folder) {
     auto schema = ReadSchema(store);
@@ -135,5 +135,5 @@ void RemoveListedTasks(TaskTable& table,
                        const FolderLocation& folder,
                        const std::vector<TaskRecord>& tasks) {
     if (tasks.empty()) return;
-    FailIfStoreFailed(RemoveTasks(table, RowKeysOf(folder, tasks)), folder, "cannot write");
+    FailIfStoreFailed(TaskList(table).RemoveAll(RowKeysOf(folder, tasks)), folder, "cannot write");
 }

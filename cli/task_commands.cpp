@@ -6,7 +6,6 @@
 #include "cli/cli.h"
 #include "cli/list_access.h"
 #include "cli/task_text.h"
-#include "tasks/task_edits.h"
 #include "tasks/task_fields.h"
 #include "tasks/task_list.h"
 #include "text/text_encoding.h"
@@ -69,19 +68,26 @@ TaskRecord Written(const TaskChange& change,
     return *change.task;
 }
 
-// Rewrites task `n` of the item as `change` makes it, in one transaction, under the list's rules;
-// the task as written.
+// Changes task `n` of the item as `change` makes it (given the list and the task as read), in one
+// transaction, under the list's rules; the task as written.
 template <typename Change>
-TaskRecord UpdateNthTask(TaskStore& store, const ItemLocation& item, long long n, Change change) {
+TaskRecord ChangeNthTask(TaskStore& store, const ItemLocation& item, long long n, Change change) {
     TaskRecord task;
     RunInTransaction(store, item.parent, [&] {
         const auto tasks = LoadListTasks(store, item.parent, item.table);
         task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
-        change(task);
-        TaskTable table(store, item.table);
-        task = Written(EditListTask(table, task), task, item);
+        TaskList list(TaskTable(store, item.table));
+        const TaskChange changed = change(list, task);
+        task = Written(changed, task, item);
     });
     return task;
+}
+
+// A row without a key of its own (a foreign table hiding its rowid) is never written.
+TaskChange NotFound() {
+    TaskChange change;
+    change.failure = StoreFailure::kNotFound;
+    return change;
 }
 
 }  // namespace
@@ -116,19 +122,18 @@ std::string CmdAdd(const std::string& itemPath,
     if (description) record.description = EncodeDescription(Utf8ToUtf16(*description));
     RefuseOverlong(record.description, "description");
     record.done = done ? 1 : 0;
-    record.doneDate = TodayDate();
 
     std::error_code ignored;
     const bool hadDatabase = std::filesystem::exists(item.parent.database, ignored);
     auto store = OpenDatabase(item.parent, true);
-    TaskTable table(*store, item.table);
+    TaskList list(TaskTable(*store, item.table));
     try {
         RunInTransaction(*store, item.parent, [&] {
-            FailIfStoreFailed(table.Create(), item.parent, "cannot write");
+            FailIfStoreFailed(list.Table().Create(), item.parent, "cannot write");
             // The list's shape is checked first: a table of another shape is not added to.
             static_cast<void>(RequireTaskList(*store, item.parent, item.table,
                                               ReadFolderSchema(*store, item.parent)));
-            record = Written(AddListTask(table, record), record, item);
+            record = Written(list.Add(record), record, item);
         });
     } catch (const CliFailure&) {
         // A database this command created for nothing would be a change left behind.
@@ -150,16 +155,16 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
         edit.title ? std::optional<std::string>(StoredTitle(*edit.title)) : std::nullopt;
     TaskStore store = OpenForChange(item, n);
     bool doneChanged = false;
-    const TaskRecord task = UpdateNthTask(store, item, n, [&](TaskRecord& edited) {
+    const TaskRecord task = ChangeNthTask(store, item, n, [&](TaskList& list, TaskRecord& edited) {
         if (newTitle) edited.title = *newTitle;
         if (edit.description)
             edited.description = EncodeDescription(Utf8ToUtf16(*edit.description));
         RefuseOverlong(edited.description, "description");
         if (edit.done && *edit.done != (edited.done != 0)) {
             edited.done = *edit.done ? 1 : 0;
-            edited.doneDate = TodayDate();
             doneChanged = true;
         }
+        return list.Edit(edited);
     });
     std::string report = "edited task " + std::to_string(n) + ": " + Quoted(task) + "\n";
     if (doneChanged) WriteStatusEntries(store, item.parent, {item.key}, report);
@@ -169,10 +174,9 @@ std::string CmdEdit(const std::string& itemPath, long long n, const TaskEdit& ed
 std::string CmdDone(const std::string& itemPath, long long n) {
     const ItemLocation item = LocateItem(itemPath);
     TaskStore store = OpenForChange(item, n);
-    const TaskRecord task = UpdateNthTask(store, item, n, [](TaskRecord& marked) {
+    const TaskRecord task = ChangeNthTask(store, item, n, [](TaskList& list, TaskRecord& marked) {
         // A task that was done already gets today's date again, as "Mark As Done" gives it.
-        marked.doneDate = TodayDate();
-        marked.done = 1;
+        return marked.rowId ? list.MarkDone(*marked.rowId) : NotFound();
     });
     std::string report = "marked task " + std::to_string(n) + " done: " + Quoted(task) + "\n";
     WriteStatusEntries(store, item.parent, {item.key}, report);
@@ -188,8 +192,8 @@ std::string CmdRemove(const std::string& itemPath, long long n) {
         task = tasks[TaskIndex(n, tasks.size(), NameOf(item))];
         // A row without a key of its own (a foreign table hiding its rowid) is never written.
         if (!task.rowId) FailFromStore(StoreFailure::kNotFound, item.parent, "cannot write");
-        TaskTable table(store, item.table);
-        FailIfStoreFailed(RemoveTask(table, *task.rowId), item.parent, "cannot write");
+        TaskList list(TaskTable(store, item.table));
+        FailIfStoreFailed(list.Remove(*task.rowId), item.parent, "cannot write");
     });
     std::string report = "removed task " + std::to_string(n) + ": " + Quoted(task) + "\n";
     WriteStatusEntries(store, item.parent, {item.key}, report);
@@ -230,9 +234,9 @@ std::string CmdMove(const std::string& itemPath, long long n, bool up) {
         const size_t upperIndex = up ? index - 1 : index;
         TaskRecord& upper = tasks[upperIndex];
         TaskRecord& lower = tasks[upperIndex + 1];
-        TaskTable table(store, item.table);
-        FailIfStoreFailed(ExchangePriorities(table, upper, lower, static_cast<int>(upperIndex)),
-                          item.parent, "cannot write");
+        TaskList list(TaskTable(store, item.table));
+        FailIfStoreFailed(list.Exchange(upper, lower, static_cast<int>(upperIndex)), item.parent,
+                          "cannot write");
         const size_t to = up ? index : index + 2;
         result = "moved task " + std::to_string(n) + " to " + std::to_string(to) + ": " +
                  Quoted(tasks[index]) + "\n";

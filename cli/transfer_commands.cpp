@@ -15,8 +15,8 @@
 #include "cli/task_text.h"
 #include "store/done_date.h"
 #include "store/folder_key.h"
-#include "tasks/task_edits.h"
 #include "tasks/task_fields.h"
+#include "tasks/task_list.h"
 #include "text/text_encoding.h"
 
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 #include "store/folder_status.h"
 #include "store/schema.h"
 #include "store/task_table.h"
-#include "tasks/task_edits.h"
+#include "tasks/task_list.h"
 #include "tasks/unreferenced_tables.h"
 #include "text/text_encoding.h"
 
@@ -49,30 +49,28 @@ void Session(TaskTable& table, const std::u16string& statusFile) {
         added.rowId = *rowId;
         tasks->push_back(added);
     }
-    if (!tasks->empty()) {
-        TaskRecord& first = tasks->front();
-        TaskRecord marked = first;
-        marked.done = 1;
-        marked.doneDate = TodayDate();
-        if (Succeeded(table.Update(marked))) {
+    TaskList list(table);
+    if (!tasks->empty() && tasks->front().rowId) {
+        const TaskChange marked = list.MarkDone(*tasks->front().rowId);
+        if (marked.task) {
             // A reported success is a row that now holds the mark.
             const auto after = table.Load();
             bool found = false;
             for (const TaskRecord& task : after.value_or(std::vector<TaskRecord>())) {
-                found = found || (task.rowId == marked.rowId && task.done != 0);
+                found = found || (task.rowId == marked.task->rowId && task.done != 0);
             }
             Require(!after || found);
         }
     }
-    if (tasks->size() >= 2) (void)ExchangePriorities(table, (*tasks)[0], (*tasks)[1], 0);
-    if (!tasks->empty() && tasks->back().rowId) (void)RemoveTask(table, *tasks->back().rowId);
+    if (tasks->size() >= 2) (void)list.Exchange((*tasks)[0], (*tasks)[1], 0);
+    if (!tasks->empty() && tasks->back().rowId) (void)list.Remove(*tasks->back().rowId);
     (void)table.Count();
     (void)table.Status();                        // only has to survive the file
     (void)RebuildStatusFile(store, statusFile);  // a crafted file may refuse it
     if (auto reloaded = table.Load()) {
         std::vector<int64_t> ids;
         for (const TaskRecord& task : *reloaded) ids.push_back(task.rowId.value_or(-1));
-        if (Succeeded(RemoveTasks(table, ids))) Require(table.Count() == 0);
+        if (Succeeded(list.RemoveAll(ids))) Require(table.Count() == 0);
     }
     if (const auto tables = ListTables(store)) {
         DropUnreferencedTables(store, *tables, {u"Item", u"pelmora.db", u"."});

@@ -364,7 +364,7 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
 
     // Removing: the next entry takes the place, selected and focused.
     PressInMain(VK_DELETE);
-    ASSERT_TRUE(ExpectBox(L"Confirm", L"Are you sure you want delete the selected task?", IDYES));
+    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveTask, IDYES));
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 2; }));
     LONG count = 0;
     server_->get_accChildCount(&count);
@@ -395,7 +395,7 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
 
     // Removing the last entry moves to the one above.
     PressInMain(VK_DELETE);
-    ASSERT_TRUE(ExpectBox(L"Confirm", L"Are you sure you want delete the selected task?", IDYES));
+    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveTask, IDYES));
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 2; }));
     EXPECT_TRUE(FocusedOn(1));
 
@@ -406,7 +406,7 @@ TEST_F(AccessibilityTest, EveryCommandByKeysLeavesFocusAndNamesRight) {
     PressKey(VK_DOWN);
     PressKey(VK_DOWN);
     PressKey(VK_RETURN);
-    ASSERT_TRUE(ExpectBox(L"Confirm", L"Are you sure you want delete all tasks?", IDNO));
+    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveAll, IDNO));
     EXPECT_EQ(2, ListCount(list_));
     EXPECT_TRUE(FocusedOn(1)) << "after the question";
 
@@ -487,7 +487,7 @@ TEST_F(AccessibilityTest, NothingActsOnTheListUnderAnEditorOrAQuestion) {
     PressInMain(VK_DELETE);
     const auto question = app_.WaitMessageBox();
     ASSERT_TRUE(question.has_value());
-    ASSERT_EQ(L"Are you sure you want delete the selected task?", question->text);
+    ASSERT_EQ(kConfirmRemoveTask, question->text);
     expectRefused("asking", question->window, 1);
     OtherWriter(DbPath(), L"Proj",
                 "DELETE FROM {t} WHERE priority = 2; UPDATE {t} SET priority = 10 - priority;");
@@ -501,7 +501,7 @@ TEST_F(AccessibilityTest, NothingActsOnTheListUnderAnEditorOrAQuestion) {
     PressInMain(VK_DELETE);
     ASSERT_TRUE(app_.WaitMessageBox().has_value());
     OtherWriter(DbPath(), L"Proj", "DELETE FROM {t} WHERE priority = 1;");
-    ASSERT_TRUE(ExpectBox(L"Confirm", L"Are you sure you want delete the selected task?", IDYES));
+    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveTask, IDYES));
     ASSERT_TRUE(ExpectBox(L"Pelmora Error", kCannotRemoveRecord));
     EXPECT_EQ((std::vector<std::string>{"typed"}), StoredTitles(L"Proj"));
     EXPECT_TRUE(WaitUntil([&] { return Shown() == std::vector<std::wstring>{L"typed"}; }));

@@ -1,4 +1,5 @@
 #include "tests/app/app_fixture.h"
+#include "app/user_texts.h"
 #include "tests/store/item_store.h"
 
 #include <shlobj.h>
@@ -95,7 +96,7 @@ SaveOutcome AwaitSave(const AppProcess& app, HWND editor) {
     std::optional<MessageBoxSeen> box;
     WaitUntil([&] { return !IsWindow(editor) || (box = app.CurrentMessageBox()).has_value(); });
     if (!box) return IsWindow(editor) ? SaveOutcome::kOther : SaveOutcome::kAdded;
-    const bool taken = box->caption == L"Warning" && box->text == L"Title already exists!";
+    const bool taken = box->caption == L"Warning" && box->text == kTitleExists;
     AnswerMessageBox(*box, IDOK);
     PostMessageW(editor, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     if (!WaitUntil([&] { return !IsWindow(editor); })) return SaveOutcome::kOther;

@@ -2,14 +2,8 @@
 // present and distinct.
 #include "tests/app/app_fixture.h"
 
+#include "app/user_texts.h"
 #include "tests/support/local_date.h"
-
-namespace {
-
-const wchar_t kEmptyTitle[] = L"Title of the task is empty!";
-const wchar_t kDuplicate[] = L"Title already exists!";
-
-}  // namespace
 
 class EditorAddTest : public PelmoraUiTest {
 protected:
@@ -49,23 +43,14 @@ TEST_F(EditorAddTest, NewTasksAreStoredAndShownLastWithTodaysDate) {
     EXPECT_TRUE(stored[1].done);
     EXPECT_TRUE(today.Holds(stored[1].doneDate));
     EXPECT_EQ(1, stored[1].priority);
-
-    // An open task gets today's date too, and no description when none was typed.
-    ASSERT_TRUE(AddTask(L"plain"));
-    const auto more = Stored(L"Proj");
-    ASSERT_EQ(3u, more.size());
-    EXPECT_FALSE(more[2].done);
-    EXPECT_TRUE(today.Holds(more[2].doneDate));
-    EXPECT_FALSE(more[2].description.has_value());
-    EXPECT_EQ(2, more[2].priority);
 }
 
 TEST_F(EditorAddTest, EmptyTitleIsWarning1AndSpacesOnlyWarning2) {
     OpenWithTitle(L"");
-    ExpectRefused(L"Warning1", kEmptyTitle);
+    ExpectRefused(L"Warning1", kTitleEmpty);
     EXPECT_EQ(1u, Stored(L"Proj").size());
     SetField(kTitleFieldId, L"    ");
-    ExpectRefused(L"Warning2", kEmptyTitle);
+    ExpectRefused(L"Warning2", kTitleEmpty);
     EXPECT_EQ(L"    ", Field(kTitleFieldId)) << "the user's input was changed";
     EXPECT_EQ(1u, Stored(L"Proj").size());
 }
@@ -75,9 +60,9 @@ TEST_F(EditorAddTest, DuplicateTitleIsRefusedButOtherCaseIsAccepted) {
     // list shows it once the editor closes.
     OpenWithTitle(L"added elsewhere");
     Seed(L"Proj", {{"added elsewhere"}});
-    ExpectRefused(L"Warning", kDuplicate);
+    ExpectRefused(L"Warning", kTitleExists);
     SetField(kTitleFieldId, L"  existing ");
-    ExpectRefused(L"Warning", kDuplicate);
+    ExpectRefused(L"Warning", kTitleExists);
     EXPECT_EQ(1, ListCount(list_));
     SetField(kTitleFieldId, L"Existing");
     ClickSave();
@@ -175,7 +160,7 @@ TEST_F(EditorEditTest, AnotherTasksTitleIsRefusedItsOwnIsNot) {
     EditWithEnter(2);
     SetField(kTitleFieldId, L"alpha");
     PressInEditor(VK_RETURN);
-    EXPECT_TRUE(ExpectBox(L"Warning", kDuplicate));
+    EXPECT_TRUE(ExpectBox(L"Warning", kTitleExists));
     EXPECT_EQ((std::vector<std::wstring>{L"alpha", L"beta", L"gamma"}), Shown());
     EXPECT_EQ((std::vector<std::string>{"alpha", "beta", "gamma"}), StoredTitles(L"Proj"));
     // Its own title, with spaces around it, saves without a warning.
@@ -189,10 +174,10 @@ TEST_F(EditorEditTest, EmptyAndSpacesOnlyTitlesAreBothWarning1) {
     EditWithEnter(0);
     SetField(kTitleFieldId, L"");
     PressInEditor(VK_RETURN);
-    EXPECT_TRUE(ExpectBox(L"Warning1", kEmptyTitle));
+    EXPECT_TRUE(ExpectBox(L"Warning1", kTitleEmpty));
     SetField(kTitleFieldId, L"   ");
     PressInEditor(VK_RETURN);
-    EXPECT_TRUE(ExpectBox(L"Warning1", kEmptyTitle));
+    EXPECT_TRUE(ExpectBox(L"Warning1", kTitleEmpty));
     PressInEditor(VK_ESCAPE);
     ASSERT_TRUE(WaitEditorGone());
     EXPECT_EQ("alpha", Stored(L"Proj")[0].title);

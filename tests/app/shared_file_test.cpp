@@ -10,15 +10,6 @@
 
 namespace {
 
-const wchar_t kConfirmOne[] = L"Are you sure you want delete the selected task?";
-const wchar_t kConfirmAll[] = L"Are you sure you want delete all tasks?";
-const wchar_t kInUse[] =
-    L"The change was not saved: pelmora.db is in use by another program.\n\nPlease try again in "
-    L"a moment.";
-const wchar_t kInUseAtStart[] =
-    L"Cannot open the task list: pelmora.db is in use by another program.\n\nPlease try again in "
-    L"a moment.";
-
 // A plain connection to the file, as another program would hold it.
 class OtherProgram {
 public:
@@ -119,13 +110,13 @@ TEST_F(SharedFileTest, TwoProgramsOnTwoItemsInterleaveTheirEditsAndCloseTogether
     SecondCommand(kCmdMarkDone, 0);
     ASSERT_TRUE(WaitRows(L"Docs", {"d0+0", "d1-1", "d2-2"}));
     FirstCommand(kCmdRemoveSelected, 0);
-    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmOne, IDYES));
+    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveTask, IDYES));
     SecondCommand(kCmdDecreasePriority, 0);
     ASSERT_TRUE(WaitRows(L"Proj", {"p1+0", "p2-1", "p3-2"}));
     ASSERT_TRUE(WaitRows(L"Docs", {"d1-0", "d0+1", "d2-2"}));
     ASSERT_TRUE(AddTask(L"p4"));
     SecondCommand(kCmdRemoveSelected, 2);
-    ASSERT_TRUE(AnswerSecond(kConfirmOne, IDYES));
+    ASSERT_TRUE(AnswerSecond(kConfirmRemoveTask, IDYES));
     FirstCommand(kCmdIncreasePriority, 2);
     ASSERT_TRUE(WaitRows(L"Proj", {"p1+0", "p3-1", "p2-2", "p4-3"}));
     ASSERT_TRUE(WaitRows(L"Docs", {"d1-0", "d0+1"}));
@@ -183,7 +174,7 @@ TEST_F(SharedFileTest, AWriteWhileAnotherProgramHoldsTheFileIsToldAsInUseAndNotS
     const auto box = app_.WaitMessageBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(box->caption, L"Pelmora Error");
-    EXPECT_EQ(box->text, kInUse);
+    EXPECT_EQ(box->text, kDatabaseInUse);
     ASSERT_EQ(other.Run("COMMIT;"), SQLITE_OK);
     ASSERT_TRUE(AnswerMessageBox(*box, IDOK));
     EXPECT_TRUE(WaitUntil([&] {
@@ -211,7 +202,7 @@ TEST_F(SharedFileTest, ARebuildWhileAnotherProgramHoldsTheFileIsToldAsInUse) {
     const auto box = app_.WaitMessageBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(box->caption, L"Pelmora Error");
-    EXPECT_EQ(box->text, kInUse);
+    EXPECT_EQ(box->text, kDatabaseInUse);
     EXPECT_EQ(ReadFileBytes(StatusPath()), before);
     ASSERT_EQ(other.Run("COMMIT;"), SQLITE_OK);
     ASSERT_TRUE(AnswerMessageBox(*box, IDOK));
@@ -226,7 +217,7 @@ TEST_F(SharedFileTest, AFileHeldAtStartIsToldAsInUseNotAsDamaged) {
     OtherProgram other(DbPath());
     ASSERT_EQ(other.Run("BEGIN EXCLUSIVE;"), SQLITE_OK);
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
-    ASSERT_TRUE(ExpectBox(L"Pelmora Error", kInUseAtStart));
+    ASSERT_TRUE(ExpectBox(L"Pelmora Error", kTaskListInUse));
     EXPECT_EQ(app_.WaitExit(), std::optional<DWORD>(0));
     ASSERT_EQ(other.Run("ROLLBACK;"), SQLITE_OK);
     EXPECT_TRUE(FileExists(DbPath()));
@@ -276,7 +267,7 @@ TEST_F(SharedFileTest, RemoveAllOfAListAnotherProgramAddedToRemovesNothingAndSho
     ASSERT_TRUE(WaitUntil([&] { return Shown() == std::vector<std::wstring>{L"one", L"two"}; }));
     Seed(L"Proj", {{"added elsewhere"}});  // not in the list the window shows
     Command(kCmdRemoveAll);
-    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmAll, IDYES));
+    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveAll, IDYES));
     ASSERT_TRUE(ExpectBox(L"Pelmora Error", kCannotRemoveRecord));
     EXPECT_TRUE(WaitUntil([&] {
         return Shown() == std::vector<std::wstring>{L"one", L"two", L"added elsewhere"};
@@ -284,7 +275,7 @@ TEST_F(SharedFileTest, RemoveAllOfAListAnotherProgramAddedToRemovesNothingAndSho
     EXPECT_EQ(StoredTitles(L"Proj"), (std::vector<std::string>{"one", "two", "added elsewhere"}));
     // Now that the window shows every task, Remove All removes them.
     Command(kCmdRemoveAll);
-    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmAll, IDYES));
+    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveAll, IDYES));
     EXPECT_TRUE(WaitUntil([&] { return StoredTitles(L"Proj").empty(); }));
     EXPECT_TRUE(CloseMain());
     EXPECT_EQ(StatusEntry(L"Proj"), 0);

@@ -6,25 +6,9 @@
 
 #include "sqlite3.h"
 
+#include "app/user_texts.h"
+
 namespace {
-
-const wchar_t kOpenFailed[] =
-    L"Cannot open database! Make sure the disk is not write protected or Pelmora has "
-    L"appropriate permissions to access it.";
-const wchar_t kModifyFailed[] =
-    L"Cannot modify database!\n\npelmora.db file might be corrupted. Please delete that file!";
-// A held file is not a damaged one: the advice to delete it would lose every item's tasks.
-const wchar_t kInUse[] =
-    L"Cannot open the task list: pelmora.db is in use by another program.\n\nPlease try again in "
-    L"a moment.";
-const wchar_t kReadOnly[] =
-    L"Database opened in read only mode. Make sure the disk is not write protected or Pelmora "
-    L"has appropriate permissions to access it.";
-
-// A file that could not be written is no damaged one.
-const wchar_t kNotWritten[] =
-    L"Cannot create the task list: pelmora.db could not be written (the disk may be full).\n\n"
-    L"Nothing was changed. Free some space on the disk, then try again.";
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -98,7 +82,7 @@ TEST_F(StartupTest, ReadOnlyDatabaseIsAnnouncedThenShown) {
     Seed(L"Proj", {{"kept"}});
     ASSERT_TRUE(SetFileAttributesW(DbPath().c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
-    EXPECT_TRUE(ExpectBox(L"Pelmora Warning", kReadOnly));
+    EXPECT_TRUE(ExpectBox(L"Pelmora Warning", kReadOnlyNotice));
     ASSERT_TRUE(WaitMainWindow());
     EXPECT_EQ((std::vector<std::wstring>{L"kept"}), Shown());
     ASSERT_TRUE(CloseMain());
@@ -111,7 +95,7 @@ TEST_F(StartupTest, DamagedDatabaseIsReportedAndLeftAlone) {
     for (int i = 0; i < 64; ++i) junk += "this is not a database file. ";
     WriteFileBytes(DbPath(), junk);
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
-    ExpectBoxThenExit(L"Pelmora Error", kModifyFailed);
+    ExpectBoxThenExit(L"Pelmora Error", kCannotModify);
     EXPECT_EQ(junk, ReadFileBytes(DbPath()));
     EXPECT_FALSE(FileExists(StatusPath()));
 }
@@ -125,7 +109,7 @@ TEST_F(StartupTest, AFailedWriteIsNamedByItsCauseAndOnlyADamagedFileIsCalledSo) 
     const std::wstring journal = DbPath() + L"-journal";
     ASSERT_TRUE(CreateDirectoryW(journal.c_str(), nullptr));
     ASSERT_TRUE(StartRaw(fresh));
-    ExpectBoxThenExit(L"Pelmora Error", kNotWritten);
+    ExpectBoxThenExit(L"Pelmora Error", kDatabaseNotWritten);
     ASSERT_TRUE(RemoveDirectoryW(journal.c_str()));
     EXPECT_TRUE(before == ReadFileBytes(DbPath())) << "the file changed";
 
@@ -133,7 +117,7 @@ TEST_F(StartupTest, AFailedWriteIsNamedByItsCauseAndOnlyADamagedFileIsCalledSo) 
     const std::string cut = before.substr(0, before.size() - 1000);
     WriteFileBytes(DbPath(), cut);
     ASSERT_TRUE(StartRaw(proj));
-    ExpectBoxThenExit(L"Pelmora Error", kModifyFailed);
+    ExpectBoxThenExit(L"Pelmora Error", kCannotModify);
     EXPECT_TRUE(cut == ReadFileBytes(DbPath())) << "the file changed";
     EXPECT_FALSE(FileExists(StatusPath()));
 }
@@ -141,7 +125,7 @@ TEST_F(StartupTest, AFailedWriteIsNamedByItsCauseAndOnlyADamagedFileIsCalledSo) 
 TEST_F(StartupTest, DatabaseInAMissingFolderCannotBeOpened) {
     const std::wstring missing = Parent() + L"gone\\pelmora.db";
     ASSERT_TRUE(StartRaw(L"\"" + missing + L"\" \"Proj\""));
-    ExpectBoxThenExit(L"Pelmora Error", kOpenFailed);
+    ExpectBoxThenExit(L"Pelmora Error", kCannotOpen);
     EXPECT_FALSE(FileExists(missing));
 }
 
@@ -151,7 +135,7 @@ TEST_F(StartupTest, DatabaseLockedByAnotherProcessIsReportedAndNothingIsLost) {
     ASSERT_EQ(SQLITE_OK, sqlite3_open(WideToUtf8(DbPath()).c_str(), &db));
     ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr));
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
-    ExpectBoxThenExit(L"Pelmora Error", kInUse);
+    ExpectBoxThenExit(L"Pelmora Error", kTaskListInUse);
     sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     EXPECT_EQ((std::vector<std::string>{"precious"}), StoredTitles(L"Proj"));

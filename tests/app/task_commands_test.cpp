@@ -2,12 +2,10 @@
 // the menu bar; checked on the screen and in the database.
 #include "tests/app/app_fixture.h"
 
+#include "app/user_texts.h"
 #include "tests/support/local_date.h"
 
 namespace {
-
-const wchar_t kConfirmOne[] = L"Are you sure you want delete the selected task?";
-const wchar_t kConfirmAll[] = L"Are you sure you want delete all tasks?";
 
 std::vector<int> Priorities(const std::vector<StoredTask>& tasks) {
     std::vector<int> priorities;
@@ -96,7 +94,7 @@ TEST_F(TaskCommandsTest, RightClickBelowTheEntriesShowsNoMenu) {
 TEST_F(TaskCommandsTest, DeleteWithYesRemovesAndRenumbers) {
     ASSERT_TRUE(SelectEntry(1));
     PressInMain(VK_DELETE);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmOne, IDYES));
+    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveTask, IDYES));
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 2; }));
     EXPECT_EQ((std::vector<std::wstring>{L"one", L"three"}), Shown());
     // The keyboard stays in the list, on the task that took the removed one's place.
@@ -116,10 +114,10 @@ TEST_F(TaskCommandsTest, DeleteWithYesRemovesAndRenumbers) {
 TEST_F(TaskCommandsTest, NoToEitherRemovalKeepsEverythingAndWritesNoStatus) {
     ASSERT_TRUE(SelectEntry(0));
     PressInMain(VK_DELETE);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmOne, IDNO));
+    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveTask, IDNO));
     EXPECT_EQ(3, ListCount(list_));
     EXPECT_EQ(3u, Stored(L"Proj").size());
-    EXPECT_TRUE(CommandAndAnswer(kCmdRemoveAll, {{L"Confirm", kConfirmAll, IDNO}}));
+    EXPECT_TRUE(CommandAndAnswer(kCmdRemoveAll, {{L"Confirm", kConfirmRemoveAll, IDNO}}));
     EXPECT_EQ(3, ListCount(list_));
     EXPECT_EQ(3u, Stored(L"Proj").size());
     ASSERT_TRUE(CloseMain());
@@ -127,7 +125,7 @@ TEST_F(TaskCommandsTest, NoToEitherRemovalKeepsEverythingAndWritesNoStatus) {
 }
 
 TEST_F(TaskCommandsTest, RemoveAllWithYesEmptiesListAndTableAndWritesZero) {
-    EXPECT_TRUE(CommandAndAnswer(kCmdRemoveAll, {{L"Confirm", kConfirmAll, IDYES}}));
+    EXPECT_TRUE(CommandAndAnswer(kCmdRemoveAll, {{L"Confirm", kConfirmRemoveAll, IDYES}}));
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 0; }));
     EXPECT_TRUE(Stored(L"Proj").empty());
     ASSERT_TRUE(CloseMain());

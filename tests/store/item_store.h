@@ -13,7 +13,6 @@
 
 #include "store/schema.h"
 #include "store/task_table.h"
-#include "tasks/task_edits.h"
 #include "tasks/task_list.h"
 
 // Holders for the bare connections and statements tests use to make and inspect files.
@@ -70,28 +69,26 @@ inline int CountTasks(TaskStore& store, const std::string& table) {
 inline FolderStatus GetFolderStatus(TaskStore& store, const std::string& table) {
     return TaskTable(store, table).Status();
 }
+inline TaskList ItemList(TestStore& store) {
+    return TaskList(store.Table());
+}
 [[nodiscard]] inline bool RemoveTask(TestStore& store, int64_t rowId) {
-    TaskTable table = store.Table();
-    return Succeeded(RemoveTask(table, rowId));
+    return Succeeded(ItemList(store).Remove(rowId));
 }
 [[nodiscard]] inline bool RemoveTasks(TestStore& store, const std::vector<int64_t>& rowIds) {
-    TaskTable table = store.Table();
-    return Succeeded(RemoveTasks(table, rowIds));
+    return Succeeded(ItemList(store).RemoveAll(rowIds));
 }
 [[nodiscard]] inline bool ExchangePriorities(TestStore& store,
                                              TaskRecord& upper,
                                              TaskRecord& lower,
                                              int upperIndex) {
-    TaskTable table = store.Table();
-    return Succeeded(ExchangePriorities(table, upper, lower, upperIndex));
+    return Succeeded(ItemList(store).Exchange(upper, lower, upperIndex));
 }
 inline TaskChange AddListTask(TestStore& store, TaskRecord record) {
-    TaskTable table = store.Table();
-    return AddListTask(table, std::move(record));
+    return ItemList(store).Add(std::move(record));
 }
 inline TaskChange EditListTask(TestStore& store, TaskRecord record) {
-    TaskTable table = store.Table();
-    return EditListTask(table, std::move(record));
+    return ItemList(store).Edit(std::move(record));
 }
 inline bool IsReadOnly(const TaskStore& store) {
     return store.IsReadOnly();

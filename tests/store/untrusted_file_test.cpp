@@ -12,7 +12,7 @@
 #include "store/folder_key.h"
 #include "store/task_table.h"
 #include "store/test_support.h"
-#include "tasks/task_edits.h"
+#include "tasks/task_list.h"
 #include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
