@@ -8,16 +8,16 @@
 #include <shellapi.h>
 
 #include "app/app_state.h"
-#include "app/main_window.h"
-#include "app/messages.h"
+#include "app/dialogs/messages.h"
+#include "app/main_window/main_window.h"
 #include "app/resource.h"
 #include "app/settings.h"
 #include "app/text_util.h"
 #include "app/user_texts.h"
 #include "store/folder_files.h"
 #include "store/folder_key.h"
-#include "store/folder_status.h"
-#include "store/profile.h"
+#include "store/status/profile.h"
+#include "tasks/folder_status.h"
 #include "text/text_encoding.h"
 #include "win/com_apartment.h"
 

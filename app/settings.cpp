@@ -5,7 +5,7 @@
 
 #include "app/app_state.h"
 #include "app/text_util.h"
-#include "store/profile.h"
+#include "store/status/profile.h"
 
 namespace {
 constexpr char16_t kSettingsSection[] = u"pelmora";

@@ -1,6 +1,6 @@
 #include "app/window_dpi.h"
 
-#include "app/dpi.h"
+#include "app/ui/dpi.h"
 #include "win/dc_selection.h"
 
 namespace {

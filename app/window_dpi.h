@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "app/window_geometry.h"
+#include "app/ui/window_geometry.h"
 
 // The density of the display `window` is on (96 for 100%, 144 for 150%, ...); a value the
 // system reports as 0 or absurd counts as 96.

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "store/folder_key.h"
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 

@@ -15,7 +15,7 @@
 
 #include "cli/cli.h"
 #include "store/folder_key.h"
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "tasks/recovery.h"
 #include "tests/store/item_store.h"
 #include "text/text_encoding.h"

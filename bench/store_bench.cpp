@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "store/folder_key.h"
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "tasks/task_list.h"
 #include "tests/store/item_store.h"
 #include "text/text_encoding.h"

@@ -10,8 +10,8 @@
 #include "cli/task_text.h"
 #include "store/folder_files.h"
 #include "store/folder_key.h"
-#include "store/folder_status.h"
-#include "store/profile.h"
+#include "store/status/profile.h"
+#include "tasks/folder_status.h"
 #include "text/text_encoding.h"
 
 namespace fs = std::filesystem;

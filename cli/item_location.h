@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 
 // A folder that may hold "pelmora.db" and "pelmora.ini".
 struct FolderLocation {

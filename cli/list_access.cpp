@@ -1,7 +1,7 @@
 #include "cli/list_access.h"
 
 #include "cli/cli.h"
-#include "store/folder_status.h"
+#include "tasks/folder_status.h"
 #include "tasks/task_list.h"
 
 SchemaIndex ReadFolderSchema(TaskStore& store, const FolderLocation& folder) {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/item_location.h"
-#include "store/folder_status.h"
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
+#include "tasks/folder_status.h"
 
 // The tasks of `table` by ascending priority. A missing table is an empty list; a file that is
 // not a task database, or a table of another shape, ends the command.

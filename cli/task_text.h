@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 
 // The stored Base64 text decoded to UTF-8; bytes that are not UTF-8 become U+FFFD.
 std::string DecodedText(const std::optional<std::string>& stored);

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "store/profile_format.h"
-#include "store/status_table.h"
+#include "store/status/profile_format.h"
+#include "store/status/status_table.h"
 #include "text/text_encoding.h"
 
 namespace {

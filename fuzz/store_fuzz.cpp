@@ -11,9 +11,9 @@
 #include <string>
 
 #include "store/folder_key.h"
-#include "store/folder_status.h"
-#include "store/schema.h"
-#include "store/task_table.h"
+#include "store/sqlite/schema.h"
+#include "store/sqlite/task_table.h"
+#include "tasks/folder_status.h"
 #include "tasks/task_list.h"
 #include "tasks/unreferenced_tables.h"
 #include "text/text_encoding.h"

@@ -8,8 +8,11 @@
 # app/, shellext/ and installer/.
 # bench/ measures the portable layers and the command line, fuzz/ shakes the portable layers;
 # tests/ may include anything.
-# SQLite's header (quoted or in angle brackets) belongs to store/ alone; tests/ and bench/ may use
-# it to make files and to measure against bare SQLite.
+# Inside store/, its common base (folder key, folder files, the platform's file operations) is
+# below the status file (store/status/), which is below the database (store/sqlite/): the base
+# includes neither, the status file never the database.
+# SQLite's header (quoted or in angle brackets) belongs to store/sqlite/ alone; tests/ and bench/
+# may use it to make files and to measure against bare SQLite.
 #
 #   check-layers.sh [ROOT]     ROOT defaults to the repository this script belongs to
 set -euo pipefail
@@ -51,11 +54,29 @@ while IFS= read -r -d '' file; do
                 ;;
         esac
     done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" || true)
-    case "$layer" in
-        store | bench) continue ;;
+    if [ "$layer" = store ]; then
+        case "$rel" in
+            store/sqlite/*) floor=sqlite may_floors="status sqlite" ;;
+            store/status/*) floor=status may_floors="status" ;;
+            *) floor=base may_floors="" ;;
+        esac
+        while IFS= read -r hit; do
+            sub="$(printf '%s' "$hit" | sed -n 's/.*#[[:space:]]*include[[:space:]]*"store\/\([a-z]*\)\/.*/\1/p')"
+            [ -n "$sub" ] || continue
+            case " $may_floors " in
+                *" $sub "*) ;;
+                *)
+                    echo "$rel:${hit%%:*}: store's $floor must not include store/$sub/" >&2
+                    status=1
+                    ;;
+            esac
+        done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"store/' "$file" || true)
+    fi
+    case "$rel" in
+        store/sqlite/* | bench/*) continue ;;
     esac
     while IFS= read -r hit; do
-        echo "$rel:${hit%%:*}: only store/ may include sqlite3.h" >&2
+        echo "$rel:${hit%%:*}: only store/sqlite/ may include sqlite3.h" >&2
         status=1
     done < <(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]sqlite3\.h[>"]' "$file" || true)
 done < <(find "$root" \( -path "$root/build" -o -path "$root/.git" \) -prune -o \

@@ -1,6 +1,6 @@
 #include "shellext/status_cache.h"
 
-#include "store/status_table.h"
+#include "store/status/status_table.h"
 #include "win/unique_handle.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <cstddef>
 
-#include "store/profile_limit.h"
+#include "store/status/profile_limit.h"
 
 // The largest status file the overlays read, the one the program's writers keep to.
 constexpr ULONGLONG kMaxStatusFileBytes = kMaxProfileFileBytes;

@@ -4,9 +4,9 @@
 #include <unordered_set>
 #include <utility>
 
-#include "store/done_date.h"
 #include "store/folder_key.h"
-#include "store/stored_rows.h"
+#include "store/sqlite/done_date.h"
+#include "store/sqlite/stored_rows.h"
 #include "text/text_encoding.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "store/schema.h"
-#include "store/task_table.h"
+#include "store/sqlite/schema.h"
+#include "store/sqlite/task_table.h"
 
 // The tables of `tables` whose name is the table name of none of `entryNames` (the bare names of
 // everything in the folder that holds the database, "." and ".." included where listed). Names

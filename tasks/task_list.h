@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 
 // Why a change was refused, before anything was written.
 enum class TaskRefusal {

@@ -1,7 +1,7 @@
 #include "tasks/unreferenced_tables.h"
 
 #include "store/folder_key.h"
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 
 void DropUnreferencedTables(TaskStore& store,
                             const std::vector<std::string>& tables,

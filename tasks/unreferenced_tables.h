@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "store/schema.h"
+#include "store/sqlite/schema.h"
 
 // `tables` as ListTables gave them; `entryNames` the bare names of everything in the folder
 // that holds the database ("." and ".." included where the file system reports them). Drop

@@ -5,7 +5,7 @@
 #include <shlobj.h>
 
 #include "store/folder_key.h"
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "tests/app/wine_windows.h"
 #include "text/text_encoding.h"
 

@@ -7,7 +7,7 @@
 #include <oleacc.h>
 #include <sqlite3.h>
 
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "tests/app/recover_fixture.h"
 #include "tests/store/item_store.h"
 #include "text/text_encoding.h"

@@ -4,7 +4,7 @@
 #include <sqlite3.h>
 
 #include "app/user_texts.h"
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "tests/app/app_fixture.h"
 #include "tests/store/item_store.h"
 

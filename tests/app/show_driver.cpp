@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "store/folder_key.h"
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "tests/app/app_driver.h"
 #include "tests/store/item_store.h"
 #include "text/text_encoding.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/dpi.h"
-#include "app/window_geometry.h"
+#include "app/ui/dpi.h"
+#include "app/ui/window_geometry.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/entry_text.h"
+#include "app/ui/entry_text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/menu_keys.h"
+#include "app/ui/menu_keys.h"
 
 namespace {
 

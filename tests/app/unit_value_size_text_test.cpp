@@ -1,8 +1,8 @@
-#include "app/value_size_text.h"
+#include "app/ui/value_size_text.h"
 
 #include <gtest/gtest.h>
 
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 
 namespace {
 

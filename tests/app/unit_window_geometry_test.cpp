@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/window_geometry.h"
+#include "app/ui/window_geometry.h"
 
 namespace {
 

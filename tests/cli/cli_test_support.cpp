@@ -9,8 +9,8 @@
 
 #include "cli/cli.h"
 #include "store/folder_key.h"
-#include "store/folder_status.h"
-#include "store/profile.h"
+#include "store/status/profile.h"
+#include "tasks/folder_status.h"
 #include "text/text_encoding.h"
 
 #ifdef _WIN32

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "tests/store/test_support.h"
 #include "tests/support/local_date.h"
 

@@ -8,7 +8,7 @@
 
 #include "cli/cli.h"
 #include "store/folder_key.h"
-#include "store/profile.h"
+#include "store/status/profile.h"
 #include "tests/cli/cli_test_support.h"
 #include "text/text_encoding.h"
 

@@ -13,7 +13,7 @@
 #include "shellext/status_cache.h"
 #include "store/folder_key.h"
 #include "store/folder_key_hex.h"
-#include "store/profile.h"
+#include "store/status/profile.h"
 #include "test_support.h"
 
 namespace {

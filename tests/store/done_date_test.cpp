@@ -1,4 +1,4 @@
-#include "store/done_date.h"
+#include "store/sqlite/done_date.h"
 
 #include <gtest/gtest.h>
 

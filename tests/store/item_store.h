@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "store/schema.h"
-#include "store/task_table.h"
+#include "store/sqlite/schema.h"
+#include "store/sqlite/task_table.h"
 #include "tasks/task_list.h"
 
 // Holders for the bare connections and statements tests use to make and inspect files.

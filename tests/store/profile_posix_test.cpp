@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "store/profile.h"
+#include "store/status/profile.h"
 #include "store/test_support.h"
 
 namespace {

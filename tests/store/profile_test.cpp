@@ -1,8 +1,8 @@
-#include "store/profile.h"
+#include "store/status/profile.h"
 
 #include <gtest/gtest.h>
 
-#include "store/profile_format.h"
+#include "store/status/profile_format.h"
 
 #include "store/test_support.h"
 #include "text/text_encoding.h"

@@ -1,7 +1,7 @@
 // The overlays' parser of the status file against the portable profile reader and, on Windows,
 // the system's own: all three must read every file alike, or an overlay would disagree with what
 // the program and pelmora-cli read.
-#include "store/status_table.h"
+#include "store/status/status_table.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "store/folder_key.h"
-#include "store/profile_format.h"
+#include "store/status/profile_format.h"
 #include "store/test_support.h"
 #include "text/text_encoding.h"
 

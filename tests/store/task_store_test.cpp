@@ -1,4 +1,4 @@
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "tests/store/item_store.h"
 
 #include <gtest/gtest.h>

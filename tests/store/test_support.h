@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "tests/support/scratch_dir.h"
 
 // Opens `store` on a new empty file, which passes the check at opening, and then puts `bytes`

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "store/folder_key.h"
-#include "store/task_table.h"
+#include "store/sqlite/task_table.h"
 #include "store/test_support.h"
 #include "tasks/task_list.h"
 #include "tests/store/item_store.h"

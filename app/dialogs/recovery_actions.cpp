@@ -1,0 +1,286 @@
+#include "app/dialogs/recovery_actions.h"
+
+#include <algorithm>
+#include <optional>
+#include <tuple>
+
+#include "app/app_state.h"
+#include "app/dialogs/messages.h"
+#include "app/text_util.h"
+#include "store/folder_files.h"
+#include "store/status/profile.h"
+#include "tasks/folder_status.h"
+#include "text/text_encoding.h"
+#include "win/unique_handle.h"
+
+namespace {
+
+// How many renamed titles a message names before it only counts the rest.
+constexpr size_t kRenamesNamed = 5;
+
+// The folder as the user knows it: its path without the trailing backslash.
+std::u16string Shown(const std::u16string& folder) {
+    if (folder.size() > 3 && folder.back() == u'\\') return folder.substr(0, folder.size() - 1);
+    return folder;
+}
+
+std::u16string Count(int n, const char16_t* one, const char16_t* many) {
+    const std::string digits = std::to_string(n);
+    return std::u16string(digits.begin(), digits.end()) + u" " + (n == 1 ? one : many);
+}
+
+std::u16string RenamedNote(const std::vector<RenamedTask>& renamed) {
+    if (renamed.empty()) return std::u16string();
+    std::u16string note =
+        u"\n\n" +
+        Count(static_cast<int>(renamed.size()), u"recovered task has", u"recovered tasks have") +
+        u" the title of a task the list already had. Every task was kept; these now carry "
+        u"\"(recovered)\" in their titles:";
+    for (size_t i = 0; i < renamed.size() && i < kRenamesNamed; ++i) {
+        note += u"\n    " + Utf8ToUtf16(Base64Decode(renamed[i].to));
+    }
+    if (renamed.size() > kRenamesNamed) {
+        note += u"\n    and " +
+                Count(static_cast<int>(renamed.size() - kRenamesNamed), u"more", u"more");
+    }
+    return note;
+}
+
+// Nothing changed: says why in the user's words.
+void TellFailure(HWND owner, RecoveryStatus status, const std::u16string& otherFolder) {
+    const std::u16string there = u"The task database in \"" + Shown(otherFolder) + u"\"";
+    std::u16string text;
+    switch (status) {
+        case RecoveryStatus::kTargetBusy:
+            text =
+                u"This folder's task database is in use by another program. Nothing was "
+                u"changed; please try again in a moment.";
+            break;
+        case RecoveryStatus::kTargetReadOnly:
+            text =
+                u"This folder's task database can only be read, so no tasks can be added to "
+                u"it. Nothing was changed.";
+            break;
+        case RecoveryStatus::kSourceBusy:
+            text = there +
+                   u" is in use by another program. Nothing was changed; please try "
+                   u"again in a moment.";
+            break;
+        case RecoveryStatus::kSourceReadOnly:
+            text = there +
+                   u" can only be read, so the tasks cannot be moved out of it. Nothing "
+                   u"was changed.";
+            break;
+        case RecoveryStatus::kSourceUnreadable:
+            text =
+                u"The chosen task list cannot be read; its database may be damaged. Nothing "
+                u"was changed.";
+            break;
+        default:
+            text =
+                u"The tasks could not be added to this folder's task database. Nothing was "
+                u"changed.";
+            break;
+    }
+    ShowError(owner, text);
+}
+
+}  // namespace
+
+std::u16string OwnDatabaseFolder() {
+    return std::u16string(ParentFolderOf(gApp.statusFilePath));
+}
+
+namespace {
+
+// The volume and the file index of the folder or file at `path`, as its open handle tells them.
+std::optional<std::tuple<DWORD, DWORD, DWORD>> FileIdentity(const std::u16string& path) {
+    UniqueFileHandle file(CreateFileW(WidePtr(path), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return std::make_tuple(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
+}
+
+}  // namespace
+
+bool SameFolder(const std::u16string& a, const std::u16string& b) {
+    std::u16string left = FullPath(a);
+    std::u16string right = FullPath(b);
+    for (std::u16string* path : {&left, &right}) {
+        if (path->empty() || path->back() != u'\\') *path += u'\\';
+    }
+    if (CompareStringOrdinal(WidePtr(left), -1, WidePtr(right), -1, TRUE) == CSTR_EQUAL) {
+        return true;
+    }
+    // Another spelling of the same folder: a link, a short name, another mapping of the drive.
+    // Either folder, or the database in it, seen through an open handle.
+    for (const char16_t* inside : {u"", kDatabaseFileName}) {
+        const auto one = FileIdentity(left + inside);
+        if (one && one == FileIdentity(right + inside)) return true;
+    }
+    return false;
+}
+
+ListingStatus OpenOtherFolder(const std::u16string& folder, RecoverySource& source) {
+    source = RecoverySource();
+    source.folder = folder;
+    if (source.folder.empty() || source.folder.back() != u'\\') source.folder += u'\\';
+    const std::u16string path = source.folder + kDatabaseFileName;
+    // Opening creates a missing file; a folder without tasks must stay as it is.
+    const DWORD attributes = GetFileAttributesW(WidePtr(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return ListingStatus::kNoDatabase;
+    }
+    if (!Succeeded(source.other.Open(Utf16ToUtf8(path)))) return ListingStatus::kUnreadable;
+    return ListingStatus::kOk;
+}
+
+namespace {
+
+// The connection that reads the source's database.
+TaskStore& StoreOf(TaskTable& own, RecoverySource& source) {
+    return source.IsOwnFolder() ? own.Store() : source.other;
+}
+
+}  // namespace
+
+ListingStatus StartRecoverableListing(TaskTable& own,
+                                      RecoverySource& source,
+                                      UnclaimedListing& listing) {
+    listing = UnclaimedListing();
+    const auto names = ListFolderEntries(source.folder);
+    if (!names) return ListingStatus::kNoFileList;
+    TaskStore& store = StoreOf(own, source);
+    auto started = StartUnclaimedListing(store, *names);
+    if (!started) return ListingStatus::kUnreadable;
+    listing = std::move(*started);
+    return ListingStatus::kOk;
+}
+
+bool ContinueRecoverableListing(TaskTable& own,
+                                RecoverySource& source,
+                                UnclaimedListing& listing,
+                                std::chrono::milliseconds slice) {
+    TaskStore& store = StoreOf(own, source);
+    const auto end = std::chrono::steady_clock::now() + slice;
+    // A few lists at a time between looks at the clock: one list is a query or two.
+    while (!listing.Finished() && std::chrono::steady_clock::now() < end) {
+        ContinueUnclaimedListing(store, listing, 8);
+    }
+    return listing.Finished();
+}
+
+std::vector<TaskListSummary> OfferedLists(const TaskTable& own,
+                                          const RecoverySource& source,
+                                          UnclaimedListing& listing) {
+    std::vector<TaskListSummary> lists;
+    for (TaskListSummary& summary : listing.lists) {
+        // An empty list has nothing to give; in its own folder the item's table is what
+        // receives (a moved item's old table elsewhere has the same name, and is the one wanted).
+        if (summary.tasks == 0) continue;
+        if (source.IsOwnFolder() && summary.table == own.Name()) continue;
+        lists.push_back(std::move(summary));
+    }
+    return lists;
+}
+
+ListingStatus FindRecoverableLists(TaskTable& own,
+                                   RecoverySource& source,
+                                   std::vector<TaskListSummary>& lists) {
+    lists.clear();
+    UnclaimedListing listing;
+    const ListingStatus status = StartRecoverableListing(own, source, listing);
+    if (status != ListingStatus::kOk) return status;
+    TaskStore& store = StoreOf(own, source);
+    ContinueUnclaimedListing(store, listing, listing.tables.size());
+    lists = OfferedLists(own, source, listing);
+    return ListingStatus::kOk;
+}
+
+bool OwnFolderHasRecoverableLists(TaskTable& own) {
+    RecoverySource source;
+    source.folder = OwnDatabaseFolder();
+    if (source.folder.empty()) return false;
+    UnclaimedListing listing;
+    if (StartRecoverableListing(own, source, listing) != ListingStatus::kOk) return false;
+    // The first list on offer answers the question; the rest need not be read.
+    while (!listing.Finished()) {
+        ContinueUnclaimedListing(own.Store(), listing, 1);
+        if (!OfferedLists(own, source, listing).empty()) return true;
+        listing.lists.clear();
+    }
+    return false;
+}
+
+bool RecoverList(HWND owner, TaskTable& own, RecoverySource& source, const std::string& table) {
+    // A file marked read-only is left alone even where the file system would let it be written
+    // (a program running as a Unix root user under Wine, for one).
+    if (!source.IsOwnFolder()) {
+        const DWORD attributes = GetFileAttributesW(WidePtr(source.folder + kDatabaseFileName));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            TellFailure(owner, RecoveryStatus::kSourceReadOnly, source.folder);
+            return false;
+        }
+    }
+    const RecoveryResult result =
+        source.IsOwnFolder() ? AttachTaskList(own.Store(), table, own.Name())
+                             : MoveTaskListAcross(source.other, table, own.Store(), own.Name());
+    if (result.status != RecoveryStatus::kDone &&
+        result.status != RecoveryStatus::kCopiedNotRemoved) {
+        TellFailure(owner, result.status, source.folder);
+        return false;
+    }
+
+    // The item's entry now reflects its merged list. The old key's table is gone, so its entry
+    // reads 0, as the entry of an item whose tasks were all removed does.
+    // An entry that cannot be written shows a stale overlay until the next write; the tasks
+    // themselves are recovered either way.
+    // Each file is written under the write lock of the database beside it.
+    const std::string oldKey = table.substr(4);
+    const bool oldEntryGone = result.status == RecoveryStatus::kDone;
+    if (oldEntryGone && source.IsOwnFolder()) {
+        (void)RefreshStatusEntries(own.Store(), gApp.statusFilePath, {gApp.folderKey, oldKey});
+    } else {
+        (void)RefreshStatusEntries(own.Store(), gApp.statusFilePath, {gApp.folderKey});
+    }
+    if (oldEntryGone && !source.IsOwnFolder()) {
+        (void)WriteStatusEntries(source.other, source.folder + kStatusFileName,
+                                 {StatusEntry{oldKey, FolderStatus::kNone}});  // stale at worst
+    }
+    NotifyShell();
+
+    const std::u16string tasks = Count(result.recovered, u"task", u"tasks");
+    if (result.status == RecoveryStatus::kCopiedNotRemoved) {
+        ShowWarning(owner, tasks + (result.recovered == 1 ? u" was" : u" were") +
+                               u" added to the list of \"" + gApp.folderName +
+                               u"\", but could not be removed from the task database in \"" +
+                               Shown(source.folder) +
+                               u"\" (it is in use or cannot be written). They are now in both "
+                               u"folders; nothing was lost. The old list there can be removed "
+                               u"later with \"Clear Unreferenced Data...\"." +
+                               RenamedNote(result.renamed));
+    } else {
+        ShowSuccess(owner, u"Recovered " + tasks + u" into the list of \"" + gApp.folderName +
+                               u"\"." + RenamedNote(result.renamed));
+    }
+    return true;
+}
+
+bool ConfirmClearingOpenTasks(HWND owner,
+                              TaskStore& store,
+                              const std::vector<std::string>& tables,
+                              const std::vector<std::u16string>& entryNames) {
+    const ClearLoss loss = UnclaimedTaskLoss(store, tables, entryNames);
+    if (loss.openTasks == 0) return true;
+    const std::u16string text =
+        u"Clearing would destroy " +
+        Count(loss.lists, u"task list that belongs", u"task lists that belong") +
+        u" to no item in this folder, with " +
+        Count(loss.openTasks, u"task that is not done", u"tasks that are not done") +
+        u".\n\nIf they belong to an item that was renamed or moved, answer No, open that item's "
+        u"tasks and choose \"Recover Tasks...\" in the File menu.\n\nDestroy them anyway?";
+    return AskYesNoDefaultNo(owner, text);
+}

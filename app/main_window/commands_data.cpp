@@ -1,0 +1,118 @@
+// Commands on the database and the status file as a whole, the about box and leaving.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/dialogs/about_dialog.h"
+#include "app/dialogs/messages.h"
+#include "app/dialogs/recovery_actions.h"
+#include "app/main_window/commands.h"
+#include "app/main_window/main_window.h"
+#include "app/text_util.h"
+#include "app/user_texts.h"
+#include "store/folder_files.h"
+#include "tasks/folder_status.h"
+#include "tasks/unreferenced_tables.h"
+
+namespace {
+
+bool ConfirmClearing(HWND window) {
+    return AskYesNo(window,
+                    L"This will remove unreferenced records from the database. Are you sure you "
+                    L"want to continue?");
+}
+
+// The item tables of the database; reports and gives nothing when there is none to clean or
+// they cannot be read.
+std::optional<std::vector<std::string>> TablesToClean(TaskStore& store, HWND window) {
+    auto tables = ListTables(store);
+    if (!tables) {
+        ShowError(window, kCannotReadDatabase);
+        return std::nullopt;
+    }
+    if (tables->empty()) {
+        ShowWarning(window, L"Database is empty! Nothing to clean.");
+        return std::nullopt;
+    }
+    return std::move(*tables);
+}
+
+// The names of every entry in the database's folder. A listing that broke off part-way would
+// make the items not yet listed look gone, and their tasks would be dropped with their tables:
+// only a complete listing counts, and anything less is reported and gives nothing.
+std::optional<std::vector<std::u16string>> FolderEntryNames(HWND window) {
+    auto names = ListFolderEntries(OwnDatabaseFolder());
+    if (!names) ShowError(window, kCannotGetFileList);
+    return names;
+}
+
+// Why a rebuild left the status file as it was; the overlays then show what they showed before.
+std::u16string StatusFileNotWritten(FileFailure failure) {
+    std::u16string why;
+    switch (failure) {
+        case FileFailure::kInUse:
+            why = u"It is in use by another program. Please try again in a moment.";
+            break;
+        case FileFailure::kReadOnly:
+            why = u"It is read-only, or the disk is write protected.";
+            break;
+        case FileFailure::kDenied:
+            why =
+                u"Access to it was denied: another program may hold it, or Pelmora may not "
+                u"write in this folder.";
+            break;
+        case FileFailure::kDiskFull:
+            why = u"The disk is full.";
+            break;
+        case FileFailure::kNotAFile:
+            why = u"A folder has its name.";
+            break;
+        case FileFailure::kTooLarge:
+            why =
+                u"The entries of this folder's items would make it larger than the icon "
+                u"overlays read.";
+            break;
+        case FileFailure::kNone:
+        case FileFailure::kOther:
+            break;
+    }
+    return u"Cannot write pelmora.ini!" + (why.empty() ? u"" : u"\n\n" + why) +
+           u"\n\nThe icon overlays were not regenerated.";
+}
+
+}  // namespace
+
+void CmdRebuildOverlays(MainWindowState& state, HWND window) {
+    const StatusWriteResult rebuilt = RebuildStatusFile(state.store, gApp.statusFilePath);
+    if (!rebuilt && rebuilt.fileFailure != FileFailure::kNone) {
+        ShowError(window, StatusFileNotWritten(rebuilt.fileFailure));
+        return;
+    }
+    if (!rebuilt) {
+        // Another program holding the database is not a damaged file: say it is in use.
+        ShowStoreError(window, rebuilt.storeFailure, kCannotReadDatabase);
+        return;
+    }
+    ShowSuccess(window, L"Icon overlays successfully regenerated!");
+}
+
+void CmdClearUnreferenced(MainWindowState& state, HWND window) {
+    if (!ConfirmClearing(window)) return;
+    const auto tables = TablesToClean(state.store, window);
+    if (!tables) return;
+    const auto names = FolderEntryNames(window);
+    if (!names) return;
+    if (!ConfirmClearingOpenTasks(window, state.store, *tables, *names)) return;
+    DropUnreferencedTables(state.store, *tables, *names);
+    ShowSuccess(window, L"Unreferenced data successfully removed! Application will close now.");
+    SendMessageW(window, WM_CLOSE, 0, 0);
+}
+
+void CmdAbout(MainWindowState& state, HWND window) {
+    RunAboutBox(window);
+}
+
+void CmdExit(MainWindowState& state, HWND window) {
+    SendMessageW(window, WM_CLOSE, 0, 0);
+}
