@@ -11,6 +11,7 @@
 #include <string>
 
 #include "store/folder_key.h"
+#include "store/sqlite/done_date.h"
 #include "store/sqlite/schema.h"
 #include "store/sqlite/task_table.h"
 #include "tasks/folder_status.h"

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "store/sqlite/done_date.h"
+
 namespace {
 
 bool TooLong(const TaskRecord& task) {

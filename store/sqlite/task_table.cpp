@@ -373,16 +373,3 @@ StoreFailure TaskTable::Replace(SchemaIndex& schema,
     }
     return transaction.Commit();
 }
-
-std::string TodayDate() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    const size_t length = std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return std::string(text, length);
-}

@@ -99,6 +99,3 @@ private:
 
 // The folder status for counts already known: `done` of `total` tasks.
 FolderStatus FolderStatusOfCounts(size_t total, size_t done);
-
-// Today's local date, "%Y-%m-%d".
-std::string TodayDate();
