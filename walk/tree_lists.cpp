@@ -73,6 +73,16 @@ public:
             ReadList(store, *schema, table, list);
             Report(list);
         }
+        // A view or anything else under a list's name stands where a list should be.
+        for (const auto& [name, type] : schema->typeByName) {
+            if (type == "table" || !IsTaskTableName(name)) continue;
+            if (cancel_) return;
+            TreeList row;
+            row.folder = folder.relative;
+            row.key = name.substr(4);
+            row.problem = TreeProblem::kCrafted;
+            Report(row);
+        }
     }
 
     TreeListsResult result;

@@ -19,9 +19,9 @@ enum class TreeProblem {
     kUnreadableFolder,  // the folder could not be listed (access denied, gone, broke off)
     kOnlineOnly,        // a cloud placeholder: never opened, since opening it downloads it
     kBusy,              // another program held the file longer than the short wait
-    kDamaged,           // not a database, cut short or broken
+    kDamaged,           // not a database, cut short or broken, or in WAL mode
     kCrafted,           // not as the program writes it: a view or a table of another shape in
-                        // a list's place, a folder in the file's place, a file in WAL mode
+                        // a list's place, a folder in the file's place
     kTooLarge,          // a value longer than the store reads
     kUnreadable,        // anything else: a path the system cannot open, a statement over budget
 };
