@@ -247,6 +247,6 @@ int RunCli(const std::vector<std::string>& arguments, const CliOutput& output) {
         output.err("pelmora-cli: " + OneLineMessage(error.what()) + "\n");
         return kExitFailed;
     }
-    output.out(printed);
+    if (!printed.empty()) output.out(printed);
     return code;
 }
