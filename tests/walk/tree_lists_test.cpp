@@ -78,8 +78,10 @@ TEST(TreeListsTest, EveryListOnceEveryBadDatabaseAsARowNothingWritten) {
     // A list whose item is gone, beside one whose item is the folder itself.
     AddList(root / "a", u"Gone", {{"Lost", false}});
     AddList(root / "a", u".", {{"Own", true}});
+#ifndef _WIN32
     // Read through a link it would be reported twice.
     fs::create_directory_symlink(root, root / "a" / "loop");
+#endif
     // A placeholder whose bytes would read as damaged if it were opened.
     fs::create_directories(root / "cloud");
     WriteFileBytes(root / "cloud" / "pelmora.db", std::string(4096, 'x'));
