@@ -68,7 +68,7 @@ TEST(TreeListsTest, EveryListOnceEveryBadDatabaseAsARowNothingWritten) {
     AddList(root, u"Alpha", {{"Renew certificate", false}, {"Pay", true}});
     WriteFileBytes(root / "Alpha", "");
     AddList(root / "a" / "b", u"Übung", {{"Read", false}});
-    fs::create_directories(root / "a" / "b" / u8"Übung");
+    fs::create_directories(root / "a" / "b" / fs::path(u"Übung"));
     // A priority out of place, which a reader that tidies up would write.
     RawSql(root / "a" / "b" / "pelmora.db",
            "UPDATE tbl_" + FolderKey(u"Übung") + " SET priority = 5;");
