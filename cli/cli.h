@@ -18,6 +18,7 @@ enum ExitCode : int {
     kExitRefused = 4,     // a title that exists or is empty, an import that is not valid
     kExitBusy = 5,        // another program holds the database; try again
     kExitUnreadable = 6,  // not a task database: damaged, crafted, or a folder in its place
+    kExitPartlyRead = 7,  // tree: finished, but some folders or lists could not be read
 };
 
 // Ends a command: the exit code and a one-line message for standard error.

@@ -6,6 +6,7 @@
 #include "cli/folder_commands.h"
 #include "cli/task_commands.h"
 #include "cli/transfer_commands.h"
+#include "cli/tree_command.h"
 
 #ifndef PELMORA_VERSION
 #error "PELMORA_VERSION comes from the project version (cli/CMakeLists.txt)"
@@ -146,7 +147,33 @@ int RunCli(const std::vector<std::string>& arguments, const CliOutput& output) {
     importCmd->add_flag("--replace", args.replace,
                         "replace the tasks of lists the folder has already");
 
+    CLI::App* tree = Command(app, "tree",
+                             "Every item below a folder with open tasks, and those tasks; the "
+                             "lists are read as they are found");
+    TreeArguments treeArgs;
+    tree->add_option("FOLDER", treeArgs.folder, "the folder whose tree is read")->required();
+    auto* treeOpen = tree->add_flag("--open",
+                                    "items with open tasks and their open tasks (the "
+                                    "default)");
+    auto* treeAll = tree->add_flag("--all", treeArgs.all, "every list, with every task");
+    treeOpen->excludes(treeAll);
+    auto* treeJson = tree->add_flag("--json", treeArgs.json, "print one JSON document at the end");
+    auto* treeJsonl = tree->add_flag("--jsonl", treeArgs.jsonl,
+                                     "print one JSON object per list, a line each, as it is read");
+    treeJson->excludes(treeJsonl);
+    tree->add_option("--depth", treeArgs.depth,
+                     "walk at most N levels below FOLDER (0: FOLDER only)")
+        ->type_name("N")
+        ->check(CLI::NonNegativeNumber);
+    tree->add_option("--exclude", treeArgs.exclude,
+                     "do not walk folders whose name matches GLOB (* and ?); may be repeated")
+        ->type_name("GLOB")
+        ->allow_extra_args(false);
+    tree->add_flag("--include-hidden", treeArgs.includeHidden,
+                   "also walk hidden folders, .git and node_modules");
+
     std::string printed;
+    int code = kExitOk;
     try {
         // A first word that names no command is said to be one, rather than reported as a
         // missing command.
@@ -197,6 +224,8 @@ int RunCli(const std::vector<std::string>& arguments, const CliOutput& output) {
             printed = CmdExport(args.folder, args.output);
         } else if (importCmd->parsed()) {
             printed = CmdImport(args.folder, args.file, args.replace);
+        } else if (tree->parsed()) {
+            code = CmdTree(treeArgs, output);
         }
     } catch (const CLI::CallForHelp&) {
         output.out(app.help());
@@ -218,6 +247,6 @@ int RunCli(const std::vector<std::string>& arguments, const CliOutput& output) {
         output.err("pelmora-cli: " + OneLineMessage(error.what()) + "\n");
         return kExitFailed;
     }
-    output.out(printed);
-    return kExitOk;
+    if (!printed.empty()) output.out(printed);
+    return code;
 }

@@ -48,10 +48,6 @@ std::vector<std::u16string> FolderEntryNames(const FolderLocation& folder) {
     auto names = ListFolderEntries(folder.folder.u16string());
     // A listing that broke off would make the items not yet listed look unclaimed.
     if (!names) throw CliFailure(kExitFailed, "cannot list the folder " + Utf8Of(folder.folder));
-    // "." and ".." count as entries, as the program's listing gives them.
-    for (const char16_t* own : {u".", u".."}) {
-        if (std::find(names->begin(), names->end(), own) == names->end()) names->push_back(own);
-    }
     std::sort(names->begin(), names->end(), [](const std::u16string& a, const std::u16string& b) {
         return Utf16ToUtf8(a) < Utf16ToUtf8(b);
     });
@@ -59,10 +55,7 @@ std::vector<std::u16string> FolderEntryNames(const FolderLocation& folder) {
 }
 
 std::map<std::string, std::u16string> NamesByKey(const FolderLocation& folder) {
-    std::map<std::string, std::u16string> names;
-    for (const std::u16string& name : FolderEntryNames(folder))
-        names.emplace(FolderKey(name), name);
-    return names;
+    return ItemNamesByKey(FolderEntryNames(folder));
 }
 
 std::string CmdStatus(const std::string& folderPath, bool json) {

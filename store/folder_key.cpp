@@ -11,3 +11,10 @@ std::string TaskTableName(std::string_view folderKey) {
     name += folderKey;
     return name;
 }
+
+std::map<std::string, std::u16string> ItemNamesByKey(const std::vector<std::u16string>& entries) {
+    std::map<std::string, std::u16string> names;
+    for (const std::u16string& name : entries) names.emplace(FolderKey(name), name);
+    for (const char16_t* own : {u".", u".."}) names.emplace(FolderKey(own), own);
+    return names;
+}

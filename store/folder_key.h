@@ -4,8 +4,10 @@
 // key is built on the same code, so both agree byte for byte.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/folder_key_hex.h"
 #include "store/md5.h"
@@ -14,3 +16,8 @@ std::string FolderKey(std::u16string_view folderName);
 
 // "tbl_" followed by the key.
 std::string TaskTableName(std::string_view folderKey);
+
+// The items of a folder by their folder key: each name of the folder's listing, and "." and ".."
+// (the program's clean-up hashes them as it hashes any entry, so their lists are claimed). A list
+// whose key is not here belongs to no item: it is unclaimed.
+std::map<std::string, std::u16string> ItemNamesByKey(const std::vector<std::u16string>& entries);

@@ -21,6 +21,9 @@ struct sqlite3;
 // How long a statement waits for another process's lock before it fails. Sibling programs share
 // one file; without the wait, an edit could fail while the window already shows it.
 constexpr int kBusyTimeoutMs = 2000;
+// The wait of a connection that only reads, for a view over many files: a file another program
+// is writing becomes a row saying so instead of holding up every file after it.
+constexpr int kReadOnlyBusyTimeoutMs = 200;
 // The longest text or blob a statement may make or read: far beyond what the editor's fields
 // hold (32,767 characters, under 132 KB as Base64), far below what could exhaust memory.
 constexpr int kMaxValueBytes = 1000000;
@@ -48,6 +51,11 @@ public:
     // kDamaged when the file is damaged (cut short, or broken pages found by SQLite's quick check
     // on a small file): then nothing is read from or written to it.
     StoreFailure Open(const std::string& utf8Path);
+    // Opens an existing database for reading only, hardened and checked as Open does, with the
+    // short wait kReadOnlyBusyTimeoutMs. Creates no file and writes nothing: no database, no
+    // journal, and no file in WAL mode (kDamaged: the program never makes one, and reading one
+    // would create its shared-memory file).
+    StoreFailure OpenReadOnly(const std::string& utf8Path);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
     // True when SQLite could open the file only for reading.
@@ -62,6 +70,9 @@ public:
 
 private:
     friend class StoreAccess;
+    friend StoreFailure FailureOf(TaskStore& store, int rc);
+    StoreFailure OpenWith(const std::string& utf8Path, int flags, int busyTimeoutMs);
+    bool readingOnly_ = false;  // opened by OpenReadOnly
     struct Closer {
         void operator()(sqlite3* db) const noexcept;
     };

@@ -80,6 +80,22 @@ uint32_t BigEndian32(const unsigned char* bytes) {
            uint32_t{bytes[3]};
 }
 
+// True when the file's header says it is in WAL mode. Read before any statement, so that SQLite
+// has not yet looked for the write-ahead files.
+bool IsWriteAheadFile(sqlite3* db) {
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        file == nullptr || file->pMethods == nullptr) {
+        return false;
+    }
+    unsigned char header[20] = {};
+    if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK ||
+        std::memcmp(header, "SQLite format 3", 16) != 0) {
+        return false;  // empty or short: SQLite's own reading judges it
+    }
+    return header[18] == 2 || header[19] == 2;
+}
+
 // True when the file is shorter than its header says (or ends inside a page). SQLite itself
 // rejects a file that lacks whole pages, but reads a last page that is only partly there as if
 // the rest were zeros: its rows come back blank, and a write would go into the broken tree.
@@ -149,7 +165,11 @@ StoreFailure CheckWholeFile(TaskStore& store) {
 }  // namespace
 
 StoreFailure FailureOf(TaskStore& store, int rc) {
-    const char* path = store.IsOpen() ? sqlite3_db_filename(store.Handle(), "main") : nullptr;
+    // A connection opened for reading only looks into no folder's permissions: the probe would
+    // make a file.
+    const char* path = store.IsOpen() && !store.readingOnly_
+                           ? sqlite3_db_filename(store.Handle(), "main")
+                           : nullptr;
     const StoreFailure failure = FailureOfCode(rc, path != nullptr ? path : "");
     return failure == StoreFailure::kNone ? StoreFailure::kOther : failure;
 }
@@ -176,14 +196,22 @@ void TaskStore::SetStatementBudget(std::chrono::milliseconds limit) {
 }
 
 StoreFailure TaskStore::Open(const std::string& utf8Path) {
+    return OpenWith(utf8Path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kBusyTimeoutMs);
+}
+
+StoreFailure TaskStore::OpenReadOnly(const std::string& utf8Path) {
+    return OpenWith(utf8Path, SQLITE_OPEN_READONLY, kReadOnlyBusyTimeoutMs);
+}
+
+StoreFailure TaskStore::OpenWith(const std::string& utf8Path, int flags, int busyTimeoutMs) {
     db_.reset();
+    readingOnly_ = (flags & SQLITE_OPEN_READONLY) != 0;
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(utf8Path.c_str(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc = sqlite3_open_v2(utf8Path.c_str(), &raw, flags, nullptr);
     db_.reset(raw);  // closed even when the open failed
     if (rc != SQLITE_OK) {
         db_.reset();
-        return FailureOfCode(rc, utf8Path);
+        return FailureOfCode(rc, readingOnly_ ? std::string() : utf8Path);
     }
     // SQLite's own advice for files from untrusted sources. The program makes no triggers or
     // views, and a foreign file's triggers and views could otherwise rewrite other items' tasks
@@ -226,7 +254,13 @@ StoreFailure TaskStore::Open(const std::string& utf8Path) {
     sqlite3_exec(raw, "PRAGMA cell_size_check=ON;", nullptr, nullptr, nullptr);
     if (!budget_) budget_ = std::make_unique<StatementBudget>();
     sqlite3_progress_handler(raw, kBudgetCheckInstructions, OnProgress, budget_.get());
-    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+    sqlite3_busy_timeout(raw, busyTimeoutMs);
+    // A file in WAL mode would make even a reading connection create its shared-memory file
+    // beside it; the program never makes one, so such a file is not one of its own.
+    if (readingOnly_ && IsWriteAheadFile(raw)) {
+        db_.reset();
+        return StoreFailure::kDamaged;
+    }
     // A damaged file is refused here, once, so that no front end shows its rows or writes to it.
     if (CheckWholeFile(*this) == StoreFailure::kDamaged) {
         db_.reset();
