@@ -4,8 +4,8 @@
 
 #include "store/folder_files.h"
 #include "store/folder_key.h"
-#include "store/schema.h"
-#include "store/task_table.h"
+#include "store/sqlite/schema.h"
+#include "store/sqlite/task_table.h"
 #include "text/text_encoding.h"
 
 namespace {
