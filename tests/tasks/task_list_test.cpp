@@ -114,8 +114,10 @@ TEST_F(TaskListRulesTest, TwoWritersAddingOneTitleAtOnceStoreItOnce) {
     }
     EXPECT_EQ(Titles().size(), static_cast<size_t>(kRounds));
     // Whoever wrote it, each task took the place after the last: 0, 1, 2, ... one each.
+    const auto stored = LoadTasks(other_);
+    ASSERT_TRUE(stored);
     int place = 0;
-    for (const TaskRecord& task : LoadTasks(other_).value()) EXPECT_EQ(task.priority, place++);
+    for (const TaskRecord& task : *stored) EXPECT_EQ(task.priority, place++);
 }
 
 // The title rules of add and edit, checked once here for the window and the command line alike,
