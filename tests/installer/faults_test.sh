@@ -17,9 +17,9 @@ new_machine
 
 partial_key='HKLM\Software\Classes\PelmoraFailedRegistration'
 key_absent() { ! pelmora_wine reg query "$1" >/dev/null 2>&1; }
-only_installed_files() { # nothing but the four installed files in the folder
+only_installed_files() { # nothing but the installed files in the folder
     [ "$(cd "$install_dir" && ls | LC_ALL=C sort | tr '\n' ' ')" = \
-        "Pelmora.exe PelmoraExt.dll Uninstall.exe pelmora-cli.exe " ]
+        "LICENSE.txt Pelmora.exe PelmoraExt.dll THIRD-PARTY-NOTICES.txt Uninstall.exe pelmora-cli.exe " ]
 }
 path_once() { [ "$(path_entries_of_install_dir)" = 1 ]; }
 installed_build() {
@@ -84,9 +84,13 @@ set_aside_for_restart() { # exactly $1 files set aside, each to be deleted at th
     pending="$(pelmora_wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
         /v PendingFileRenameOperations 2>/dev/null || true)"
     [ "$(ls "$install_dir" | grep -vc -e '^Pelmora.exe$' -e '^PelmoraExt.dll$' -e '^Uninstall.exe$' \
-        -e '^pelmora-cli.exe$')" = "$1" ] || return 1
+        -e '^pelmora-cli.exe$' -e '^LICENSE.txt$' -e '^THIRD-PARTY-NOTICES.txt$')" = "$1" ] || return 1
     for name in $(ls "$install_dir"); do
-        case "$name" in Pelmora.exe | PelmoraExt.dll | Uninstall.exe | pelmora-cli.exe) continue ;; esac
+        case "$name" in
+            Pelmora.exe | PelmoraExt.dll | Uninstall.exe | pelmora-cli.exe | LICENSE.txt | THIRD-PARTY-NOTICES.txt)
+                continue
+                ;;
+        esac
         echo "$pending" | grep -qF "Pelmora\\$name" || return 1
     done
 }

@@ -15,7 +15,7 @@ build() { # build DIR: copy the sources there, configure as a release, build the
     local dir="$1"
     shift
     mkdir -p "$dir"
-    (cd "$source_dir" && cp -r CMakeLists.txt cmake app cli installer shellext store tasks text win "$dir/")
+    (cd "$source_dir" && cp -r CMakeLists.txt cmake app cli installer shellext store tasks text walk win "$dir/")
     cmake -S "$dir" -B "$dir/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$dir/cmake/$toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DPELMORA_RELEASE=ON -DPELMORA_TESTS=OFF -DPELMORA_BENCH=OFF \
         >"$dir.log" 2>&1 && cmake --build "$dir/build" --target "$@" >>"$dir.log" 2>&1 ||
