@@ -90,6 +90,26 @@ tier() {
         printf '%s\n' "$line"
     done
     echo "$SECONDS" >>"$marks"
+    # ctest writes its JUnit file at its very end: without it the tier did not finish, whatever the
+    # workflow's exit code said; with it, any failed or unrun test fails the command.
+    if [ ! -s "$junit" ]; then
+        echo "test.sh: $label: no test report ($junit): the tests did not finish" >&2
+        exit 1
+    fi
+    if ! python3 - "$junit" <<'PY'
+import sys
+import xml.etree.ElementTree as ET
+
+bad = [c.get("name") for c in ET.parse(sys.argv[1]).getroot().iter("testcase")
+       if c.find("failure") is not None or c.find("error") is not None
+       or (c.get("status") in ("fail", "notrun") and c.find("skipped") is None)]
+if bad:
+    print("test.sh: failed or not run: " + ", ".join(bad), file=sys.stderr)
+    sys.exit(1)
+PY
+    then
+        exit 1
+    fi
     # The marks: the second each step began ("SECONDS kind preset NAME"), then the end.
     while IFS= read -r line; do
         timings+=("$line")
