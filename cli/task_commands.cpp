@@ -12,6 +12,9 @@
 
 namespace {
 
+// The refusal of an empty title, whether the command line sees it or the list does.
+constexpr char kTitleEmpty[] = "Title of the task is empty!";
+
 std::string NameOf(const ItemLocation& item) {
     return Utf16ToUtf8(item.name);
 }
@@ -37,7 +40,7 @@ void RefuseOverlong(const std::optional<std::string>& stored, const char* what) 
 std::string StoredTitle(const std::string& title) {
     const EditedTitle edited = ReadTitleField(Utf8ToUtf16(title));
     if (edited.problem != TitleProblem::kNone) {
-        throw CliFailure(kExitRefused, "Title of the task is empty!");
+        throw CliFailure(kExitRefused, kTitleEmpty);
     }
     RefuseOverlong(edited.key, "title");
     return edited.key;
@@ -58,7 +61,7 @@ TaskRecord Written(const TaskChange& change,
             throw CliFailure(kExitRefused, "Title already exists! " + NameOf(item) +
                                                " has a task " + Quoted(attempted));
         case TaskRefusal::kEmptyTitle:
-            throw CliFailure(kExitRefused, "Title of the task is empty!");
+            throw CliFailure(kExitRefused, kTitleEmpty);
         case TaskRefusal::kTooLong:
             RefuseOverlong(attempted.title, "title");
             RefuseOverlong(attempted.description, "description");
