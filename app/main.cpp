@@ -7,7 +7,10 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <cwchar>
+
 #include "app/app_state.h"
+#include "app/below_window/below_window.h"
 #include "app/dialogs/messages.h"
 #include "app/main_window/main_window.h"
 #include "app/resource.h"
@@ -74,6 +77,16 @@ void RunWithDatabase(MainWindowState& window) {
     }
 }
 
+// "Pelmora.exe /below FOLDER": every item below the folder with open tasks, in a window of its own
+// that opens no database for writing.
+void RunBelow(const std::u16string& root) {
+    gApp.settingsPath = PrepareSettingsPath();
+    gApp.icon.reset(static_cast<HICON>(LoadImageW(gApp.instance, MAKEINTRESOURCEW(IDI_PELMORA),
+                                                  IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
+    RunBelowWindow(root);
+    gApp.icon.reset();
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -87,6 +100,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const ScopedComApartment apartment;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+
+    // No database path is this switch, so the designed command line keeps its meaning.
+    if (_wcsicmp(argv.get()[1], kBelowSwitch) == 0) {
+        RunBelow(FromWide(argv.get()[2]));
+        return 0;
+    }
 
     const std::u16string databasePath = FromWide(argv.get()[1]);
     gApp.folderName = FromWide(argv.get()[2]);

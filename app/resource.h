@@ -13,6 +13,7 @@
 #define IDB_ABOUT_150 107
 #define IDB_ABOUT_200 108
 #define IDD_RECOVER 120
+#define IDD_BELOW 130
 
 // Controls.
 #define IDC_TASKLIST 1001
@@ -23,6 +24,12 @@
 #define IDC_RECOVER_INTRO 1101
 #define IDC_RECOVER_LIST 1102
 #define IDC_RECOVER_OTHER 1103
+#define IDC_BELOW_FILTER_LABEL 1201
+#define IDC_BELOW_FILTER 1202
+#define IDC_BELOW_LIST 1203
+#define IDC_BELOW_PROGRESS 1204
+#define IDC_BELOW_REFRESH 1205
+#define IDC_BELOW_STOP 1206
 
 // Main window commands (menu bar and shortcuts).
 #define IDM_ADD_TASK 40001
@@ -37,6 +44,7 @@
 #define IDM_REBUILD_OVERLAYS 40014
 #define IDM_CLEAR_UNREFERENCED 40015
 #define IDM_RECOVER_TASKS 40020
+#define IDM_TASKS_BELOW 40021
 
 // The one item of the right-click menu; returned by TrackPopupMenu, never sent as a command.
 #define IDM_CONTEXT_MARK_DONE 1

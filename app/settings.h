@@ -9,6 +9,8 @@ inline constexpr char16_t kMainWidthKey[] = u"wnd_main_width";
 inline constexpr char16_t kMainHeightKey[] = u"wnd_main_height";
 inline constexpr char16_t kEditorWidthKey[] = u"wnd_add_width";
 inline constexpr char16_t kEditorHeightKey[] = u"wnd_add_height";
+inline constexpr char16_t kBelowWidthKey[] = u"wnd_below_width";
+inline constexpr char16_t kBelowHeightKey[] = u"wnd_below_height";
 
 // Finds the common application data folder, creates "Pelmora" in it (an existing folder is
 // fine, a failure is ignored) and returns the settings file's path; empty when the shell does

@@ -41,3 +41,12 @@ inline constexpr wchar_t kDatabaseOnlyReadable[] =
 inline constexpr wchar_t kDatabaseNotWritten[] =
     L"Cannot create the task list: pelmora.db could not be written (the disk may be full).\n\n"
     L"Nothing was changed. Free some space on the disk, then try again.";
+
+// "Tasks Below This Folder...": the root cannot be walked. The folder is named between the two
+// parts.
+inline constexpr wchar_t kCannotShowBelow[] = L"Cannot show the tasks below ";
+inline constexpr wchar_t kBelowRootMissing[] = L": the folder does not exist.";
+inline constexpr wchar_t kBelowRootUnreadable[] = L": the folder cannot be read.";
+inline constexpr wchar_t kBelowRootNotFolder[] = L": it is not a folder.";
+inline constexpr wchar_t kCannotStartProgram[] =
+    L"Cannot start Pelmora for this item: the program could not be started.";

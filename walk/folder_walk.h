@@ -37,6 +37,9 @@ struct WalkOptions {
     // For tests: the attributes the walk sees for a folder's database, given the folder and the
     // attributes the system reported (0 on POSIX), where the test system cannot set them.
     std::function<uint32_t(std::u16string_view folder, uint32_t attributes)> databaseAttributes;
+    // For a front end's progress: when set, the count of folders listed so far, kept current as
+    // the walk goes (also through stretches without a database, where no folder is reported).
+    std::atomic<uint64_t>* foldersListed = nullptr;
 };
 
 // Why a folder could not be listed (whole or in part).

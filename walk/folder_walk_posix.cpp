@@ -244,6 +244,9 @@ int PosixWalk::FdOf(size_t index) {
 bool PosixWalk::ListTop() {
     Frame& frame = frames_.back();
     ++result_.folders;
+    if (options_.foldersListed != nullptr) {
+        options_.foldersListed->store(result_.folders, std::memory_order_relaxed);
+    }
     names_.clear();
     DIR* listing = frame.listing.get();
     const int fd = dirfd(listing);

@@ -140,6 +140,9 @@ WalkResult WindowsWalk::Run(const std::u16string& root) {
 WindowsWalk::Listed WindowsWalk::ListTop() {
     Frame& frame = frames_.back();
     ++result_.folders;
+    if (options_.foldersListed != nullptr) {
+        options_.foldersListed->store(result_.folders, std::memory_order_relaxed);
+    }
     names_.clear();
     hasDatabase_ = false;
     const std::u16string pattern = path_ + (path_.back() == u'\\' ? u"*" : u"\\*");

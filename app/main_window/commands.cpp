@@ -37,6 +37,8 @@ Command CommandFor(int id, int notification) {
             return &CmdClearUnreferenced;
         case IDM_RECOVER_TASKS:
             return &CmdRecoverTasks;
+        case IDM_TASKS_BELOW:
+            return &CmdTasksBelow;
         default:
             // Escape (IDCANCEL) and anything else: not ours.
             return nullptr;

@@ -38,5 +38,6 @@ void CmdMoveDown(MainWindowState& state, HWND window);
 void CmdRebuildOverlays(MainWindowState& state, HWND window);
 void CmdClearUnreferenced(MainWindowState& state, HWND window);
 void CmdRecoverTasks(MainWindowState& state, HWND window);
+void CmdTasksBelow(MainWindowState& state, HWND window);
 void CmdAbout(MainWindowState& state, HWND window);
 void CmdExit(MainWindowState& state, HWND window);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/below_window/below_window.h"
 #include "app/dialogs/about_dialog.h"
 #include "app/dialogs/messages.h"
 #include "app/dialogs/recovery_actions.h"
@@ -107,6 +108,12 @@ void CmdClearUnreferenced(MainWindowState& state, HWND window) {
     DropUnreferencedTables(state.store, *tables, *names);
     ShowSuccess(window, L"Unreferenced data successfully removed! Application will close now.");
     SendMessageW(window, WM_CLOSE, 0, 0);
+}
+
+// The item's own folder, in a process of its own: the tree window outlives this one, and an item
+// window it opens is as independent of this one as one the context menu opens.
+void CmdTasksBelow(MainWindowState&, HWND window) {
+    if (!StartBelowWindow(OwnDatabaseFolder())) ShowError(window, kCannotStartProgram);
 }
 
 void CmdAbout(MainWindowState& state, HWND window) {

@@ -54,3 +54,10 @@ std::u16string TaskEntryName(const TaskRecord& record) {
     AppendReadable(name, record.displayTitle.value_or(std::u16string()));
     return name;
 }
+
+std::u16string ReadableText(const std::u16string& text) {
+    std::u16string readable;
+    readable.reserve(text.size());
+    AppendReadable(readable, text);
+    return readable;
+}

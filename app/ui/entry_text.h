@@ -15,3 +15,7 @@ std::string DoneDateText(const TaskRecord& record);
 // direction marks are dropped. The title is never cut, so no surrogate pair is split, and an
 // unpaired surrogate is passed on as it is.
 std::u16string TaskEntryName(const TaskRecord& record);
+
+// `text` as a reader should hear it: line breaks and other control characters as spaces, the
+// invisible direction marks left out.
+std::u16string ReadableText(const std::u16string& text);

@@ -28,6 +28,7 @@ struct Size {
 // them. The settings file keeps sizes in these 96-DPI pixels.
 inline constexpr Size kMainWindowSize{380, 414};
 inline constexpr Size kEditorSize{383, 349};
+inline constexpr Size kBelowWindowSize{560, 460};
 
 // The stored 96-DPI sizes the windows take. Anything outside (0, negative or not a number, which
 // all read as 0 or less, or a number no display holds) counts as absent: the designed size is used.
