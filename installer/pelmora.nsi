@@ -355,13 +355,14 @@ Section "Uninstall"
         DetailPrint "Unregistering the Explorer extension"
         !insertmacro RunRegsvr32 "/u /s" "$INSTDIR\PelmoraExt.dll"
     ${EndIf}
-    ; The folder handler is checked first: the all-files handler names the same class, and the
-    ; class key is gone once the first of the two has been handled.
+    ; The folder and background handlers are checked first: the all-files handler names the same
+    ; class, and the class key is gone once that one has been handled.
     ReadRegStr $3 HKLM "${CLASSES}\*\ShellEx\ContextMenuHandlers\PelmoraShellExt" ""
     ReadRegStr $4 HKLM "${CLASSES}\CLSID\$3\InprocServer32" ""
     ${If} $3 != ""
     ${AndIf} $4 == "$INSTDIR\PelmoraExt.dll"
         DeleteRegKey HKLM "${CLASSES}\Folder\ShellEx\ContextMenuHandlers\PelmoraShellExt"
+        DeleteRegKey HKLM "${CLASSES}\Directory\Background\ShellEx\ContextMenuHandlers\PelmoraShellExt"
     ${EndIf}
     !insertmacro RemoveLeftover "${CLASSES}\*\ShellEx\ContextMenuHandlers\PelmoraShellExt"
     !insertmacro RemoveLeftover "${OVERLAYS}\PelmoraDoneOverlay"

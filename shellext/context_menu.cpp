@@ -17,6 +17,58 @@ namespace {
 
 constexpr wchar_t kMenuText[] = L"Task Management...";
 constexpr wchar_t kHelpText[] = L"Manage Tasks";
+constexpr wchar_t kTreeMenuText[] = L"Tasks Below This Folder...";
+constexpr wchar_t kTreeHelpText[] = L"Show the open tasks of every item below this folder";
+// The second entry can be asked for by name too (scripts, other shells); the first has none.
+constexpr wchar_t kTreeVerb[] = L"TasksBelow";
+
+// The entries' command offsets. They stay the same whichever entries a menu shows, so that an
+// offset always names the same command.
+constexpr UINT kManageCommand = 0;
+constexpr UINT kTreeCommand = 1;
+
+// Copies `text` into the caller's buffer of `chars` units, wide or in the thread's ANSI code
+// page, cut to fit and always terminated.
+template <size_t N>
+void CopyCommandText(const wchar_t (&text)[N], bool wide, CHAR* name, UINT nameChars) noexcept {
+    const int chars = nameChars > INT_MAX ? INT_MAX : static_cast<int>(nameChars);
+    if (wide) {
+        lstrcpynW(reinterpret_cast<wchar_t*>(name), text, chars);
+    } else {
+        char ansi[sizeof text] = {};
+        WideCharToMultiByte(CP_THREAD_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
+        ansi[sizeof ansi - 1] = '\0';
+        lstrcpynA(name, ansi, chars);
+    }
+}
+
+// True when `path` names a folder. Explorer has just listed the item, so the answer comes from
+// the file system's cache.
+bool IsFolder(const wchar_t* path) noexcept {
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The command offset a caller asks for: given as a number, or as the second entry's verb, in
+// ANSI or (with CMIC_MASK_UNICODE in an extended structure) wide text. False for any other text.
+bool CommandOffset(const CMINVOKECOMMANDINFO& info, UINT& offset) noexcept {
+    if (IS_INTRESOURCE(info.lpVerb)) {
+        offset = LOWORD(reinterpret_cast<UINT_PTR>(info.lpVerb));
+        return true;
+    }
+    offset = kTreeCommand;
+    if ((info.fMask & CMIC_MASK_UNICODE) != 0 && info.cbSize >= sizeof(CMINVOKECOMMANDINFOEX)) {
+        const auto& extended = reinterpret_cast<const CMINVOKECOMMANDINFOEX&>(info);
+        if (extended.lpVerbW != nullptr && !IS_INTRESOURCE(extended.lpVerbW)) {
+            return CompareStringOrdinal(extended.lpVerbW, -1, kTreeVerb, -1, TRUE) == CSTR_EQUAL;
+        }
+    }
+    wchar_t verb[sizeof kTreeVerb / sizeof kTreeVerb[0] + 1] = {};
+    const int length = MultiByteToWideChar(CP_ACP, 0, info.lpVerb, -1, nullptr, 0);
+    if (length != static_cast<int>(sizeof kTreeVerb / sizeof kTreeVerb[0])) return false;
+    MultiByteToWideChar(CP_ACP, 0, info.lpVerb, -1, verb, length);
+    return CompareStringOrdinal(verb, -1, kTreeVerb, -1, TRUE) == CSTR_EQUAL;
+}
 
 HBITMAP LoadMenuBitmap(int resource, int width, int height) noexcept {
     return static_cast<HBITMAP>(LoadImageW(ServerInstance(), MAKEINTRESOURCEW(resource),
@@ -61,9 +113,25 @@ IFACEMETHODIMP_(ULONG) CShellExt::Release() noexcept {
     return static_cast<ULONG>(count);
 }
 
-IFACEMETHODIMP CShellExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObject, HKEY) noexcept {
+IFACEMETHODIMP CShellExt::Initialize(PCIDLIST_ABSOLUTE folder,
+                                     IDataObject* dataObject,
+                                     HKEY) noexcept {
     itemPath_[0] = L'\0';  // a refused selection leaves no item behind
-    RETURN_HR_IF_NULL(E_INVALIDARG, dataObject);
+    itemIsFolder_ = false;
+    background_ = false;
+    // A folder's background brings no selection, only the folder. A folder outside the file
+    // system (the control panel, a library) has no path and gets no entry.
+    if (dataObject == nullptr) {
+        RETURN_HR_IF_NULL(E_INVALIDARG, folder);
+        if (!SHGetPathFromIDListEx(folder, itemPath_, kPathChars, GPFIDL_DEFAULT) ||
+            wcsnlen(itemPath_, kPathChars) == kPathChars || itemPath_[0] == L'\0') {
+            itemPath_[0] = L'\0';
+            return E_INVALIDARG;
+        }
+        itemIsFolder_ = true;
+        background_ = true;
+        return S_OK;
+    }
     FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium = {};
     if (FAILED(dataObject->GetData(&format, &medium))) return E_INVALIDARG;
@@ -87,19 +155,36 @@ IFACEMETHODIMP CShellExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObject,
         GlobalUnlock(medium.hGlobal);
     }
     ReleaseStgMedium(&medium);
+    if (hr == S_OK) itemIsFolder_ = IsFolder(itemPath_);
     return hr;
 }
 
 IFACEMETHODIMP CShellExt::QueryContextMenu(HMENU menu,
                                            UINT position,
                                            UINT firstCommand,
-                                           UINT,
+                                           UINT lastCommand,
                                            UINT flags) noexcept {
     if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 0);
-    InsertMenuW(menu, position, MF_BYPOSITION | MF_STRING, firstCommand, kMenuText);
-    SetMenuItemBitmaps(menu, position, MF_BYPOSITION | MF_BITMAP, menuBitmap_.get(),
-                       menuBitmap_.get());
-    return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 1);
+    // The count returned is the highest offset used plus one, whichever entries were added.
+    UINT used = 0;
+    UINT at = position;
+    if (!background_) {
+        InsertMenuW(menu, at, MF_BYPOSITION | MF_STRING, firstCommand + kManageCommand, kMenuText);
+        SetMenuItemBitmaps(menu, at, MF_BYPOSITION | MF_BITMAP, menuBitmap_.get(),
+                           menuBitmap_.get());
+        used = kManageCommand + 1;
+        if (at != static_cast<UINT>(-1)) ++at;  // -1 appends: the next entry goes after it
+    }
+    // The second entry only when the shell left an identifier for it.
+    if (AddsTreeEntry() && lastCommand >= firstCommand &&
+        lastCommand - firstCommand >= kTreeCommand) {
+        InsertMenuW(menu, at, MF_BYPOSITION | MF_STRING, firstCommand + kTreeCommand,
+                    kTreeMenuText);
+        SetMenuItemBitmaps(menu, at, MF_BYPOSITION | MF_BITMAP, menuBitmap_.get(),
+                           menuBitmap_.get());
+        used = kTreeCommand + 1;
+    }
+    return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, used);
 }
 
 IFACEMETHODIMP CShellExt::GetCommandString(UINT_PTR command,
@@ -107,7 +192,30 @@ IFACEMETHODIMP CShellExt::GetCommandString(UINT_PTR command,
                                            UINT*,
                                            CHAR* name,
                                            UINT nameChars) noexcept {
-    if (command != 0) return E_INVALIDARG;
+    if (command == kTreeCommand && AddsTreeEntry()) {
+        // This entry answers as the shell asks: its verb, its help text, and that it exists.
+        switch (type) {
+            case GCS_VALIDATEA:
+            case GCS_VALIDATEW:
+                return S_OK;
+            case GCS_VERBA:
+            case GCS_VERBW:
+            case GCS_HELPTEXTA:
+            case GCS_HELPTEXTW:
+                break;
+            default:
+                return E_INVALIDARG;
+        }
+        if (name == nullptr || nameChars == 0) return E_INVALIDARG;
+        const bool wide = (type & GCS_UNICODE) != 0;
+        if (type & GCS_HELPTEXTA) {
+            CopyCommandText(kTreeHelpText, wide, name, nameChars);
+        } else {
+            CopyCommandText(kTreeVerb, wide, name, nameChars);
+        }
+        return S_OK;
+    }
+    if (command != kManageCommand) return E_INVALIDARG;
     // Only two bits of the request count, help text (bit 0) and wide text (bit 2). An ANSI verb
     // or validation request has neither and is refused; every wide request, verb and validation
     // included, is answered with the help text. The entry has no verb to give (InvokeCommand
@@ -116,23 +224,19 @@ IFACEMETHODIMP CShellExt::GetCommandString(UINT_PTR command,
     if ((type & (GCS_HELPTEXTA | GCS_UNICODE)) == 0) return E_INVALIDARG;
     // No room even for the terminator: there is nothing that could be written.
     if (name == nullptr || nameChars == 0) return E_INVALIDARG;
-    const int chars = nameChars > INT_MAX ? INT_MAX : static_cast<int>(nameChars);
-    if (type & GCS_UNICODE) {
-        lstrcpynW(reinterpret_cast<wchar_t*>(name), kHelpText, chars);
-    } else {
-        char ansi[sizeof kHelpText] = {};
-        WideCharToMultiByte(CP_THREAD_ACP, 0, kHelpText, -1, ansi, sizeof ansi, nullptr, nullptr);
-        ansi[sizeof ansi - 1] = '\0';
-        lstrcpynA(name, ansi, chars);
-    }
+    CopyCommandText(kHelpText, (type & GCS_UNICODE) != 0, name, nameChars);
     return S_OK;
 }
 
 IFACEMETHODIMP CShellExt::InvokeCommand(CMINVOKECOMMANDINFO* info) noexcept {
     if (info == nullptr || info->cbSize < sizeof(CMINVOKECOMMANDINFO)) return E_INVALIDARG;
-    // Only command offset 0, given as a number; a verb given as text is not ours.
-    if (reinterpret_cast<UINT_PTR>(info->lpVerb) != 0) return E_INVALIDARG;
-    return StartTaskManager();
+    // The first entry only by its offset, 0; the second by its offset or its verb, and only
+    // where it was shown. Any other verb is not ours.
+    UINT offset = 0;
+    if (!CommandOffset(*info, offset)) return E_INVALIDARG;
+    if (offset == kManageCommand && !background_) return StartTaskManager();
+    if (offset == kTreeCommand && AddsTreeEntry()) return StartTreeWindow();
+    return E_INVALIDARG;
 }
 
 // Starts the task manager with two quoted arguments: the database in the item's parent folder
@@ -144,6 +248,35 @@ HRESULT CShellExt::StartTaskManager() noexcept {
     if (!TaskManagerPath(program)) return S_OK;
     ShellExecuteW(nullptr, L"open", program, parameters_, nullptr, SW_SHOW);
     return S_OK;
+}
+
+// Starts the program's view of the open tasks below the folder: "/below" and the folder in
+// double quotes. Like the first entry it starts nothing when the folder does not fit, and
+// neither watches nor checks the start.
+HRESULT CShellExt::StartTreeWindow() noexcept {
+    if (!BuildTreeParameters()) return S_OK;
+    wchar_t program[kPathChars] = {};
+    if (!TaskManagerPath(program)) return S_OK;
+    ShellExecuteW(nullptr, L"open", program, parameters_, nullptr, SW_SHOW);
+    return S_OK;
+}
+
+// Fills parameters_ with "/below" and the quoted folder. Backslashes just before the closing
+// quote are doubled (a drive root, "C:\\"): single, the last would make the quote part of the
+// argument when the program splits its command line.
+bool CShellExt::BuildTreeParameters() noexcept {
+    const size_t length = wcsnlen(itemPath_, kPathChars);
+    if (length == 0 || length == kPathChars) return false;
+    size_t trailing = 0;
+    while (trailing < length && itemPath_[length - 1 - trailing] == L'\\') ++trailing;
+    BoundedText parameters(parameters_);
+    if (!parameters.AppendLiteral(L"/below \"") || !parameters.Append(itemPath_, length)) {
+        return false;
+    }
+    for (size_t i = 0; i < trailing; ++i) {
+        if (!parameters.AppendLiteral(L"\\")) return false;
+    }
+    return parameters.AppendLiteral(L"\"");
 }
 
 // Fills parameters_ with the two quoted arguments for the selected item: its parent folder's

@@ -1,5 +1,7 @@
 // The context-menu handler: adds "Task Management..." to the menu of every file and folder and
-// starts the task manager for the first selected item.
+// starts the task manager for the first selected item; for a folder, and for a folder's
+// background, it adds "Tasks Below This Folder..." too, which opens the program's view of every
+// open task below that folder.
 #pragma once
 
 #include <shlobj.h>
@@ -38,11 +40,16 @@ public:
 private:
     ~CShellExt();
     HRESULT StartTaskManager() noexcept;
+    HRESULT StartTreeWindow() noexcept;
     bool BuildParameters() noexcept;
+    bool BuildTreeParameters() noexcept;
+    bool AddsTreeEntry() const noexcept { return itemIsFolder_; }
     static bool TaskManagerPath(wchar_t (&program)[kPathChars]) noexcept;
 
     LONG refCount_ = 0;
     wchar_t itemPath_[kPathChars] = {};
+    bool itemIsFolder_ = false;
+    bool background_ = false;  // the menu of a folder's background: the item is the folder
     wchar_t quotedName_[kPathChars] = {};
     wchar_t databaseArgument_[kPathChars] = {};
     wchar_t parameters_[kParameterChars] = {};

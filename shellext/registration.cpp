@@ -68,6 +68,9 @@ constexpr RegNode kShellExtClasses[] = {
     Key(1, kForce, L"PelmoraShellExt", kClassId),
     Key(0, kKeep, L"Folder\\ShellEx\\ContextMenuHandlers"),
     Key(1, kForce, L"PelmoraShellExt", kClassId),
+    // A folder's background, where the menu is the open folder's own.
+    Key(0, kKeep, L"Directory\\Background\\ShellEx\\ContextMenuHandlers"),
+    Key(1, kForce, L"PelmoraShellExt", kClassId),
 };
 constexpr RegNode kDoneOverlayClasses[] = {PELMORA_CLASS_KEY(L"PelmoraDoneOverlay Class")};
 constexpr RegNode kHalfOverlayClasses[] = {PELMORA_CLASS_KEY(L"PelmoraHalfOverlay Class")};

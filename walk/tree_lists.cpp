@@ -50,9 +50,14 @@ public:
         // A name on the way that is not UTF-8 cannot be given to SQLite.
         if (!folder.exactPath) return Problem(folder, TreeProblem::kUnreadable);
         TaskStore store;
+        // A cancel stops the statement that runs, however long a crafted file makes it; what
+        // it left unread is not reported as a verdict on the file.
+        store.StopWhen(&cancel_);
         const StoreFailure opened = store.OpenReadOnly(Utf16ToUtf8(DatabasePath(folder.path)));
+        if (cancel_) return;
         if (!Succeeded(opened)) return Problem(folder, ProblemOf(opened));
         auto schema = ReadSchema(store);
+        if (cancel_) return;
         if (!schema) return Problem(folder, ProblemOf(schema.Failure()));
         // Hashed only for a folder that has lists; the listing came with the folder.
         std::map<std::string, std::u16string> names;
@@ -71,6 +76,7 @@ public:
                 list.item = owner->second;
             }
             ReadList(store, *schema, table, list);
+            if (cancel_) return;  // read part-way, or stopped: not a list that was read
             Report(list);
         }
         // A view or anything else under a list's name stands where a list should be.

@@ -58,8 +58,9 @@ struct TreeListsResult {
 
 // Walks the tree as WalkTree does and reads every task list ("tbl_" tables only) of every
 // database it finds, calling `onList` once for each list and once for each folder or database
-// that could not be read, as each is read. Memory holds one list at a time. Stops between lists
-// once `cancel` is true (onList may set it); the walk's outcome then says Cancelled.
+// that could not be read, as each is read. Memory holds one list at a time. Stops once `cancel`
+// is true (onList may set it, another thread too), inside a running statement as well: the list
+// being read then is not reported, and the walk's outcome says Cancelled.
 TreeListsResult ReadTreeLists(const std::u16string& root,
                               const WalkOptions& options,
                               const std::function<void(const TreeList&)>& onList,

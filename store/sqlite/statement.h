@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@ struct StatementBudget {
     std::chrono::milliseconds limit = kStatementBudget;
     std::chrono::steady_clock::time_point deadline{};
     bool armed = false;
+    const std::atomic<bool>* cancel = nullptr;  // stops an armed statement once true
 };
 
 class StoreAccess {

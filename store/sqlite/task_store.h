@@ -10,6 +10,7 @@
 // SQLite stays inside store/: this header names its connection only as an opaque type.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -63,6 +64,10 @@ public:
 
     // How long each statement may run from now on (kStatementBudget unless changed).
     void SetStatementBudget(std::chrono::milliseconds limit);
+    // Stops the store's statements as soon as `*cancel` is true, as a spent budget does, the
+    // opening's checks included when set before the open: a reader that gives up is not held
+    // up by an expensive file. The flag must outlive the connection; nullptr stops watching.
+    void StopWhen(const std::atomic<bool>* cancel);
 
     // The connection itself, for tests and benchmarks that craft files or measure against bare
     // SQLite; the program's own code goes through the store.

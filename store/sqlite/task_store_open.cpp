@@ -22,11 +22,14 @@ constexpr int64_t kQuickCheckBytes = 4 * 1024 * 1024;
 // The quick check is one statement over every table; a file of this size may hold thousands.
 constexpr int kQuickCheckInstructions = 1000000;
 
-// Stops the statement that runs when its time is spent. Between the program's own statements
-// the budget is disarmed, so statements run by others on the connection are left alone.
+// Stops the statement that runs when its time is spent, or when its reader gave up. Between
+// the program's own statements the budget is disarmed, so statements run by others on the
+// connection are left alone.
 int OnProgress(void* context) {
     const auto* budget = static_cast<const StatementBudget*>(context);
-    return budget->armed && std::chrono::steady_clock::now() > budget->deadline ? 1 : 0;
+    if (!budget->armed) return 0;
+    if (budget->cancel != nullptr && budget->cancel->load(std::memory_order_relaxed)) return 1;
+    return std::chrono::steady_clock::now() > budget->deadline ? 1 : 0;
 }
 
 // SQLite answers "cannot open" when it cannot make the journal beside a database that opened
@@ -193,6 +196,12 @@ bool TaskStore::IsReadOnly() const {
 
 void TaskStore::SetStatementBudget(std::chrono::milliseconds limit) {
     if (budget_) budget_->limit = limit;
+}
+
+void TaskStore::StopWhen(const std::atomic<bool>* cancel) {
+    // Made here when set before the open; the open keeps it.
+    if (!budget_) budget_ = std::make_unique<StatementBudget>();
+    budget_->cancel = cancel;
 }
 
 StoreFailure TaskStore::Open(const std::string& utf8Path) {

@@ -10,6 +10,8 @@ const wchar_t kOverlayRoot[] =
 const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelmora";
 const wchar_t kAllFilesHandler[] = L"*\\ShellEx\\ContextMenuHandlers\\PelmoraShellExt";
 const wchar_t kFolderHandler[] = L"Folder\\ShellEx\\ContextMenuHandlers\\PelmoraShellExt";
+const wchar_t kBackgroundHandler[] =
+    L"Directory\\Background\\ShellEx\\ContextMenuHandlers\\PelmoraShellExt";
 
 struct ComClass {
     const CLSID* clsid;
@@ -87,6 +89,7 @@ void CheckRegistered(const std::wstring& installDir) {
         } else {
             ExpectString(HKEY_CLASSES_ROOT, kAllFilesHandler, nullptr, clsid);
             ExpectString(HKEY_CLASSES_ROOT, kFolderHandler, nullptr, clsid);
+            ExpectString(HKEY_CLASSES_ROOT, kBackgroundHandler, nullptr, clsid);
         }
     }
     // Per machine: the classes live under HKLM, not in the installing user's own classes.
@@ -107,11 +110,13 @@ void CheckUnregistered(bool parentsKept) {
     }
     ExpectGone(HKEY_CLASSES_ROOT, kAllFilesHandler);
     ExpectGone(HKEY_CLASSES_ROOT, kFolderHandler);
+    ExpectGone(HKEY_CLASSES_ROOT, kBackgroundHandler);
     ExpectGone(HKEY_LOCAL_MACHINE, kUninstallKey);
     if (!parentsKept) {
         return;
     }
     ExpectPresent(HKEY_CLASSES_ROOT, L"*\\ShellEx\\ContextMenuHandlers");
     ExpectPresent(HKEY_CLASSES_ROOT, L"Folder\\ShellEx\\ContextMenuHandlers");
+    ExpectPresent(HKEY_CLASSES_ROOT, L"Directory\\Background\\ShellEx\\ContextMenuHandlers");
     ExpectPresent(HKEY_LOCAL_MACHINE, std::wstring(kOverlayRoot, wcslen(kOverlayRoot) - 1));
 }

@@ -4,12 +4,15 @@
 
 #include <shlobj.h>
 
+#include <functional>
+
 #include "shellext/guids.h"
 #include "test_support.h"
 
 namespace {
 
 constexpr wchar_t kMenuText[] = L"Task Management...";
+constexpr wchar_t kTreeMenuText[] = L"Tasks Below This Folder...";
 
 class ContextMenuTest : public testing::Test {
 protected:
@@ -21,6 +24,14 @@ protected:
 
     HRESULT Initialize(const ComPtr<IDataObject>& data) {
         return init_->Initialize(nullptr, data.Get(), nullptr);
+    }
+    // As Explorer initializes the menu of a folder's background: the folder, no selection.
+    HRESULT InitializeBackground(const std::wstring& folder) {
+        PIDLIST_ABSOLUTE id = nullptr;
+        if (FAILED(SHParseDisplayName(folder.c_str(), nullptr, &id, 0, nullptr))) return E_FAIL;
+        const HRESULT hr = init_->Initialize(id, nullptr, nullptr);
+        CoTaskMemFree(id);
+        return hr;
     }
 
     ComPtr<IContextMenu> menu_;
@@ -72,6 +83,59 @@ TEST_F(ContextMenuTest, QueryContextMenuInsertsOneEntryWithItsBitmap) {
     EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXMENUCHECK));
     EXPECT_EQ(bitmap.bmHeight, GetSystemMetrics(SM_CYMENUCHECK));
     DestroyMenu(menu);
+}
+
+TEST_F(ContextMenuTest, FoldersAndTheirBackgroundsGetTheTreeEntryFilesDoNot) {
+    const std::wstring alpha = folder_.Make(L"Alpha").wstring();
+    folder_.Touch(L"report.txt");
+    using Entries = std::vector<std::pair<UINT, std::wstring>>;
+    const struct {
+        const char* what;
+        std::function<HRESULT()> initialize;
+        UINT lastCommand;
+        Entries entries;  // between "Open" and "Properties": identifier, text
+        int used;
+        bool folder;  // the second command exists (by verb, too)
+    } cases[] = {
+        {"folder",
+         [&] { return Initialize(MakeShellDataObject(folder_.path().wstring(), {L"Alpha"})); }, 200,
+         Entries{{100, kMenuText}, {101, kTreeMenuText}}, 2, true},
+        {"file",
+         [&] { return Initialize(MakeShellDataObject(folder_.path().wstring(), {L"report.txt"})); },
+         200, Entries{{100, kMenuText}}, 1, false},
+        {"background", [&] { return InitializeBackground(alpha); }, 200,
+         Entries{{101, kTreeMenuText}}, 2, true},
+        // No identifier left for the second entry: the first stays as it always was.
+        {"folder, one identifier", [&] { return Initialize(MakeDropDataObject({alpha})); }, 100,
+         Entries{{100, kMenuText}}, 1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(c.initialize(), S_OK);
+        HMENU menu = CreatePopupMenu();
+        AppendMenuW(menu, MF_STRING, 1, L"Open");
+        AppendMenuW(menu, MF_STRING, 2, L"Properties");
+        EXPECT_EQ(menu_->QueryContextMenu(menu, 1, 100, c.lastCommand, CMF_NORMAL),
+                  MAKE_HRESULT(SEVERITY_SUCCESS, 0, c.used));
+        Entries entries;
+        for (int i = 1; i + 1 < GetMenuItemCount(menu); ++i) {
+            wchar_t text[64] = {};
+            GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
+            entries.emplace_back(GetMenuItemID(menu, i), text);
+        }
+        EXPECT_EQ(entries, c.entries);
+        DestroyMenu(menu);
+        // The second command's verb is there exactly for a folder.
+        wchar_t verb[16] = {};
+        const HRESULT named =
+            menu_->GetCommandString(1, GCS_VERBW, nullptr, reinterpret_cast<char*>(verb), 16);
+        if (c.folder) {
+            EXPECT_EQ(named, S_OK);
+            EXPECT_STREQ(verb, L"TasksBelow");
+        } else {
+            EXPECT_EQ(named, E_INVALIDARG);
+        }
+    }
 }
 
 TEST_F(ContextMenuTest, DefaultOnlyMenusGetNothing) {
@@ -236,8 +300,12 @@ TEST_F(InvokeCommandTest, AParentFolderWithBlanksArrivesAsOneArgument) {
 TEST_F(InvokeCommandTest, VerbsGivenAsTextOrOtherOffsetsStartNothing) {
     EXPECT_EQ(Initialize(MakeDropDataObject({folder_.Make(L"Alpha").wstring()})), S_OK);
     EXPECT_EQ(Invoke("open"), E_INVALIDARG);
-    EXPECT_EQ(Invoke(MAKEINTRESOURCEA(1)), E_INVALIDARG);
+    EXPECT_EQ(Invoke(MAKEINTRESOURCEA(2)), E_INVALIDARG);
     EXPECT_EQ(menu_->InvokeCommand(nullptr), E_INVALIDARG);
+    // A file has no second entry, by offset or by verb.
+    EXPECT_EQ(Initialize(MakeDropDataObject({folder_.Touch(L"report.txt").wstring()})), S_OK);
+    EXPECT_EQ(Invoke(MAKEINTRESOURCEA(1)), E_INVALIDARG);
+    EXPECT_EQ(Invoke("TasksBelow"), E_INVALIDARG);
     // A drive root has no name: the entry does nothing.
     EXPECT_EQ(Initialize(MakeDropDataObject({L"C:\\"})), S_OK);
     EXPECT_EQ(Invoke(nullptr), S_OK);
@@ -249,6 +317,26 @@ TEST_F(InvokeCommandTest, VerbsGivenAsTextOrOtherOffsetsStartNothing) {
     // Only the start that follows is recorded, even when given time for a stray one.
     EXPECT_EQ(StartFor(folder_.Make(L"Last").wstring()), Expected(base + L"pelmora.db", L"Last"));
     EXPECT_EQ(Starts(2, 500).size(), 1u);
+}
+
+TEST_F(InvokeCommandTest, TheTreeEntryStartsTheProgramBelowTheFolder) {
+    const std::wstring folder = folder_.Make(L"My Projects \u00dcbung").wstring();
+    EXPECT_EQ(
+        Initialize(MakeShellDataObject(folder_.path().wstring(), {L"My Projects \u00dcbung"})),
+        S_OK);
+    EXPECT_EQ(Invoke(MAKEINTRESOURCEA(1)), S_OK);
+    ASSERT_EQ(Starts(1).size(), 1u);
+    // From the folder's background, by the entry's verb; the first entry is not there.
+    EXPECT_EQ(InitializeBackground(folder), S_OK);
+    EXPECT_EQ(Invoke(MAKEINTRESOURCEA(0)), E_INVALIDARG);
+    EXPECT_EQ(Invoke("tasksbelow"), S_OK);
+    ASSERT_EQ(Starts(2).size(), 2u);
+    // A drive root keeps its backslash: the program must not read "C:" plus a quote.
+    EXPECT_EQ(Initialize(MakeDropDataObject({L"C:\\"})), S_OK);
+    EXPECT_EQ(Invoke(MAKEINTRESOURCEA(1)), S_OK);
+    const std::wstring below = L"2\t/below\t";
+    EXPECT_EQ(Starts(3),
+              (std::vector<std::wstring>{below + folder, below + folder, below + L"C:\\"}));
 }
 
 TEST_F(InvokeCommandTest, ParentsAsLongAsTheBufferAllowsStillStart) {

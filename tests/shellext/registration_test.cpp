@@ -30,6 +30,9 @@ const OverlayKey kOverlayKeys[] = {
     {L"PelmoraZeroOverlay", &CLSID_PelmoraZeroOverlay},
 };
 
+// Where the context-menu handler is registered: every file, every folder, a folder's background.
+const wchar_t* const kHandlerKinds[] = {L"*", L"Folder", L"Directory\\Background"};
+
 std::wstring ClassKey(const CLSID& clsid) {
     return L"CLSID\\" + GuidText(clsid);
 }
@@ -78,7 +81,7 @@ protected:
                       L"Apartment");
             EXPECT_EQ(ReadString(mode.root, key + L"\\Version", nullptr), L"1.0");
         }
-        for (const wchar_t* kind : {L"*", L"Folder"}) {
+        for (const wchar_t* kind : kHandlerKinds) {
             EXPECT_EQ(
                 ReadString(mode.root,
                            mode.prefix + kind + L"\\ShellEx\\ContextMenuHandlers\\PelmoraShellExt",
@@ -106,7 +109,7 @@ protected:
             EXPECT_FALSE(KeyExists(mode.root, mode.prefix + ClassKey(*entry.clsid)))
                 << WideToUtf8(entry.description);
         }
-        for (const wchar_t* kind : {L"*", L"Folder"}) {
+        for (const wchar_t* kind : kHandlerKinds) {
             EXPECT_FALSE(
                 KeyExists(mode.root,
                           mode.prefix + kind + L"\\ShellEx\\ContextMenuHandlers\\PelmoraShellExt"));
@@ -116,8 +119,10 @@ protected:
     // The keys shared with every other extension survive any unregistration.
     static void ExpectSharedParents(const Mode& mode) {
         EXPECT_TRUE(KeyExists(mode.root, mode.prefix + L"CLSID"));
-        EXPECT_TRUE(KeyExists(mode.root, mode.prefix + L"*\\ShellEx\\ContextMenuHandlers"));
-        EXPECT_TRUE(KeyExists(mode.root, mode.prefix + L"Folder\\ShellEx\\ContextMenuHandlers"));
+        for (const wchar_t* kind : kHandlerKinds) {
+            EXPECT_TRUE(
+                KeyExists(mode.root, mode.prefix + kind + L"\\ShellEx\\ContextMenuHandlers"));
+        }
         EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kOverlayIdentifiers));
     }
 };

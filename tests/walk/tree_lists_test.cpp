@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <map>
+#include <thread>
 
 #include "store/folder_key.h"
 #include "tests/store/test_support.h"
@@ -161,6 +162,54 @@ TEST(TreeListsTest, EveryListOnceEveryBadDatabaseAsARowNothingWritten) {
     // The short wait, not the two seconds a window waits for its own file.
     EXPECT_LT(busyTook, std::chrono::milliseconds(kBusyTimeoutMs));
     EXPECT_EQ(TreeBytes(root), before);
+}
+
+TEST(TreeListsTest, ACancelStopsAnExpensiveListMidStatement) {
+    // Every read of "done" makes a large text: the list's one statement alone would run into
+    // the three-second budget. (The column is added after the rows, so that making the file
+    // costs nothing; the padding makes the file too large for the opening's page check, which
+    // would otherwise be the statement stopped.)
+    ScratchDir dir;
+    AddList(dir.path(), u"Quick", {{"Read", false}});
+    WriteFileBytes(dir.path() / "Quick", "");
+    fs::create_directories(dir.path() / "later");
+    const std::string slow = "tbl_" + FolderKey(u"Slow");
+    RawSql(
+        dir.path() / "later" / "pelmora.db",
+        "CREATE TABLE " + slow +
+            " (title TEXT, description TEXT, done_date TEXT, priority INTEGER);"
+            "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 39999) "
+            "INSERT INTO " +
+            slow + " SELECT 'dA==', '', '', i FROM n; ALTER TABLE " + slow +
+            " ADD COLUMN done INTEGER AS (length(hex(zeroblob(400000 + length(title)))) * 0);"
+            "CREATE TABLE padding (bytes BLOB); INSERT INTO padding VALUES (zeroblob(5000000));");
+
+    std::atomic<bool> cancel{false};
+    std::vector<std::string> rows;
+    std::thread canceller;
+    const auto started = std::chrono::steady_clock::now();
+    const TreeListsResult read = ReadTreeLists(
+        Utf16Path(dir.path()), WalkOptions{},
+        [&](const TreeList& row) {
+            rows.push_back(RowName(row));
+            // The root's list comes first; the cancel comes while the folder below is read.
+            if (!canceller.joinable()) {
+                canceller = std::thread([&] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    cancel = true;
+                });
+            }
+        },
+        cancel);
+    const auto took = std::chrono::steady_clock::now() - started;
+    if (canceller.joinable()) canceller.join();
+
+    EXPECT_EQ(read.walk.outcome, WalkOutcome::Cancelled);
+    EXPECT_EQ(rows, std::vector<std::string>{"|Quick|"});
+    EXPECT_EQ(read.lists, 1u);
+    EXPECT_EQ(read.problems, 0u);
+    // One-sided and generous: far under the budget the statement would otherwise run to.
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
 }
 
 }  // namespace tree_lists_test
