@@ -28,6 +28,7 @@
 #endif
 
 #include "store/folder_key.h"
+#include "store/sqlite/task_store.h"
 #include "text/text_encoding.h"
 #include "walk/tree_lists.h"
 
@@ -187,6 +188,7 @@ struct Measured {
     double bare = 1e9;
     double reader = 1e9;
     double first = 1e9;  // from the start to the first list
+    double walk = 1e9;   // WalkTree alone, reading no database
     Tally bareTally;
     Tally readerTally;
 };
@@ -225,6 +227,10 @@ Measured Measure(const fs::path& root, int runs) {
         m.first = std::min(m.first, Seconds(first - start));
         read.folders = static_cast<long>(result.walk.folders);
         m.readerTally = read;
+
+        start = Clock::now();
+        WalkTree(root16, WalkOptions{}, [](const WalkedFolder&) {}, cancel);
+        m.walk = std::min(m.walk, Seconds(Clock::now() - start));
     }
     return m;
 }
@@ -239,6 +245,14 @@ bool SameAnswer(const Measured& m, int lists) {
     std::printf("wrong answer: %ld/%ld of %d lists, %ld/%ld tasks, %ld/%ld done, %ld/%ld folders\n",
                 b.lists, a.lists, lists, b.tasks, a.tasks, b.done, a.done, b.folders, a.folders);
     return false;
+}
+
+// Making the tree started SQLite with its defaults; the program's first open sets it up for
+// small files, before anything else starts it. Both readings below use that set-up.
+void StartSqliteAsTheProgramDoes(const fs::path& root) {
+    sqlite3_shutdown();
+    TaskStore first;
+    (void)first.OpenReadOnly((root / "project 0" / "part 18" / "pelmora.db").u8string());
 }
 
 fs::path FreshRoot(const char* name) {
@@ -261,6 +275,7 @@ int main(int argc, char** argv) {
 
     const fs::path small = FreshRoot("10k");
     const int smallLists = MakeTree(small, 100, 99);  // 10,000 folders below the root
+    StartSqliteAsTheProgramDoes(small);
     const Measured s = Measure(small, 7);
     std::error_code ignored;
     fs::remove_all(small, ignored);
@@ -273,6 +288,8 @@ int main(int argc, char** argv) {
         "  ReadTreeLists %.1f ms, bare walk + bare counts %.1f ms: %.2fx (goal <= 1.3x) %s\n",
         s.reader * 1e3, s.bare * 1e3, ratio, ratio <= 1.3 ? "ok" : "SLOW");
     std::printf("  first list after %.1f ms; peak memory %ld KB\n", s.first * 1e3, smallPeak);
+    std::printf("  of which the walk alone %.1f ms (%.2fx the bare walk and counts)\n", s.walk * 1e3,
+                s.walk / s.bare);
     if (!large) return 0;
 
     const fs::path big = FreshRoot("100k");

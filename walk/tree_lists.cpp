@@ -100,13 +100,15 @@ private:
                   TreeList& list) {
         TaskTable tasks(store, table);
         // A view or a table of another shape under a list's name is no list, nor an empty one.
-        if (SchemaTypeOf(schema, table) != "table" || !tasks.HasTaskColumns()) {
+        if (SchemaTypeOf(schema, table) != "table") {
             list.problem = TreeProblem::kCrafted;
             return;
         }
         auto records = tasks.Load();
         if (!records) {
-            list.problem = ProblemOf(records.Failure());
+            // The shape is asked only of a table that could not be read: most are lists.
+            const bool shaped = records.Failure() != StoreFailure::kDamaged || tasks.HasTaskColumns();
+            list.problem = shaped ? ProblemOf(records.Failure()) : TreeProblem::kCrafted;
             return;
         }
         list.tasks.reserve(records->size());

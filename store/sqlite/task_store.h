@@ -55,7 +55,9 @@ public:
     // Opens an existing database for reading only, hardened and checked as Open does, with the
     // short wait kReadOnlyBusyTimeoutMs. Creates no file and writes nothing: no database, no
     // journal, and no file in WAL mode (kDamaged: the program never makes one, and reading one
-    // would create its shared-memory file).
+    // would create its shared-memory file). It reads from one state of the file, under one read
+    // lock held until Close: keep such a connection only as long as the reading takes, since a
+    // writer waits for it.
     StoreFailure OpenReadOnly(const std::string& utf8Path);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
