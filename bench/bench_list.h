@@ -68,21 +68,24 @@ struct ShownListSearch {
     DWORD pid;
     int entries;  // -1: any number
     HWND list;
+    int listId = 1001;     // the task window's list
+    bool atLeast = false;  // `entries` or more
 };
 
 inline BOOL CALLBACK FindShownListIn(HWND window, LPARAM param) {
-    constexpr int kListId = 1001;
     auto* search = reinterpret_cast<ShownListSearch*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
-    HWND list = GetDlgItem(window, kListId);
+    HWND list = GetDlgItem(window, search->listId);
     if (!list || !IsWindowVisible(list)) return TRUE;
     if (search->entries >= 0) {
         DWORD_PTR count = 0;
-        if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &count) ||
-            static_cast<int>(count) != search->entries)
+        if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &count)) {
             return TRUE;
+        }
+        const int shown = static_cast<int>(count);
+        if (search->atLeast ? shown < search->entries : shown != search->entries) return TRUE;
     }
     search->list = list;
     return FALSE;

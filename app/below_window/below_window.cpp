@@ -28,6 +28,10 @@ constexpr Size kBelowMinimumSize{400, 300};
 // The progress line is written from a timer while the walk runs.
 constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressMs = 100;
+// Batches are taken at most this often: when the walk runs ahead, the rows it found meanwhile
+// wait in one batch and the list is repainted once for them, not once per list.
+constexpr UINT_PTR kBatchTimer = 2;
+constexpr DWORD kBatchMs = 50;
 
 struct BelowWindowState {
     std::u16string root;
@@ -40,6 +44,8 @@ struct BelowWindowState {
     BelowBatch totals;  // the walk's last word: counts and, once finished, its outcome
     BelowLook look;
     HWND list = nullptr;
+    DWORD lastBatchTick = 0;    // when a batch was last taken; 0: none yet in this walk
+    bool batchWaiting = false;  // a batch is announced and waits for kBatchTimer
 };
 
 BelowWindowState* StateOf(HWND window) {
@@ -170,6 +176,9 @@ void StartWalk(HWND window, BelowWindowState& state) {
     SendMessageW(state.list, LB_RESETCONTENT, 0, 0);
     state.totals = BelowBatch();
     state.walking = true;
+    KillTimer(window, kBatchTimer);
+    state.batchWaiting = false;
+    state.lastBatchTick = 0;
     state.walk.Start(window, state.root);
     SetTimer(window, kProgressTimer, kProgressMs, nullptr);
     ShowProgress(window, state);
@@ -177,12 +186,20 @@ void StartWalk(HWND window, BelowWindowState& state) {
 }
 
 void OnBatch(HWND window, BelowWindowState& state) {
+    KillTimer(window, kBatchTimer);
+    state.batchWaiting = false;
+    state.lastBatchTick = GetTickCount() | 1;  // never 0, which means none yet
     const std::unique_ptr<BelowBatch> batch = state.walk.TakeBatch();
     if (!batch) return;
     const bool wasEmpty = state.rows.empty();
     const size_t first = state.entries.size();
     std::move(batch->entries.begin(), batch->entries.end(), std::back_inserter(state.entries));
+    // One repaint and one scroll-bar update for the whole batch, not one per row: a batch can
+    // carry thousands of rows when the walk runs ahead of the window.
+    SendMessageW(state.list, WM_SETREDRAW, FALSE, 0);
     AppendEntries(state, first);
+    SendMessageW(state.list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(state.list, nullptr, TRUE);
     if (wasEmpty && !state.rows.empty() && SendMessageW(state.list, LB_GETCURSEL, 0, 0) == LB_ERR) {
         SendMessageW(state.list, LB_SETCURSEL, 0, 0);
     }
@@ -199,6 +216,17 @@ void OnBatch(HWND window, BelowWindowState& state) {
             ShowError(window, RootMessage(state.root, problem));
         }
     }
+}
+
+// A batch is announced: taken now, or when kBatchMs have passed since the last one.
+void OnBatchAnnounced(HWND window, BelowWindowState& state) {
+    if (state.batchWaiting) return;
+    const DWORD since = GetTickCount() - state.lastBatchTick;
+    if (state.lastBatchTick != 0 && since < kBatchMs) {
+        state.batchWaiting = SetTimer(window, kBatchTimer, kBatchMs - since, nullptr) != 0;
+        if (state.batchWaiting) return;
+    }
+    OnBatch(window, state);
 }
 
 void OnRefreshed(HWND window, BelowWindowState& state, WPARAM number, BelowRefresh* posted) {
@@ -299,6 +327,7 @@ void OnClose(HWND window, BelowWindowState& state) {
     }
     ShowWindow(window, SW_HIDE);
     KillTimer(window, kProgressTimer);
+    KillTimer(window, kBatchTimer);
     // The walk stops within a listing or a list; the item windows stay open, unwatched.
     state.walk.Stop();
     state.items.StopAll(window);
@@ -357,13 +386,14 @@ INT_PTR CALLBACK BelowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     BelowWindowState& state = *found;
     switch (message) {
         case kBelowBatchMessage:
-            OnBatch(window, state);
+            OnBatchAnnounced(window, state);
             return TRUE;
         case kBelowRefreshMessage:
             OnRefreshed(window, state, wParam, reinterpret_cast<BelowRefresh*>(lParam));
             return TRUE;
         case WM_TIMER:
             if (wParam == kProgressTimer) ShowProgress(window, state);
+            if (wParam == kBatchTimer) OnBatch(window, state);
             return TRUE;
         case WM_DRAWITEM: {
             const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
