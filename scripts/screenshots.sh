@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Leaves PNG pictures of Pelmora's windows in a folder (default build/screenshots): the main
 # window with open and done tasks and a long title, with an open and a done task selected, the
-# editor in edit and add mode, a confirmation, the about box, the empty list of a renamed item and
-# the "Recover Tasks..." dialog. They are taken on a Wine virtual desktop, so frames, captions and
-# the menu bar show. Builds the win64 preset when needed and starts a virtual X display when there
-# is none.
+# editor in edit and add mode, a confirmation, the about box, the empty list of a renamed item,
+# the "Recover Tasks..." dialog and the "Tasks Below This Folder" window. They are taken on a Wine
+# virtual desktop, so frames, captions and the menu bar show. Builds the win64 preset when needed
+# and starts a virtual X display when there is none.
 #
 # The same pictures follow on displays at 150% and 200% (144 and 192 DPI, in the sub-folders
 # "144dpi" and "192dpi") and in a high-contrast scheme ("high-contrast"), each in a Wine prefix
@@ -37,7 +37,7 @@ base_prefix="$WINEPREFIX"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 shots=(main main-selected-open main-selected-done editor-edit editor-add confirm-remove about
-    main-empty recover)
+    main-empty recover below)
 
 # The colours of a high-contrast scheme (white on black, cyan selection), which Wine takes from
 # the registry when a program starts.

@@ -4,7 +4,8 @@
 //
 //   show_driver seed <parent folder>             a demo database with three items
 //   show_driver shots <parent folder> <sync>     main window, selections, editor, about box,
-//                                                an empty list and "Recover Tasks..."
+//                                                an empty list, "Recover Tasks..." and
+//                                                "Tasks Below This Folder"
 //   show_driver shots-high-contrast <parent folder> <sync>
 //                                                the same with a high-contrast scheme on
 //   show_driver demo <parent folder> <sync>      the main window of one item, then closes it
@@ -159,6 +160,37 @@ int RecoverShots(const std::wstring& parent, const std::wstring& sync) {
     return app.WaitExit() ? 0 : 1;
 }
 
+// Tells the program that a high-contrast scheme is on, as Windows would; Wine has no such mode.
+bool HighContrastOn(const AppProcess& app, HWND window) {
+    if (!LoadIntoProcess(app.Id(), BuildOutputPath(PELMORA_HIGH_CONTRAST_HOOK))) return false;
+    SendTo(window, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    return true;
+}
+
+// Every item with open tasks below the demo folder, once the whole folder is read.
+int BelowShots(const std::wstring& parent, const std::wstring& sync, bool highContrast) {
+    constexpr int kBelowList = 1203;
+    constexpr int kBelowStop = 1206;
+    AppProcess app;
+    if (!app.Start(ProgramPath(), L"/below \"" + parent + L"\"", parent)) return 1;
+    HWND below = app.WaitWindow([&](HWND window) {
+        return ClassOf(window) == L"#32770" && GetDlgItem(window, kBelowList) != nullptr;
+    });
+    if (!below) return 1;
+    if (highContrast && !HighContrastOn(app, below)) return 1;
+    HWND stop = GetDlgItem(below, kBelowStop);
+    if (!WaitUntil([&] { return !IsWindowEnabled(stop); })) return 1;
+    HWND list = GetDlgItem(below, kBelowList);
+    BringToFront(below);
+    // The click gives the list the focus; Home selects the first entry at any density.
+    ClickAt(ListEntryCentre(list, 0));
+    PressKey(VK_HOME);
+    WaitUntil([&] { return ListSelection(list) == 0; });
+    if (!Pose(sync, L"below")) return 1;
+    PostMessageW(below, WM_CLOSE, 0, 0);
+    return app.WaitExit() ? 0 : 1;
+}
+
 int Shots(const std::wstring& parent, const std::wstring& sync, bool highContrast) {
     if (!Seed(parent)) return 1;
     AppProcess app;
@@ -166,11 +198,7 @@ int Shots(const std::wstring& parent, const std::wstring& sync, bool highContras
     if (!app.Start(ProgramPath(), args, parent)) return 1;
     HWND main = WaitMain(app);
     if (!main) return 1;
-    if (highContrast) {
-        // Wine has no high-contrast mode; the program is told it is on, as Windows would tell it.
-        if (!LoadIntoProcess(app.Id(), BuildOutputPath(PELMORA_HIGH_CONTRAST_HOOK))) return 1;
-        SendTo(main, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
-    }
+    if (highContrast && !HighContrastOn(app, main)) return 1;
     if (!Pose(sync, L"main")) return 1;
 
     Select(main, 3);  // an open task
@@ -206,7 +234,8 @@ int Shots(const std::wstring& parent, const std::wstring& sync, bool highContras
 
     PostMessageW(main, WM_CLOSE, 0, 0);
     if (!app.WaitExit()) return 1;
-    return RecoverShots(parent, sync);
+    if (RecoverShots(parent, sync) != 0) return 1;
+    return BelowShots(parent, sync, highContrast);
 }
 
 int Demo(const std::wstring& parent, const std::wstring& sync) {
