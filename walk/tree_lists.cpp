@@ -104,7 +104,7 @@ private:
             list.problem = TreeProblem::kCrafted;
             return;
         }
-        auto records = tasks.Load();
+        auto records = tasks.Load(TaskTable::Keys::kNotWanted);
         if (!records) {
             // The shape is asked only of a table that could not be read: most are lists.
             const bool shaped = records.Failure() != StoreFailure::kDamaged || tasks.HasTaskColumns();

@@ -270,7 +270,7 @@ FolderStatus FolderStatusOfCounts(size_t total, size_t done) {
                : FolderStatus::kLessThanHalf;
 }
 
-StoreResult<std::vector<TaskRecord>> TaskTable::Load() {
+StoreResult<std::vector<TaskRecord>> TaskTable::Load(Keys keys) {
     // Count first: a table that cannot be queried is missing (a fresh item, or one whose table
     // was cleared) and reads as an empty list, and the count sizes the list in one allocation.
     // A table that exists but fails part-way is an error, never a shorter list.
@@ -309,6 +309,10 @@ StoreResult<std::vector<TaskRecord>> TaskTable::Load() {
     // The list holds exactly the rows this query returned, even if another program changed the
     // table since the count.
     if (!result.Ok()) return result.failure;
+    if (keys == Keys::kNotWanted) {
+        for (TaskRecord& task : tasks) task.rowId.reset();
+        return tasks;
+    }
     // Keys must tell the rows apart. A foreign table may declare a column named like the key,
     // which then hides it; such a table's rows are shown but never written.
     std::string shadow = "SELECT count(*) FROM pragma_table_info(";

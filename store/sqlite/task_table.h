@@ -80,8 +80,10 @@ public:
 
     // The tasks by ascending priority (rows of equal priority by key). A missing table reads as
     // empty. A priority that is not a whole number from 0 to 2^31-2 reads as -1, so no
-    // arithmetic on it can overflow.
-    StoreResult<std::vector<TaskRecord>> Load();
+    // arithmetic on it can overflow. A reader that writes nothing back asks for no keys: the
+    // records then carry none, and the check that keys tell the rows apart is not made.
+    enum class Keys { kWanted, kNotWanted };
+    StoreResult<std::vector<TaskRecord>> Load(Keys keys = Keys::kWanted);
     DoneCounts CountDone();
     // Rows; 0 also when the table cannot be read.
     int Count();
