@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "app/resource.h"
 #include "bench/bench_list.h"
 #include "tests/app/wine_windows.h"
 
@@ -23,6 +22,9 @@ constexpr int kTop = 100;
 constexpr int kBelow = 99;  // 100 + 100 * 99 = 10,000 folders below the root
 constexpr int kListEvery = 20;
 constexpr DWORD kTimeoutMs = 60000;
+// The window's list and its Cancel button, as the program's resources number them.
+constexpr int kBelowList = 1203;
+constexpr int kBelowStop = 1206;
 
 void Touch(const std::wstring& file) {
     HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -114,7 +116,7 @@ Timing TimeOneStart(const std::wstring& program,
     }
     if (list != nullptr && waitForEntries) {
         // The walk is done when Cancel is disabled again.
-        HWND stop = GetDlgItem(GetParent(list), IDC_BELOW_STOP);
+        HWND stop = GetDlgItem(GetParent(list), kBelowStop);
         while (stop != nullptr && IsWindowEnabled(stop) && Milliseconds(start) < kTimeoutMs) {
             Sleep(1);
         }
@@ -164,15 +166,14 @@ int main(int argc, char** argv) {
     // One start of each first, unmeasured: the first start of any program pays for loading the
     // system libraries into the file cache.
     TimeOneStart(minimal, L"", kMinimalListId, false);
-    TimeOneStart(pelmora, belowArgs, IDC_BELOW_LIST, true);
+    TimeOneStart(pelmora, belowArgs, kBelowList, true);
 
     std::vector<double> shown, finished, minimalTimes;
     for (int i = 0; i < runs; ++i) {
         for (int turn = 0; turn < 2; ++turn) {
             const bool pelmoraTurn = (turn == 0) == (i % 2 == 0);
-            const Timing timing = pelmoraTurn
-                                      ? TimeOneStart(pelmora, belowArgs, IDC_BELOW_LIST, true)
-                                      : TimeOneStart(minimal, L"", kMinimalListId, false);
+            const Timing timing = pelmoraTurn ? TimeOneStart(pelmora, belowArgs, kBelowList, true)
+                                              : TimeOneStart(minimal, L"", kMinimalListId, false);
             if (timing.shown < 0 || (pelmoraTurn && timing.finished < 0)) {
                 std::fprintf(stderr, "below_bench: %s did not show its list\n",
                              pelmoraTurn ? "Pelmora.exe /below" : "minimal_dialog.exe");
