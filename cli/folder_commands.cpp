@@ -63,6 +63,7 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
     std::vector<ListSummary> claimed;
     std::vector<ListSummary> unclaimed;
     if (auto store = OpenDatabase(folder, false)) {
+        const ReadTransaction reading(*store);
         const SchemaIndex schema = ReadFolderSchema(*store, folder);
         const std::map<std::string, std::u16string> names = NamesByKey(folder);
         // Read once: a folder may hold thousands of lists.
@@ -71,7 +72,8 @@ std::string CmdStatus(const std::string& folderPath, bool json) {
             if (!IsTaskTableName(table)) continue;
             ListSummary list;
             list.key = table.substr(4);
-            for (const TaskRecord& task : LoadListTasks(*store, folder, table, schema)) {
+            for (const TaskRecord& task :
+                 LoadListTasks(*store, folder, table, schema, TaskTable::Keys::kNotWanted)) {
                 ++list.tasks;
                 if (task.done != 0) ++list.done;
             }

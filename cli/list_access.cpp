@@ -36,9 +36,10 @@ bool RequireTaskList(TaskStore& store,
 std::vector<TaskRecord> LoadListTasks(TaskStore& store,
                                       const FolderLocation& folder,
                                       const std::string& table,
-                                      const SchemaIndex& schema) {
+                                      const SchemaIndex& schema,
+                                      TaskTable::Keys keys) {
     if (!RequireTaskList(store, folder, table, schema)) return {};
-    auto tasks = TaskTable(store, table).Load();
+    auto tasks = TaskTable(store, table).Load(keys);
     if (!tasks) FailFromStore(tasks.Failure(), folder, "cannot read");
     return std::move(*tasks);
 }

@@ -17,11 +17,13 @@ std::vector<TaskRecord> LoadListTasks(TaskStore& store,
                                       const std::string& table);
 
 // The same for a command that reads many lists: `schema` is what ReadFolderSchema gave once, so
-// each list costs a lookup instead of another read of the schema.
+// each list costs a lookup instead of another read of the schema. A command that only reports
+// asks for no row keys.
 std::vector<TaskRecord> LoadListTasks(TaskStore& store,
                                       const FolderLocation& folder,
                                       const std::string& table,
-                                      const SchemaIndex& schema);
+                                      const SchemaIndex& schema,
+                                      TaskTable::Keys keys = TaskTable::Keys::kWanted);
 
 // Whether `table` is there; ends the command when something else stands under its name (a view,
 // or a table of another shape).

@@ -147,6 +147,7 @@ StoreResult<UnclaimedListing> StartUnclaimedListing(TaskStore& store,
 }
 
 void ContinueUnclaimedListing(TaskStore& store, UnclaimedListing& listing, size_t count) {
+    const ReadTransaction reading(store);
     for (; count > 0 && !listing.Finished(); --count) {
         const std::string& table = listing.tables[listing.next++];
         auto summary = SummarizeTaskList(store, table, listing.schema);
@@ -171,6 +172,7 @@ ClearLoss UnclaimedTaskLoss(TaskStore& store,
                             const std::vector<std::string>& tables,
                             const std::vector<std::u16string>& entryNames) {
     ClearLoss loss;
+    const ReadTransaction reading(store);
     for (const std::string& table : UnclaimedTables(tables, entryNames)) {
         // What could be read counts, even from a table that fails part-way.
         const DoneCounts counts = TaskTable(store, table).CountDone();

@@ -112,3 +112,20 @@ private:
     bool joined_ = false;
     StoreFailure failure_ = StoreFailure::kNone;
 };
+
+// Reads many statements from one state of the file under one read lock, taken once rather than
+// once per statement: a folder's thousand lists are read in one pass. Only reads belong inside
+// (a write would have to wait for other readers to let go); inside an enclosing transaction it
+// joins that one. When it cannot begin, the statements read one by one as before. The lock is let
+// go when it goes out of scope; keep it only as long as the reading takes, since writers wait.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(TaskStore& store);
+    ~ReadTransaction();
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    TaskStore& store_;
+    bool began_ = false;
+};

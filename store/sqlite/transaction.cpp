@@ -34,3 +34,17 @@ StoreFailure Transaction::Commit() {
     active_ = false;
     return StoreFailure::kNone;
 }
+
+ReadTransaction::ReadTransaction(TaskStore& store) : store_(store) {
+    sqlite3* db = store.Handle();
+    if (db == nullptr || sqlite3_get_autocommit(db) == 0) return;
+    // Deferred: the read lock is taken by the first read, and no write lock is asked for.
+    began_ = Succeeded(Execute(store, "BEGIN;"));
+}
+
+ReadTransaction::~ReadTransaction() {
+    sqlite3* db = store_.Handle();
+    if (began_ && db != nullptr && sqlite3_get_autocommit(db) == 0) {
+        sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr);
+    }
+}

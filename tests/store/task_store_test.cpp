@@ -270,6 +270,30 @@ TEST_F(TaskStoreTest, TransactionRollsBackUnlessCommitted) {
     EXPECT_EQ(CountTasks(store, kAbcTable), 2);
 }
 
+// One read lock for many reads: held while the reading runs (a writer elsewhere is refused, not
+// half-seen), let go at the end of the scope, and a write made inside is kept, not rolled back.
+TEST_F(TaskStoreTest, AReadTransactionHoldsOneReadLockAndKeepsWhatIsWrittenInside) {
+    AddTasks(2, 0);
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(Utf8Path(dbPath).c_str(), &writer), SQLITE_OK);
+    const std::string insert = "insert into " + kAbcTable + " values('eA==','',0,NULL,9);";
+    {
+        const ReadTransaction reading(store);
+        EXPECT_EQ(CountTasks(store, kAbcTable), 2);
+        EXPECT_EQ(sqlite3_exec(writer, insert.c_str(), nullptr, nullptr, nullptr), SQLITE_BUSY);
+        EXPECT_EQ(CountTasks(store, kAbcTable), 2);
+    }
+    EXPECT_EQ(sqlite3_exec(writer, insert.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(writer);
+    {
+        const ReadTransaction reading(store);
+        ASSERT_TRUE(InsertTask(store, Task("written inside", 4)));
+    }
+    store.Close();
+    ASSERT_TRUE(OpenTaskStore(store, Utf8Path(dbPath)));
+    EXPECT_EQ(CountTasks(store, kAbcTable), 4);
+}
+
 TEST_F(TaskStoreTest, ListTablesReturnsEveryTableWhateverItsName) {
     RunSql(store, "CREATE TABLE \"x\"\"; DROP TABLE " + kAbcTable + ";--\" (done INTEGER);");
     RunSql(store, "CREATE TABLE \"evil]\nname=3\" (done INTEGER);");
