@@ -372,13 +372,13 @@ FunctionEnd
 ; Uninstaller
 
 Function un.onInit
+    Call un.RequireAdmin
     !insertmacro UseNativeView
     ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "InstallerLanguage"
     ${If} $0 != ""
         Push $0
         Call un.UseLanguage
     ${EndIf}
-    Call un.RequireAdmin
 FunctionEnd
 
 ; Deletes the class key named by the value of HKLM\KEY, and KEY itself, if that class is served
