@@ -34,6 +34,7 @@ Target ${STUB_TARGET}
 !include LogicLib.nsh
 !include x64.nsh
 !include FileFunc.nsh
+!include WordFunc.nsh
 
 !define PRODUCT "Pelmora"
 !define PUBLISHER "Pelmora"
@@ -85,6 +86,44 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
+; Setup speaks the languages below: NSIS's own files give its pages and buttons, installer/lang/
+; the texts this script writes. At start NSIS picks the one of the user's Windows display language
+; (or of its primary language, Spanish for Mexican Spanish), else the first: English.
+; PELMORA_LANGUAGES collects their identifiers, "|1033|1031|...|".
+!define PELMORA_LANGUAGES "|"
+!macro PelmoraLanguage NAME
+    LoadLanguageFile "${NSISDIR}\Contrib\Language files\${NAME}.nlf"
+    !include /CHARSET=UTF8 "${__FILEDIR__}\lang\${NAME}.nsh"
+    !define /redef PELMORA_LANGUAGES "${PELMORA_LANGUAGES}${LANG_${NAME}}|"
+!macroend
+!insertmacro PelmoraLanguage English
+!insertmacro PelmoraLanguage German
+!insertmacro PelmoraLanguage French
+!insertmacro PelmoraLanguage Spanish
+!insertmacro PelmoraLanguage PortugueseBR
+!insertmacro PelmoraLanguage Russian
+!insertmacro PelmoraLanguage Japanese
+!insertmacro PelmoraLanguage SimpChinese
+!insertmacro PelmoraLanguage Korean
+
+; Sets $LANGUAGE to LANGID when Setup speaks it, else leaves the language NSIS picked. Takes effect
+; when .onInit or un.onInit returns: their own messages are in the language picked at start.
+!macro UseLanguage UN
+Function ${UN}UseLanguage
+    Exch $1
+    Push $2
+    ClearErrors
+    ${${UN}WordFind} "${PELMORA_LANGUAGES}" "|$1|" "E+1{" $2
+    ${IfNot} ${Errors}
+        StrCpy $LANGUAGE $1
+    ${EndIf}
+    Pop $2
+    Pop $1
+FunctionEnd
+!macroend
+!insertmacro UseLanguage ""
+!insertmacro UseLanguage "un."
+
 ; Set while installing: the previous installation's files, moved aside until the new ones are
 ; registered (empty when there was none), and how far the installation got.
 Var OldExe
@@ -102,10 +141,7 @@ Function ${UN}RequireAdmin
     UserInfo::GetAccountType
     Pop $0
     ${If} $0 != "Admin"
-        MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} Setup needs administrator rights: it installs into \
-            the Program Files folder and registers the Explorer extension for all users.$\r$\n$\r$\n\
-            Right-click the file and choose $\"Run as administrator$\". Nothing has been changed." \
-            /SD IDOK
+        MessageBox MB_ICONSTOP|MB_OK "$(NEEDS_ADMIN)" /SD IDOK
         SetErrorLevel ${ERROR_ELEVATION_REQUIRED}
         Quit
     ${EndIf}
@@ -197,12 +233,19 @@ FunctionEnd
 ; Installer
 
 Function .onInit
+    ; /LANG=LANGID (1031 for German) speaks that language whatever Windows' is; one Setup does
+    ; not speak leaves Windows' own.
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/LANG=" $1
+    ${IfNot} ${Errors}
+        Push $1
+        Call UseLanguage
+    ${EndIf}
     ; 64-bit Windows on ARM runs this installer too, but its Explorer cannot load an x64 or x86
     ; extension: say so instead of installing something that never shows.
     ${If} ${IsNativeARM64}
-        MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} runs on x64 and x86 Windows only: its Explorer \
-            extension cannot be loaded by Explorer on ARM-based Windows. Nothing has been changed." \
-            /SD IDOK
+        MessageBox MB_ICONSTOP|MB_OK "$(NOT_ON_ARM)" /SD IDOK
         SetErrorLevel ${ERROR_EXE_MACHINE_TYPE_MISMATCH}
         Quit
     ${EndIf}
@@ -245,13 +288,12 @@ Section "Install"
     File "/oname=LICENSE.txt" "${LICENSE_TXT}"
     File "/oname=THIRD-PARTY-NOTICES.txt" "${NOTICES_TXT}"
 
-    DetailPrint "Registering the Explorer extension"
+    DetailPrint "$(REGISTERING)"
     StrCpy $Registered 1
     !insertmacro RunRegsvr32 "/s" "$INSTDIR\PelmoraExt.dll"
     ${If} $0 != 0
-        MessageBox MB_ICONSTOP|MB_OK "The Explorer extension could not be registered \
-            (regsvr32 ended with $0).$\r$\n$\r$\nSetup has undone the installation." /SD IDOK
-        Abort "The Explorer extension could not be registered; the installation was undone."
+        MessageBox MB_ICONSTOP|MB_OK "$(NOT_REGISTERED)" /SD IDOK
+        Abort "$(NOT_REGISTERED_UNDONE)"
     ${EndIf}
 
     ; The old files are no longer needed; one still held by Explorer goes at the next restart.
@@ -280,15 +322,17 @@ Section "Install"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ; The uninstaller speaks the language Setup spoke.
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "InstallerLanguage" $LANGUAGE
 
     ; pelmora-cli from any new terminal. The uninstaller takes the entry out only if this Setup
     ; (or an earlier one) put it there: a folder the user had in PATH already stays.
-    DetailPrint "Adding $INSTDIR to the PATH"
+    DetailPrint "$(ADDING_TO_PATH)"
     !insertmacro RunPathEntry add
     ${If} $0 == ${PATH_CHANGED}
         WriteRegDWORD HKLM "${UNINSTALL_KEY}" "PathEntryAdded" 1
     ${ElseIf} $0 != ${PATH_UNCHANGED}
-        DetailPrint "The PATH could not be changed ($0); pelmora-cli runs from $INSTDIR"
+        DetailPrint "$(PATH_NOT_CHANGED)"
     ${EndIf}
 
     !insertmacro NotifyShell
@@ -330,6 +374,11 @@ FunctionEnd
 Function un.onInit
     Call un.RequireAdmin
     !insertmacro UseNativeView
+    ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "InstallerLanguage"
+    ${If} $0 != ""
+        Push $0
+        Call un.UseLanguage
+    ${EndIf}
 FunctionEnd
 
 ; Deletes the class key named by the value of HKLM\KEY, and KEY itself, if that class is served
@@ -348,11 +397,11 @@ FunctionEnd
 Section "Uninstall"
     ReadRegDWORD $1 HKLM "${UNINSTALL_KEY}" "PathEntryAdded"
     ${If} $1 == 1
-        DetailPrint "Taking $INSTDIR out of the PATH"
+        DetailPrint "$(TAKING_OUT_OF_PATH)"
         !insertmacro RunPathEntry remove
     ${EndIf}
     ${If} ${FileExists} "$INSTDIR\PelmoraExt.dll"
-        DetailPrint "Unregistering the Explorer extension"
+        DetailPrint "$(UNREGISTERING)"
         !insertmacro RunRegsvr32 "/u /s" "$INSTDIR\PelmoraExt.dll"
     ${EndIf}
     ; The folder and background handlers are checked first: the all-files handler names the same

@@ -11,7 +11,7 @@ PACKAGES=(
     build-essential g++ cmake ninja-build pkg-config git file
     mingw-w64 wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick icoutils nsis
     libsqlite3-dev sqlite3 googletest libgtest-dev libcli11-dev nlohmann-json3-dev
-    dpkg-dev tcl python3 clang-format clang-tidy python3-pil fonts-dejavu-core fonts-wine
+    dpkg-dev tcl python3 clang-format clang-tidy python3-pil fonts-dejavu-core fonts-wine fonts-wqy-zenhei
     clang libclang-rt-14-dev
     zip help2man lintian python3-yaml python3-jsonschema
     osslsigncode gnupg softhsm2 libengine-pkcs11-openssl

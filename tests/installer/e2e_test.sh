@@ -50,6 +50,16 @@ check "every installed binary, the uninstaller too, carries that version in its 
     "$install_dir/Uninstall.exe=Pelmora-$PELMORA_EXPECTED_VERSION-Setup.exe"
 check "registry entries of the registration and of Apps & features" \
     driver registered "$install_dir_win"
+installer_language() { # the language Setup spoke, which the uninstaller speaks too
+    pelmora_wine reg query "$uninstall_key" /v InstallerLanguage /reg:64 | tr -d '\r' |
+        sed -n 's/^ *InstallerLanguage \{1,\}REG_DWORD \{4\}//p'
+}
+installation() { # the installed files and the Apps & features entry, bar Setup's language
+    (cd "$install_dir" && md5sum -- *) &&
+        pelmora_wine reg query "$uninstall_key" /reg:64 | tr -d '\r' | grep -v InstallerLanguage
+}
+check "Setup spoke Windows' language, English (1033)" [ "$(installer_language)" = 0x409 ]
+english_installation="$(installation)"
 
 step "2. a folder tree"
 projects="$drive_c/e2e/Projects"
@@ -137,5 +147,40 @@ check "the registration and the Apps & features entry are gone, the shared keys 
     driver unregistered parents-kept
 check "pelmora.db, pelmora.ini and the settings file remain unchanged" \
     [ "$(md5sum "$db" "$ini" "$settings" 2>&1)" = "$user_data_before" ]
+
+step "9. Setup on German Windows, told a language it does not speak, and its uninstaller"
+# Wine takes Windows' display language from the locale a program starts with.
+on_german_windows() { env LC_ALL=de_DE.UTF-8 "$PELMORA_WINE_LOADER" "$@"; }
+check "Setup /S /LANG=1040 ends with exit code 0" \
+    on_german_windows "$setup_exe" /S /LANG=1040
+check "Setup spoke Windows' language, German (1031), not one it lacks" \
+    [ "$(installer_language)" = 0x407 ]
+check "the same files and Apps & features entry as Setup in English" \
+    [ "$(installation)" = "$english_installation" ]
+check "the same registration" driver registered "$install_dir_win"
+check "the PATH names the folder once at its end" [ "$(machine_path)" = "$long_path;$install_dir_win" ]
+uninstaller_window() { # the uninstaller on English Windows opens with the caption $1; closed unused
+    local window
+    pelmora_wine "$install_dir_win\\Uninstall.exe" &
+    window="$(timeout 30 xdotool search --sync --name "^$1" 2>/dev/null | head -1)"
+    if [ -n "$window" ]; then
+        for _ in $(seq 50); do # until the dialog is ready for the key
+            xdotool key --window "$window" Escape 2>/dev/null
+            sleep 0.2
+            xdotool search --name "^$1" >/dev/null 2>&1 || break
+        done
+    else # one in another language waits for a click
+        timeout 20 "$PELMORA_WINESERVER" -k
+    fi
+    wait
+    settle
+    [ -n "$window" ]
+}
+check "the uninstaller speaks German too" uninstaller_window "Deinstallation von Pelmora"
+check "the uninstaller ends with exit code 0" [ "$(exit_code "$install_dir_win\\Uninstall.exe" /S)" = 0 ]
+settle
+check "the installed files and their folder are gone" [ ! -e "$install_dir" ]
+check "the PATH is exactly what it was before Setup" [ "$(machine_path)" = "$long_path" ]
+check "the registration and the Apps & features entry are gone" driver unregistered parents-kept
 
 finish

@@ -137,14 +137,15 @@ void ChooseTaskManagement(const std::wstring& itemPath) {
     AppendMenuW(menu, MF_STRING, 2, L"Properties");
     hr = contextMenu->QueryContextMenu(menu, 1, kFirstCommand, 0x7FFF, CMF_NORMAL);
     int position = FindMenuItem(menu, kMenuText);
-    if (FAILED(hr) || HRESULT_CODE(hr) != 1 || position != 1) {
+    UINT command = position < 0 ? 0 : GetMenuItemID(menu, position);
+    DestroyMenu(menu);
+    // The count Explorer is given must cover the entry's identifier (a folder has a second entry).
+    if (FAILED(hr) || position != 1 || command < kFirstCommand ||
+        static_cast<UINT>(HRESULT_CODE(hr)) <= command - kFirstCommand) {
         Fail(L"QueryContextMenu " + HexResult(hr) + L", \"Task Management...\" at position " +
              std::to_wstring(position));
-        DestroyMenu(menu);
         return;
     }
-    UINT command = GetMenuItemID(menu, position);
-    DestroyMenu(menu);
 
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof(info);

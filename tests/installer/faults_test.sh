@@ -25,6 +25,10 @@ path_once() { [ "$(path_entries_of_install_dir)" = 1 ]; }
 installed_build() {
     same_file "$install_dir/Pelmora.exe" "$built_exe" && same_file "$install_dir/PelmoraExt.dll" "$built_dll"
 }
+spoke() { # Setup spoke the language $1 (as reg prints it)
+    pelmora_wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pelmora' \
+        /v InstallerLanguage /reg:64 | tr -d '\r' | grep -q "InstallerLanguage *REG_DWORD *$1\$"
+}
 
 step "a failed registration on a clean machine"
 check "Setup reports the failure (exit code 2)" [ "$(exit_code "$failing_setup_exe" /S)" = 2 ]
@@ -36,7 +40,9 @@ check "the PATH does not name the folder" [ "$(path_entries_of_install_dir)" = 0
 step "an installation, then the same again over it"
 check "first Setup succeeds" [ "$(exit_code "$setup_exe" /S)" = 0 ]
 echo "upgrade" >>"$install_dir/Pelmora.exe"  # an older program file, to see it replaced
-check "Setup over the installation succeeds" [ "$(exit_code "$setup_exe" /S)" = 0 ]
+# Told a language, Setup speaks it whatever Windows' is, and leaves it for the uninstaller.
+check "Setup over the installation succeeds" [ "$(exit_code "$setup_exe" /S /LANG=1049)" = 0 ]
+check "it spoke Russian (1049)" spoke 0x419
 check "the files are the new ones" installed_build
 check "no files set aside are left behind" only_installed_files
 check "the registration is complete" driver registered "$install_dir_win"
