@@ -158,7 +158,10 @@ def read_po(path):
 
 
 def places(text):
-    return sorted(PLACE.findall(text))
+    """The places a text is filled at: numbered ones in any order, printf's in their order."""
+    found = PLACE.findall(text)
+    numbered = sorted(p for p in found if p.startswith("{") or "!" in p or p[1:].isdigit())
+    return numbered + [p for p in found if p not in numbered]
 
 
 def accelerators(text):
@@ -400,7 +403,7 @@ def main():
     parser.add_argument("command", choices=("pot", "compile", "check"))
     parser.add_argument("arguments", nargs="*")
     parser.add_argument("--root", default=Path(__file__).resolve().parents[2], type=Path)
-    args = parser.parse_args()
+    args = parser.parse_intermixed_args()
     try:
         if args.command == "pot":
             return command_pot(args.root)
