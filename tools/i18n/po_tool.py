@@ -224,9 +224,11 @@ def translation_of(path, english):
 
 # --- The pseudo-locale -------------------------------------------------------------------------
 
+# Letters of Latin-1 and Latin Extended-A only, which every Windows UI font draws; a letter
+# without such a look-alike stays as it is.
 LOOK_ALIKE = dict(zip(
-    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ",
-    "àƀçđéƒĝĥîĵķĺɱñöþǫŕšţûṽŵẋýžÀƁÇĐÉƑĜĤÎĴĶĹṀÑÖÞǪŔŠŢÛṼŴẊÝŽ"))
+    "acdeghijklnoprstuwyzACDEGHIJKLNOPRSTUWYZ",
+    "áçďéĝĥíĵķĺñöþŕšţûŵýžÁÇĎÉĜĤÍĴĶĹÑÖÞŔŠŢÛŴÝŽ"))
 
 
 def pseudo(text):
