@@ -21,8 +21,10 @@
 #include "store/folder_key.h"
 #include "store/status/profile.h"
 #include "tasks/folder_status.h"
+#include "text/language_choice.h"
 #include "text/text_encoding.h"
 #include "win/com_apartment.h"
+#include "win/ui_language.h"
 
 AppState gApp;
 
@@ -56,7 +58,7 @@ void RunWithDatabase(MainWindowState& window) {
     TaskTable& table = window.tasks.Table();
     // Opening the table also reads the file's schema, so a damaged file fails here.
     if (const StoreFailure failure = table.Create(); !Succeeded(failure)) {
-        ShowCreateError(nullptr, failure, kCannotModify);
+        ShowCreateError(nullptr, failure, UiText(TextId::kCannotModify));
         return;
     }
     // A stale entry is written again at exit, as after a change.
@@ -87,12 +89,41 @@ void RunBelow(const std::u16string& root) {
     gApp.icon.reset();
 }
 
+constexpr wchar_t kLanguageSwitch[] = L"/lang:";
+
+// The language of every text from here on: the switch's, else the user's override, else the
+// first of the user's Windows languages that Pelmora speaks, else English. The thread's own UI
+// language is left as it is; only Pelmora's texts follow the choice.
+void SelectUserLanguage(const wchar_t* fromSwitch) {
+    wchar_t override[kLanguageTagChars] = {};
+    if (fromSwitch != nullptr && fromSwitch[0] != L'\0') {
+        lstrcpynW(override, fromSwitch, kLanguageTagChars);
+    } else {
+        ReadLanguageOverride(override);
+    }
+    wchar_t preferred[kPreferredLanguagesChars] = {};
+    ReadPreferredLanguages(preferred);
+    SelectLanguage(ChooseTextLanguage(reinterpret_cast<const char16_t*>(override),
+                                      reinterpret_cast<const char16_t*>(preferred)));
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int argc = 0;
     UniqueLocalArgv argv(CommandLineToArgvW(GetCommandLineW(), &argc));
-    if (!argv || argc != 3) return 0;
+    if (!argv) return 0;
+    // "/lang:TAG" before the usual two arguments chooses the language as the user's override
+    // would (the tests use it); without it the command line is the one the shell gives.
+    const wchar_t* const* args = argv.get();
+    const wchar_t* language = nullptr;
+    if (argc == 4 && _wcsnicmp(args[1], kLanguageSwitch, wcslen(kLanguageSwitch)) == 0) {
+        language = args[1] + wcslen(kLanguageSwitch);
+        ++args;
+        --argc;
+    }
+    if (argc != 3) return 0;
+    SelectUserLanguage(language);
 
     gApp.instance = instance;
     // Screen readers reach the task list through COM: the window's thread is an apartment of
@@ -102,16 +133,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     InitCommonControlsEx(&controls);
 
     // No database path is this switch, so the designed command line keeps its meaning.
-    if (_wcsicmp(argv.get()[1], kBelowSwitch) == 0) {
-        RunBelow(FromWide(argv.get()[2]));
+    if (_wcsicmp(args[1], kBelowSwitch) == 0) {
+        RunBelow(FromWide(args[2]));
         return 0;
     }
 
-    const std::u16string databasePath = FromWide(argv.get()[1]);
-    gApp.folderName = FromWide(argv.get()[2]);
+    const std::u16string databasePath = FromWide(args[1]);
+    gApp.folderName = FromWide(args[2]);
 
     if (PathExists(databasePath) && HasReadOnlyAttribute(databasePath)) {
-        ShowReadOnlyNotice(nullptr, kReadOnlyNotice);
+        ShowReadOnlyNotice(nullptr, UiText(TextId::kReadOnlyNotice));
     }
     gApp.folderKey = FolderKey(gApp.folderName);
     gApp.statusFilePath = StatusFileFor(databasePath);
@@ -119,7 +150,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (const StoreFailure failure = window.store.Open(Utf16ToUtf8(databasePath));
         !Succeeded(failure)) {
         // A file refused as damaged (cut short, broken pages) gets the message for one.
-        ShowError(nullptr, failure == StoreFailure::kDamaged ? kCannotModify : kCannotOpen);
+        ShowError(nullptr, failure == StoreFailure::kDamaged ? UiText(TextId::kCannotModify)
+                                                             : UiText(TextId::kCannotOpen));
         return 0;
     }
 

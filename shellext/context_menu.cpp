@@ -12,13 +12,12 @@
 #include "shellext/server_lock.h"
 #include "shellext/text_buffer.h"
 #include "store/folder_files.h"
+#include "text/language_choice.h"
+#include "text/texts.h"
+#include "win/ui_language.h"
 
 namespace {
 
-constexpr wchar_t kMenuText[] = L"Task Management...";
-constexpr wchar_t kHelpText[] = L"Manage Tasks";
-constexpr wchar_t kTreeMenuText[] = L"Tasks Below This Folder...";
-constexpr wchar_t kTreeHelpText[] = L"Show the open tasks of every item below this folder";
 // The second entry can be asked for by name too (scripts, other shells); the first has none.
 constexpr wchar_t kTreeVerb[] = L"TasksBelow";
 
@@ -27,15 +26,31 @@ constexpr wchar_t kTreeVerb[] = L"TasksBelow";
 constexpr UINT kManageCommand = 0;
 constexpr UINT kTreeCommand = 1;
 
+// The language of the entries, chosen afresh for each menu from the user's override and Windows'
+// preferred languages (one registry read, no file). Explorer's threads keep their own UI
+// language: only the text handed back follows the choice.
+size_t MenuLanguage() noexcept {
+    wchar_t override[kLanguageTagChars] = {};
+    ReadLanguageOverride(override);
+    wchar_t preferred[kPreferredLanguagesChars] = {};
+    ReadPreferredLanguages(preferred);
+    return ChooseTextLanguage(reinterpret_cast<const char16_t*>(override),
+                              reinterpret_cast<const char16_t*>(preferred));
+}
+
+const wchar_t* MenuText(size_t language, TextId id) noexcept {
+    return reinterpret_cast<const wchar_t*>(TextIn(language, id));
+}
+
 // Copies `text` into the caller's buffer of `chars` units, wide or in the thread's ANSI code
-// page, cut to fit and always terminated.
-template <size_t N>
-void CopyCommandText(const wchar_t (&text)[N], bool wide, CHAR* name, UINT nameChars) noexcept {
+// page, cut to fit and always terminated. The ANSI copy has room for any catalogue text in a
+// double-byte code page.
+void CopyCommandText(const wchar_t* text, bool wide, CHAR* name, UINT nameChars) noexcept {
     const int chars = nameChars > INT_MAX ? INT_MAX : static_cast<int>(nameChars);
     if (wide) {
         lstrcpynW(reinterpret_cast<wchar_t*>(name), text, chars);
     } else {
-        char ansi[sizeof text] = {};
+        char ansi[2 * 1024 + 4] = {};
         WideCharToMultiByte(CP_THREAD_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
         ansi[sizeof ansi - 1] = '\0';
         lstrcpynA(name, ansi, chars);
@@ -168,8 +183,10 @@ IFACEMETHODIMP CShellExt::QueryContextMenu(HMENU menu,
     // The count returned is the highest offset used plus one, whichever entries were added.
     UINT used = 0;
     UINT at = position;
+    const size_t language = MenuLanguage();
     if (!background_) {
-        InsertMenuW(menu, at, MF_BYPOSITION | MF_STRING, firstCommand + kManageCommand, kMenuText);
+        InsertMenuW(menu, at, MF_BYPOSITION | MF_STRING, firstCommand + kManageCommand,
+                    MenuText(language, TextId::kExtManageTasks));
         SetMenuItemBitmaps(menu, at, MF_BYPOSITION | MF_BITMAP, menuBitmap_.get(),
                            menuBitmap_.get());
         used = kManageCommand + 1;
@@ -179,7 +196,7 @@ IFACEMETHODIMP CShellExt::QueryContextMenu(HMENU menu,
     if (AddsTreeEntry() && lastCommand >= firstCommand &&
         lastCommand - firstCommand >= kTreeCommand) {
         InsertMenuW(menu, at, MF_BYPOSITION | MF_STRING, firstCommand + kTreeCommand,
-                    kTreeMenuText);
+                    MenuText(language, TextId::kExtTasksBelow));
         SetMenuItemBitmaps(menu, at, MF_BYPOSITION | MF_BITMAP, menuBitmap_.get(),
                            menuBitmap_.get());
         used = kTreeCommand + 1;
@@ -209,7 +226,8 @@ IFACEMETHODIMP CShellExt::GetCommandString(UINT_PTR command,
         if (name == nullptr || nameChars == 0) return E_INVALIDARG;
         const bool wide = (type & GCS_UNICODE) != 0;
         if (type & GCS_HELPTEXTA) {
-            CopyCommandText(kTreeHelpText, wide, name, nameChars);
+            CopyCommandText(MenuText(MenuLanguage(), TextId::kExtTasksBelowHelp), wide, name,
+                            nameChars);
         } else {
             CopyCommandText(kTreeVerb, wide, name, nameChars);
         }
@@ -224,7 +242,8 @@ IFACEMETHODIMP CShellExt::GetCommandString(UINT_PTR command,
     if ((type & (GCS_HELPTEXTA | GCS_UNICODE)) == 0) return E_INVALIDARG;
     // No room even for the terminator: there is nothing that could be written.
     if (name == nullptr || nameChars == 0) return E_INVALIDARG;
-    CopyCommandText(kHelpText, (type & GCS_UNICODE) != 0, name, nameChars);
+    CopyCommandText(MenuText(MenuLanguage(), TextId::kExtManageTasksHelp),
+                    (type & GCS_UNICODE) != 0, name, nameChars);
     return S_OK;
 }
 

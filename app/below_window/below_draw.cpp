@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/text_util.h"
+#include "text/texts.h"
 #include "win/dc_selection.h"
 
 namespace {
@@ -44,7 +45,10 @@ BelowLook CreateBelowLook(HWND window, int dpi) {
     look.averageWidth = metrics.tmAveCharWidth;
     look.rowHeight = metrics.tmHeight + ScaleForDpi(6, dpi);
     SIZE label{};
-    GetTextExtentPoint32W(dc.get(), L"Filter:", 7, &label);
+    // The label as drawn: its "&" marks the key and takes no room.
+    std::u16string shown = Text(TextId::kBelowFilterLabel);
+    shown.erase(std::remove(shown.begin(), shown.end(), u'&'), shown.end());
+    GetTextExtentPoint32W(dc.get(), WidePtr(shown), static_cast<int>(shown.size()), &label);
     look.labelWidth = label.cx;
     return look;
 }

@@ -4,6 +4,7 @@
 
 #include "app/ui/entry_text.h"
 #include "text/text_encoding.h"
+#include "text/text_format.h"
 
 namespace {
 
@@ -13,8 +14,25 @@ std::u16string Number(uint64_t value) {
 }
 
 std::u16string ProblemText(TreeProblem problem) {
-    const std::string name = TreeProblemName(problem);
-    return std::u16string(name.begin(), name.end());
+    switch (problem) {
+        case TreeProblem::kNone:
+            return std::u16string();
+        case TreeProblem::kUnreadableFolder:
+            return Text(TextId::kProblemUnreadableFolder);
+        case TreeProblem::kOnlineOnly:
+            return Text(TextId::kProblemOnlineOnly);
+        case TreeProblem::kBusy:
+            return Text(TextId::kProblemBusy);
+        case TreeProblem::kDamaged:
+            return Text(TextId::kProblemDamaged);
+        case TreeProblem::kCrafted:
+            return Text(TextId::kProblemCrafted);
+        case TreeProblem::kTooLarge:
+            return Text(TextId::kProblemTooLarge);
+        case TreeProblem::kUnreadable:
+            break;
+    }
+    return Text(TextId::kProblemUnreadable);
 }
 
 }  // namespace
@@ -45,9 +63,9 @@ bool CanOpen(const BelowEntry& entry) {
 
 std::u16string EntryPath(const BelowEntry& entry) {
     std::u16string path = entry.folder;
-    if (entry.key.empty()) return path.empty() ? u"(this folder)" : path;
+    if (entry.key.empty()) return path.empty() ? Text(TextId::kBelowThisFolder) : path;
     if (!path.empty()) path += u'\\';
-    return path + (entry.item ? *entry.item : u"(unclaimed list)");
+    return path + (entry.item ? *entry.item : Text(TextId::kBelowUnclaimed));
 }
 
 void AppendRows(const BelowEntry& entry,
@@ -83,17 +101,21 @@ std::u16string FoldForFilter(const std::u16string& text) {
 std::u16string CountsText(const BelowEntry& entry) {
     if (entry.problem != TreeProblem::kNone) return ProblemText(entry.problem);
     const size_t open = entry.total - entry.done;
-    if (open == 0) return u"none open of " + Number(entry.total);
-    return Number(open) + u" open of " + Number(entry.total);
+    if (open == 0) return FormatText(TextId::kBelowNoneOpenOf, {Number(entry.total)});
+    return FormatText(TextId::kBelowOpenOf, {Number(open), Number(entry.total)});
 }
 
 std::u16string RowName(const BelowEntry& entry, const BelowRow& row) {
     const std::u16string path = ReadableText(EntryPath(entry));
     if (row.task >= 0 && static_cast<size_t>(row.task) < entry.open.size()) {
-        return ReadableText(entry.open[static_cast<size_t>(row.task)]) + u", open, " + path;
+        return FormatText(TextId::kBelowTaskName,
+                          {ReadableText(entry.open[static_cast<size_t>(row.task)]), path});
     }
-    if (entry.problem != TreeProblem::kNone) return path + u", " + ProblemText(entry.problem);
-    return path + u", " + CountsText(entry) + (entry.total == 1 ? u" task" : u" tasks");
+    if (entry.problem != TreeProblem::kNone) {
+        return FormatText(TextId::kBelowProblemName, {path, ProblemText(entry.problem)});
+    }
+    return FormatText(entry.total == 1 ? TextId::kBelowItemNameOne : TextId::kBelowItemNameMany,
+                      {path, CountsText(entry)});
 }
 
 std::u16string GroupedNumber(uint64_t value) {

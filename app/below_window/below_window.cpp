@@ -52,38 +52,38 @@ BelowWindowState* StateOf(HWND window) {
     return reinterpret_cast<BelowWindowState*>(GetWindowLongPtrW(window, DWLP_USER));
 }
 
-std::u16string RootMessage(const std::u16string& root, const wchar_t* why) {
-    return FromWide(kCannotShowBelow) + root + FromWide(why);
+std::u16string RootMessage(const std::u16string& root, TextId why) {
+    return FormatText(why, {root});
 }
 
-// The message for a root the walk cannot start from; nullptr when it can.
-const wchar_t* RootProblem(const std::u16string& root) {
+// The message for a root the walk cannot start from; none when it can.
+std::optional<TextId> RootProblem(const std::u16string& root) {
     const DWORD attributes = GetFileAttributesW(WidePtr(root));
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
                              error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH ||
                              error == ERROR_BAD_NET_NAME || error == ERROR_INVALID_DRIVE;
-        return missing ? kBelowRootMissing : kBelowRootUnreadable;
+        return missing ? TextId::kBelowRootMissing : TextId::kBelowRootUnreadable;
     }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return kBelowRootNotFolder;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return TextId::kBelowRootNotFolder;
     WIN32_FIND_DATAW found{};
     const std::u16string pattern = FolderBelow(root, u"*");
     const UniqueFindHandle listing(FindFirstFileExW(WidePtr(pattern), FindExInfoBasic, &found,
                                                     FindExSearchNameMatch, nullptr, 0));
-    return listing ? nullptr : kBelowRootUnreadable;
+    return listing ? std::nullopt : std::optional<TextId>(TextId::kBelowRootUnreadable);
 }
 
-const wchar_t* OutcomeProblem(WalkOutcome outcome) {
+std::optional<TextId> OutcomeProblem(WalkOutcome outcome) {
     switch (outcome) {
         case WalkOutcome::RootNotFound:
-            return kBelowRootMissing;
+            return TextId::kBelowRootMissing;
         case WalkOutcome::RootNotFolder:
-            return kBelowRootNotFolder;
+            return TextId::kBelowRootNotFolder;
         case WalkOutcome::RootUnreadable:
-            return kBelowRootUnreadable;
+            return TextId::kBelowRootUnreadable;
         default:
-            return nullptr;
+            return std::nullopt;
     }
 }
 
@@ -92,15 +92,20 @@ const wchar_t* OutcomeProblem(WalkOutcome outcome) {
 void ShowProgress(HWND window, const BelowWindowState& state) {
     const BelowBatch& totals = state.totals;
     const uint64_t folders = state.walk.FoldersListed();
-    std::u16string text = GroupedNumber(folders) + (folders == 1 ? u" folder, " : u" folders, ") +
-                          GroupedNumber(totals.lists) +
-                          (totals.lists == 1 ? u" list, " : u" lists, ") +
-                          GroupedNumber(totals.open) + u" open";
-    if (totals.problems > 0) text += u", " + GroupedNumber(totals.problems) + u" not readable";
+    std::u16string text =
+        FormatText(folders == 1 ? TextId::kBelowFoldersOne : TextId::kBelowFoldersMany,
+                   {GroupedNumber(folders)}) +
+        u", " +
+        FormatText(totals.lists == 1 ? TextId::kBelowListsOne : TextId::kBelowListsMany,
+                   {GroupedNumber(totals.lists)}) +
+        u", " + FormatText(TextId::kBelowOpenCount, {GroupedNumber(totals.open)});
+    if (totals.problems > 0) {
+        text += u", " + FormatText(TextId::kBelowNotReadable, {GroupedNumber(totals.problems)});
+    }
     if (state.walking) {
-        text = u"Reading\u2026 " + text;
+        text = FormatText(TextId::kBelowReading, {text});
     } else if (totals.outcome == WalkOutcome::Cancelled) {
-        text = u"Cancelled: " + text;
+        text = FormatText(TextId::kBelowCancelled, {text});
     }
     SetDlgItemTextW(window, IDC_BELOW_PROGRESS, WidePtr(text));
 }
@@ -212,8 +217,8 @@ void OnBatch(HWND window, BelowWindowState& state) {
     ShowProgress(window, state);
     UpdateButtons(window, state);
     if (state.totals.finished) {
-        if (const wchar_t* problem = OutcomeProblem(state.totals.outcome)) {
-            ShowError(window, RootMessage(state.root, problem));
+        if (const auto problem = OutcomeProblem(state.totals.outcome)) {
+            ShowError(window, RootMessage(state.root, *problem));
         }
     }
 }
@@ -260,7 +265,7 @@ void OpenSelected(HWND window, BelowWindowState& state) {
         return;
     }
     if (!state.items.Open(window, state.root, state.entries[row->entry])) {
-        ShowError(window, kCannotStartProgram);
+        ShowError(window, UiText(TextId::kCannotStartProgram));
     }
 }
 
@@ -296,13 +301,18 @@ void ApplyDpi(HWND window, BelowWindowState& state, int dpi) {
 }
 
 std::u16string ListName(HWND) {
-    return u"Open tasks";
+    return Text(TextId::kBelowListName);
 }
 
 BOOL OnInitDialog(HWND window, BelowWindowState& state) {
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
     SetClassLongPtrW(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
-    SetWindowTextW(window, WidePtr(u" Pelmora - Tasks Below " + state.root));
+    SetWindowTextW(window, WidePtr(FormatText(TextId::kBelowWindowCaption, {state.root})));
+    SetDialogTexts(window, {{IDC_BELOW_FILTER_LABEL, TextId::kBelowFilterLabel},
+                            {IDOK, TextId::kBelowOpen},
+                            {IDC_BELOW_REFRESH, TextId::kBelowRefresh},
+                            {IDC_BELOW_STOP, TextId::kBelowCancel},
+                            {IDCANCEL, TextId::kClose}});
     state.list = GetDlgItem(window, IDC_BELOW_LIST);
     AttachListAccessible(state.list, ListAccessibleNames{&ListName, &ListEntryText});
     const int dpi = WindowDpi(window);
@@ -441,8 +451,8 @@ void RunBelowWindow(const std::u16string& root) {
     BelowWindowState state;
     state.root = WithoutTrailingSeparator(root.empty() ? root : FullPath(root));
     if (state.root.empty()) state.root = root;
-    if (const wchar_t* problem = RootProblem(state.root)) {
-        ShowError(nullptr, RootMessage(state.root, problem));
+    if (const auto problem = RootProblem(state.root)) {
+        ShowError(nullptr, RootMessage(state.root, *problem));
         return;
     }
     DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_BELOW), nullptr, BelowProc,

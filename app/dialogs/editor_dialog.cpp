@@ -70,12 +70,12 @@ bool DoneChecked(HWND dialog) {
 // fields cannot make) is reported as the store failure it is.
 struct RefusalBox {
     TaskRefusal refusal;
-    const wchar_t* text;
+    TextId text;
     WarningCaption caption;
 };
 constexpr RefusalBox kRefusalBoxes[] = {
-    {TaskRefusal::kTitleTaken, kTitleExists, WarningCaption::kWarning},
-    {TaskRefusal::kEmptyTitle, kTitleEmpty, WarningCaption::kWarning1},
+    {TaskRefusal::kTitleTaken, TextId::kTitleExists, WarningCaption::kWarning},
+    {TaskRefusal::kEmptyTitle, TextId::kTitleEmpty, WarningCaption::kWarning1},
 };
 
 // True when the refusal was shown. A title taken by a task the list does not show yet (another
@@ -83,7 +83,7 @@ constexpr RefusalBox kRefusalBoxes[] = {
 bool ShowRefusal(HWND dialog, EditorRequest& request, TaskRefusal refusal, const std::string& key) {
     for (const RefusalBox& box : kRefusalBoxes) {
         if (box.refusal != refusal) continue;
-        ShowWarning(dialog, box.text, box.caption);
+        ShowWarning(dialog, UiText(box.text), box.caption);
         if (refusal == TaskRefusal::kTitleTaken && !TitleExists(TaskListOf(dialog), key)) {
             request.listStale = true;
         }
@@ -104,7 +104,7 @@ void SaveNewTask(HWND dialog, EditorRequest& request, const EditedTitle& title) 
     TaskChange added = request.tasks->Add(std::move(record));
     if (ShowRefusal(dialog, request, added.refusal, title.key)) return;
     if (!added.task) {
-        ShowEditorStoreError(dialog, added.failure, L"Cannot add record into database!");
+        ShowEditorStoreError(dialog, added.failure, UiText(TextId::kCannotAddRecord));
         return;
     }
     // The row is written; a list out of room is read again once the editor has closed.
@@ -133,7 +133,7 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
     if (ShowRefusal(dialog, request, changed.refusal, title.key)) return;
     if (!changed.task) {
         request.listStale = true;
-        ShowEditorStoreError(dialog, changed.failure, kCannotUpdateDatabase);
+        ShowEditorStoreError(dialog, changed.failure, UiText(TextId::kCannotUpdateDatabase));
         return;
     }
     // The written task carries the date the list gave a changed mark.
@@ -154,11 +154,11 @@ void SaveChangedTask(HWND dialog, EditorRequest& request, const EditedTitle& tit
 void OnSave(HWND dialog, EditorRequest& request) {
     const EditedTitle title = ReadTitleField(WindowText(GetDlgItem(dialog, IDC_TITLE)));
     if (title.problem == TitleProblem::kEmpty) {
-        ShowWarning(dialog, kTitleEmpty, WarningCaption::kWarning1);
+        ShowWarning(dialog, UiText(TextId::kTitleEmpty), WarningCaption::kWarning1);
         return;
     }
     if (title.problem == TitleProblem::kOnlySpaces) {
-        ShowWarning(dialog, kTitleEmpty,
+        ShowWarning(dialog, UiText(TextId::kTitleEmpty),
                     request.addMode ? WarningCaption::kWarning2 : WarningCaption::kWarning1);
         return;
     }
@@ -173,8 +173,12 @@ BOOL OnInitDialog(HWND dialog, EditorWindow& editor) {
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&editor));
     const EditorRequest& request = *editor.request;
     SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
-    AddUnseenLabel(dialog, IDC_TITLE, L"Title");
-    AddUnseenLabel(dialog, IDC_DESCRIPTION, L"Description");
+    SetWindowTextW(dialog, UiText(TextId::kEditorCaption));
+    SetDialogTexts(
+        dialog,
+        {{IDC_DONE, TextId::kMarkAsDone}, {IDOK, TextId::kSave}, {IDCANCEL, TextId::kClose}});
+    AddUnseenLabel(dialog, IDC_TITLE, UiText(TextId::kTitleLabel));
+    AddUnseenLabel(dialog, IDC_DESCRIPTION, UiText(TextId::kDescriptionLabel));
     if (!request.addMode) {
         const TaskRecord& task = request.task;
         SetDlgItemTextW(dialog, IDC_TITLE, WidePtr(task.displayTitle.value_or(std::u16string())));

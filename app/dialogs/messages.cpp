@@ -7,20 +7,11 @@
 
 namespace {
 
-constexpr wchar_t kErrorCaption[] = L"Pelmora Error";
-constexpr wchar_t kEditorErrorCaption[] = L"Error";
-constexpr wchar_t kReadOnlyCaption[] = L"Pelmora Warning";
-constexpr wchar_t kSuccessCaption[] = L"Success";
-constexpr wchar_t kQuestionCaption[] = L"Confirm";
-
 // The file holds a value no statement of the program reads: it was made or damaged elsewhere.
 std::u16string TooLargeMessage(TaskTable& table) {
     const int64_t longest = table.LongestValueBytes().value_or(0);
-    const std::string limit = std::to_string(kMaxValueBytes);
-    return u"The task list of \"" + gApp.folderName +
-           u"\" cannot be opened: one of its tasks holds a text of " + ValueSizeText(longest) +
-           u", and Pelmora reads texts of up to " + std::u16string(limit.begin(), limit.end()) +
-           u" bytes. The list was left as it is.";
+    return FormatText(TextId::kListTooLarge,
+                      {gApp.folderName, ValueSizeText(longest), Decimal(kMaxValueBytes)});
 }
 
 int Show(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
@@ -30,19 +21,19 @@ int Show(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
 const wchar_t* WarningCaptionText(WarningCaption caption) {
     switch (caption) {
         case WarningCaption::kWarning1:
-            return L"Warning1";
+            return UiText(TextId::kCaptionWarning1);
         case WarningCaption::kWarning2:
-            return L"Warning2";
+            return UiText(TextId::kCaptionWarning2);
         case WarningCaption::kWarning:
             break;
     }
-    return L"Warning";
+    return UiText(TextId::kCaptionWarning);
 }
 
 }  // namespace
 
 void ShowError(HWND owner, const wchar_t* text) {
-    Show(owner, text, kErrorCaption, MB_ICONERROR);
+    Show(owner, text, UiText(TextId::kCaptionError), MB_ICONERROR);
 }
 
 void ShowError(HWND owner, const std::u16string& text) {
@@ -66,15 +57,16 @@ std::u16string MessageFor(StoreFailure failure,
                           TaskTable* opened = nullptr) {
     switch (failure) {
         case StoreFailure::kBusy:
-            return FromWide(doing == Doing::kChanging ? kDatabaseInUse : kTaskListInUse);
+            return FromWide(doing == Doing::kChanging ? UiText(TextId::kDatabaseInUse)
+                                                      : UiText(TextId::kTaskListInUse));
         case StoreFailure::kTooLarge:
             if (opened != nullptr) return TooLargeMessage(*opened);
             break;
         case StoreFailure::kReadOnly:
-            if (doing == Doing::kCreating) return FromWide(kDatabaseOnlyReadable);
+            if (doing == Doing::kCreating) return FromWide(UiText(TextId::kDatabaseOnlyReadable));
             break;
         case StoreFailure::kOther:
-            if (doing == Doing::kCreating) return FromWide(kDatabaseNotWritten);
+            if (doing == Doing::kCreating) return FromWide(UiText(TextId::kDatabaseNotWritten));
             break;
         case StoreFailure::kNone:
         case StoreFailure::kDamaged:
@@ -99,12 +91,12 @@ void ShowCreateError(HWND owner, StoreFailure failure, const wchar_t* text) {
 }
 
 void ShowEditorStoreError(HWND owner, StoreFailure failure, const wchar_t* text) {
-    Show(owner, WidePtr(MessageFor(failure, Doing::kChanging, text)), kEditorErrorCaption,
-         MB_ICONERROR);
+    Show(owner, WidePtr(MessageFor(failure, Doing::kChanging, text)),
+         UiText(TextId::kCaptionEditorError), MB_ICONERROR);
 }
 
 void ShowReadOnlyNotice(HWND owner, const wchar_t* text) {
-    Show(owner, text, kReadOnlyCaption, MB_ICONWARNING);
+    Show(owner, text, UiText(TextId::kCaptionReadOnly), MB_ICONWARNING);
 }
 
 void ShowWarning(HWND owner, const wchar_t* text, WarningCaption caption) {
@@ -116,7 +108,7 @@ void ShowWarning(HWND owner, const std::u16string& text) {
 }
 
 void ShowSuccess(HWND owner, const wchar_t* text) {
-    Show(owner, text, kSuccessCaption, MB_ICONINFORMATION);
+    Show(owner, text, UiText(TextId::kCaptionSuccess), MB_ICONINFORMATION);
 }
 
 void ShowSuccess(HWND owner, const std::u16string& text) {
@@ -124,10 +116,10 @@ void ShowSuccess(HWND owner, const std::u16string& text) {
 }
 
 bool AskYesNo(HWND owner, const wchar_t* text) {
-    return Show(owner, text, kQuestionCaption, MB_ICONQUESTION | MB_YESNO) == IDYES;
+    return Show(owner, text, UiText(TextId::kCaptionConfirm), MB_ICONQUESTION | MB_YESNO) == IDYES;
 }
 
 bool AskYesNoDefaultNo(HWND owner, const std::u16string& text) {
-    return Show(owner, WidePtr(text), kQuestionCaption,
+    return Show(owner, WidePtr(text), UiText(TextId::kCaptionConfirm),
                 MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2) == IDYES;
 }

@@ -64,8 +64,6 @@ struct RecoverDialogState {
 // dialog is up, also when the listing completed while it was being made.
 constexpr UINT kTellTooLargeMessage = WM_APP + 1;
 
-constexpr wchar_t kPickerTitle[] = L"Choose the folder the item was moved out of";
-
 std::u16string Number(int n) {
     const std::string digits = std::to_string(n);
     return std::u16string(digits.begin(), digits.end());
@@ -73,12 +71,12 @@ std::u16string Number(int n) {
 
 // "4 tasks, 2 done · latest 2024-05-09"
 std::u16string CountsLine(const TaskListSummary& list) {
-    std::u16string line = Number(list.tasks) + (list.tasks == 1 ? u" task, " : u" tasks, ") +
-                          Number(list.done) + u" done";
-    if (!list.latestDate.empty()) {
-        line += u" \u00b7 latest " + std::u16string(list.latestDate.begin(), list.latestDate.end());
-    }
-    return line;
+    const std::u16string line =
+        FormatText(list.tasks == 1 ? TextId::kRecoverCountsOne : TextId::kRecoverCountsMany,
+                   {Number(list.tasks), Number(list.done)});
+    if (list.latestDate.empty()) return line;
+    return FormatText(TextId::kRecoverCountsLatest,
+                      {line, std::u16string(list.latestDate.begin(), list.latestDate.end())});
 }
 
 std::u16string TitlesLine(const TaskListSummary& list, const char16_t* separator) {
@@ -107,31 +105,20 @@ std::u16string FolderShown(const RecoverySource& source) {
 }
 
 void SetIntro(HWND dialog, const RecoverDialogState& state) {
-    const std::u16string item = u"\"" + gApp.folderName + u"\"";
+    const std::u16string& item = gApp.folderName;
     std::u16string text;
     if (state.unclaimed > state.lists.size()) {
-        text = u"Shown are the " + Number(static_cast<int>(state.lists.size())) +
-               u" with the latest dates of " + Number(static_cast<int>(state.unclaimed)) +
-               u" task lists in \"" + FolderShown(state.source) +
-               u"\" that belong to no item (\"pelmora-cli status\" lists them all). Choose the "
-               u"one that belongs to " +
-               item + u" and press Recover.";
+        text =
+            FormatText(TextId::kRecoverIntroCapped, {Number(static_cast<int>(state.lists.size())),
+                                                     Number(static_cast<int>(state.unclaimed)),
+                                                     FolderShown(state.source), item});
     } else if (state.source.IsOwnFolder()) {
-        text = state.lists.empty()
-                   ? u"Every task list of this folder belongs to an item in it. If " + item +
-                         u" was moved here from another folder, choose \"Other Folder...\" and "
-                         u"pick the folder it came from."
-                   : u"These task lists of this folder belong to no item in it, most likely to "
-                     u"items that were renamed. Choose the one that belongs to " +
-                         item + u" and press Recover to add its tasks to this list.";
+        text = FormatText(
+            state.lists.empty() ? TextId::kRecoverIntroOwnNone : TextId::kRecoverIntroOwn, {item});
     } else {
-        const std::u16string folder = FolderShown(state.source);
-        text = state.lists.empty()
-                   ? u"Every task list in \"" + folder +
-                         u"\" belongs to an item there; none is left to recover."
-                   : u"These task lists in \"" + folder +
-                         u"\" belong to no item there. Choose the one that belongs to " + item +
-                         u" and press Recover: its tasks move into this list.";
+        text = FormatText(
+            state.lists.empty() ? TextId::kRecoverIntroOtherNone : TextId::kRecoverIntroOther,
+            {FolderShown(state.source), item});
     }
     SetDlgItemTextW(dialog, IDC_RECOVER_INTRO, WidePtr(text));
 }
@@ -139,9 +126,9 @@ void SetIntro(HWND dialog, const RecoverDialogState& state) {
 void ShowProgress(HWND dialog, const RecoverDialogState& state) {
     const UnclaimedListing& listing = state.pending.listing;
     const std::u16string text =
-        u"Reading the task lists of \"" + FolderShown(state.pending.source) + u"\": " +
-        Number(static_cast<int>(listing.next)) + u" of " +
-        Number(static_cast<int>(listing.tables.size())) + u" read. Close stops reading.";
+        FormatText(TextId::kRecoverReading,
+                   {FolderShown(state.pending.source), Number(static_cast<int>(listing.next)),
+                    Number(static_cast<int>(listing.tables.size()))});
     SetDlgItemTextW(dialog, IDC_RECOVER_INTRO, WidePtr(text));
 }
 
@@ -186,12 +173,10 @@ void TellTooLarge(HWND dialog, RecoverDialogState& state, const std::vector<std:
         longest = std::max(longest, TaskTable(store, table).LongestValueBytes().value_or(0));
     }
     const std::u16string size = ValueSizeText(longest);
-    ShowWarning(dialog,
-                Number(static_cast<int>(tables.size())) +
-                    (tables.size() == 1 ? u" task list here holds" : u" task lists here hold") +
-                    u" a text too long to be read (the longest is " + size +
-                    u"; Pelmora reads texts of up to " + Number(kMaxValueBytes) +
-                    u" bytes), so it cannot be offered. It was left as it is.");
+    ShowWarning(
+        dialog,
+        FormatText(tables.size() == 1 ? TextId::kRecoverTooLargeOne : TextId::kRecoverTooLargeMany,
+                   {Number(static_cast<int>(tables.size())), size, Number(kMaxValueBytes)}));
 }
 
 // The listing is complete: offers its lists, at most kMostListsShown of them.
@@ -228,12 +213,6 @@ void OnListingTimer(HWND dialog, RecoverDialogState& state) {
     }
 }
 
-constexpr wchar_t kNoDatabaseText[] =
-    L"That folder holds no task database (\"pelmora.db\"), so it has no tasks to recover.";
-constexpr wchar_t kUnreadableText[] =
-    L"The task database in that folder cannot be read: it is in use, damaged, or not a task "
-    L"database. Nothing was changed.";
-
 // Starts listing what `source` offers; false (with the user told why) when it cannot be read.
 // A small folder is listed at once; a large one goes on from a timer, showing its progress.
 bool Load(HWND dialog, RecoverDialogState& state, RecoverySource source) {
@@ -244,13 +223,13 @@ bool Load(HWND dialog, RecoverDialogState& state, RecoverySource source) {
         case ListingStatus::kOk:
             break;
         case ListingStatus::kNoDatabase:
-            problem = kNoDatabaseText;
+            problem = UiText(TextId::kRecoverNoDatabase);
             break;
         case ListingStatus::kUnreadable:
-            problem = kUnreadableText;
+            problem = UiText(TextId::kRecoverUnreadable);
             break;
         case ListingStatus::kNoFileList:
-            problem = kCannotGetFileList;
+            problem = UiText(TextId::kCannotGetFileList);
             break;
     }
     if (problem != nullptr) {
@@ -282,7 +261,7 @@ std::optional<std::u16string> PickWithItemDialog(HWND owner, const std::u16strin
     FILEOPENDIALOGOPTIONS options = 0;
     picker->GetOptions(&options);
     picker->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
-    picker->SetTitle(kPickerTitle);
+    picker->SetTitle(UiText(TextId::kRecoverPickerTitle));
     UniqueComPtr<IShellItem> startItem;
     if (SUCCEEDED(SHCreateItemFromParsingName(WidePtr(start), nullptr, IID_IShellItem,
                                               startItem.putVoid()))) {
@@ -300,7 +279,7 @@ std::optional<std::u16string> PickWithItemDialog(HWND owner, const std::u16strin
 std::u16string PickWithBrowser(HWND owner) {
     BROWSEINFOW info{};
     info.hwndOwner = owner;
-    info.lpszTitle = kPickerTitle;
+    info.lpszTitle = UiText(TextId::kRecoverPickerTitle);
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
     const UniqueCoTaskMem<PIDLIST_ABSOLUTE> chosen(SHBrowseForFolderW(&info));
     if (!chosen) return std::u16string();
@@ -337,7 +316,9 @@ void OnOtherFolder(HWND dialog, RecoverDialogState& state) {
     const ListingStatus opened = OpenOtherFolder(folder, source);
     if (opened != ListingStatus::kOk) {
         // A file that fails at opening is in use or damaged: opening checks it is whole.
-        ShowError(dialog, opened == ListingStatus::kNoDatabase ? kNoDatabaseText : kUnreadableText);
+        ShowError(dialog,
+                  UiText(opened == ListingStatus::kNoDatabase ? TextId::kRecoverNoDatabase
+                                                              : TextId::kRecoverUnreadable));
         return;
     }
     Load(dialog, state, std::move(source));
@@ -401,6 +382,10 @@ void OnDrawItem(const RecoverDialogState& state, const DRAWITEMSTRUCT* draw) {
 BOOL OnInitDialog(HWND dialog, RecoverDialogState& state) {
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
     SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
+    SetWindowTextW(dialog, UiText(TextId::kRecoverCaption));
+    SetDialogTexts(dialog, {{IDC_RECOVER_OTHER, TextId::kRecoverOtherFolder},
+                            {IDOK, TextId::kRecoverButton},
+                            {IDCANCEL, TextId::kClose}});
     // The list measured its entries while the dialog was being made, perhaps before its font.
     SendMessageW(List(dialog), LB_SETITEMHEIGHT, 0, EntryHeight(dialog));
     // Named by the dialog's own words above it; each entry by its text, which says in one line
@@ -492,7 +477,7 @@ void CmdRecoverTasks(MainWindowState& main, HWND window) {
         main.statusChanged = true;
         ForgetRecoveryOffer(main);
         if (!ReloadTaskList(main.list, main.tasks.Table())) {
-            ShowError(window, kCannotReadTaskList);
+            ShowError(window, UiText(TextId::kCannotReadTaskList));
         }
     }
 }

@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/dialogs/messages.h"
 #include "app/text_util.h"
+#include "app/user_texts.h"
 #include "store/folder_files.h"
 #include "store/status/profile.h"
 #include "tasks/folder_status.h"
@@ -24,65 +25,52 @@ std::u16string Shown(const std::u16string& folder) {
     return folder;
 }
 
-std::u16string Count(int n, const char16_t* one, const char16_t* many) {
-    const std::string digits = std::to_string(n);
-    return std::u16string(digits.begin(), digits.end()) + u" " + (n == 1 ? one : many);
+// The text for one or for many, filled with the count and the further places.
+std::u16string Count(int n,
+                     TextId one,
+                     TextId many,
+                     std::u16string_view more = {},
+                     std::u16string_view last = {}) {
+    return FormatText(n == 1 ? one : many, {Decimal(static_cast<uint64_t>(n)), more, last});
 }
 
 std::u16string RenamedNote(const std::vector<RenamedTask>& renamed) {
     if (renamed.empty()) return std::u16string();
-    std::u16string note =
-        u"\n\n" +
-        Count(static_cast<int>(renamed.size()), u"recovered task has", u"recovered tasks have") +
-        u" the title of a task the list already had. Every task was kept; these now carry "
-        u"\"(recovered)\" in their titles:";
+    std::u16string note = u"\n\n" + Count(static_cast<int>(renamed.size()), TextId::kRenamedOne,
+                                          TextId::kRenamedMany);
     for (size_t i = 0; i < renamed.size() && i < kRenamesNamed; ++i) {
         note += u"\n    " + Utf8ToUtf16(Base64Decode(renamed[i].to));
     }
     if (renamed.size() > kRenamesNamed) {
-        note += u"\n    and " +
-                Count(static_cast<int>(renamed.size() - kRenamesNamed), u"more", u"more");
+        note +=
+            u"\n    " + FormatText(TextId::kRenamedMore, {Decimal(renamed.size() - kRenamesNamed)});
     }
     return note;
 }
 
 // Nothing changed: says why in the user's words.
 void TellFailure(HWND owner, RecoveryStatus status, const std::u16string& otherFolder) {
-    const std::u16string there = u"The task database in \"" + Shown(otherFolder) + u"\"";
-    std::u16string text;
+    TextId text = TextId::kRecoverNotAdded;
     switch (status) {
         case RecoveryStatus::kTargetBusy:
-            text =
-                u"This folder's task database is in use by another program. Nothing was "
-                u"changed; please try again in a moment.";
+            text = TextId::kRecoverTargetBusy;
             break;
         case RecoveryStatus::kTargetReadOnly:
-            text =
-                u"This folder's task database can only be read, so no tasks can be added to "
-                u"it. Nothing was changed.";
+            text = TextId::kRecoverTargetReadOnly;
             break;
         case RecoveryStatus::kSourceBusy:
-            text = there +
-                   u" is in use by another program. Nothing was changed; please try "
-                   u"again in a moment.";
+            text = TextId::kRecoverSourceBusy;
             break;
         case RecoveryStatus::kSourceReadOnly:
-            text = there +
-                   u" can only be read, so the tasks cannot be moved out of it. Nothing "
-                   u"was changed.";
+            text = TextId::kRecoverSourceReadOnly;
             break;
         case RecoveryStatus::kSourceUnreadable:
-            text =
-                u"The chosen task list cannot be read; its database may be damaged. Nothing "
-                u"was changed.";
+            text = TextId::kRecoverSourceUnreadable;
             break;
         default:
-            text =
-                u"The tasks could not be added to this folder's task database. Nothing was "
-                u"changed.";
             break;
     }
-    ShowError(owner, text);
+    ShowError(owner, FormatText(text, {Shown(otherFolder)}));
 }
 
 }  // namespace
@@ -252,19 +240,15 @@ bool RecoverList(HWND owner, TaskTable& own, RecoverySource& source, const std::
     }
     NotifyShell();
 
-    const std::u16string tasks = Count(result.recovered, u"task", u"tasks");
     if (result.status == RecoveryStatus::kCopiedNotRemoved) {
-        ShowWarning(owner, tasks + (result.recovered == 1 ? u" was" : u" were") +
-                               u" added to the list of \"" + gApp.folderName +
-                               u"\", but could not be removed from the task database in \"" +
-                               Shown(source.folder) +
-                               u"\" (it is in use or cannot be written). They are now in both "
-                               u"folders; nothing was lost. The old list there can be removed "
-                               u"later with \"Clear Unreferenced Data...\"." +
-                               RenamedNote(result.renamed));
+        ShowWarning(owner,
+                    Count(result.recovered, TextId::kRecoveredNotRemovedOne,
+                          TextId::kRecoveredNotRemovedMany, gApp.folderName, Shown(source.folder)) +
+                        RenamedNote(result.renamed));
     } else {
-        ShowSuccess(owner, u"Recovered " + tasks + u" into the list of \"" + gApp.folderName +
-                               u"\"." + RenamedNote(result.renamed));
+        ShowSuccess(owner, Count(result.recovered, TextId::kRecoveredOne, TextId::kRecoveredMany,
+                                 gApp.folderName) +
+                               RenamedNote(result.renamed));
     }
     return true;
 }
@@ -276,11 +260,8 @@ bool ConfirmClearingOpenTasks(HWND owner,
     const ClearLoss loss = UnclaimedTaskLoss(store, tables, entryNames);
     if (loss.openTasks == 0) return true;
     const std::u16string text =
-        u"Clearing would destroy " +
-        Count(loss.lists, u"task list that belongs", u"task lists that belong") +
-        u" to no item in this folder, with " +
-        Count(loss.openTasks, u"task that is not done", u"tasks that are not done") +
-        u".\n\nIf they belong to an item that was renamed or moved, answer No, open that item's "
-        u"tasks and choose \"Recover Tasks...\" in the File menu.\n\nDestroy them anyway?";
+        FormatText(TextId::kClearLoss,
+                   {Count(loss.lists, TextId::kClearLossListsOne, TextId::kClearLossListsMany),
+                    Count(loss.openTasks, TextId::kClearLossOpenOne, TextId::kClearLossOpenMany)});
     return AskYesNoDefaultNo(owner, text);
 }

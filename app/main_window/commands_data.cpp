@@ -19,9 +19,7 @@
 namespace {
 
 bool ConfirmClearing(HWND window) {
-    return AskYesNo(window,
-                    L"This will remove unreferenced records from the database. Are you sure you "
-                    L"want to continue?");
+    return AskYesNo(window, UiText(TextId::kConfirmClearing));
 }
 
 // The item tables of the database; reports and gives nothing when there is none to clean or
@@ -29,11 +27,11 @@ bool ConfirmClearing(HWND window) {
 std::optional<std::vector<std::string>> TablesToClean(TaskStore& store, HWND window) {
     auto tables = ListTables(store);
     if (!tables) {
-        ShowError(window, kCannotReadDatabase);
+        ShowError(window, UiText(TextId::kCannotReadDatabase));
         return std::nullopt;
     }
     if (tables->empty()) {
-        ShowWarning(window, L"Database is empty! Nothing to clean.");
+        ShowWarning(window, UiText(TextId::kDatabaseEmpty));
         return std::nullopt;
     }
     return std::move(*tables);
@@ -44,7 +42,7 @@ std::optional<std::vector<std::string>> TablesToClean(TaskStore& store, HWND win
 // only a complete listing counts, and anything less is reported and gives nothing.
 std::optional<std::vector<std::u16string>> FolderEntryNames(HWND window) {
     auto names = ListFolderEntries(OwnDatabaseFolder());
-    if (!names) ShowError(window, kCannotGetFileList);
+    if (!names) ShowError(window, UiText(TextId::kCannotGetFileList));
     return names;
 }
 
@@ -53,33 +51,29 @@ std::u16string StatusFileNotWritten(FileFailure failure) {
     std::u16string why;
     switch (failure) {
         case FileFailure::kInUse:
-            why = u"It is in use by another program. Please try again in a moment.";
+            why = Text(TextId::kStatusFileInUse);
             break;
         case FileFailure::kReadOnly:
-            why = u"It is read-only, or the disk is write protected.";
+            why = Text(TextId::kStatusFileReadOnly);
             break;
         case FileFailure::kDenied:
-            why =
-                u"Access to it was denied: another program may hold it, or Pelmora may not "
-                u"write in this folder.";
+            why = Text(TextId::kStatusFileDenied);
             break;
         case FileFailure::kDiskFull:
-            why = u"The disk is full.";
+            why = Text(TextId::kStatusFileDiskFull);
             break;
         case FileFailure::kNotAFile:
-            why = u"A folder has its name.";
+            why = Text(TextId::kStatusFileNotAFile);
             break;
         case FileFailure::kTooLarge:
-            why =
-                u"The entries of this folder's items would make it larger than the icon "
-                u"overlays read.";
+            why = Text(TextId::kStatusFileTooLarge);
             break;
         case FileFailure::kNone:
         case FileFailure::kOther:
             break;
     }
-    return u"Cannot write pelmora.ini!" + (why.empty() ? u"" : u"\n\n" + why) +
-           u"\n\nThe icon overlays were not regenerated.";
+    return Text(TextId::kStatusFileNotWritten) + (why.empty() ? u"" : u"\n\n" + why) + u"\n\n" +
+           Text(TextId::kOverlaysNotRebuilt);
 }
 
 }  // namespace
@@ -92,10 +86,10 @@ void CmdRebuildOverlays(MainWindowState& state, HWND window) {
     }
     if (!rebuilt) {
         // Another program holding the database is not a damaged file: say it is in use.
-        ShowStoreError(window, rebuilt.storeFailure, kCannotReadDatabase);
+        ShowStoreError(window, rebuilt.storeFailure, UiText(TextId::kCannotReadDatabase));
         return;
     }
-    ShowSuccess(window, L"Icon overlays successfully regenerated!");
+    ShowSuccess(window, UiText(TextId::kOverlaysRebuilt));
 }
 
 void CmdClearUnreferenced(MainWindowState& state, HWND window) {
@@ -106,14 +100,15 @@ void CmdClearUnreferenced(MainWindowState& state, HWND window) {
     if (!names) return;
     if (!ConfirmClearingOpenTasks(window, state.store, *tables, *names)) return;
     DropUnreferencedTables(state.store, *tables, *names);
-    ShowSuccess(window, L"Unreferenced data successfully removed! Application will close now.");
+    ShowSuccess(window, UiText(TextId::kUnreferencedRemoved));
     SendMessageW(window, WM_CLOSE, 0, 0);
 }
 
 // The item's own folder, in a process of its own: the tree window outlives this one, and an item
 // window it opens is as independent of this one as one the context menu opens.
 void CmdTasksBelow(MainWindowState&, HWND window) {
-    if (!StartBelowWindow(OwnDatabaseFolder())) ShowError(window, kCannotStartProgram);
+    if (!StartBelowWindow(OwnDatabaseFolder()))
+        ShowError(window, UiText(TextId::kCannotStartProgram));
 }
 
 void CmdAbout(MainWindowState& state, HWND window) {

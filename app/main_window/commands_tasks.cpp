@@ -32,7 +32,8 @@ void FailedWrite(MainWindowState& state, HWND window, StoreFailure failure, cons
 // Shows what the file holds after the list lost an entry it could not take back (the file
 // already has the change); tells the user when even that fails.
 void ReloadAfterListFailure(MainWindowState& state, HWND window) {
-    if (!ReloadTaskList(state.list, state.tasks.Table())) ShowError(window, kCannotReadTaskList);
+    if (!ReloadTaskList(state.list, state.tasks.Table()))
+        ShowError(window, UiText(TextId::kCannotReadTaskList));
 }
 
 // Exchanges the entries at `upperIndex` and the one below it, in the database and in the list,
@@ -47,7 +48,7 @@ void ExchangeEntries(MainWindowState& state, HWND window, int upperIndex, int se
     // priority, and the list would show an order the next start does not.
     if (const StoreFailure failure = state.tasks.Exchange(*upper, *lower, upperIndex);
         !Succeeded(failure)) {
-        FailedWrite(state, window, failure, kCannotUpdateDatabase);
+        FailedWrite(state, window, failure, UiText(TextId::kCannotUpdateDatabase));
         return;
     }
     if (!SwapWithNext(list, upperIndex)) {
@@ -125,7 +126,7 @@ void CmdRemoveSelected(MainWindowState& state, HWND window) {
     const TaskRecord* record = RecordAt(list, *selected);
     if (record == nullptr) return;
     const std::optional<int64_t> rowId = record->rowId;
-    if (!AskYesNo(window, kConfirmRemoveTask)) return;
+    if (!AskYesNo(window, UiText(TextId::kConfirmRemoveTask))) return;
     // The question ran a message loop: the task is found again by its row, and the place and
     // the record seen before it are not used. A list read again meanwhile without the task has
     // nothing left to remove.
@@ -135,7 +136,7 @@ void CmdRemoveSelected(MainWindowState& state, HWND window) {
     // the stored priorities would make later moves exchange the wrong neighbours.
     const StoreFailure failure = rowId ? state.tasks.Remove(*rowId) : StoreFailure::kNotFound;
     if (!Succeeded(failure)) {
-        FailedWrite(state, window, failure, kCannotRemoveRecord);
+        FailedWrite(state, window, failure, UiText(TextId::kCannotRemoveRecord));
         return;
     }
     RemoveEntry(list, *index);
@@ -150,7 +151,7 @@ void CmdRemoveSelected(MainWindowState& state, HWND window) {
 void CmdRemoveAll(MainWindowState& state, HWND window) {
     const HWND list = state.list;
     if (EntryCount(list) == 0) return;
-    if (!AskYesNo(window, kConfirmRemoveAll)) return;
+    if (!AskYesNo(window, UiText(TextId::kConfirmRemoveAll))) return;
     // The rows are those the list holds once the question is answered.
     const int count = EntryCount(list);
     if (count == 0) return;
@@ -169,7 +170,7 @@ void CmdRemoveAll(MainWindowState& state, HWND window) {
     // it does not, none is deleted, and the list then shows what the database holds.
     const StoreFailure failure = allKeyed ? state.tasks.RemoveAll(rowIds) : StoreFailure::kNotFound;
     if (!Succeeded(failure)) {
-        FailedWrite(state, window, failure, kCannotRemoveRecord);
+        FailedWrite(state, window, failure, UiText(TextId::kCannotRemoveRecord));
         return;
     }
     RemoveAllEntries(list);
@@ -187,7 +188,7 @@ void CmdMarkDone(MainWindowState& state, HWND window) {
     const TaskChange marked = record->rowId ? state.tasks.MarkDone(*record->rowId) : TaskChange{};
     if (!marked.task) {
         FailedWrite(state, window, record->rowId ? marked.failure : StoreFailure::kNotFound,
-                    kCannotUpdateDatabase);
+                    UiText(TextId::kCannotUpdateDatabase));
         return;
     }
     record->done = marked.task->done;

@@ -2,6 +2,7 @@
 
 #include "app/dialogs/recovery_actions.h"
 #include "app/ui/dpi.h"
+#include "app/user_texts.h"
 #include "app/window_dpi.h"
 #include "win/dc_selection.h"
 
@@ -10,10 +11,6 @@ namespace {
 // Distances from the list's top and sides, in pixels at 96 DPI, scaled to the list's density.
 constexpr int kHintTop96 = 14;
 constexpr int kHintSide96 = 10;
-
-constexpr wchar_t kAddHint[] = L"No tasks yet. Press Insert to add one.";
-constexpr wchar_t kAddOrRecoverHint[] =
-    L"Press Insert to add a task, or try \"Recover Tasks...\" for lost ones.";
 
 // `dpi` is the list's own density, so the margins follow the window to another monitor like the
 // rest of its measures.
@@ -25,7 +22,7 @@ void DrawHint(HDC dc, const RECT& client, HFONT font, int dpi, bool offerRecover
     RECT text{client.left + side, client.top + ScaleForDpi(kHintTop96, dpi), client.right - side,
               client.bottom};
     // A narrow window wraps the sentence rather than cut it.
-    DrawTextW(dc, offerRecovery ? kAddOrRecoverHint : kAddHint, -1, &text,
+    DrawTextW(dc, UiText(offerRecovery ? TextId::kHintAddOrRecover : TextId::kHintAdd), -1, &text,
               DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
 }
 

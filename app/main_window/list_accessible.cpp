@@ -1,4 +1,5 @@
 #include "app/main_window/list_accessible.h"
+#include "app/user_texts.h"
 
 #include <oleacc.h>
 #include <shlwapi.h>
@@ -286,7 +287,7 @@ IFACEMETHODIMP CListAccessible::get_accDefaultAction(VARIANT child, BSTR* action
     const HRESULT resolved = Resolve(child, index);
     if (FAILED(resolved)) return resolved;
     if (index < 0) return S_FALSE;
-    return ReturnText(u"Double Click", action);
+    return ReturnText(Text(TextId::kDefaultAction), action);
 }
 
 // The list holds one selection, which is also its caret: taking the selection moves the caret,

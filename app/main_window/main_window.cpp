@@ -97,6 +97,38 @@ LRESULT CALLBACK TaskListFilter(HWND list, UINT message, WPARAM wParam, LPARAM l
     return CallWindowProcW(listProc, list, message, wParam, lParam);
 }
 
+// The menu bar's texts in the chosen language: the menus by their place, the items by their
+// command.
+void TranslateMenu(HMENU bar) {
+    static constexpr TextId kMenus[] = {TextId::kMenuFile, TextId::kMenuEdit, TextId::kMenuHelp};
+    static constexpr ControlText kItems[] = {
+        {IDM_ADD_TASK, TextId::kMenuAddTask},
+        {IDM_RECOVER_TASKS, TextId::kMenuRecoverTasks},
+        {IDM_TASKS_BELOW, TextId::kMenuTasksBelow},
+        {IDM_CLEAR_UNREFERENCED, TextId::kMenuClearUnreferenced},
+        {IDM_REBUILD_OVERLAYS, TextId::kMenuRebuildOverlays},
+        {IDM_EXIT, TextId::kMenuExit},
+        {IDM_EDIT_SELECTED, TextId::kMenuEditSelected},
+        {IDM_REMOVE_SELECTED, TextId::kMenuRemoveSelected},
+        {IDM_REMOVE_ALL, TextId::kMenuRemoveAll},
+        {IDM_MARK_DONE, TextId::kMarkAsDone},
+        {IDM_INCREASE_PRIORITY, TextId::kMenuIncreasePriority},
+        {IDM_DECREASE_PRIORITY, TextId::kMenuDecreasePriority},
+        {IDM_ABOUT, TextId::kMenuAbout},
+    };
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING;
+    for (UINT place = 0; place < sizeof kMenus / sizeof kMenus[0]; ++place) {
+        info.dwTypeData = const_cast<wchar_t*>(UiText(kMenus[place]));
+        SetMenuItemInfoW(bar, place, TRUE, &info);
+    }
+    for (const ControlText& item : kItems) {
+        info.dwTypeData = const_cast<wchar_t*>(UiText(item.text));
+        SetMenuItemInfoW(bar, static_cast<UINT>(item.control), FALSE, &info);
+    }
+}
+
 // Makes the brushes and fonts for `dpi` and the current colour scheme, and gives the list the
 // entry height for that density.
 void PrepareDrawing(MainWindowState& state, int dpi) {
@@ -112,14 +144,15 @@ BOOL OnInitDialog(HWND window, MainWindowState& state) {
     const int dpi = WindowDpi(window);
     state.resources = CreateDrawingResources(dpi, HighContrastOn());
 
-    const std::u16string caption = u" Pelmora - " + gApp.folderName;
+    const std::u16string caption = FormatText(TextId::kMainCaption, {gApp.folderName});
     SetWindowTextW(window, WidePtr(caption));
 
     state.menuBar.reset(LoadMenuW(gApp.instance, MAKEINTRESOURCEW(IDR_MAIN_MENU)));
+    TranslateMenu(state.menuBar.get());
     SetMenu(window, state.menuBar.get());
     state.contextMenu.reset(CreatePopupMenu());
     InsertMenuW(state.contextMenu.get(), 0, MF_BYPOSITION | MF_STRING, IDM_CONTEXT_MARK_DONE,
-                L"Mark As Done");
+                UiText(TextId::kMarkAsDone));
 
     state.list = GetDlgItem(window, IDC_TASKLIST);
     state.focusCues = false;
@@ -140,7 +173,7 @@ BOOL OnInitDialog(HWND window, MainWindowState& state) {
 
     if (const StoreFailure failure = LoadTaskList(state.list, state.tasks.Table());
         !Succeeded(failure)) {
-        ShowLoadError(window, failure, kCannotReadTaskList, state.tasks.Table());
+        ShowLoadError(window, failure, UiText(TextId::kCannotReadTaskList), state.tasks.Table());
         SendMessageW(window, WM_CLOSE, 0, 0);
     }
     return TRUE;

@@ -1,4 +1,5 @@
 #include "app/main_window/task_list_accessible.h"
+#include "app/user_texts.h"
 
 #include "app/main_window/list_accessible.h"
 #include "app/main_window/task_list.h"
@@ -7,7 +8,7 @@
 namespace {
 
 std::u16string TaskListName(HWND) {
-    return u"Tasks";
+    return Text(TextId::kTaskListName);
 }
 
 std::u16string TaskName(HWND list, int index) {

@@ -1,4 +1,5 @@
 #include "app/main_window/task_list_draw.h"
+#include "app/user_texts.h"
 
 #include "app/ui/entry_text.h"
 #include "app/ui/window_geometry.h"
@@ -131,7 +132,8 @@ void DrawTaskEntry(HDC dc,
         RECT label = ToRect(layout.label);
         font.Select(resources.labelFont.get());
         colour.Set(state.selected ? colours.selectedLabel : colours.label);
-        DrawTextW(dc, L"Done", -1, &label, DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
+        DrawTextW(dc, UiText(TextId::kDoneLabel), -1, &label,
+                  DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
 
         RECT date = ToRect(layout.date);
         font.Select(resources.dateFont.get());

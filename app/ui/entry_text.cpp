@@ -1,4 +1,5 @@
 #include "app/ui/entry_text.h"
+#include "app/user_texts.h"
 
 #include <windows.h>
 
@@ -42,7 +43,7 @@ std::string DoneDateText(const TaskRecord& record) {
 
 std::u16string TaskEntryName(const TaskRecord& record) {
     // Any value but 0 is done, as the entry draws it.
-    std::u16string name = record.done != 0 ? u"done" : u"open";
+    std::u16string name = Text(record.done != 0 ? TextId::kEntryDone : TextId::kEntryOpen);
     if (record.done != 0) {
         const std::u16string date = ShownDate(DoneDateText(record));
         if (!date.empty()) {

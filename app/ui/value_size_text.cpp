@@ -1,11 +1,12 @@
 #include "app/ui/value_size_text.h"
 
 #include "store/sqlite/task_table.h"
+#include "text/text_format.h"
 
 std::u16string ValueSizeText(int64_t bytes) {
-    const std::string text =
-        bytes > kMeasurableBytes
-            ? "more than " + std::to_string(kMeasurableBytes / (1024 * 1024)) + " MB"
-            : std::to_string(bytes) + " bytes";
-    return std::u16string(text.begin(), text.end());
+    if (bytes > kMeasurableBytes) {
+        return FormatText(TextId::kSizeMoreThanMegabytes,
+                          {Decimal(kMeasurableBytes / (1024 * 1024))});
+    }
+    return FormatText(TextId::kSizeBytes, {Decimal(static_cast<uint64_t>(bytes < 0 ? 0 : bytes))});
 }

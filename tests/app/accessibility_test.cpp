@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
-#include "app/user_texts.h"
 #include "store/sqlite/task_table.h"
 #include "tests/app/app_fixture.h"
+#include "tests/app/english_texts.h"
 #include "tests/store/item_store.h"
 
 namespace {

@@ -1,5 +1,5 @@
 #include "tests/app/app_fixture.h"
-#include "app/user_texts.h"
+#include "tests/app/english_texts.h"
 #include "tests/store/item_store.h"
 
 #include <shlobj.h>

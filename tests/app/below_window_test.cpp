@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/user_texts.h"
 #include "tests/app/app_fixture.h"
+#include "tests/app/english_texts.h"
 #include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
@@ -215,8 +215,8 @@ TEST_F(BelowWindowTest, CancelStopsTheWalkAndClosingMidWalkEndsTheProgramCleanly
 
 TEST_F(BelowWindowTest, AMissingRootIsToldAndTheFileMenuOpensTheItemsFolder) {
     ASSERT_TRUE(StartRaw(L"/below \"" + Parent() + L"Nowhere\""));
-    EXPECT_TRUE(ExpectBox(L"Pelmora Error", std::wstring(kCannotShowBelow) + Parent() + L"Nowhere" +
-                                                kBelowRootMissing));
+    EXPECT_TRUE(ExpectBox(L"Pelmora Error", L"Cannot show the tasks below " + Parent() +
+                                                L"Nowhere" + L": the folder does not exist."));
     ASSERT_TRUE(app_.WaitExit().has_value());
 
     std::filesystem::create_directories(Parent() + L"Website");

@@ -2,7 +2,7 @@
 // present and distinct.
 #include "tests/app/app_fixture.h"
 
-#include "app/user_texts.h"
+#include "tests/app/english_texts.h"
 #include "tests/support/local_date.h"
 
 class EditorAddTest : public PelmoraUiTest {

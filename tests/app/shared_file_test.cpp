@@ -3,9 +3,9 @@
 // checks every row and the status entries afterwards.
 #include <sqlite3.h>
 
-#include "app/user_texts.h"
 #include "store/sqlite/task_table.h"
 #include "tests/app/app_fixture.h"
+#include "tests/app/english_texts.h"
 #include "tests/store/item_store.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "sqlite3.h"
 
-#include "app/user_texts.h"
+#include "tests/app/english_texts.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // the menu bar; checked on the screen and in the database.
 #include "tests/app/app_fixture.h"
 
-#include "app/user_texts.h"
+#include "tests/app/english_texts.h"
 #include "tests/support/local_date.h"
 
 namespace {

@@ -167,6 +167,49 @@ TEST_F(ContextMenuTest, CommandStringAnswersHelpTextInBothForms) {
     EXPECT_EQ(menu_->GetCommandString(1, GCS_HELPTEXTW, nullptr, ansi, 64), E_INVALIDARG);
 }
 
+// Explorer's thread has a UI language of its own; the entries follow the user's choice for
+// Pelmora instead (HKCU\Software\Pelmora "Language"), and the thread's language is left alone.
+TEST_F(ContextMenuTest, EntriesFollowTheUsersLanguageNotTheThreads) {
+    folder_.Make(L"Alpha");
+    ASSERT_EQ(Initialize(MakeShellDataObject(folder_.path().wstring(), {L"Alpha"})), S_OK);
+    const LANGID original = GetThreadUILanguage();
+    struct Case {
+        LANGID thread;
+        const wchar_t* chosen;
+        const wchar_t* entry;
+        const wchar_t* help;
+    };
+    const Case cases[] = {
+        {MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH), L"de-AT", L"Aufgabenverwaltung...",
+         L"Aufgaben verwalten"},
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), L"en-GB", kMenuText, L"Manage Tasks"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "thread language " << c.thread);
+        ASSERT_EQ(
+            RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelmora", L"Language", REG_SZ, c.chosen,
+                            static_cast<DWORD>((wcslen(c.chosen) + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+        SetThreadUILanguage(c.thread);
+        const LANGID threadLanguage = GetThreadUILanguage();
+        HMENU menu = CreatePopupMenu();
+        EXPECT_EQ(menu_->QueryContextMenu(menu, 0, 100, 200, CMF_NORMAL),
+                  MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2));
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, 0, text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(text, c.entry);
+        DestroyMenu(menu);
+        wchar_t help[64] = {};
+        EXPECT_EQ(
+            menu_->GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(help), 64),
+            S_OK);
+        EXPECT_STREQ(help, c.help);
+        EXPECT_EQ(GetThreadUILanguage(), threadLanguage);
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelmora", L"Language");
+    SetThreadUILanguage(original);
+}
+
 TEST_F(ContextMenuTest, CommandStringIsCutToShortBuffers) {
     wchar_t wide[8];
     wmemset(wide, L'#', 8);
