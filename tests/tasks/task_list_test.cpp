@@ -157,7 +157,9 @@ TEST_F(TaskListRulesTest, TitleRulesOfAddAndEdit) {
         EXPECT_EQ(change.refusal, c.refusal) << title;
         EXPECT_EQ(change.failure, StoreFailure::kNone) << title;
         EXPECT_EQ(change.task.has_value(), c.refusal == TaskRefusal::kNone) << title;
-        if (change.task && !c.isEdit) EXPECT_EQ(change.task->priority, 2) << title;
+        if (change.task && !c.isEdit) {
+            EXPECT_EQ(change.task->priority, 2) << title;
+        }
     }
     EXPECT_EQ(Titles(), (std::vector<std::string>{"Plan", "Report", "plan"}));
 }
