@@ -51,6 +51,7 @@ struct PendingListing {
 
 // What one open dialog holds; the dialog reaches it through DWLP_USER from WM_INITDIALOG on.
 struct RecoverDialogState {
+    explicit RecoverDialogState(const TaskTable& table) : own(table) {}
     TaskTable own;  // the item's list, on the main window's connection
     RecoverySource source;
     std::vector<TaskListSummary> lists;  // entry i describes lists[i]

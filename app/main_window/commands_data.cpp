@@ -111,10 +111,10 @@ void CmdTasksBelow(MainWindowState&, HWND window) {
         ShowError(window, UiText(TextId::kCannotStartProgram));
 }
 
-void CmdAbout(MainWindowState& state, HWND window) {
+void CmdAbout(MainWindowState&, HWND window) {
     RunAboutBox(window);
 }
 
-void CmdExit(MainWindowState& state, HWND window) {
+void CmdExit(MainWindowState&, HWND window) {
     SendMessageW(window, WM_CLOSE, 0, 0);
 }
