@@ -125,6 +125,17 @@ pelmora_wine_prefix() {
             cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
         fi
     done
+    # Windows draws Chinese, Japanese and Korean letters in the dialog fonts through font links to
+    # a font that has them; Wine links only in a CJK locale. Set-up installs such a font; the link
+    # is used only for letters the dialog font lacks, so other text looks as before.
+    local cjk=/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc
+    if [ -f "$cjk" ] && ! grep -qs 'wqy-zenhei.ttc' "$WINEPREFIX/system.reg"; then
+        for font in "Tahoma" "Tahoma Bold" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
+            "$PELMORA_WINE_LOADER" reg add \
+                'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+                /v "$font" /t REG_MULTI_SZ /d 'wqy-zenhei.ttc,WenQuanYi Zen Hei' /f >/dev/null 2>&1 || true
+        done
+    fi
 }
 
 # One line for summaries: how Windows programs run here.
