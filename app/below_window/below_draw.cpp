@@ -68,10 +68,16 @@ BelowLayout LayOutBelow(const BelowLook& look, Size client) {
         Box{layout.filterLabel.right + gap, margin, client.width - margin, margin + fieldHeight};
     const int buttonTop = client.height - margin - buttonHeight;
     int right = client.width - margin;
-    for (Box* button : {&layout.close, &layout.stop, &layout.refresh, &layout.open}) {
-        *button = Box{right - buttonWidth, buttonTop, right, buttonTop + buttonHeight};
+    std::vector<Box> row;
+    for (int button = 0; button < 4; ++button) {
+        row.push_back(Box{right - buttonWidth, buttonTop, right, buttonTop + buttonHeight});
         right -= buttonWidth + ScaleForDpi(6, dpi);
     }
+    row = GrowButtonRow(row, look.buttonNeeds);
+    layout.close = row[0];
+    layout.stop = row[1];
+    layout.refresh = row[2];
+    layout.open = row[3];
     // The progress line has the window's width to itself: its counts grow as the walk goes.
     const int progressTop = buttonTop - gap - look.textHeight;
     layout.progress =

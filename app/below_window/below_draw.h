@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "app/below_window/below_entries.h"
 #include "app/ui/window_geometry.h"
 #include "win/unique_handle.h"
@@ -17,6 +19,8 @@ struct BelowLook {
     int averageWidth = 0;
     int rowHeight = 0;
     int labelWidth = 0;  // "Filter:" in `font`
+    // What Close, Cancel, Refresh and Open need for their texts in `font`, in that order.
+    std::vector<int> buttonNeeds;
 };
 
 BelowLook CreateBelowLook(HWND window, int dpi);
@@ -33,7 +37,8 @@ struct BelowLayout {
 };
 
 // The controls for a client area of `client` pixels: the filter across the top, the buttons at
-// the bottom right with the progress line above them, and the list between.
+// the bottom right with the progress line above them, and the list between. A button whose text
+// needs more than the common width grows, and those left of it move along.
 BelowLayout LayOutBelow(const BelowLook& look, Size client);
 
 // One row: a heading (the item's path in bold, its counts at the right) or one of its open tasks,

@@ -11,6 +11,7 @@
 #include "app/app_state.h"
 #include "app/below_window/below_draw.h"
 #include "app/below_window/below_walk.h"
+#include "app/control_fit.h"
 #include "app/dialogs/messages.h"
 #include "app/main_window/list_accessible.h"
 #include "app/resource.h"
@@ -297,6 +298,9 @@ void ApplyDpi(HWND window, BelowWindowState& state, int dpi) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.look.font.get()), FALSE);
     }
     SendMessageW(state.list, LB_SETITEMHEIGHT, 0, state.look.rowHeight);
+    for (const int button : {IDCANCEL, IDC_BELOW_STOP, IDC_BELOW_REFRESH, IDOK}) {
+        state.look.buttonNeeds.push_back(NeededWidth(GetDlgItem(window, button), dpi));
+    }
     LayOut(window, state);
 }
 

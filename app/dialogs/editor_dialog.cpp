@@ -1,9 +1,12 @@
 #include "app/dialogs/editor_dialog.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
+#include "app/control_fit.h"
 #include "app/dialogs/field_labels.h"
 #include "app/dialogs/messages.h"
 #include "app/main_window/task_list.h"
@@ -27,6 +30,8 @@ struct EditorWindow {
     // The density the editor lays itself out for: its display's, or the one the last density
     // change announced.
     int dpi = kDefaultDpi;
+    // Save, Close and "Mark As Done" as the template made them: the least they take.
+    TemplatePlaces places;
 };
 
 EditorWindow* EditorOf(HWND dialog) {
@@ -45,17 +50,24 @@ void LayOut(HWND dialog) {
     GetWindowRect(dialog, &outer);
     const EditorLayout layout =
         LayOutEditor(Size{outer.right - outer.left, outer.bottom - outer.top}, editor->dpi);
-    const auto move = [dialog](int id, Point at) {
-        SetWindowPos(GetDlgItem(dialog, id), nullptr, at.x, at.y, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A button or box at `at` as large as the template made it, or wider for a longer text.
+    const auto placed = [&](int id, Point at, int width) {
+        const Box least = TemplatePlace(editor->places, id, editor->dpi);
+        return Box{at.x, at.y, at.x + std::max(least.Width(), width), at.y + least.Height()};
     };
     const auto resize = [dialog](int id, Size size) {
         SetWindowPos(GetDlgItem(dialog, id), nullptr, 0, 0, size.width, size.height,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     };
-    move(IDCANCEL, layout.closeButton);
-    move(IDOK, layout.saveButton);
-    move(IDC_DONE, layout.doneBox);
+    const std::vector<Box> buttons =
+        GrowButtonRow({placed(IDCANCEL, layout.closeButton, 0), placed(IDOK, layout.saveButton, 0)},
+                      {NeededWidth(GetDlgItem(dialog, IDCANCEL), editor->dpi),
+                       NeededWidth(GetDlgItem(dialog, IDOK), editor->dpi)});
+    PlaceControl(dialog, IDCANCEL, buttons[0]);
+    PlaceControl(dialog, IDOK, buttons[1]);
+    PlaceControl(
+        dialog, IDC_DONE,
+        placed(IDC_DONE, layout.doneBox, NeededWidth(GetDlgItem(dialog, IDC_DONE), editor->dpi)));
     resize(IDC_DESCRIPTION, layout.description);
     resize(IDC_TITLE, layout.title);
     RedrawWindow(dialog, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
@@ -171,6 +183,8 @@ void OnSave(HWND dialog, EditorRequest& request) {
 
 BOOL OnInitDialog(HWND dialog, EditorWindow& editor) {
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&editor));
+    editor.dpi = WindowDpi(dialog);
+    editor.places = RememberPlaces(dialog, {IDOK, IDCANCEL, IDC_DONE}, editor.dpi);
     const EditorRequest& request = *editor.request;
     SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(gApp.icon.get()));
     SetWindowTextW(dialog, UiText(TextId::kEditorCaption));
@@ -187,7 +201,6 @@ BOOL OnInitDialog(HWND dialog, EditorWindow& editor) {
         if (task.done != 0) CheckDlgButton(dialog, IDC_DONE, BST_CHECKED);
     }
     // The settings file keeps 96-DPI sizes; a stored size below the minimum is used as it is.
-    editor.dpi = WindowDpi(dialog);
     const Size stored{ReadSetting(kEditorWidthKey, kEditorSize.width),
                       ReadSetting(kEditorHeightKey, kEditorSize.height)};
     PlaceOnScreen(dialog, ScaleSize(SaneStoredSize(stored, kEditorSize), editor.dpi));

@@ -9,8 +9,10 @@
 #include <chrono>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "app/app_state.h"
+#include "app/control_fit.h"
 #include "app/dialogs/messages.h"
 #include "app/dialogs/recovery_actions.h"
 #include "app/main_window/commands.h"
@@ -59,11 +61,15 @@ struct RecoverDialogState {
     PendingListing pending;
     std::vector<std::string> tooLarge;  // lists of the last listing that could not be read
     bool recovered = false;
+    int dpi = kDefaultDpi;
+    TemplatePlaces places;  // the intro, the list and the buttons as the template has them
 };
 
 // Sent to itself when a listing left lists out for their size: the warning comes once the
 // dialog is up, also when the listing completed while it was being made.
 constexpr UINT kTellTooLargeMessage = WM_APP + 1;
+// Posted after a density change, so that the fitting comes after the system's own rescaling.
+constexpr UINT kRefitMessage = WM_APP + 2;
 
 std::u16string Number(int n) {
     const std::string digits = std::to_string(n);
@@ -105,6 +111,31 @@ std::u16string FolderShown(const RecoverySource& source) {
     return folder;
 }
 
+// The buttons as wide as their texts need, Recover and Close still ending at the right margin;
+// the intro as tall as its lines need, the list below it giving up that height.
+void FitControls(HWND dialog, const RecoverDialogState& state) {
+    if (state.places.places.empty()) return;
+    const int dpi = state.dpi;
+    const auto at = [&](int id) { return TemplatePlace(state.places, id, dpi); };
+    const auto needs = [&](int id) { return NeededWidth(GetDlgItem(dialog, id), dpi); };
+    const std::vector<Box> row =
+        GrowButtonRow({at(IDCANCEL), at(IDOK)}, {needs(IDCANCEL), needs(IDOK)});
+    PlaceControl(dialog, IDCANCEL, row[0]);
+    PlaceControl(dialog, IDOK, row[1]);
+    Box other = at(IDC_RECOVER_OTHER);
+    other.right = other.left + std::max(other.Width(), needs(IDC_RECOVER_OTHER));
+    PlaceControl(dialog, IDC_RECOVER_OTHER, other);
+    Box intro = at(IDC_RECOVER_INTRO);
+    PlaceControl(dialog, IDC_RECOVER_INTRO, intro);
+    const int grown =
+        std::max(0, NeededHeight(GetDlgItem(dialog, IDC_RECOVER_INTRO)) - intro.Height());
+    intro.bottom += grown;
+    PlaceControl(dialog, IDC_RECOVER_INTRO, intro);
+    Box list = at(IDC_RECOVER_LIST);
+    list.top = std::min(list.top + grown, list.bottom);
+    PlaceControl(dialog, IDC_RECOVER_LIST, list);
+}
+
 void SetIntro(HWND dialog, const RecoverDialogState& state) {
     const std::u16string& item = gApp.folderName;
     std::u16string text;
@@ -122,6 +153,7 @@ void SetIntro(HWND dialog, const RecoverDialogState& state) {
             {FolderShown(state.source), item});
     }
     SetDlgItemTextW(dialog, IDC_RECOVER_INTRO, WidePtr(text));
+    FitControls(dialog, state);
 }
 
 void ShowProgress(HWND dialog, const RecoverDialogState& state) {
@@ -131,6 +163,7 @@ void ShowProgress(HWND dialog, const RecoverDialogState& state) {
                    {FolderShown(state.pending.source), Number(static_cast<int>(listing.next)),
                     Number(static_cast<int>(listing.tables.size()))});
     SetDlgItemTextW(dialog, IDC_RECOVER_INTRO, WidePtr(text));
+    FitControls(dialog, state);
 }
 
 void FillList(HWND dialog, RecoverDialogState& state) {
@@ -387,6 +420,11 @@ BOOL OnInitDialog(HWND dialog, RecoverDialogState& state) {
     SetDialogTexts(dialog, {{IDC_RECOVER_OTHER, TextId::kRecoverOtherFolder},
                             {IDOK, TextId::kRecoverButton},
                             {IDCANCEL, TextId::kClose}});
+    state.dpi = WindowDpi(dialog);
+    state.places = RememberPlaces(
+        dialog, {IDC_RECOVER_INTRO, IDC_RECOVER_LIST, IDC_RECOVER_OTHER, IDOK, IDCANCEL},
+        state.dpi);
+    FitControls(dialog, state);
     // The list measured its entries while the dialog was being made, perhaps before its font.
     SendMessageW(List(dialog), LB_SETITEMHEIGHT, 0, EntryHeight(dialog));
     // Named by the dialog's own words above it; each entry by its text, which says in one line
@@ -453,6 +491,14 @@ INT_PTR CALLBACK RecoverProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             return TRUE;
         case WM_TIMER:
             if (wParam == kListingTimer) OnListingTimer(dialog, state);
+            return TRUE;
+        case WM_DPICHANGED:
+            // Not reported as handled: the dialog manager rescales the controls and their font.
+            state.dpi = SaneDpi(LOWORD(wParam));
+            PostMessageW(dialog, kRefitMessage, 0, 0);
+            return FALSE;
+        case kRefitMessage:
+            FitControls(dialog, state);
             return TRUE;
         case WM_CLOSE:
             StopListing(dialog, state);

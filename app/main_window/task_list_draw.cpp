@@ -1,8 +1,10 @@
 #include "app/main_window/task_list_draw.h"
-#include "app/user_texts.h"
+
+#include <algorithm>
 
 #include "app/ui/entry_text.h"
 #include "app/ui/window_geometry.h"
+#include "app/user_texts.h"
 #include "win/dc_selection.h"
 
 namespace {
@@ -52,6 +54,23 @@ UniqueHBrush SolidBrush(COLORREF colour) {
     return UniqueHBrush(CreateSolidBrush(colour));
 }
 
+int TextWidth(HDC dc, HFONT font, const wchar_t* text) {
+    const ScopedSelectObject selected(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
+    return size.cx;
+}
+
+// Every date has the same width: the digits of the list's font are all equally wide.
+int DoneColumn(const DrawingResources& resources) {
+    const ScopedWindowDC screen(nullptr);
+    if (screen.get() == nullptr) return 0;
+    const int texts =
+        std::max(TextWidth(screen.get(), resources.labelFont.get(), UiText(TextId::kDoneLabel)),
+                 TextWidth(screen.get(), resources.dateFont.get(), L"0000-00-00"));
+    return texts + 2 * ScaleForDpi(10, resources.dpi);
+}
+
 RECT ToRect(const Box& box) {
     return RECT{box.left, box.top, box.right, box.bottom};
 }
@@ -96,6 +115,7 @@ DrawingResources CreateDrawingResources(int dpi, bool highContrast) {
     resources.titleFont = TahomaFont(13, resources.dpi);
     resources.labelFont = TahomaFont(11, resources.dpi);
     resources.dateFont = TahomaFont(11, resources.dpi);
+    resources.doneColumn = DoneColumn(resources);
     return resources;
 }
 
@@ -105,8 +125,9 @@ void DrawTaskEntry(HDC dc,
                    const TaskEntryState& state,
                    const DrawingResources& resources) {
     const bool done = record.done != 0;
-    const TaskEntryLayout layout = LayOutTaskEntry(
-        Box{item.left, item.top, item.right, item.bottom}, state.isLast, resources.dpi);
+    const TaskEntryLayout layout =
+        LayOutTaskEntry(Box{item.left, item.top, item.right, item.bottom}, state.isLast,
+                        resources.dpi, resources.doneColumn);
     const EntryTextColours& colours = resources.text;
 
     FillRect(dc, &item, resources.separator.get());

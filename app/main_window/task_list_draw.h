@@ -38,6 +38,9 @@ struct DrawingResources {
     EntryTextColours text;
     UniqueHFont titleFont;
     UniqueHFont labelFont;
+    // The room on the right of an entry that "Done" and the date need in their fonts, with the
+    // entry's margin and a gap before the title.
+    int doneColumn = 0;
     UniqueHFont dateFont;
 };
 

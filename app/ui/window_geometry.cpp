@@ -1,5 +1,6 @@
 #include "app/ui/window_geometry.h"
 
+#include <algorithm>
 #include <utility>
 
 Point CentredOrigin(Size screen, Size window) {
@@ -61,11 +62,23 @@ EditorLayout LayOutEditor(Size outer, int dpi) {
     return layout;
 }
 
+std::vector<Box> GrowButtonRow(const std::vector<Box>& placed, const std::vector<int>& widths) {
+    std::vector<Box> row;
+    int shift = 0;
+    for (size_t index = 0; index < placed.size(); ++index) {
+        const Box& at = placed[index];
+        const int width = index < widths.size() ? std::max(at.Width(), widths[index]) : at.Width();
+        row.push_back(Box{at.right - shift - width, at.top, at.right - shift, at.bottom});
+        shift += width - at.Width();
+    }
+    return row;
+}
+
 int TaskEntryHeight(int dpi) {
     return ScaleForDpi(kTaskEntryHeight, dpi);
 }
 
-TaskEntryLayout LayOutTaskEntry(const Box& item, bool isLastEntry, int dpi) {
+TaskEntryLayout LayOutTaskEntry(const Box& item, bool isLastEntry, int dpi, int doneColumn) {
     const auto px = [dpi](int value) { return ScaleForDpi(value, dpi); };
     const int line = ScaleLineForDpi(1, dpi);
     TaskEntryLayout layout;
@@ -73,8 +86,10 @@ TaskEntryLayout LayOutTaskEntry(const Box& item, bool isLastEntry, int dpi) {
     // bottom line, except for the last one, which draws its own.
     layout.card = Box{item.left + line, item.top + line, item.right - line,
                       isLastEntry ? item.bottom - line : item.bottom};
-    // 80 pixels on the right stay free for "Done" and the date.
-    layout.title = Box{layout.card.left + px(10), layout.card.top, layout.card.right - px(80),
+    // 80 pixels on the right stay free for "Done" and the date, more when a language's word
+    // for done needs them.
+    const int column = std::max(px(80), doneColumn);
+    layout.title = Box{layout.card.left + px(10), layout.card.top, layout.card.right - column,
                        layout.card.bottom};
     layout.label = Box{layout.card.left, layout.card.top + px(5), layout.card.right - px(10),
                        layout.card.bottom};

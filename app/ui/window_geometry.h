@@ -3,6 +3,8 @@
 // take a `dpi` scale them for the window's display.
 #pragma once
 
+#include <vector>
+
 #include "app/ui/dpi.h"
 
 struct Box {
@@ -64,6 +66,12 @@ struct EditorLayout {
 };
 EditorLayout LayOutEditor(Size outer, int dpi = kDefaultDpi);
 
+// A right-aligned row of buttons whose texts may need more room than the template gave them.
+// `placed` are the buttons where the template puts them, from the rightmost leftwards; `widths`
+// what each needs. A button grows leftwards, never shrinks, and moves left by what the buttons to
+// its right grew, so the row keeps its right edge, its gaps and its heights.
+std::vector<Box> GrowButtonRow(const std::vector<Box>& placed, const std::vector<int>& widths);
+
 // Every task entry of the list is this many pixels high at 96 DPI.
 inline constexpr int kTaskEntryHeight = 45;
 int TaskEntryHeight(int dpi);
@@ -75,7 +83,12 @@ struct TaskEntryLayout {
     Box label;  // "Done", right-aligned at the top of this box
     Box date;   // the done date, right-aligned at the top of this box
 };
-TaskEntryLayout LayOutTaskEntry(const Box& item, bool isLastEntry, int dpi = kDefaultDpi);
+// `doneColumn`: the pixels "Done" and the date need on the right, measured in the list's fonts;
+// the column is never narrower than the designed one.
+TaskEntryLayout LayOutTaskEntry(const Box& item,
+                                bool isLastEntry,
+                                int dpi = kDefaultDpi,
+                                int doneColumn = 0);
 
 // Which background a task entry gets.
 enum class EntryFill { kSelected, kOpen, kDoneEven, kDoneOdd };

@@ -117,6 +117,24 @@ TEST(EditorLayoutTest, GrowthGoesToTheFieldsAndMovesTheButtons) {
     EXPECT_GT(large.saveButton.x, large.doneBox.x);
 }
 
+TEST(ButtonRowTest, LongerTextsGrowLeftwardsAndPushTheRestLeftKeepingGapsAndHeights) {
+    // Close and Save, 75 wide and 6 apart, ending at 300.
+    const std::vector<Box> placed{{225, 10, 300, 33}, {144, 10, 219, 33}};
+    // Texts that fit (and one exactly the template's width) leave the row as it is.
+    const std::vector<Box> same = GrowButtonRow(placed, {40, 75});
+    for (size_t i = 0; i < placed.size(); ++i) {
+        EXPECT_EQ(same[i].left, placed[i].left) << i;
+        EXPECT_EQ(same[i].right, placed[i].right) << i;
+    }
+    const std::vector<Box> grown = GrowButtonRow(placed, {90, 76});
+    EXPECT_EQ(grown[0].right, 300);
+    EXPECT_EQ(grown[0].Width(), 90);
+    EXPECT_EQ(grown[0].left - grown[1].right, 6);
+    EXPECT_EQ(grown[1].Width(), 76);
+    EXPECT_EQ(grown[1].top, 10);
+    EXPECT_EQ(grown[1].bottom, 33);
+}
+
 class TaskEntryLayoutTest : public ::testing::Test {
 protected:
     const Box item_{0, 90, 360, 90 + kTaskEntryHeight};
@@ -147,6 +165,9 @@ TEST_F(TaskEntryLayoutTest, TitleLeavesRoomForDoneAndTheDate) {
     EXPECT_EQ(layout.date.top, 119);
     // Both texts stay inside the card.
     EXPECT_LT(layout.date.top + 11, layout.card.bottom);
+    // A longer word for done takes the title's room; a shorter one leaves the designed 80.
+    EXPECT_EQ(LayOutTaskEntry(item_, false, kDefaultDpi, 79).title.right, 279);
+    EXPECT_EQ(LayOutTaskEntry(item_, false, kDefaultDpi, 120).title.right, 239);
 }
 
 TEST(EntryFillTest, SelectionWinsThenOpenThenAlternatingDone) {
