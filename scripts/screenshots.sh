@@ -24,7 +24,11 @@ fi
 cmake --build "$build" --target Pelmora show_driver high_contrast_hook >/dev/null
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 
-scratch="$(mktemp -d /tmp/pelmora-shots.XXXXXX)"
+# One folder per checkout, the same on every run: "Tasks Below This Folder" shows its path in the
+# caption, and pictures of one checkout are compared run against run.
+scratch="/tmp/pelmora-shots-$(printf '%s' "$root" | md5sum | cut -c1-8)"
+rm -rf "$scratch"
+mkdir -p "$scratch"
 trap capture_cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
