@@ -356,11 +356,12 @@ void DrawEntryText(HDC dc, const RECT& item, const TaskListSummary& list, bool s
     RECT line{item.left + margin, item.top + gap, item.right - margin,
               item.top + gap + metrics.tmHeight};
     const std::u16string counts = CountsLine(list);
-    DrawTextW(dc, WidePtr(counts), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    const UINT flags = DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | ReadingOrder();
+    DrawTextW(dc, WidePtr(counts), -1, &line, flags);
     if (!selected) colour.Set(GetSysColor(COLOR_GRAYTEXT));
     OffsetRect(&line, 0, metrics.tmHeight);
     const std::u16string titles = TitlesLine(list, u"  \u00b7  ");
-    DrawTextW(dc, WidePtr(titles), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawTextW(dc, WidePtr(titles), -1, &line, flags);
 }
 
 // One entry: the counts and date on the first line, the first titles in grey on the second.

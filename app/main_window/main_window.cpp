@@ -275,8 +275,10 @@ void OnContextMenu(MainWindowState& state, HWND window, HWND target, int x, int 
                    MF_BYCOMMAND | (index >= 0 ? MF_ENABLED : MF_GRAYED));
     const int chosen = TrackPopupMenu(
         state.contextMenu.get(),
-        TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x,
-        screen.y, 0, window, nullptr);
+        // A mirrored window's menu opens leftwards from the point and reads right to left.
+        (RightToLeftLanguage() ? TPM_RIGHTALIGN | TPM_LAYOUTRTL : TPM_LEFTALIGN) | TPM_TOPALIGN |
+            TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+        screen.x, screen.y, 0, window, nullptr);
     if (chosen == IDM_CONTEXT_MARK_DONE) {
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_MARK_DONE, 0), 0);
     }
