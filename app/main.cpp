@@ -105,9 +105,6 @@ void SelectUserLanguage(const wchar_t* fromSwitch) {
     ReadPreferredLanguages(preferred);
     SelectLanguage(ChooseTextLanguage(reinterpret_cast<const char16_t*>(override),
                                       reinterpret_cast<const char16_t*>(preferred)));
-    // Every window made from here on, message boxes too, is mirrored for a language read from
-    // right to left; its controls inherit the layout from their dialog.
-    if (RightToLeftLanguage()) SetProcessDefaultLayout(LAYOUT_RTL);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/dialogs/about_dialog.h"
 
 #include "app/app_state.h"
+#include "app/dialogs/dialog_box.h"
 #include "app/resource.h"
 #include "app/ui/dpi.h"
 #include "app/window_dpi.h"
@@ -58,6 +59,5 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
 void RunAboutBox(HWND owner) {
     // The picture the box shows outlives the box.
     UniqueHBitmap picture;
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutProc,
-                    reinterpret_cast<LPARAM>(&picture));
+    RunDialog(gApp.instance, IDD_ABOUT, owner, AboutProc, reinterpret_cast<LPARAM>(&picture));
 }

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/app_state.h"
+#include "app/dialogs/dialog_box.h"
 #include "app/dialogs/messages.h"
 #include "app/dialogs/recovery_actions.h"
 #include "app/main_window/commands.h"
@@ -471,8 +472,8 @@ void CmdRecoverTasks(MainWindowState& main, HWND window) {
     {
         // The other folder's database is closed with the dialog.
         RecoverDialogState state{main.tasks.Table()};
-        DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_RECOVER), window, RecoverProc,
-                        reinterpret_cast<LPARAM>(&state));
+        RunDialog(gApp.instance, IDD_RECOVER, window, RecoverProc,
+                  reinterpret_cast<LPARAM>(&state));
         recovered = state.recovered;
     }
     if (recovered) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/app_state.h"
+#include "app/dialogs/dialog_box.h"
 #include "app/dialogs/messages.h"
 #include "app/main_window/commands.h"
 #include "app/main_window/empty_list_hint.h"
@@ -380,8 +381,7 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 bool RunMainWindow(MainWindowState& state) {
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainWindowProc,
-                    reinterpret_cast<LPARAM>(&state));
+    RunDialog(gApp.instance, IDD_MAIN, nullptr, MainWindowProc, reinterpret_cast<LPARAM>(&state));
     return state.statusChanged;
 }
 
