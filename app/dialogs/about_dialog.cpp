@@ -18,6 +18,12 @@ constexpr int kAboutHeight = 189;
 // the box to it. `picture` keeps it while the box is open; none at 100%, where the template's own
 // picture shows.
 BOOL OnInitDialog(HWND dialog, UniqueHBitmap& picture) {
+    // The picture's words are part of the artwork: a mirrored box shows it as drawn.
+    const HWND shown = GetDlgItem(dialog, IDC_ABOUT_PICTURE);
+    const LONG_PTR shownStyle = GetWindowLongPtrW(shown, GWL_EXSTYLE);
+    if ((shownStyle & WS_EX_LAYOUTRTL) != 0) {
+        SetWindowLongPtrW(shown, GWL_EXSTYLE, shownStyle & ~WS_EX_LAYOUTRTL);
+    }
     SIZE size{kAboutWidth, kAboutHeight};
     const int scale = PictureScaleForDpi(WindowDpi(dialog));
     const int resource = scale >= 200 ? IDB_ABOUT_200 : scale >= 150 ? IDB_ABOUT_150 : 0;
