@@ -7,11 +7,23 @@
 #include <initializer_list>
 #include <string>
 
+#include "text/language_choice.h"
 #include "text/text_format.h"
 #include "text/texts.h"
 
 inline const wchar_t* UiText(TextId id) {
     return reinterpret_cast<const wchar_t*>(Text(id));
+}
+
+// The chosen language reads from right to left: every window is mirrored, and the texts a
+// window draws itself are laid out in that reading order.
+inline bool RightToLeftLanguage() {
+    return IsRightToLeft(LanguageTag(SelectedLanguage()));
+}
+
+// DT_RTLREADING in such a language, else nothing: an English entry is drawn as it always was.
+inline UINT ReadingOrder() {
+    return RightToLeftLanguage() ? DT_RTLREADING : 0;
 }
 
 // A dialog control and the text it shows.

@@ -10,6 +10,9 @@
 # "144dpi" and "192dpi") and in a high-contrast scheme ("high-contrast"), each in a Wine prefix
 # of its own beside the usual one.
 #
+# Then the translations: the long pseudo-language "qps-ploc" (sub-folders "qps-ploc" and, at 150%,
+# "qps-ploc-144dpi"), the mirrored one "qps-plocm" and German ("de"), chosen with "/lang:".
+#
 #   scripts/screenshots.sh [output folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -54,15 +57,15 @@ high_contrast_colours=(
     "InactiveTitleText=0 0 0" "ActiveBorder=0 0 255" "InactiveBorder=0 255 0"
 )
 
-# take <sub-folder> <prefix> <desktop size> <driver command>
+# take <sub-folder> <prefix> <desktop size> <driver command> [language tag]
 take() {
-    local folder="$out${1:+/$1}" prefix="$2" size="$3" command="$4"
+    local folder="$out${1:+/$1}" prefix="$2" size="$3" command="$4" language=("${@:5}")
     local sync="$scratch/sync-${1:-96dpi}" items="$scratch/items-${1:-96dpi}"
     local desktop="shots$$-${1:-96dpi}"
     mkdir -p "$folder" "$sync" "$items"
     WINEPREFIX="$prefix" "$root/scripts/wine-run.sh" explorer "/desktop=$desktop,$size" \
         "$(winpath "$build/tests/app/show_driver.exe")" "$command" \
-        "$(winpath "$items")" "$(winpath "$sync")" >"$scratch/driver.log" 2>&1 &
+        "$(winpath "$items")" "$(winpath "$sync")" "${language[@]}" >"$scratch/driver.log" 2>&1 &
     driver_pid=$!
     for name in "${shots[@]}"; do
         if ! capture_state "$sync" "$name" "$desktop" "$folder/$name.png"; then
@@ -98,4 +101,9 @@ for dpi in 144 192; do
 done
 prefix_with "$base_prefix-highcontrast" 'HKCU\Control Panel\Colors' "${high_contrast_colours[@]}"
 take high-contrast "$base_prefix-highcontrast" 1024x768 shots-high-contrast
-echo "screenshots: ${#shots[@]} pictures each in $out, $out/144dpi, $out/192dpi and $out/high-contrast"
+take qps-ploc "$base_prefix" 1024x768 shots qps-ploc
+take qps-ploc-144dpi "$base_prefix-dpi144" 1024x768 shots qps-ploc
+take qps-plocm "$base_prefix" 1024x768 shots qps-plocm
+take de "$base_prefix" 1024x768 shots de
+echo "screenshots: ${#shots[@]} pictures each in $out, $out/144dpi, $out/192dpi," \
+    "$out/high-contrast, $out/qps-ploc, $out/qps-ploc-144dpi, $out/qps-plocm and $out/de"

@@ -139,3 +139,20 @@ size_t ChooseTextLanguage(const char16_t* override, const char16_t* preferred) n
     const int chosen = ChooseLanguage(override, preferred, tags, count);
     return chosen < 0 ? kEnglish : static_cast<size_t>(chosen);
 }
+
+bool IsRightToLeft(const char* tag) noexcept {
+    if (tag == nullptr) return false;
+    char16_t wide[kMaxTagChars] = {};
+    for (size_t i = 0; tag[i] != '\0'; ++i) {
+        if (i + 1 >= kMaxTagChars) return false;
+        wide[i] = static_cast<char16_t>(static_cast<unsigned char>(tag[i]));
+    }
+    Tag parsed;
+    if (!ParseTag(wide, parsed)) return false;
+    if (SameAs(parsed.text, parsed.length, "qps-plocm")) return true;
+    const char* const languages[] = {"ar", "he", "fa", "ur"};
+    for (const char* language : languages) {
+        if (SameAs(parsed.text, parsed.baseLength, language)) return true;
+    }
+    return false;
+}

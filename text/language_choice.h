@@ -20,3 +20,8 @@ int ChooseLanguage(const char16_t* override,
 // ChooseLanguage over the compiled translations, as a language number of text/texts.h
 // (English when nothing matches).
 size_t ChooseTextLanguage(const char16_t* override, const char16_t* preferred) noexcept;
+
+// Whether `tag` (a tag of text/texts.h, such as "de" or "qps-plocm") names a language read from
+// right to left, whose windows are mirrored: Arabic, Hebrew, Persian and Urdu in any region, and
+// Windows' mirrored pseudo-locale. Null or empty: no.
+bool IsRightToLeft(const char* tag) noexcept;

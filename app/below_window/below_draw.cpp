@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/text_util.h"
+#include "app/user_texts.h"
 #include "text/texts.h"
 #include "win/dc_selection.h"
 
@@ -102,12 +103,14 @@ void DrawBelowRow(const DRAWITEMSTRUCT& draw,
     RECT line = draw.rcItem;
     line.left += margin;
     line.right -= margin;
-    constexpr UINT kLine = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+    // The list's context is mirrored in a right-to-left language, so "left" is the reading start.
+    const UINT lineFlags =
+        DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS | ReadingOrder();
     if (row.task >= 0 && static_cast<size_t>(row.task) < entry.open.size()) {
         const ScopedSelectObject font(dc, look.font.get());
         line.left += ScaleForDpi(20, look.dpi);
         const std::u16string& title = entry.open[static_cast<size_t>(row.task)];
-        DrawTextW(dc, WidePtr(title), static_cast<int>(title.size()), &line, kLine);
+        DrawTextW(dc, WidePtr(title), static_cast<int>(title.size()), &line, lineFlags);
     } else {
         // A thin rule above each heading but the first parts the entries.
         if (draw.itemID > 0) {
@@ -121,7 +124,8 @@ void DrawBelowRow(const DRAWITEMSTRUCT& draw,
         GetTextExtentPoint32W(dc, WidePtr(counts), static_cast<int>(counts.size()), &countsSize);
         colour.Set(quiet);
         RECT right = line;
-        DrawTextW(dc, WidePtr(counts), static_cast<int>(counts.size()), &right, kLine | DT_RIGHT);
+        DrawTextW(dc, WidePtr(counts), static_cast<int>(counts.size()), &right,
+                  lineFlags | DT_RIGHT);
         colour.Set(text);
         line.right = std::max(line.left, line.right - countsSize.cx - margin);
         // A problem row reads in the plain font: it names a folder, not an item with tasks.
@@ -129,7 +133,7 @@ void DrawBelowRow(const DRAWITEMSTRUCT& draw,
             dc, entry.problem == TreeProblem::kNone ? look.boldFont.get() : look.font.get());
         const std::u16string path = EntryPath(entry);
         DrawTextW(dc, WidePtr(path), static_cast<int>(path.size()), &line,
-                  (kLine & ~DT_END_ELLIPSIS) | DT_PATH_ELLIPSIS);
+                  (lineFlags & ~DT_END_ELLIPSIS) | DT_PATH_ELLIPSIS);
     }
     if ((draw.itemState & ODS_FOCUS) != 0 && (draw.itemState & ODS_NOFOCUSRECT) == 0) {
         DrawFocusRect(dc, &draw.rcItem);

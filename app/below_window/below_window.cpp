@@ -12,6 +12,7 @@
 #include "app/below_window/below_draw.h"
 #include "app/below_window/below_walk.h"
 #include "app/control_fit.h"
+#include "app/dialogs/dialog_box.h"
 #include "app/dialogs/messages.h"
 #include "app/main_window/list_accessible.h"
 #include "app/resource.h"
@@ -459,8 +460,7 @@ void RunBelowWindow(const std::u16string& root) {
         ShowError(nullptr, RootMessage(state.root, *problem));
         return;
     }
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_BELOW), nullptr, BelowProc,
-                    reinterpret_cast<LPARAM>(&state));
+    RunDialog(gApp.instance, IDD_BELOW, nullptr, BelowProc, reinterpret_cast<LPARAM>(&state));
 }
 
 bool StartBelowWindow(const std::u16string& folder) {

@@ -1,6 +1,7 @@
 #include "app/dialogs/about_dialog.h"
 
 #include "app/app_state.h"
+#include "app/dialogs/dialog_box.h"
 #include "app/resource.h"
 #include "app/ui/dpi.h"
 #include "app/window_dpi.h"
@@ -17,6 +18,12 @@ constexpr int kAboutHeight = 189;
 // the box to it. `picture` keeps it while the box is open; none at 100%, where the template's own
 // picture shows.
 BOOL OnInitDialog(HWND dialog, UniqueHBitmap& picture) {
+    // The picture's words are part of the artwork: a mirrored box shows it as drawn.
+    const HWND shown = GetDlgItem(dialog, IDC_ABOUT_PICTURE);
+    const LONG_PTR shownStyle = GetWindowLongPtrW(shown, GWL_EXSTYLE);
+    if ((shownStyle & WS_EX_LAYOUTRTL) != 0) {
+        SetWindowLongPtrW(shown, GWL_EXSTYLE, shownStyle & ~WS_EX_LAYOUTRTL);
+    }
     SIZE size{kAboutWidth, kAboutHeight};
     const int scale = PictureScaleForDpi(WindowDpi(dialog));
     const int resource = scale >= 200 ? IDB_ABOUT_200 : scale >= 150 ? IDB_ABOUT_150 : 0;
@@ -58,6 +65,5 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
 void RunAboutBox(HWND owner) {
     // The picture the box shows outlives the box.
     UniqueHBitmap picture;
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutProc,
-                    reinterpret_cast<LPARAM>(&picture));
+    RunDialog(gApp.instance, IDD_ABOUT, owner, AboutProc, reinterpret_cast<LPARAM>(&picture));
 }

@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/control_fit.h"
+#include "app/dialogs/dialog_box.h"
 #include "app/dialogs/field_labels.h"
 #include "app/dialogs/messages.h"
 #include "app/main_window/task_list.h"
@@ -306,6 +307,5 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 void RunEditor(HWND owner, EditorRequest& request) {
     EditorWindow editor;
     editor.request = &request;
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_EDITOR), owner, EditorProc,
-                    reinterpret_cast<LPARAM>(&editor));
+    RunDialog(gApp.instance, IDD_EDITOR, owner, EditorProc, reinterpret_cast<LPARAM>(&editor));
 }

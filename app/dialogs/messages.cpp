@@ -15,6 +15,7 @@ std::u16string TooLargeMessage(TaskTable& table) {
 }
 
 int Show(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+    if (RightToLeftLanguage()) type |= MB_RTLREADING | MB_RIGHT;
     return MessageBoxW(owner, text, caption, type);
 }
 

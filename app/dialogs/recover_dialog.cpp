@@ -13,6 +13,7 @@
 
 #include "app/app_state.h"
 #include "app/control_fit.h"
+#include "app/dialogs/dialog_box.h"
 #include "app/dialogs/messages.h"
 #include "app/dialogs/recovery_actions.h"
 #include "app/main_window/commands.h"
@@ -389,11 +390,12 @@ void DrawEntryText(HDC dc, const RECT& item, const TaskListSummary& list, bool s
     RECT line{item.left + margin, item.top + gap, item.right - margin,
               item.top + gap + metrics.tmHeight};
     const std::u16string counts = CountsLine(list);
-    DrawTextW(dc, WidePtr(counts), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    const UINT flags = DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | ReadingOrder();
+    DrawTextW(dc, WidePtr(counts), -1, &line, flags);
     if (!selected) colour.Set(GetSysColor(COLOR_GRAYTEXT));
     OffsetRect(&line, 0, metrics.tmHeight);
     const std::u16string titles = TitlesLine(list, u"  \u00b7  ");
-    DrawTextW(dc, WidePtr(titles), -1, &line, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawTextW(dc, WidePtr(titles), -1, &line, flags);
 }
 
 // One entry: the counts and date on the first line, the first titles in grey on the second.
@@ -516,8 +518,8 @@ void CmdRecoverTasks(MainWindowState& main, HWND window) {
     {
         // The other folder's database is closed with the dialog.
         RecoverDialogState state{main.tasks.Table()};
-        DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_RECOVER), window, RecoverProc,
-                        reinterpret_cast<LPARAM>(&state));
+        RunDialog(gApp.instance, IDD_RECOVER, window, RecoverProc,
+                  reinterpret_cast<LPARAM>(&state));
         recovered = state.recovered;
     }
     if (recovered) {

@@ -23,7 +23,7 @@ void DrawHint(HDC dc, const RECT& client, HFONT font, int dpi, bool offerRecover
               client.bottom};
     // A narrow window wraps the sentence rather than cut it.
     DrawTextW(dc, UiText(offerRecovery ? TextId::kHintAddOrRecover : TextId::kHintAdd), -1, &text,
-              DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+              DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | ReadingOrder());
 }
 
 void PaintHint(HWND list, HBRUSH background, TaskTable& own, RecoveryOffer& offer) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/app_state.h"
+#include "app/dialogs/dialog_box.h"
 #include "app/dialogs/messages.h"
 #include "app/main_window/commands.h"
 #include "app/main_window/empty_list_hint.h"
@@ -275,8 +276,10 @@ void OnContextMenu(MainWindowState& state, HWND window, HWND target, int x, int 
                    MF_BYCOMMAND | (index >= 0 ? MF_ENABLED : MF_GRAYED));
     const int chosen = TrackPopupMenu(
         state.contextMenu.get(),
-        TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x,
-        screen.y, 0, window, nullptr);
+        // A mirrored window's menu opens leftwards from the point and reads right to left.
+        (RightToLeftLanguage() ? TPM_RIGHTALIGN | TPM_LAYOUTRTL : TPM_LEFTALIGN) | TPM_TOPALIGN |
+            TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+        screen.x, screen.y, 0, window, nullptr);
     if (chosen == IDM_CONTEXT_MARK_DONE) {
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_MARK_DONE, 0), 0);
     }
@@ -378,8 +381,7 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 bool RunMainWindow(MainWindowState& state) {
-    DialogBoxParamW(gApp.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainWindowProc,
-                    reinterpret_cast<LPARAM>(&state));
+    RunDialog(gApp.instance, IDD_MAIN, nullptr, MainWindowProc, reinterpret_cast<LPARAM>(&state));
     return state.statusChanged;
 }
 

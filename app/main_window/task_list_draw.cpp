@@ -142,11 +142,14 @@ void DrawTaskEntry(HDC dc,
     ScopedSelectObject font(dc, resources.titleFont.get());
 
     // DT_NOPREFIX: a title is shown as typed, so "&" stays an ampersand.
+    // Drawn in the list's own coordinates: a mirrored list's context flips them, so "Done" and
+    // the date end at the left edge and the title at the right without a second layout.
+    const UINT reading = ReadingOrder();
     RECT title = ToRect(layout.title);
     if (record.displayTitle) {
         DrawTextW(dc, reinterpret_cast<const wchar_t*>(record.displayTitle->c_str()),
                   static_cast<int>(record.displayTitle->size()), &title,
-                  DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+                  DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX | reading);
     }
 
     if (done) {
@@ -154,13 +157,13 @@ void DrawTaskEntry(HDC dc,
         font.Select(resources.labelFont.get());
         colour.Set(state.selected ? colours.selectedLabel : colours.label);
         DrawTextW(dc, UiText(TextId::kDoneLabel), -1, &label,
-                  DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
+                  DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX | reading);
 
         RECT date = ToRect(layout.date);
         font.Select(resources.dateFont.get());
         colour.Set(state.selected ? colours.selectedDate : colours.date);
         const std::string doneDate = DoneDateText(record);
         DrawTextA(dc, doneDate.c_str(), static_cast<int>(doneDate.size()), &date,
-                  DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX);
+                  DT_SINGLELINE | DT_RIGHT | DT_NOPREFIX | reading);
     }
 }

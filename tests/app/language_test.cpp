@@ -4,6 +4,8 @@
 
 #include <oleacc.h>
 
+#include <vector>
+
 #include "tests/app/app_fixture.h"
 
 namespace {
@@ -64,4 +66,42 @@ TEST_F(LanguageTest, TheSwitchGivesGermanMenusDialogsBoxesAndSpokenStates) {
     ASSERT_TRUE(code.has_value()) << "F10, D, B did not choose \"Beenden\"";
     EXPECT_EQ(0u, *code);
     CoUninitialize();
+}
+
+// The mirrored pseudo-language mirrors the window, and the list's entries with it: "Done" and
+// the date end at the left edge, the title at the right.
+TEST_F(LanguageTest, TheMirroredLanguageMirrorsTheWindowAndTheEntries) {
+    Seed(L"Proj", {SeedTask("i", true)});
+    ASSERT_TRUE(StartRaw(L"/lang:qps-plocm \"" + DbPath() + L"\" \"Proj\""));
+    ASSERT_TRUE(WaitMainWindow());
+    EXPECT_NE(0, GetWindowLongPtrW(main_, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+    EXPECT_NE(0, GetWindowLongPtrW(list_, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+
+    // The entry's pixels that differ from its card, inside its outline, counted in each half:
+    // the one-letter title is far less ink than "Done" and the date.
+    BringToFront(main_);
+    RECT frame{};
+    GetWindowRect(list_, &frame);
+    POINT top{0, 0};
+    ClientToScreen(list_, &top);
+    const int height = static_cast<int>(SendTo(list_, LB_GETITEMHEIGHT, 0));
+    const int width = frame.right - frame.left;
+    const RECT band{frame.left + 4, top.y + 3, frame.right - 4, top.y + height - 3};
+    size_t left = 0;
+    size_t right = 0;
+    WaitUntil(
+        [&] {
+            const std::vector<COLORREF> pixels = CaptureScreen(band);
+            const int bandWidth = band.right - band.left;
+            const COLORREF card = pixels.empty() ? 0 : pixels[pixels.size() / 2 + bandWidth / 2];
+            left = right = 0;
+            for (size_t i = 0; i < pixels.size(); ++i) {
+                if (pixels[i] == card) continue;
+                ++(static_cast<int>(i % bandWidth) < bandWidth / 2 ? left : right);
+            }
+            return left > 3 * right && right > 0;
+        },
+        3000);
+    EXPECT_GT(left, 3 * right) << "ink left " << left << ", right " << right << " of " << width;
+    EXPECT_GT(right, 0u) << "the title is not drawn";
 }

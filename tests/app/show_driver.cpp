@@ -8,6 +8,8 @@
 //                                                "Tasks Below This Folder"
 //   show_driver shots-high-contrast <parent folder> <sync>
 //                                                the same with a high-contrast scheme on
+//   show_driver shots <parent folder> <sync> <language tag>
+//                                                the same states in that language ("/lang:")
 //   show_driver demo <parent folder> <sync>      the main window of one item, then closes it
 #include <windows.h>
 
@@ -138,10 +140,18 @@ void CloseWith(HWND window, WORD key) {
     WaitUntil([&] { return !IsWindow(window); });
 }
 
+// The start of Pelmora.exe's command line: the language's switch, or nothing for the usual one.
+std::wstring LanguageSwitch(const std::wstring& language) {
+    return language.empty() ? std::wstring() : L"/lang:" + language + L" ";
+}
+
 // The renamed item's empty list with its hint, and the dialog that brings its old list back.
-int RecoverShots(const std::wstring& parent, const std::wstring& sync) {
+int RecoverShots(const std::wstring& parent,
+                 const std::wstring& sync,
+                 const std::wstring& language) {
     AppProcess app;
-    const std::wstring args = L"\"" + parent + L"\\pelmora.db\" \"" + kRenamedItem + L"\"";
+    const std::wstring args =
+        LanguageSwitch(language) + L"\"" + parent + L"\\pelmora.db\" \"" + kRenamedItem + L"\"";
     if (!app.Start(ProgramPath(), args, parent)) return 1;
     HWND main = WaitMain(app);
     if (!main || !Pose(sync, L"main-empty")) return 1;
@@ -168,11 +178,15 @@ bool HighContrastOn(const AppProcess& app, HWND window) {
 }
 
 // Every item with open tasks below the demo folder, once the whole folder is read.
-int BelowShots(const std::wstring& parent, const std::wstring& sync, bool highContrast) {
+int BelowShots(const std::wstring& parent,
+               const std::wstring& sync,
+               bool highContrast,
+               const std::wstring& language) {
     constexpr int kBelowList = 1203;
     constexpr int kBelowStop = 1206;
     AppProcess app;
-    if (!app.Start(ProgramPath(), L"/below \"" + parent + L"\"", parent)) return 1;
+    const std::wstring args = LanguageSwitch(language) + L"/below \"" + parent + L"\"";
+    if (!app.Start(ProgramPath(), args, parent)) return 1;
     HWND below = app.WaitWindow([&](HWND window) {
         return ClassOf(window) == L"#32770" && GetDlgItem(window, kBelowList) != nullptr;
     });
@@ -191,10 +205,14 @@ int BelowShots(const std::wstring& parent, const std::wstring& sync, bool highCo
     return app.WaitExit() ? 0 : 1;
 }
 
-int Shots(const std::wstring& parent, const std::wstring& sync, bool highContrast) {
+int Shots(const std::wstring& parent,
+          const std::wstring& sync,
+          bool highContrast,
+          const std::wstring& language = {}) {
     if (!Seed(parent)) return 1;
     AppProcess app;
-    const std::wstring args = L"\"" + parent + L"\\pelmora.db\" \"" + kMainItem + L"\"";
+    const std::wstring args =
+        LanguageSwitch(language) + L"\"" + parent + L"\\pelmora.db\" \"" + kMainItem + L"\"";
     if (!app.Start(ProgramPath(), args, parent)) return 1;
     HWND main = WaitMain(app);
     if (!main) return 1;
@@ -234,8 +252,8 @@ int Shots(const std::wstring& parent, const std::wstring& sync, bool highContras
 
     PostMessageW(main, WM_CLOSE, 0, 0);
     if (!app.WaitExit()) return 1;
-    if (RecoverShots(parent, sync) != 0) return 1;
-    return BelowShots(parent, sync, highContrast);
+    if (RecoverShots(parent, sync, language) != 0) return 1;
+    return BelowShots(parent, sync, highContrast, language);
 }
 
 int Demo(const std::wstring& parent, const std::wstring& sync) {
@@ -256,10 +274,12 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"seed" && argc == 3) return Seed(argv[2]) ? 0 : 1;
     if (command == L"shots" && argc == 4) return Shots(argv[2], argv[3], false);
+    if (command == L"shots" && argc == 5) return Shots(argv[2], argv[3], false, argv[4]);
     if (command == L"shots-high-contrast" && argc == 4) return Shots(argv[2], argv[3], true);
     if (command == L"demo" && argc == 4) return Demo(argv[2], argv[3]);
     std::fprintf(stderr,
                  "usage: show_driver seed <parent> | shots[-high-contrast] <parent> <sync> | "
+                 "shots <parent> <sync> <language> | "
                  "demo <parent> <sync>\n");
     return 2;
 }

@@ -89,6 +89,8 @@ pseudo="$(sed -n '/^\/\/ qps-ploc$/,/^};/p' "$root/out.cpp")"
 grep -qE 'u"\[\{0\} .*\{1\} .*\]",' <<<"$pseudo" || fail "pseudo places: $pseudo"
 grep -qE 'u"\[&F.*\]",' <<<"$pseudo" || fail "pseudo marker: $pseudo"
 grep -qE 'u"\[.*\]\\t\(Insert\)",' <<<"$pseudo" || fail "pseudo key suffix: $pseudo"
+mirrored="$(sed -n '/^\/\/ qps-plocm$/,/^};/p' "$root/out.cpp")"
+grep -qF 'u"]Add New Task...[\t(Insert)",' <<<"$mirrored" || fail "mirrored: $mirrored"
 
 [ "$failures" -eq 0 ] && echo "po_tool: all cases passed"
 exit "$failures"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "text/text_format.h"
@@ -80,6 +81,19 @@ TEST(LanguageChoiceTest, CompiledLanguagesAndFilledTexts) {
     EXPECT_EQ(TextIn(kEnglish, TextId::kMenuFile), TextIn(LanguageCount(), TextId::kMenuFile));
 
     EXPECT_EQ(u"7 of 3, {2} {", FormatText(u"{1} of {0}, {2} {", {u"3", u"7"}));
+}
+
+TEST(LanguageChoiceTest, RightToLeftLanguages) {
+    const std::pair<const char*, bool> cases[] = {
+        {"qps-plocm", true}, {"QPS-PLOCM", true}, {"he", true},        {"ar-EG", true},
+        {"fa", true},        {"ur-PK", true},     {"qps-ploc", false}, {"qps-plocmx", false},
+        {"en", false},       {"de", false},       {"heb", false},      {"arx-EG", false},
+        {"", false},         {nullptr, false},
+    };
+    for (const auto& [tag, expected] : cases) {
+        EXPECT_EQ(expected, IsRightToLeft(tag)) << (tag ? tag : "null");
+    }
+    EXPECT_TRUE(IsRightToLeft(LanguageTag(ChooseTextLanguage(u"qps-plocm", nullptr))));
 }
 
 }  // namespace
