@@ -229,7 +229,8 @@ Measured Measure(const fs::path& root, int runs) {
         m.readerTally = read;
 
         start = Clock::now();
-        WalkTree(root16, WalkOptions{}, [](const WalkedFolder&) {}, cancel);
+        WalkTree(
+            root16, WalkOptions{}, [](const WalkedFolder&) {}, cancel);
         m.walk = std::min(m.walk, Seconds(Clock::now() - start));
     }
     return m;
@@ -288,8 +289,8 @@ int main(int argc, char** argv) {
         "  ReadTreeLists %.1f ms, bare walk + bare counts %.1f ms: %.2fx (goal <= 1.3x) %s\n",
         s.reader * 1e3, s.bare * 1e3, ratio, ratio <= 1.3 ? "ok" : "SLOW");
     std::printf("  first list after %.1f ms; peak memory %ld KB\n", s.first * 1e3, smallPeak);
-    std::printf("  of which the walk alone %.1f ms (%.2fx the bare walk and counts)\n", s.walk * 1e3,
-                s.walk / s.bare);
+    std::printf("  of which the walk alone %.1f ms (%.2fx the bare walk and counts)\n",
+                s.walk * 1e3, s.walk / s.bare);
     if (!large) return 0;
 
     const fs::path big = FreshRoot("100k");

@@ -107,7 +107,8 @@ private:
         auto records = tasks.Load(TaskTable::Keys::kNotWanted);
         if (!records) {
             // The shape is asked only of a table that could not be read: most are lists.
-            const bool shaped = records.Failure() != StoreFailure::kDamaged || tasks.HasTaskColumns();
+            const bool shaped =
+                records.Failure() != StoreFailure::kDamaged || tasks.HasTaskColumns();
             list.problem = shaped ? ProblemOf(records.Failure()) : TreeProblem::kCrafted;
             return;
         }
