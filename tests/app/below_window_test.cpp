@@ -20,20 +20,22 @@ constexpr int kBelowRefreshId = 1205;
 constexpr int kBelowStopId = 1206;
 constexpr int kCmdTasksBelow = 40021;
 
+struct CaptionSearch {
+    const std::wstring* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchCaption(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<CaptionSearch*>(data);
+    if (!IsWindowVisible(window) || WindowText(window) != *search->caption) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 // A visible top-level window of any process with exactly `caption`.
 HWND FindTopWindow(const std::wstring& caption) {
-    struct Search {
-        const std::wstring* caption;
-        HWND found;
-    } search{&caption, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(data);
-            if (!IsWindowVisible(window) || WindowText(window) != *search->caption) return TRUE;
-            search->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    CaptionSearch search{&caption, nullptr};
+    EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
