@@ -121,7 +121,7 @@ void BelowWalk::Hand(HWND window, BelowEntry* entry, const BelowBatch& totals, b
     if (!posted_) posted_ = PostMessageW(window, kBelowBatchMessage, 0, 0) != FALSE;
 }
 
-void BelowWalk::Run(HWND window, std::u16string root) {
+void BelowWalk::Run(HWND window, const std::u16string& root) {
     WalkOptions options;
     options.foldersListed = &folders_;
     BelowBatch totals;
@@ -164,7 +164,7 @@ bool ItemWindows::Open(HWND window, const std::u16string& root, const BelowEntry
             if (stopping_) return;
             if (PostMessageW(window, kBelowRefreshMessage, number,
                              reinterpret_cast<LPARAM>(refresh.get()))) {
-                refresh.release();  // the window owns it now
+                (void)refresh.release();  // the window owns it now
             }
         });
     return true;

@@ -66,7 +66,7 @@ public:
     uint64_t FoldersListed() const { return folders_.load(std::memory_order_relaxed); }
 
 private:
-    void Run(HWND window, std::u16string root);
+    void Run(HWND window, const std::u16string& root);
     // Hands `entry` (if any) and the totals over, posting the message unless one is on its way.
     void Hand(HWND window, BelowEntry* entry, const BelowBatch& totals, bool finished);
 

@@ -79,7 +79,7 @@ std::u16string Number(int n) {
 
 // "4 tasks, 2 done · latest 2024-05-09"
 std::u16string CountsLine(const TaskListSummary& list) {
-    const std::u16string line =
+    std::u16string line =
         FormatText(list.tasks == 1 ? TextId::kRecoverCountsOne : TextId::kRecoverCountsMany,
                    {Number(list.tasks), Number(list.done)});
     if (list.latestDate.empty()) return line;
