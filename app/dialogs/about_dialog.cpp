@@ -46,10 +46,16 @@ BOOL OnInitDialog(HWND dialog, UniqueHBitmap& picture) {
     return TRUE;
 }
 
-INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog(dialog, *reinterpret_cast<UniqueHBitmap*>(lParam));
+        case WM_COMMAND:
+            // Escape and Enter, which the dialog manager turns into these, close it as a click
+            // does: the box has no button to tab to.
+            if (LOWORD(wParam) != IDCANCEL && LOWORD(wParam) != IDOK) return FALSE;
+            EndDialog(dialog, 0);
+            return TRUE;
         case WM_CLOSE:
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
