@@ -28,7 +28,8 @@ INT_PTR RunDialog(HINSTANCE instance, int id, HWND owner, DLGPROC proc, LPARAM p
         HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
         const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
         const size_t size = found != nullptr ? SizeofResource(instance, found) : 0;
-        if (bytes != nullptr && size > 0) {
+        // A dialog template is a few hundred bytes; the bound keeps the rounding below exact.
+        if (bytes != nullptr && size > 0 && size < 0x10000) {
             // DWORD elements: a template in memory must be aligned like one.
             std::vector<DWORD> copy((size + sizeof(DWORD) - 1) / sizeof(DWORD));
             std::memcpy(copy.data(), bytes, size);
