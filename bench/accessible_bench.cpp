@@ -45,33 +45,20 @@ double TimeQuestions(IAccessible* server, LONG id, int rounds) {
     return 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart;
 }
 
-struct Started {
-    PROCESS_INFORMATION info{};
-    HWND list = nullptr;
-};
-
-bool Start(const std::wstring& dbPath, const wchar_t* folder, int entries, Started& started) {
-    const std::wstring program = WindowsPath(PELMORA_EXE);
-    std::wstring commandLine = L"\"" + program + L"\" \"" + dbPath + L"\" \"" + folder + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &started.info))
-        return false;
-    const DWORD begin = GetTickCount();
-    while (started.list == nullptr && GetTickCount() - begin < kTimeoutMs) {
-        started.list = FindShownTaskList(started.info.dwProcessId, entries);
-        if (started.list == nullptr) Sleep(10);
+// Waits for the started program's list with `entries` entries; null when it did not show.
+HWND ShownList(TimedStart& run, int entries) {
+    while (run.Going()) {
+        if (const HWND list = FindShownTaskList(run.Id(), entries)) {
+            run.CloseAtEnd(GetParent(list));
+            return list;
+        }
+        Sleep(10);
     }
-    return started.list != nullptr;
+    return nullptr;
 }
 
-void Stop(Started& started) {
-    if (started.list != nullptr) PostMessageW(GetParent(started.list), WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(started.info.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
-        TerminateProcess(started.info.hProcess, 1);
-    CloseHandle(started.info.hThread);
-    CloseHandle(started.info.hProcess);
+std::wstring ArgumentsFor(const std::wstring& dbPath, const wchar_t* folder) {
+    return L"\"" + dbPath + L"\" \"" + folder + L"\"";
 }
 
 IAccessible* ServerOf(HWND list) {
@@ -97,28 +84,29 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    Started shortList;
-    Started longList;
+    const std::wstring program = WindowsPath(PELMORA_EXE);
     double shortMs = -1;
     double firstMs = -1;
     double lastMs = -1;
-    if (Start(dbPath, L"Short", kShortList, shortList)) {
-        if (IAccessible* server = ServerOf(shortList.list)) {
+    {
+        TimedStart run(program, ArgumentsFor(dbPath, L"Short"), kTimeoutMs);
+        const HWND list = ShownList(run, kShortList);
+        if (IAccessible* server = list != nullptr ? ServerOf(list) : nullptr) {
             TimeQuestions(server, 1, rounds / 10 + 1);  // the first calls set up the connection
             shortMs = TimeQuestions(server, 1, rounds);
             server->Release();
         }
     }
-    Stop(shortList);
-    if (Start(dbPath, L"Long", kLongList, longList)) {
-        if (IAccessible* server = ServerOf(longList.list)) {
+    {
+        TimedStart run(program, ArgumentsFor(dbPath, L"Long"), kTimeoutMs);
+        const HWND list = ShownList(run, kLongList);
+        if (IAccessible* server = list != nullptr ? ServerOf(list) : nullptr) {
             TimeQuestions(server, 1, rounds / 10 + 1);
             firstMs = TimeQuestions(server, 1, rounds);
             lastMs = TimeQuestions(server, kLongList, rounds);
             server->Release();
         }
     }
-    Stop(longList);
     RemoveBenchDatabase(dbPath);
     CoUninitialize();
     if (shortMs <= 0 || firstMs <= 0 || lastMs <= 0) {

@@ -75,14 +75,6 @@ void RemoveTree(const std::wstring& folder) {
     RemoveDirectoryW(folder.c_str());
 }
 
-double Milliseconds(const LARGE_INTEGER& from) {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart - from.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
 struct Timing {
     double shown = -1;     // the list shown with at least one entry (any, for the baseline)
     double finished = -1;  // the walk done: the progress line no longer changes (Pelmora only)
@@ -93,47 +85,25 @@ Timing TimeOneStart(const std::wstring& program,
                     const std::wstring& arguments,
                     int listId,
                     bool waitForEntries) {
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    LARGE_INTEGER start;
-    QueryPerformanceCounter(&start);
+    TimedStart run(program, arguments, kTimeoutMs);
     Timing timing;
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info))
-        return timing;
     HWND list = nullptr;
-    while (list == nullptr) {
-        ShownListSearch search{info.dwProcessId, waitForEntries ? 1 : -1, nullptr, listId, true};
+    while (list == nullptr && run.Going()) {
+        ShownListSearch search{run.Id(), waitForEntries ? 1 : -1, nullptr, listId, true};
         EnumWindows(FindShownListIn, reinterpret_cast<LPARAM>(&search));
         list = search.list;
-        if (list != nullptr) timing.shown = Milliseconds(start);
-        if (Milliseconds(start) > kTimeoutMs ||
-            WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0)
-            break;
         if (list == nullptr) Sleep(1);
     }
-    if (list != nullptr && waitForEntries) {
+    if (list == nullptr) return timing;
+    timing.shown = run.Elapsed();
+    run.CloseAtEnd(GetParent(list));
+    if (waitForEntries) {
         // The walk is done when Cancel is disabled again.
-        HWND stop = GetDlgItem(GetParent(list), kBelowStop);
-        while (stop != nullptr && IsWindowEnabled(stop) && Milliseconds(start) < kTimeoutMs) {
-            Sleep(1);
-        }
-        if (stop != nullptr && !IsWindowEnabled(stop)) timing.finished = Milliseconds(start);
+        const HWND stop = GetDlgItem(GetParent(list), kBelowStop);
+        while (stop != nullptr && IsWindowEnabled(stop) && run.Going()) Sleep(1);
+        if (stop != nullptr && !IsWindowEnabled(stop)) timing.finished = run.Elapsed();
     }
-    if (list != nullptr) PostMessageW(GetParent(list), WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(info.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
-        TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
     return timing;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 }  // namespace

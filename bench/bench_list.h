@@ -1,12 +1,13 @@
 // What the window benchmarks share: the Windows path of a build path, a task list of a given
-// length written straight into a database, as the program would have stored it, and the search
-// for the program's shown list.
+// length written straight into a database, as the program would have stored it, the search
+// for the program's shown list, a program started with its clock, and the median of runs.
 #pragma once
 
 #include <windows.h>
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "store/folder_key.h"
 #include "store/sqlite/task_table.h"
@@ -97,4 +98,62 @@ inline HWND FindShownTaskList(DWORD pid, int entries) {
     ShownListSearch search{pid, entries, nullptr};
     EnumWindows(FindShownListIn, reinterpret_cast<LPARAM>(&search));
     return search.list;
+}
+
+// A program started for one measured run: the clock starts just before CreateProcess. The
+// program is asked to close (or ended) when the run is over.
+class TimedStart {
+public:
+    TimedStart(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 30000)
+        : timeoutMs_(timeoutMs) {
+        std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        QueryPerformanceCounter(&start_);
+        started_ = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                  nullptr, nullptr, &startup, &info_) != FALSE;
+    }
+    TimedStart(const TimedStart&) = delete;
+    TimedStart& operator=(const TimedStart&) = delete;
+    ~TimedStart() {
+        if (!started_) return;
+        if (window_ != nullptr) PostMessageW(window_, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(info_.hProcess, timeoutMs_) != WAIT_OBJECT_0) {
+            TerminateProcess(info_.hProcess, 1);
+        }
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+    }
+
+    bool Started() const { return started_; }
+    DWORD Id() const { return info_.dwProcessId; }
+    // Milliseconds since the start.
+    double Elapsed() const {
+        LARGE_INTEGER frequency, now;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&now);
+        return 1000.0 * static_cast<double>(now.QuadPart - start_.QuadPart) /
+               static_cast<double>(frequency.QuadPart);
+    }
+    // True while a run may go on: the program runs and the time is not up.
+    bool Going() const {
+        return started_ && Elapsed() <= timeoutMs_ &&
+               WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0;
+    }
+    // The window to close when the run is over.
+    void CloseAtEnd(HWND window) { window_ = window; }
+
+private:
+    DWORD timeoutMs_;
+    PROCESS_INFORMATION info_{};
+    LARGE_INTEGER start_{};
+    bool started_ = false;
+    HWND window_ = nullptr;
+};
+
+inline double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 != 0 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }

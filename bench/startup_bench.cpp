@@ -18,45 +18,19 @@
 namespace {
 
 constexpr int kTasks = 1000;
-constexpr DWORD kTimeoutMs = 30000;
-
 // One start: milliseconds until the window is shown, or a negative value on failure.
 double TimeOneStart(const std::wstring& program, const std::wstring& arguments, int wantEntries) {
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    LARGE_INTEGER frequency, start, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info))
-        return -1;
-    HWND list = nullptr;
-    double elapsed = -1;
-    for (;;) {
-        list = FindShownTaskList(info.dwProcessId, wantEntries);
-        QueryPerformanceCounter(&now);
-        const double ms = 1000.0 * (now.QuadPart - start.QuadPart) / frequency.QuadPart;
-        if (list) {
-            elapsed = ms;
-            break;
+    TimedStart run(program, arguments);
+    while (run.Going()) {
+        const HWND list = FindShownTaskList(run.Id(), wantEntries);
+        const double elapsed = run.Elapsed();
+        if (list != nullptr) {
+            run.CloseAtEnd(GetParent(list));
+            return elapsed;
         }
-        if (ms > kTimeoutMs || WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0) break;
         Sleep(1);
     }
-    if (list) PostMessageW(GetParent(list), WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(info.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
-        TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return elapsed;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return -1;
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 # of its own beside the usual one.
 #
 # Then the translations: the long pseudo-language "qps-ploc" (sub-folders "qps-ploc" and, at 150%,
-# "qps-ploc-144dpi"), the mirrored one "qps-plocm" and German ("de"), chosen with "/lang:".
+# "qps-ploc-144dpi"), the mirrored one "qps-plocm" and every language Pelmora speaks (sub-folders
+# "de", "fr", "es", "pt-BR", "ru", "ja", "zh-CN", "ko"), chosen with "/lang:".
 #
 #   scripts/screenshots.sh [output folder]
 set -euo pipefail
@@ -104,6 +105,10 @@ take high-contrast "$base_prefix-highcontrast" 1024x768 shots-high-contrast
 take qps-ploc "$base_prefix" 1024x768 shots qps-ploc
 take qps-ploc-144dpi "$base_prefix-dpi144" 1024x768 shots qps-ploc
 take qps-plocm "$base_prefix" 1024x768 shots qps-plocm
-take de "$base_prefix" 1024x768 shots de
+languages=(de fr es pt-BR ru ja zh-CN ko)
+for language in "${languages[@]}"; do
+    take "$language" "$base_prefix" 1024x768 shots "$language"
+done
 echo "screenshots: ${#shots[@]} pictures each in $out, $out/144dpi, $out/192dpi," \
-    "$out/high-contrast, $out/qps-ploc, $out/qps-ploc-144dpi, $out/qps-plocm and $out/de"
+    "$out/high-contrast, $out/qps-ploc, $out/qps-ploc-144dpi, $out/qps-plocm and the languages" \
+    "(${languages[*]})"

@@ -131,9 +131,11 @@ void PelmoraUiTest::TearDown() {
     app_.Kill();
 }
 
-void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>& tasks) {
+void SeedDatabase(const std::wstring& dbPath,
+                  const std::wstring& folder,
+                  const std::vector<SeedTask>& tasks) {
     TestStore store;
-    ASSERT_TRUE(OpenStore(store, DbPath(), folder));
+    ASSERT_TRUE(OpenStore(store, dbPath, folder));
     ASSERT_TRUE(CreateTaskTable(store));
     int priority = CountTasks(store, store.table);
     for (const SeedTask& task : tasks) {
@@ -145,6 +147,10 @@ void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>
         record.priority = priority++;
         ASSERT_TRUE(InsertTask(store, record)) << task.title;
     }
+}
+
+void PelmoraUiTest::Seed(const std::wstring& folder, const std::vector<SeedTask>& tasks) {
+    SeedDatabase(DbPath(), folder, tasks);
 }
 
 std::vector<StoredTask> PelmoraUiTest::Stored(const std::wstring& folder) {

@@ -60,6 +60,11 @@ inline constexpr wchar_t kEditorCaption[] = L" Task Description";
 std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWideText(const std::string& text);
 bool FileExists(const std::wstring& path);
+// Tasks for the item `folder` written into the database at `dbPath` (made when missing) after any
+// it holds, as the program of that folder would have left them.
+void SeedDatabase(const std::wstring& dbPath,
+                  const std::wstring& folder,
+                  const std::vector<SeedTask>& tasks);
 // "config.ini" in the "Pelmora" folder under the common application data folder.
 std::wstring SettingsFilePath();
 // The folder key's table name for an item name.

@@ -69,19 +69,7 @@ protected:
         const std::filesystem::path where = std::filesystem::path(Parent()) / folder;
         std::filesystem::create_directories(where);
         if (makeItem) std::filesystem::create_directories(where / item);
-        TestStore store;
-        ASSERT_TRUE(OpenTaskStore(store, WideToUtf8((where / L"pelmora.db").wstring())));
-        store.table = TableOf(item);
-        ASSERT_TRUE(CreateTaskTable(store));
-        int priority = 0;
-        for (const SeedTask& task : tasks) {
-            TaskRecord record;
-            record.title = Base64Encode(task.title);
-            record.done = task.done ? 1 : 0;
-            record.doneDate = task.doneDate;
-            record.priority = priority++;
-            ASSERT_TRUE(InsertTask(store, record));
-        }
+        SeedDatabase((where / L"pelmora.db").wstring(), item, tasks);
     }
 
     // Keeps another connection's write lock on the database of `folder` until the test ends.

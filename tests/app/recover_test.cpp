@@ -28,25 +28,6 @@ std::vector<int> PrioritiesOf(const std::vector<StoredTask>& tasks) {
     return priorities;
 }
 
-// Tasks written into any database, as the program of another folder would have left them.
-void SeedDatabase(const std::wstring& dbPath,
-                  const std::wstring& item,
-                  const std::vector<SeedTask>& tasks) {
-    TestStore store;
-    ASSERT_TRUE(OpenTaskStore(store, WideToUtf8(dbPath)));
-    store.table = TableOf(item);
-    ASSERT_TRUE(CreateTaskTable(store));
-    int priority = 0;
-    for (const SeedTask& task : tasks) {
-        TaskRecord record;
-        record.title = Base64Encode(task.title);
-        record.done = task.done ? 1 : 0;
-        record.doneDate = task.doneDate;
-        record.priority = priority++;
-        ASSERT_TRUE(InsertTask(store, record));
-    }
-}
-
 std::vector<std::string> TitlesIn(const std::wstring& dbPath, const std::wstring& item) {
     TestStore store;
     if (!OpenTaskStore(store, WideToUtf8(dbPath))) return {"<cannot open>"};
