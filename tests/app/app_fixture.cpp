@@ -1,5 +1,5 @@
 #include "tests/app/app_fixture.h"
-#include "tests/app/english_texts.h"
+#include "tests/app/ui_texts.h"
 #include "tests/store/item_store.h"
 
 #include <shlobj.h>
@@ -8,6 +8,7 @@
 #include "store/sqlite/task_table.h"
 #include "tests/app/wine_windows.h"
 #include "text/text_encoding.h"
+#include "text/text_format.h"
 
 namespace {
 
@@ -30,6 +31,62 @@ bool HaveDisplay() {
 }
 
 }  // namespace
+
+const std::string& TestLanguage() {
+    static const std::string tag = [] {
+        char value[32] = {};
+        const DWORD size = GetEnvironmentVariableA("PELMORA_TEST_LANG", value, sizeof(value));
+        return size > 0 && size < sizeof(value) ? std::string(value) : std::string();
+    }();
+    return tag;
+}
+
+namespace {
+
+// The catalogue's number of the tests' language; LanguageCount() when it has none such.
+size_t TestLanguageNumber() {
+    static const size_t number = [] {
+        if (TestLanguage().empty()) return kEnglish;
+        for (size_t language = 0; language < LanguageCount(); ++language) {
+            if (TestLanguage() == LanguageTag(language)) return language;
+        }
+        return LanguageCount();
+    }();
+    return number;
+}
+
+}  // namespace
+
+bool TestLanguageKnown() {
+    return TestLanguageNumber() < LanguageCount();
+}
+
+std::wstring Ui(TextId id) {
+    const char16_t* text = TextIn(TestLanguageNumber(), id);
+    return std::wstring(text, text + std::char_traits<char16_t>::length(text));
+}
+
+std::wstring Ui(TextId id, std::initializer_list<std::wstring> args) {
+    std::vector<std::u16string> a;
+    for (const std::wstring& arg : args) a.push_back(AsU16(arg));
+    const std::u16string pattern = AsU16(Ui(id));
+    std::u16string text;
+    switch (a.size()) {
+        case 1:
+            text = FormatText(pattern, {a[0]});
+            break;
+        case 2:
+            text = FormatText(pattern, {a[0], a[1]});
+            break;
+        case 3:
+            text = FormatText(pattern, {a[0], a[1], a[2]});
+            break;
+        default:
+            ADD_FAILURE() << "Ui fills one to three places";
+            text = pattern;
+    }
+    return std::wstring(text.begin(), text.end());
+}
 
 std::string WideToUtf8(const std::wstring& text) {
     return Utf16ToUtf8(AsU16(text));
@@ -78,8 +135,8 @@ int Unpx(int pixels) {
 
 HWND OpenEditorWithTitle(const AppProcess& app, HWND main, const std::wstring& title) {
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdAddTask, 0), 0);
-    const HWND editor =
-        app.WaitWindow([](HWND window) { return WindowText(window) == kEditorCaption; });
+    const HWND editor = app.WaitWindow(
+        [](HWND window) { return WindowText(window) == Ui(TextId::kEditorCaption); });
     if (editor != nullptr) {
         SendTo(GetDlgItem(editor, kTitleFieldId), WM_SETTEXT, 0,
                reinterpret_cast<LPARAM>(title.c_str()));
@@ -96,7 +153,8 @@ SaveOutcome AwaitSave(const AppProcess& app, HWND editor) {
     std::optional<MessageBoxSeen> box;
     WaitUntil([&] { return !IsWindow(editor) || (box = app.CurrentMessageBox()).has_value(); });
     if (!box) return IsWindow(editor) ? SaveOutcome::kOther : SaveOutcome::kAdded;
-    const bool taken = box->caption == L"Warning" && box->text == kTitleExists;
+    const bool taken =
+        box->caption == Ui(TextId::kCaptionWarning) && box->text == Ui(TextId::kTitleExists);
     AnswerMessageBox(*box, IDOK);
     PostMessageW(editor, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     if (!WaitUntil([&] { return !IsWindow(editor); })) return SaveOutcome::kOther;
@@ -104,6 +162,8 @@ SaveOutcome AwaitSave(const AppProcess& app, HWND editor) {
 }
 
 void PelmoraUiTest::SetUp() {
+    ASSERT_TRUE(TestLanguageKnown())
+        << "PELMORA_TEST_LANG=" << TestLanguage() << " is no language of the program";
     if (!HaveDisplay()) {
         GTEST_SKIP() << "no X display: the program's windows need one (scripts/test.sh starts Xvfb "
                         "and sets DISPLAY)";
@@ -214,7 +274,12 @@ void PelmoraUiTest::WriteSettings(int mainWidth,
 }
 
 bool PelmoraUiTest::StartRaw(const std::wstring& arguments) {
-    const bool started = app_.Start(ProgramPath(), arguments, parent_);
+    // The program speaks the tests' language, unless a test chose one itself.
+    std::wstring line = arguments;
+    if (!TestLanguage().empty() && arguments.find(L"/lang:") == std::wstring::npos) {
+        line = L"/lang:" + std::wstring(TestLanguage().begin(), TestLanguage().end()) + L" " + line;
+    }
+    const bool started = app_.Start(ProgramPath(), line, parent_);
     if (!started) ADD_FAILURE() << "cannot start the program, error " << GetLastError();
     return started;
 }
@@ -318,7 +383,8 @@ void PelmoraUiTest::PressInMain(WORD key, std::initializer_list<WORD> modifiers)
 }
 
 HWND PelmoraUiTest::WaitEditor() {
-    editor_ = app_.WaitWindow([](HWND window) { return WindowText(window) == kEditorCaption; });
+    editor_ = app_.WaitWindow(
+        [](HWND window) { return WindowText(window) == Ui(TextId::kEditorCaption); });
     return editor_;
 }
 

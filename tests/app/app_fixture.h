@@ -55,7 +55,6 @@ constexpr int kCmdIncreasePriority = 40009;
 constexpr int kCmdDecreasePriority = 40010;
 constexpr int kCmdRebuildOverlays = 40014;
 constexpr int kCmdClearUnreferenced = 40015;
-inline constexpr wchar_t kEditorCaption[] = L" Task Description";
 
 std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWideText(const std::string& text);

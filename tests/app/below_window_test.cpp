@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "tests/app/app_fixture.h"
-#include "tests/app/english_texts.h"
+#include "tests/app/ui_texts.h"
 #include "tests/store/item_store.h"
 #include "text/text_encoding.h"
 
@@ -163,7 +163,8 @@ TEST_F(BelowWindowTest, EnterOpensTheItemsWindowAndItsEntryIsReadAgainWhenItClos
     BringToFront(item);
     PressKey(VK_INSERT);
     HWND editor = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (editor = FindTopWindow(kEditorCaption)) != nullptr; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return (editor = FindTopWindow(Ui(TextId::kEditorCaption))) != nullptr; }));
     BringToFront(editor);
     TypeText(L"Pay hosting");
     PressKey(VK_RETURN);
@@ -205,8 +206,9 @@ TEST_F(BelowWindowTest, CancelStopsTheWalkAndClosingMidWalkEndsTheProgramCleanly
 
 TEST_F(BelowWindowTest, AMissingRootIsToldAndTheFileMenuOpensTheItemsFolder) {
     ASSERT_TRUE(StartRaw(L"/below \"" + Parent() + L"Nowhere\""));
-    EXPECT_TRUE(ExpectBox(L"Pelmora Error", L"Cannot show the tasks below " + Parent() +
-                                                L"Nowhere" + L": the folder does not exist."));
+    EXPECT_TRUE(ExpectBox(
+        Ui(TextId::kCaptionError),
+        L"Cannot show the tasks below " + Parent() + L"Nowhere" + L": the folder does not exist."));
     ASSERT_TRUE(app_.WaitExit().has_value());
 
     std::filesystem::create_directories(Parent() + L"Website");

@@ -1,6 +1,7 @@
 // Commands that work on the whole database and the status file beside it: "Rebuild Icon
 // Overlays", "Clear Unreferenced Data...", and the about box.
 #include "tests/app/app_fixture.h"
+#include "tests/app/ui_texts.h"
 
 #include <algorithm>
 
@@ -37,7 +38,7 @@ TEST_F(RebuildOverlaysTest, WritesOneEntryPerSiblingTableAndDropsStaleOnes) {
     WriteFileBytes(StatusPath(), "[pelmora]\r\n" + stale + "=3\r\n" + KeyOf(L"AllDone") + "=1\r\n");
 
     ASSERT_TRUE(Launch(L"AllDone"));
-    EXPECT_TRUE(CommandAndAnswer(kCmdRebuildOverlays, {{L"Success", kRebuilt}}));
+    EXPECT_TRUE(CommandAndAnswer(kCmdRebuildOverlays, {{Ui(TextId::kCaptionSuccess), kRebuilt}}));
     EXPECT_EQ(3, StatusEntry(L"AllDone"));
     EXPECT_EQ(2, StatusEntry(L"Half"));
     EXPECT_EQ(0, StatusEntry(L"NoTasks"));
@@ -76,7 +77,7 @@ TEST_F(RebuildOverlaysTest, AStatusFileThatCannotBeWrittenIsToldNotClaimed) {
     ASSERT_TRUE(CreateDirectoryW(StatusPath().c_str(), nullptr));
     ASSERT_TRUE(Launch(L"Half"));
     EXPECT_TRUE(CommandAndAnswer(
-        kCmdRebuildOverlays, {{L"Pelmora Error",
+        kCmdRebuildOverlays, {{Ui(TextId::kCaptionError),
                                L"Cannot write pelmora.ini!\n\nA folder has its name.\n\nThe icon "
                                L"overlays were not regenerated."}}));
     ASSERT_TRUE(CloseMain());
@@ -102,9 +103,10 @@ protected:
 
 TEST_F(ClearUnreferencedTest, YesDropsRenamedAndEmptyTablesThenCloses) {
     ASSERT_TRUE(Launch(L"Kept"));
-    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced, {{L"Confirm", kClearQuestion, IDYES},
-                                                         {L"Confirm", kOpenTasksQuestion, IDYES},
-                                                         {L"Success", kCleared}}));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced,
+                                 {{Ui(TextId::kCaptionConfirm), kClearQuestion, IDYES},
+                                  {Ui(TextId::kCaptionConfirm), kOpenTasksQuestion, IDYES},
+                                  {Ui(TextId::kCaptionSuccess), kCleared}}));
     const auto code = app_.WaitExit();
     ASSERT_TRUE(code.has_value()) << "the program stayed open after clearing";
     EXPECT_EQ(0u, *code);
@@ -121,7 +123,8 @@ TEST_F(ClearUnreferencedTest, YesDropsRenamedAndEmptyTablesThenCloses) {
 TEST_F(ClearUnreferencedTest, NoChangesNothingAndKeepsTheWindow) {
     ASSERT_TRUE(Launch(L"Kept"));
     const auto before = Tables();
-    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced, {{L"Confirm", kClearQuestion, IDNO}}));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced,
+                                 {{Ui(TextId::kCaptionConfirm), kClearQuestion, IDNO}}));
     EXPECT_TRUE(ExpectNothingShown());
     EXPECT_TRUE(app_.Running());
     EXPECT_EQ(before, Tables());
@@ -130,9 +133,10 @@ TEST_F(ClearUnreferencedTest, NoChangesNothingAndKeepsTheWindow) {
 
 TEST_F(ClearUnreferencedTest, CurrentFolderWithoutTasksIsDroppedToo) {
     ASSERT_TRUE(Launch(L"Idle"));
-    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced, {{L"Confirm", kClearQuestion, IDYES},
-                                                         {L"Confirm", kOpenTasksQuestion, IDYES},
-                                                         {L"Success", kCleared}}));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced,
+                                 {{Ui(TextId::kCaptionConfirm), kClearQuestion, IDYES},
+                                  {Ui(TextId::kCaptionConfirm), kOpenTasksQuestion, IDYES},
+                                  {Ui(TextId::kCaptionSuccess), kCleared}}));
     ASSERT_TRUE(app_.WaitExit().has_value());
     EXPECT_FALSE(Contains(Tables(), TableOf(L"Idle")));
     EXPECT_TRUE(Contains(Tables(), TableOf(L"Kept")));

@@ -2,7 +2,7 @@
 // present and distinct.
 #include "tests/app/app_fixture.h"
 
-#include "tests/app/english_texts.h"
+#include "tests/app/ui_texts.h"
 #include "tests/support/local_date.h"
 
 class EditorAddTest : public PelmoraUiTest {
@@ -47,10 +47,10 @@ TEST_F(EditorAddTest, NewTasksAreStoredAndShownLastWithTodaysDate) {
 
 TEST_F(EditorAddTest, EmptyTitleIsWarning1AndSpacesOnlyWarning2) {
     OpenWithTitle(L"");
-    ExpectRefused(L"Warning1", kTitleEmpty);
+    ExpectRefused(Ui(TextId::kCaptionWarning1), Ui(TextId::kTitleEmpty));
     EXPECT_EQ(1u, Stored(L"Proj").size());
     SetField(kTitleFieldId, L"    ");
-    ExpectRefused(L"Warning2", kTitleEmpty);
+    ExpectRefused(Ui(TextId::kCaptionWarning2), Ui(TextId::kTitleEmpty));
     EXPECT_EQ(L"    ", Field(kTitleFieldId)) << "the user's input was changed";
     EXPECT_EQ(1u, Stored(L"Proj").size());
 }
@@ -60,9 +60,9 @@ TEST_F(EditorAddTest, DuplicateTitleIsRefusedButOtherCaseIsAccepted) {
     // list shows it once the editor closes.
     OpenWithTitle(L"added elsewhere");
     Seed(L"Proj", {{"added elsewhere"}});
-    ExpectRefused(L"Warning", kTitleExists);
+    ExpectRefused(Ui(TextId::kCaptionWarning), Ui(TextId::kTitleExists));
     SetField(kTitleFieldId, L"  existing ");
-    ExpectRefused(L"Warning", kTitleExists);
+    ExpectRefused(Ui(TextId::kCaptionWarning), Ui(TextId::kTitleExists));
     EXPECT_EQ(1, ListCount(list_));
     SetField(kTitleFieldId, L"Existing");
     ClickSave();
@@ -160,7 +160,7 @@ TEST_F(EditorEditTest, AnotherTasksTitleIsRefusedItsOwnIsNot) {
     EditWithEnter(2);
     SetField(kTitleFieldId, L"alpha");
     PressInEditor(VK_RETURN);
-    EXPECT_TRUE(ExpectBox(L"Warning", kTitleExists));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionWarning), Ui(TextId::kTitleExists)));
     EXPECT_EQ((std::vector<std::wstring>{L"alpha", L"beta", L"gamma"}), Shown());
     EXPECT_EQ((std::vector<std::string>{"alpha", "beta", "gamma"}), StoredTitles(L"Proj"));
     // Its own title, with spaces around it, saves without a warning.
@@ -174,10 +174,10 @@ TEST_F(EditorEditTest, EmptyAndSpacesOnlyTitlesAreBothWarning1) {
     EditWithEnter(0);
     SetField(kTitleFieldId, L"");
     PressInEditor(VK_RETURN);
-    EXPECT_TRUE(ExpectBox(L"Warning1", kTitleEmpty));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionWarning1), Ui(TextId::kTitleEmpty)));
     SetField(kTitleFieldId, L"   ");
     PressInEditor(VK_RETURN);
-    EXPECT_TRUE(ExpectBox(L"Warning1", kTitleEmpty));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionWarning1), Ui(TextId::kTitleEmpty)));
     PressInEditor(VK_ESCAPE);
     ASSERT_TRUE(WaitEditorGone());
     EXPECT_EQ("alpha", Stored(L"Proj")[0].title);

@@ -3,12 +3,11 @@
 #pragma once
 
 #include "tests/app/app_fixture.h"
+#include "tests/app/ui_texts.h"
 
 inline constexpr int kCmdRecoverTasks = 40020;
 inline constexpr int kRecoverListId = 1102;
 inline constexpr int kOtherFolderId = 1103;
-inline constexpr wchar_t kRecoverCaption[] = L"Recover Tasks";
-inline constexpr wchar_t kPickerTitle[] = L"Choose the folder the item was moved out of";
 
 class RecoverTasksTest : public PelmoraUiTest {
 protected:
@@ -24,8 +23,8 @@ protected:
         } else {
             Command(kCmdRecoverTasks);
         }
-        dialog_ =
-            app_.WaitWindow([](HWND window) { return WindowText(window) == kRecoverCaption; });
+        dialog_ = app_.WaitWindow(
+            [](HWND window) { return WindowText(window) == Ui(TextId::kRecoverCaption); });
         recoverList_ = dialog_ ? GetDlgItem(dialog_, kRecoverListId) : nullptr;
         return dialog_;
     }
@@ -45,8 +44,8 @@ protected:
     ::testing::AssertionResult PickOtherFolder(const std::wstring& folder) {
         BringToFront(dialog_);
         ClickAt(CentreOf(GetDlgItem(dialog_, kOtherFolderId)));
-        HWND picker =
-            app_.WaitWindow([](HWND window) { return WindowText(window) == kPickerTitle; });
+        HWND picker = app_.WaitWindow(
+            [](HWND window) { return WindowText(window) == Ui(TextId::kRecoverPickerTitle); });
         if (!picker) return ::testing::AssertionFailure() << "no folder picker";
         // The item dialog's name field; the older folder browser has one edit field too.
         HWND field = GetDlgItem(picker, 1152);

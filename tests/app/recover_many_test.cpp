@@ -91,7 +91,8 @@ TEST_F(RecoverManyTest, TheItemsOwnFolderUnderItsShortNameIsThisFolder) {
     EXPECT_FALSE(box) << "the same folder was taken for another one: " << WideToUtf8(box->text);
     EXPECT_EQ(Offered().size(), 1u);
     Recover(0);
-    EXPECT_TRUE(ExpectBox(L"Success", L"Recovered 1 task into the list of \"Proj\"."));
+    EXPECT_TRUE(
+        ExpectBox(Ui(TextId::kCaptionSuccess), L"Recovered 1 task into the list of \"Proj\"."));
     ASSERT_TRUE(WaitDialogGone());
     EXPECT_EQ(StoredTitles(L"Proj"), (std::vector<std::string>{"kept"}));
     ASSERT_TRUE(CloseMain());
@@ -109,7 +110,7 @@ TEST_F(RecoverManyTest, AListWithATextOverTheLimitIsNamedWithItsSizeAndLeftAlone
     const std::string before = ReadFileBytes(DbPath());
 
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Big\""));
-    EXPECT_TRUE(ExpectBox(L"Pelmora Error",
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionError),
                           L"The task list of \"Big\" cannot be opened: one of its tasks holds a "
                           L"text of 1200000 bytes, and Pelmora reads texts of up to 1000000 "
                           L"bytes. The list was left as it is."));
@@ -119,7 +120,7 @@ TEST_F(RecoverManyTest, AListWithATextOverTheLimitIsNamedWithItsSizeAndLeftAlone
     ASSERT_TRUE(OpenDialog()) << (app_.CurrentMessageBox()
                                       ? WideToUtf8(app_.CurrentMessageBox()->text)
                                       : std::string("no box"));
-    EXPECT_TRUE(ExpectBox(L"Warning",
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionWarning),
                           L"1 task list here holds a text too long to be read (the longest is "
                           L"1200000 bytes; Pelmora reads texts of up to 1000000 bytes), so it "
                           L"cannot be offered. It was left as it is."));

@@ -126,9 +126,9 @@ TEST_F(RecoverTasksTest, ARenamedFolderIsRecoveredIntoItsEmptyList) {
         return text.find(L"Write the announcement") != std::wstring::npos;
     });
     ASSERT_NE(website, offered.end());
-    EXPECT_EQ(*website,
-              L"3 tasks, 1 done \u00b7 latest 2024-05-09: Write the announcement; Review pull "
-              L"requests; Order cards");
+    EXPECT_EQ(*website, Ui(TextId::kRecoverCountsLatest,
+                           {Ui(TextId::kRecoverCountsMany, {L"3", L"1"}), L"2024-05-09"}) +
+                            L": Write the announcement; Review pull requests; Order cards");
     EXPECT_NE(offered[0].find(L"Cut the roses") + offered[1].find(L"Cut the roses"),
               2 * std::wstring::npos);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog_, IDOK))) << "Recover before a choice";
@@ -153,7 +153,8 @@ TEST_F(RecoverTasksTest, ARenamedFolderIsRecoveredIntoItsEmptyList) {
     }
 
     Recover(static_cast<int>(website - offered.begin()));
-    EXPECT_TRUE(ExpectBox(L"Success", L"Recovered 3 tasks into the list of \"Website 2025\"."));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionSuccess),
+                          Ui(TextId::kRecoveredMany, {L"3", L"Website 2025"})));
     ASSERT_TRUE(WaitDialogGone());
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 3; }));
     EXPECT_EQ(Shown(), (std::vector<std::wstring>{L"Write the announcement",
@@ -181,11 +182,9 @@ TEST_F(RecoverTasksTest, RecoveredTasksFollowTheItemsOwnAndCollidingTitlesAreKep
     ASSERT_TRUE(OpenDialog());
     ASSERT_EQ(Offered().size(), 1u);
     Recover(0);
-    EXPECT_TRUE(
-        ExpectBox(L"Success",
-                  L"Recovered 2 tasks into the list of \"Shop\".\n\n1 recovered task has the "
-                  L"title of a task the list already had. Every task was kept; these now "
-                  L"carry \"(recovered)\" in their titles:\n    Buy milk (recovered)"));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionSuccess),
+                          Ui(TextId::kRecoveredMany, {L"2", L"Shop"}) + L"\n\n" +
+                              Ui(TextId::kRenamedOne, {L"1"}) + L"\n    Buy milk (recovered)"));
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 4; }));
     EXPECT_EQ(Shown(), (std::vector<std::wstring>{L"Buy milk", L"Call Ann", L"Buy milk (recovered)",
                                                   L"Pay rent"}));
@@ -211,7 +210,8 @@ TEST_F(RecoverTasksTest, NothingToRecoverSaysWhereElseToLook) {
     ASSERT_TRUE(Launch(L"Proj"));
     ASSERT_TRUE(OpenDialog(/*byKey=*/true)) << "Ctrl + R did not open the dialog";
     EXPECT_TRUE(Offered().empty()) << "an empty list has nothing to recover";
-    EXPECT_NE(Intro().find(L"Other Folder..."), std::wstring::npos) << WideToUtf8(Intro());
+    // It points at "Other Folder...".
+    EXPECT_EQ(Ui(TextId::kRecoverIntroOwnNone, {L"Proj"}), Intro());
     BringToFront(dialog_);
     PressKey(VK_ESCAPE);
     ASSERT_TRUE(WaitDialogGone());
@@ -254,7 +254,8 @@ TEST_F(RecoverFromOtherFolderTest, TheMovedItemsListComesAlongAndLeavesTheOldFol
     EXPECT_NE(Intro().find(L"Old"), std::wstring::npos);
 
     Recover(0);
-    EXPECT_TRUE(ExpectBox(L"Success", L"Recovered 3 tasks into the list of \"Boxes\"."));
+    EXPECT_TRUE(
+        ExpectBox(Ui(TextId::kCaptionSuccess), Ui(TextId::kRecoveredMany, {L"3", L"Boxes"})));
     ASSERT_TRUE(WaitDialogGone());
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 4; }));
     EXPECT_EQ(StoredTitles(L"Boxes"),
@@ -281,8 +282,9 @@ TEST_F(RecoverFromOtherFolderTest, ARemovalThatFailsLeavesEveryTaskInAtLeastOneF
     Recover(0);
     const auto box = app_.WaitMessageBox();
     ASSERT_TRUE(box);
-    EXPECT_EQ(box->caption, L"Warning");
-    EXPECT_NE(box->text.find(L"They are now in both folders; nothing was lost."),
+    EXPECT_EQ(box->caption, Ui(TextId::kCaptionWarning));
+    EXPECT_NE(box->text.find(Ui(TextId::kRecoveredNotRemovedMany,
+                                {L"3", L"Boxes", old_.substr(0, old_.size() - 1)})),
               std::wstring::npos)
         << WideToUtf8(box->text);
     AnswerMessageBox(*box, IDOK);
@@ -308,10 +310,8 @@ TEST_F(RecoverFromOtherFolderTest, ALockedOtherDatabaseChangesNothing) {
     ASSERT_TRUE(sqlite3_exec(writer.Handle(), "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr) ==
                 SQLITE_OK);
     Recover(0);
-    EXPECT_TRUE(ExpectBox(L"Pelmora Error",
-                          L"The task database in \"" + old_.substr(0, old_.size() - 1) +
-                              L"\" is in use by another program. Nothing was changed; please try "
-                              L"again in a moment."));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionError),
+                          Ui(TextId::kRecoverSourceBusy, {old_.substr(0, old_.size() - 1)})));
     sqlite3_exec(writer.Handle(), "ROLLBACK;", nullptr, nullptr, nullptr);
     writer.Close();
     EXPECT_TRUE(IsWindow(dialog_)) << "the dialog stays for another try";
@@ -319,7 +319,8 @@ TEST_F(RecoverFromOtherFolderTest, ALockedOtherDatabaseChangesNothing) {
     EXPECT_EQ(TitlesIn(OldDb(), L"Boxes"), (std::vector<std::string>{"pack", "label", "ship"}));
     // Once the other program is done, the same choice works.
     ClickAt(CentreOf(GetDlgItem(dialog_, IDOK)));
-    EXPECT_TRUE(ExpectBox(L"Success", L"Recovered 3 tasks into the list of \"Boxes\"."));
+    EXPECT_TRUE(
+        ExpectBox(Ui(TextId::kCaptionSuccess), Ui(TextId::kRecoveredMany, {L"3", L"Boxes"})));
     ASSERT_TRUE(WaitDialogGone());
     ASSERT_TRUE(CloseMain());
 }
@@ -331,10 +332,8 @@ TEST_F(RecoverFromOtherFolderTest, AReadOnlyOtherDatabaseChangesNothing) {
     ASSERT_TRUE(PickOtherFolder(old_));
     ASSERT_TRUE(WaitUntil([&] { return Offered().size() == 1; })) << "a read-only list is shown";
     Recover(0);
-    EXPECT_TRUE(ExpectBox(L"Pelmora Error",
-                          L"The task database in \"" + old_.substr(0, old_.size() - 1) +
-                              L"\" can only be read, so the tasks cannot be moved out of it. "
-                              L"Nothing was changed."));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionError),
+                          Ui(TextId::kRecoverSourceReadOnly, {old_.substr(0, old_.size() - 1)})));
     SetFileAttributesW(OldDb().c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(StoredTitles(L"Boxes"), (std::vector<std::string>{"unpack"}));
     EXPECT_EQ(TitlesIn(OldDb(), L"Boxes"), (std::vector<std::string>{"pack", "label", "ship"}));
@@ -353,17 +352,12 @@ TEST_F(RecoverFromOtherFolderTest, ADamagedOrMissingOtherDatabaseIsReportedAndLe
     ASSERT_TRUE(Launch(L"Boxes"));
     ASSERT_TRUE(OpenDialog());
     ASSERT_TRUE(PickOtherFolder(old_));
-    EXPECT_TRUE(ExpectBox(L"Pelmora Error",
-                          L"The task database in that folder cannot be read: it is in use, "
-                          L"damaged, or not a task database. Nothing was changed."));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionError), Ui(TextId::kRecoverUnreadable)));
     EXPECT_TRUE(Offered().empty());
     EXPECT_EQ(ReadFileBytes(OldDb()), damaged);
 
     ASSERT_TRUE(PickOtherFolder(empty));
-    EXPECT_TRUE(
-        ExpectBox(L"Pelmora Error",
-                  L"That folder holds no task database (\"pelmora.db\"), so it has no tasks "
-                  L"to recover."));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionError), Ui(TextId::kRecoverNoDatabase)));
     EXPECT_FALSE(FileExists(empty + L"\\pelmora.db")) << "looking must not create a database";
     EXPECT_EQ(StoredTitles(L"Boxes"), (std::vector<std::string>{"unpack"}));
     BringToFront(dialog_);
@@ -388,7 +382,8 @@ TEST_F(EmptyListHintTest, AnEmptyListSaysHowToGoOnAndMentionsRecoveryOnlyWhenItC
         << "the hint does not mention recovery while a lost list is there";
     ASSERT_TRUE(OpenDialog());
     Recover(0);
-    EXPECT_TRUE(ExpectBox(L"Success", L"Recovered 1 task into the list of \"Fresh\"."));
+    EXPECT_TRUE(
+        ExpectBox(Ui(TextId::kCaptionSuccess), Ui(TextId::kRecoveredOne, {L"1", L"Fresh"})));
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 1; }));
     ASSERT_TRUE(CloseMain());
 }
@@ -415,10 +410,11 @@ protected:
 TEST_F(ClearOpenTasksTest, NoToTheSecondQuestionDropsNothing) {
     ASSERT_TRUE(Launch(L"Kept"));
     const auto before = Tables();
-    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced, {{L"Confirm", kClearQuestion, IDYES}}));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced,
+                                 {{Ui(TextId::kCaptionConfirm), kClearQuestion, IDYES}}));
     const auto box = app_.WaitMessageBox();
     ASSERT_TRUE(box);
-    EXPECT_EQ(box->caption, L"Confirm");
+    EXPECT_EQ(box->caption, Ui(TextId::kCaptionConfirm));
     EXPECT_EQ(box->text, kSecondQuestion);
     // No is the default: Enter answers it.
     BringToFront(box->window);
@@ -432,9 +428,10 @@ TEST_F(ClearOpenTasksTest, NoToTheSecondQuestionDropsNothing) {
 
 TEST_F(ClearOpenTasksTest, YesToTheSecondQuestionDropsAndCloses) {
     ASSERT_TRUE(Launch(L"Kept"));
-    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced, {{L"Confirm", kClearQuestion, IDYES},
-                                                         {L"Confirm", kSecondQuestion, IDYES},
-                                                         {L"Success", kCleared}}));
+    EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced,
+                                 {{Ui(TextId::kCaptionConfirm), kClearQuestion, IDYES},
+                                  {Ui(TextId::kCaptionConfirm), kSecondQuestion, IDYES},
+                                  {Ui(TextId::kCaptionSuccess), kCleared}}));
     ASSERT_TRUE(app_.WaitExit().has_value());
     EXPECT_EQ(Tables(), (std::vector<std::string>{TableOf(L"Kept")}));
 }
@@ -452,7 +449,8 @@ TEST_F(ClearOpenTasksTest, DoneTasksAloneAreNotAskedAboutAgain) {
 
     ASSERT_TRUE(Launch(L"Kept"));
     EXPECT_TRUE(CommandAndAnswer(kCmdClearUnreferenced,
-                                 {{L"Confirm", kClearQuestion, IDYES}, {L"Success", kCleared}}));
+                                 {{Ui(TextId::kCaptionConfirm), kClearQuestion, IDYES},
+                                  {Ui(TextId::kCaptionSuccess), kCleared}}));
     ASSERT_TRUE(app_.WaitExit().has_value());
     EXPECT_EQ(Tables(), (std::vector<std::string>{TableOf(L"Kept")}));
 }

@@ -5,7 +5,7 @@
 
 #include "store/sqlite/task_table.h"
 #include "tests/app/app_fixture.h"
-#include "tests/app/english_texts.h"
+#include "tests/app/ui_texts.h"
 #include "tests/store/item_store.h"
 
 namespace {
@@ -110,13 +110,13 @@ TEST_F(SharedFileTest, TwoProgramsOnTwoItemsInterleaveTheirEditsAndCloseTogether
     SecondCommand(kCmdMarkDone, 0);
     ASSERT_TRUE(WaitRows(L"Docs", {"d0+0", "d1-1", "d2-2"}));
     FirstCommand(kCmdRemoveSelected, 0);
-    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveTask, IDYES));
+    ASSERT_TRUE(ExpectBox(Ui(TextId::kCaptionConfirm), Ui(TextId::kConfirmRemoveTask), IDYES));
     SecondCommand(kCmdDecreasePriority, 0);
     ASSERT_TRUE(WaitRows(L"Proj", {"p1+0", "p2-1", "p3-2"}));
     ASSERT_TRUE(WaitRows(L"Docs", {"d1-0", "d0+1", "d2-2"}));
     ASSERT_TRUE(AddTask(L"p4"));
     SecondCommand(kCmdRemoveSelected, 2);
-    ASSERT_TRUE(AnswerSecond(kConfirmRemoveTask, IDYES));
+    ASSERT_TRUE(AnswerSecond(Ui(TextId::kConfirmRemoveTask), IDYES));
     FirstCommand(kCmdIncreasePriority, 2);
     ASSERT_TRUE(WaitRows(L"Proj", {"p1+0", "p3-1", "p2-2", "p4-3"}));
     ASSERT_TRUE(WaitRows(L"Docs", {"d1-0", "d0+1"}));
@@ -173,8 +173,8 @@ TEST_F(SharedFileTest, AWriteWhileAnotherProgramHoldsTheFileIsToldAsInUseAndNotS
     FirstCommand(kCmdMarkDone, 0);
     const auto box = app_.WaitMessageBox();
     ASSERT_TRUE(box);
-    EXPECT_EQ(box->caption, L"Pelmora Error");
-    EXPECT_EQ(box->text, kDatabaseInUse);
+    EXPECT_EQ(box->caption, Ui(TextId::kCaptionError));
+    EXPECT_EQ(box->text, Ui(TextId::kDatabaseInUse));
     ASSERT_EQ(other.Run("COMMIT;"), SQLITE_OK);
     ASSERT_TRUE(AnswerMessageBox(*box, IDOK));
     EXPECT_TRUE(WaitUntil([&] {
@@ -201,13 +201,14 @@ TEST_F(SharedFileTest, ARebuildWhileAnotherProgramHoldsTheFileIsToldAsInUse) {
     Command(kCmdRebuildOverlays);
     const auto box = app_.WaitMessageBox();
     ASSERT_TRUE(box);
-    EXPECT_EQ(box->caption, L"Pelmora Error");
-    EXPECT_EQ(box->text, kDatabaseInUse);
+    EXPECT_EQ(box->caption, Ui(TextId::kCaptionError));
+    EXPECT_EQ(box->text, Ui(TextId::kDatabaseInUse));
     EXPECT_EQ(ReadFileBytes(StatusPath()), before);
     ASSERT_EQ(other.Run("COMMIT;"), SQLITE_OK);
     ASSERT_TRUE(AnswerMessageBox(*box, IDOK));
-    EXPECT_TRUE(CommandAndAnswer(kCmdRebuildOverlays,
-                                 {{L"Success", L"Icon overlays successfully regenerated!"}}));
+    EXPECT_TRUE(CommandAndAnswer(
+        kCmdRebuildOverlays,
+        {{Ui(TextId::kCaptionSuccess), L"Icon overlays successfully regenerated!"}}));
     EXPECT_EQ(StatusEntry(L"Proj"), 3);
     EXPECT_TRUE(CloseMain());
 }
@@ -217,7 +218,7 @@ TEST_F(SharedFileTest, AFileHeldAtStartIsToldAsInUseNotAsDamaged) {
     OtherProgram other(DbPath());
     ASSERT_EQ(other.Run("BEGIN EXCLUSIVE;"), SQLITE_OK);
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
-    ASSERT_TRUE(ExpectBox(L"Pelmora Error", kTaskListInUse));
+    ASSERT_TRUE(ExpectBox(Ui(TextId::kCaptionError), Ui(TextId::kTaskListInUse)));
     EXPECT_EQ(app_.WaitExit(), std::optional<DWORD>(0));
     ASSERT_EQ(other.Run("ROLLBACK;"), SQLITE_OK);
     EXPECT_TRUE(FileExists(DbPath()));
@@ -267,15 +268,15 @@ TEST_F(SharedFileTest, RemoveAllOfAListAnotherProgramAddedToRemovesNothingAndSho
     ASSERT_TRUE(WaitUntil([&] { return Shown() == std::vector<std::wstring>{L"one", L"two"}; }));
     Seed(L"Proj", {{"added elsewhere"}});  // not in the list the window shows
     Command(kCmdRemoveAll);
-    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveAll, IDYES));
-    ASSERT_TRUE(ExpectBox(L"Pelmora Error", kCannotRemoveRecord));
+    ASSERT_TRUE(ExpectBox(Ui(TextId::kCaptionConfirm), Ui(TextId::kConfirmRemoveAll), IDYES));
+    ASSERT_TRUE(ExpectBox(Ui(TextId::kCaptionError), Ui(TextId::kCannotRemoveRecord)));
     EXPECT_TRUE(WaitUntil([&] {
         return Shown() == std::vector<std::wstring>{L"one", L"two", L"added elsewhere"};
     }));
     EXPECT_EQ(StoredTitles(L"Proj"), (std::vector<std::string>{"one", "two", "added elsewhere"}));
     // Now that the window shows every task, Remove All removes them.
     Command(kCmdRemoveAll);
-    ASSERT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveAll, IDYES));
+    ASSERT_TRUE(ExpectBox(Ui(TextId::kCaptionConfirm), Ui(TextId::kConfirmRemoveAll), IDYES));
     EXPECT_TRUE(WaitUntil([&] { return StoredTitles(L"Proj").empty(); }));
     EXPECT_TRUE(CloseMain());
     EXPECT_EQ(StatusEntry(L"Proj"), 0);

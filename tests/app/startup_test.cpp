@@ -6,7 +6,7 @@
 
 #include "sqlite3.h"
 
-#include "tests/app/english_texts.h"
+#include "tests/app/ui_texts.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ TEST_F(StartupTest, ReadOnlyDatabaseIsAnnouncedThenShown) {
     Seed(L"Proj", {{"kept"}});
     ASSERT_TRUE(SetFileAttributesW(DbPath().c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
-    EXPECT_TRUE(ExpectBox(L"Pelmora Warning", kReadOnlyNotice));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionReadOnly), Ui(TextId::kReadOnlyNotice)));
     ASSERT_TRUE(WaitMainWindow());
     EXPECT_EQ((std::vector<std::wstring>{L"kept"}), Shown());
     ASSERT_TRUE(CloseMain());
@@ -95,7 +95,7 @@ TEST_F(StartupTest, DamagedDatabaseIsReportedAndLeftAlone) {
     for (int i = 0; i < 64; ++i) junk += "this is not a database file. ";
     WriteFileBytes(DbPath(), junk);
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
-    ExpectBoxThenExit(L"Pelmora Error", kCannotModify);
+    ExpectBoxThenExit(Ui(TextId::kCaptionError), Ui(TextId::kCannotModify));
     EXPECT_EQ(junk, ReadFileBytes(DbPath()));
     EXPECT_FALSE(FileExists(StatusPath()));
 }
@@ -109,7 +109,7 @@ TEST_F(StartupTest, AFailedWriteIsNamedByItsCauseAndOnlyADamagedFileIsCalledSo) 
     const std::wstring journal = DbPath() + L"-journal";
     ASSERT_TRUE(CreateDirectoryW(journal.c_str(), nullptr));
     ASSERT_TRUE(StartRaw(fresh));
-    ExpectBoxThenExit(L"Pelmora Error", kDatabaseNotWritten);
+    ExpectBoxThenExit(Ui(TextId::kCaptionError), Ui(TextId::kDatabaseNotWritten));
     ASSERT_TRUE(RemoveDirectoryW(journal.c_str()));
     EXPECT_TRUE(before == ReadFileBytes(DbPath())) << "the file changed";
 
@@ -117,7 +117,7 @@ TEST_F(StartupTest, AFailedWriteIsNamedByItsCauseAndOnlyADamagedFileIsCalledSo) 
     const std::string cut = before.substr(0, before.size() - 1000);
     WriteFileBytes(DbPath(), cut);
     ASSERT_TRUE(StartRaw(proj));
-    ExpectBoxThenExit(L"Pelmora Error", kCannotModify);
+    ExpectBoxThenExit(Ui(TextId::kCaptionError), Ui(TextId::kCannotModify));
     EXPECT_TRUE(cut == ReadFileBytes(DbPath())) << "the file changed";
     EXPECT_FALSE(FileExists(StatusPath()));
 }
@@ -125,7 +125,7 @@ TEST_F(StartupTest, AFailedWriteIsNamedByItsCauseAndOnlyADamagedFileIsCalledSo) 
 TEST_F(StartupTest, DatabaseInAMissingFolderCannotBeOpened) {
     const std::wstring missing = Parent() + L"gone\\pelmora.db";
     ASSERT_TRUE(StartRaw(L"\"" + missing + L"\" \"Proj\""));
-    ExpectBoxThenExit(L"Pelmora Error", kCannotOpen);
+    ExpectBoxThenExit(Ui(TextId::kCaptionError), Ui(TextId::kCannotOpen));
     EXPECT_FALSE(FileExists(missing));
 }
 
@@ -135,7 +135,7 @@ TEST_F(StartupTest, DatabaseLockedByAnotherProcessIsReportedAndNothingIsLost) {
     ASSERT_EQ(SQLITE_OK, sqlite3_open(WideToUtf8(DbPath()).c_str(), &db));
     ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr));
     ASSERT_TRUE(StartRaw(L"\"" + DbPath() + L"\" \"Proj\""));
-    ExpectBoxThenExit(L"Pelmora Error", kTaskListInUse);
+    ExpectBoxThenExit(Ui(TextId::kCaptionError), Ui(TextId::kTaskListInUse));
     sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     EXPECT_EQ((std::vector<std::string>{"precious"}), StoredTitles(L"Proj"));

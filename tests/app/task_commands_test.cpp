@@ -2,7 +2,7 @@
 // the menu bar; checked on the screen and in the database.
 #include "tests/app/app_fixture.h"
 
-#include "tests/app/english_texts.h"
+#include "tests/app/ui_texts.h"
 #include "tests/support/local_date.h"
 
 namespace {
@@ -94,7 +94,7 @@ TEST_F(TaskCommandsTest, RightClickBelowTheEntriesShowsNoMenu) {
 TEST_F(TaskCommandsTest, DeleteWithYesRemovesAndRenumbers) {
     ASSERT_TRUE(SelectEntry(1));
     PressInMain(VK_DELETE);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveTask, IDYES));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionConfirm), Ui(TextId::kConfirmRemoveTask), IDYES));
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 2; }));
     EXPECT_EQ((std::vector<std::wstring>{L"one", L"three"}), Shown());
     // The keyboard stays in the list, on the task that took the removed one's place.
@@ -114,10 +114,11 @@ TEST_F(TaskCommandsTest, DeleteWithYesRemovesAndRenumbers) {
 TEST_F(TaskCommandsTest, NoToEitherRemovalKeepsEverythingAndWritesNoStatus) {
     ASSERT_TRUE(SelectEntry(0));
     PressInMain(VK_DELETE);
-    EXPECT_TRUE(ExpectBox(L"Confirm", kConfirmRemoveTask, IDNO));
+    EXPECT_TRUE(ExpectBox(Ui(TextId::kCaptionConfirm), Ui(TextId::kConfirmRemoveTask), IDNO));
     EXPECT_EQ(3, ListCount(list_));
     EXPECT_EQ(3u, Stored(L"Proj").size());
-    EXPECT_TRUE(CommandAndAnswer(kCmdRemoveAll, {{L"Confirm", kConfirmRemoveAll, IDNO}}));
+    EXPECT_TRUE(CommandAndAnswer(
+        kCmdRemoveAll, {{Ui(TextId::kCaptionConfirm), Ui(TextId::kConfirmRemoveAll), IDNO}}));
     EXPECT_EQ(3, ListCount(list_));
     EXPECT_EQ(3u, Stored(L"Proj").size());
     ASSERT_TRUE(CloseMain());
@@ -125,7 +126,8 @@ TEST_F(TaskCommandsTest, NoToEitherRemovalKeepsEverythingAndWritesNoStatus) {
 }
 
 TEST_F(TaskCommandsTest, RemoveAllWithYesEmptiesListAndTableAndWritesZero) {
-    EXPECT_TRUE(CommandAndAnswer(kCmdRemoveAll, {{L"Confirm", kConfirmRemoveAll, IDYES}}));
+    EXPECT_TRUE(CommandAndAnswer(
+        kCmdRemoveAll, {{Ui(TextId::kCaptionConfirm), Ui(TextId::kConfirmRemoveAll), IDYES}}));
     ASSERT_TRUE(WaitUntil([&] { return ListCount(list_) == 0; }));
     EXPECT_TRUE(Stored(L"Proj").empty());
     ASSERT_TRUE(CloseMain());
