@@ -271,7 +271,7 @@ protected:
         return 0;
     }
 
-    bool Pseudo() const { return strcmp(GetParam(), "qps-ploc") == 0; }
+    bool Pseudo() const { return strncmp(GetParam(), "qps-ploc", 8) == 0; }
 
     HWND DialogWith(int id) {
         return app_.WaitWindow([id](HWND window) { return GetDlgItem(window, id) != nullptr; });
@@ -343,7 +343,8 @@ TEST_P(LayoutTest, EveryWindowShowsItsWholeTextsAndWorks) {
 INSTANTIATE_TEST_SUITE_P(
     Languages,
     LayoutTest,
-    ::testing::Values("en", "de", "fr", "es", "pt-BR", "ru", "ja", "zh-CN", "ko", "qps-ploc"),
+    ::testing::Values("en", "de", "fr", "es", "pt-BR", "ru", "ja", "zh-CN", "ko", "qps-ploc",
+                      "qps-plocm"),
     [](const ::testing::TestParamInfo<const char*>& info) {
         std::string name;
         for (const char* c = info.param; *c != 0; ++c) {
