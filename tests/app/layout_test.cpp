@@ -340,15 +340,23 @@ TEST_P(LayoutTest, EveryWindowShowsItsWholeTextsAndWorks) {
     CoUninitialize();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Languages,
-    LayoutTest,
-    ::testing::Values("en", "de", "fr", "es", "pt-BR", "ru", "ja", "zh-CN", "ko", "qps-ploc",
-                      "qps-plocm"),
-    [](const ::testing::TestParamInfo<const char*>& info) {
-        std::string name;
-        for (const char* c = info.param; *c != 0; ++c) {
-            if (isalnum(static_cast<unsigned char>(*c))) name += *c;
-        }
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Languages,
+                         LayoutTest,
+                         ::testing::Values("en",
+                                           "de",
+                                           "fr",
+                                           "es",
+                                           "pt-BR",
+                                           "ru",
+                                           "ja",
+                                           "zh-CN",
+                                           "ko",
+                                           "qps-ploc",
+                                           "qps-plocm"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name;
+                             for (const char* c = info.param; *c != 0; ++c) {
+                                 if (isalnum(static_cast<unsigned char>(*c))) name += *c;
+                             }
+                             return name;
+                         });
