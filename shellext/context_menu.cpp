@@ -196,7 +196,7 @@ IFACEMETHODIMP CShellExt::QueryContextMenu(HMENU menu,
     if (AddsTreeEntry() && lastCommand >= firstCommand &&
         lastCommand - firstCommand >= kTreeCommand) {
         InsertMenuW(menu, at, MF_BYPOSITION | MF_STRING, firstCommand + kTreeCommand,
-                    MenuText(language, TextId::kExtTasksBelow));
+                    MenuText(language, TextId::kMenuTasksBelow));
         SetMenuItemBitmaps(menu, at, MF_BYPOSITION | MF_BITMAP, menuBitmap_.get(),
                            menuBitmap_.get());
         used = kTreeCommand + 1;
